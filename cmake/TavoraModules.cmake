@@ -1,0 +1,18 @@
+# One static library per source folder. Sources are collected from the folder
+# itself (not its sub-folders, which are modules of their own), so adding a
+# file never means editing a CMake list. A folder without sources yet gives an
+# interface library, so that dependants still configure.
+function(tavora_module name dir)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp)
+  file(GLOB _extra CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.h ${CMAKE_SOURCE_DIR}/src/${dir}/*.qrc)
+  if(_sources)
+    add_library(${name} STATIC ${_sources} ${_extra})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()

@@ -1,0 +1,87 @@
+#include "controls/GradientSlider.h"
+
+#include "controls/XPPalette.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+
+TGradientSlider::TGradientSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+    setRange(0, MaxLevel);
+    setSingleStep(MaxLevel / 100);
+    setPageStep(MaxLevel / 10);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void TGradientSlider::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF track = QRectF(rect()).adjusted(1.5, height() / 2.0 - 5, -1.5, -(height() / 2.0 - 5));
+    QPainterPath outline;
+    outline.addRoundedRect(track, 4, 4);
+    p.fillPath(outline, XPPalette::track);
+
+    const double span = maximum() > minimum() ? double(value() - minimum()) / (maximum() - minimum()) : 0.0;
+    QRectF filled = track;
+    filled.setWidth(track.width() * span);
+    QLinearGradient level(track.topLeft(), track.topRight());
+    level.setColorAt(0, isEnabled() ? XPPalette::levelLow : XPPalette::disabledBorder);
+    level.setColorAt(1, isEnabled() ? XPPalette::levelHigh : XPPalette::disabledText);
+    p.save();
+    p.setClipPath(outline);
+    p.fillRect(filled, level);
+    p.restore();
+    p.setPen(isEnabled() ? XPPalette::border : XPPalette::disabledBorder);
+    p.drawPath(outline);
+
+    // The thumb: a small rounded handle at the current position.
+    const double x = track.left() + track.width() * span;
+    const QRectF thumb(x - 4, 1.5, 8, height() - 3);
+    QLinearGradient face(thumb.topLeft(), thumb.bottomLeft());
+    face.setColorAt(0, XPPalette::faceTop);
+    face.setColorAt(1, isEnabled() ? XPPalette::faceBottom : XPPalette::disabledFace);
+    QPainterPath handle;
+    handle.addRoundedRect(thumb, 2, 2);
+    p.fillPath(handle, face);
+    p.drawPath(handle);
+    if (hasFocus()) {
+        p.setPen(QPen(XPPalette::focus, 1, Qt::DotLine));
+        p.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    }
+}
+
+void TGradientSlider::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !isEnabled()) {
+        QSlider::mousePressEvent(event);
+        return;
+    }
+    setSliderDown(true);
+    setFromX(event->position().toPoint().x());
+    event->accept();
+}
+
+void TGradientSlider::mouseMoveEvent(QMouseEvent* event) {
+    if (!isSliderDown()) {
+        QSlider::mouseMoveEvent(event);
+        return;
+    }
+    setFromX(event->position().toPoint().x());
+    event->accept();
+}
+
+void TGradientSlider::mouseReleaseEvent(QMouseEvent* event) {
+    if (!isSliderDown()) {
+        QSlider::mouseReleaseEvent(event);
+        return;
+    }
+    setSliderDown(false);
+    event->accept();
+}
+
+void TGradientSlider::setFromX(int x) {
+    const double usable = std::max(1, width() - 3);
+    const double span = std::clamp((x - 1.5) / usable, 0.0, 1.0);
+    setValue(minimum() + int(span * (maximum() - minimum()) + 0.5));
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QSlider>
+
+// Horizontal level slider drawn as a green gradient bar that fills up to the
+// current position. Range 0 to 65535 (one unsigned 16-bit level); value
+// changes are reported through QSlider's valueChanged signal.
+class TGradientSlider : public QSlider {
+    Q_OBJECT
+public:
+    explicit TGradientSlider(QWidget* parent = nullptr);
+
+    static constexpr int MaxLevel = 65535;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void setFromX(int x);
+};

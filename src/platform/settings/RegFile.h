@@ -1,0 +1,68 @@
+#pragma once
+
+// The text form of a registry file, as the registry editor exports it:
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_CURRENT_USER\SOFTWARE\Norvik\Tavora Live\Browser]
+//   "ProxyPort"=dword:00000438
+//   "ProxyHost"="proxy.example \"A\"\\x"
+//   "Path"=hex(2):25,48,4f,4d,45,25,00
+//   "Blob"=hex:01,02,03
+//
+// Writing: LF line ends; a blank line before every key header; REG_SZ as a
+// quoted string in which `\` and `"` are escaped with a backslash and every
+// byte outside printable ASCII (0x20..0x7e) is written `\xNN`, so the file is
+// plain ASCII; a 4-byte REG_DWORD as `dword:` and eight hex digits; REG_BINARY
+// as `hex:`; every other type (REG_EXPAND_SZ included, its 8-bit bytes as they
+// are) as `hex(N):` with N the type number in hex; the key's default value is
+// named `@`. Hex lists longer than a line are continued, as the registry editor
+// does, with a trailing `,\` and two spaces of indent on the next line.
+//
+// Reading is liberal: CRLF or LF line ends, a UTF-8 byte-order mark, a
+// "REGEDIT4" header, blank lines, `;` comment lines, leading white space,
+// white space around `=` and inside hex lists, hex digits of either case,
+// `\`-continued hex lines, key headers and value names of any case (repeats
+// are merged; the later value wins). Anything else -- a missing header, a value
+// outside a key, an unknown escape, a deletion entry (`[-...]`, `=-`), an
+// unterminated string, a bad hex list -- makes the whole file unreadable.
+// Comments are not kept.
+
+#include "platform/settings/Registry.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct TRegFileValue {
+    std::string Name; // empty: the key's default value
+    TRegValue Value;
+    bool operator==(const TRegFileValue&) const = default;
+};
+
+struct TRegFileKey {
+    std::string Name; // full name, root first: HKEY_CURRENT_USER\SOFTWARE\...
+    std::vector<TRegFileValue> Values;
+
+    const TRegValue* FindValue(std::string_view name) const;
+    // Replaces the value of that name in place, or appends a new one.
+    void SetValue(std::string_view name, const TRegValue& value);
+    bool operator==(const TRegFileKey&) const = default;
+};
+
+struct TRegFileDocument {
+    std::vector<TRegFileKey> Keys;
+
+    TRegFileKey* FindKey(std::string_view name);
+    const TRegFileKey* FindKey(std::string_view name) const;
+    // The key of that name, appended when missing.
+    TRegFileKey& ObtainKey(std::string_view name);
+    bool operator==(const TRegFileDocument&) const = default;
+};
+
+// Empty or all-blank text is an empty document; text that is not a registry
+// file gives nullopt.
+std::optional<TRegFileDocument> ParseRegFile(std::string_view text);
+
+std::string FormatRegFile(const TRegFileDocument& document);

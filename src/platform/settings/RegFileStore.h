@@ -1,0 +1,60 @@
+#pragma once
+
+// The registry kept in registry files (format: RegFile.h), one file per root.
+//
+// Reading takes no lock: the file is only ever replaced whole, by rename, so a
+// reader sees either the old or the new file. Every change is a full
+// read-modify-write under an exclusive flock on "<file>.lock" (a separate file,
+// never deleted, so that the lock outlives the renames): read the current file,
+// change one key, write a temporary file "<file>.tmp.XXXXXX" (mode 0600) in the
+// same directory, fsync it, rename it over the file, fsync the directory. A
+// crash at any instant leaves the old or the new file; temporary files left by
+// a crash are removed by the next writer. Missing directories are created with
+// mode 0700. Every other key and value of the file, of any type, is written
+// back unchanged.
+//
+// A file that cannot be parsed reads as an empty registry. Before the first
+// write over it, it is copied byte for byte to "<file>.corrupt-<local time>"
+// (with "-2", "-3", ... when that name is taken); if the copy cannot be made,
+// the write is refused and the file is left alone.
+
+#include "platform/settings/Registry.h"
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+// The steps of a write, in order, for failure injection in tests.
+enum class TRegWriteStep { Lock, SetAside, CreateTemp, Write, Sync, Rename, SyncDir };
+
+class TRegFileStore final : public TRegistry {
+public:
+    struct TPaths {
+        std::filesystem::path CurrentUser;  // HKEY_CURRENT_USER
+        std::filesystem::path LocalMachine; // HKEY_LOCAL_MACHINE
+    };
+
+    // $XDG_CONFIG_HOME/tavora-live/user.reg (when XDG_CONFIG_HOME is an
+    // absolute path, else ~/.config/tavora-live/user.reg) and
+    // /etc/tavora-live/system.reg.
+    static TPaths DefaultPaths();
+
+    explicit TRegFileStore(TPaths paths);
+
+    std::unique_ptr<TRegKey> CreateKey(TRegRoot root, std::string_view path) override;
+
+    // Called before each step of a write; a non-zero result is taken as the
+    // errno of that step failing. Set it before the store is used.
+    using TFaultHook = std::function<int(TRegWriteStep)>;
+    void SetFaultHook(TFaultHook hook);
+
+    // Told (in English, for a log) when an unreadable file was kept aside.
+    using TNoticeHandler = std::function<void(const std::string&)>;
+    void SetNoticeHandler(TNoticeHandler handler);
+
+    struct TState;
+
+private:
+    std::shared_ptr<TState> State;
+};

@@ -1,0 +1,69 @@
+#pragma once
+
+// A small registry: two roots, backslash-separated key paths and, in each key,
+// named values that carry a type number and raw bytes. Key paths and value
+// names compare without regard to ASCII case, as the registry does; the
+// spelling under which a key or value was first created is kept.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class TRegRoot { CurrentUser, LocalMachine };
+
+// The registry's type numbers. A value may carry any other number as well; it
+// is kept and written back unchanged.
+enum TRegType : std::uint32_t {
+    REG_NONE = 0,
+    REG_SZ = 1,        // 8-bit text, no terminating zero in Data
+    REG_EXPAND_SZ = 2, // 8-bit text as stored; never expanded here
+    REG_BINARY = 3,
+    REG_DWORD = 4, // 4 bytes, little-endian
+};
+
+struct TRegValue {
+    std::uint32_t Type = REG_NONE;
+    std::vector<std::uint8_t> Data;
+
+    static TRegValue Dword(std::uint32_t value);
+    static TRegValue Text(std::string_view text, std::uint32_t type = REG_SZ);
+    static TRegValue Binary(std::vector<std::uint8_t> bytes);
+
+    bool operator==(const TRegValue&) const = default;
+};
+
+enum class TRegStatus { Ok, NotFound, Failed };
+
+// An open key. Destroying it closes it; nothing is held open between uses.
+class TRegKey {
+public:
+    virtual ~TRegKey() = default;
+    // Ok fills `value`; NotFound when the key has no such value; Failed when
+    // the store refuses the read.
+    virtual TRegStatus QueryValue(std::string_view name, TRegValue& value) = 0;
+    // Creates or replaces the value. False when the store refuses the write.
+    virtual bool SetValue(std::string_view name, const TRegValue& value) = 0;
+};
+
+class TRegistry {
+public:
+    virtual ~TRegistry() = default;
+    // Opens the key, creating it (and nothing else) when it does not exist yet.
+    // Null when the key can neither be opened nor created.
+    virtual std::unique_ptr<TRegKey> CreateKey(TRegRoot root, std::string_view path) = 0;
+};
+
+// "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE".
+std::string_view RegRootName(TRegRoot root);
+
+// The root's name, a backslash and the path: the key's full name as it stands
+// in a key header of a registry file.
+std::string RegKeyFullName(TRegRoot root, std::string_view path);
+
+// A key path is empty (the root itself) or names without empty parts, and
+// holds no control characters (it has to fit on one line of a registry file).
+bool IsValidRegKeyPath(std::string_view path);
+
+bool RegNamesEqual(std::string_view a, std::string_view b);

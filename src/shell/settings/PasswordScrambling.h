@@ -1,0 +1,33 @@
+#pragma once
+
+// The stored form of the proxy password. Byte i (from 1) of a password of L
+// bytes is stored as (byte + PasswordKeyTable[L + i]) mod 256, so the offset
+// depends on both the position and the length; the classroom client, which
+// reads the same value, unscrambles it with the same table.
+
+#include "shell/settings/RegistryValues.h"
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Offsets for the indices 1 to 50 (element 0 is index 1).
+extern const std::array<int, 50> PasswordKeyTable;
+
+// The table holds offsets for 2 * 25 positions.
+inline constexpr std::size_t MaxPasswordLength = 25;
+
+// A password that the stored form cannot hold faithfully: longer than 25 bytes,
+// or with a byte that would scramble to 0 and so end the stored text early.
+class EPasswordNotStorable : public ERegistryError {
+public:
+    using ERegistryError::ERegistryError;
+};
+
+// Throws EPasswordNotStorable instead of producing a form that would read back
+// as another password.
+std::string ScramblePassword(std::string_view password);
+
+// Throws std::length_error for text longer than MaxPasswordLength bytes.
+std::string UnscramblePassword(std::string_view scrambled);

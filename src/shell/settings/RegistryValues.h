@@ -1,0 +1,53 @@
+#pragma once
+
+// The typed registry operations through which every setting is read and
+// written, on the process's current registry.
+
+#include "platform/settings/Registry.h"
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <variant>
+
+// The alternatives of TRegistryValue, in the same order.
+enum class ValueKind { Int8, Int16, Int32, UInt8, UInt16, Boolean, String, Double };
+
+using TRegistryValue = std::variant<std::int8_t, std::int16_t, std::int32_t, std::uint8_t, std::uint16_t,
+                                    bool, std::string, double>;
+
+inline ValueKind KindOf(const TRegistryValue& value) {
+    return static_cast<ValueKind>(value.index());
+}
+
+class ERegistryError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The registry that settings are read from and written to: the registry files
+// of TRegFileStore::DefaultPaths() unless replaced. Null restores that default.
+void SetSettingsRegistry(std::shared_ptr<TRegistry> registry);
+std::shared_ptr<TRegistry> SettingsRegistry();
+
+// Opens (creating when missing) the key under HKEY_CURRENT_USER when
+// `currentUser` is set, else under HKEY_LOCAL_MACHINE, and reads the value as
+// the kind asks. Never fails: a key that cannot be opened, a missing value, a
+// value of another registry type or a refused read give -1 (integers and
+// doubles), false or an empty string.
+//
+// Integers must be REG_DWORD; the narrower kinds take its low bits, which
+// gives back what WriteRegistryValue stored. Booleans are true when non-zero.
+// Strings come from REG_SZ or REG_EXPAND_SZ (not expanded), cut at the first
+// zero byte. Doubles come only from an 8-byte REG_BINARY.
+TRegistryValue ReadRegistryValue(std::string_view keyPath, std::string_view valueName, ValueKind kind,
+                                 bool currentUser);
+
+// Writes the value with the registry type of its kind: every integer as a
+// REG_DWORD (signed kinds sign-extended), booleans as REG_DWORD 1 or 0,
+// strings as REG_SZ, doubles as their 8 bytes in REG_BINARY. A refusal throws
+// ERegistryError "Failed to set data for '<value name>'".
+void WriteRegistryValue(std::string_view keyPath, std::string_view valueName, const TRegistryValue& value,
+                        bool currentUser);

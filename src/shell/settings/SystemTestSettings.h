@@ -1,0 +1,44 @@
+#pragma once
+
+// The wizard's nine settings: one record for the whole process, loaded when
+// the window is created and stored when it closes (and when a playing sample
+// is stopped). They live in the key SettingsKeyPath under HKEY_CURRENT_USER,
+// one value per field, named like the field; the classroom client reads the
+// same values.
+
+#include "shell/settings/PasswordScrambling.h"
+#include "shell/settings/RegistryValues.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+inline constexpr std::string_view SettingsKeyPath = "SOFTWARE\\Norvik\\Tavora Live\\Browser";
+
+struct TSystemTestSettings {
+    std::int32_t AudioOutDeviceID = 0; // position in the output device list
+    std::int32_t AudioInDeviceID = 0;  // position in the input device list
+    bool UseProxy = false;
+    std::uint8_t SocksVersion = 0; // 0 none, 1 SOCKS 4, 2 SOCKS 4A, 3 SOCKS 5
+    std::string ProxyHost;
+    std::int32_t ProxyPort = 0;
+    bool ProxyAuthentication = false;
+    std::string ProxyUserName;
+    std::string ProxyPassword; // plain in memory, scrambled when stored
+
+    bool operator==(const TSystemTestSettings&) const = default;
+};
+
+extern TSystemTestSettings SystemTestSettings;
+
+// Reads the nine values into SystemTestSettings; never fails. Missing or
+// unreadable values give a first run's settings: devices 0, no proxy, SOCKS
+// version 0, empty host, port 1080, no authentication, empty user and password.
+void LoadSettings();
+
+// Writes the nine values from SystemTestSettings. Throws ERegistryError at the
+// first value that is refused, leaving the later ones unwritten;
+// EPasswordNotStorable (an ERegistryError) when the password cannot be stored,
+// after the other eight values were written and with the stored password left
+// as it was.
+void SaveSettings();

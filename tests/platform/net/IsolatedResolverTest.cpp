@@ -1,0 +1,67 @@
+// Runs the system's name lookup with unknown names. It must run in a network
+// namespace of its own (see CMakeLists.txt), where no query can leave the
+// machine; anywhere else it skips itself.
+
+#include "platform/net/Component.h"
+#include "platform/net/NetExceptions.h"
+#include "platform/net/SocketStack.h"
+
+#include <gtest/gtest.h>
+
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <string>
+
+namespace {
+
+// True when the only interface is a loopback that is down: a fresh namespace.
+bool NetworkIsolated() {
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return false;
+    bool isolated = true;
+    for (const ifaddrs* entry = list; entry; entry = entry->ifa_next)
+        if (std::string(entry->ifa_name) != "lo" || (entry->ifa_flags & IFF_UP))
+            isolated = false;
+    freeifaddrs(list);
+    return isolated;
+}
+
+class IsolatedResolverTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!NetworkIsolated())
+            GTEST_SKIP() << "not in an isolated network namespace";
+    }
+    TNetComponent KeepAlive;
+};
+
+int ResolveError(const std::string& name, std::string& message) {
+    try {
+        TSocketStack::Instance("test").ResolveHost(name);
+    } catch (const ESocketError& e) {
+        message = e.what();
+        return e.ErrorCode();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST_F(IsolatedResolverTest, MalformedNameIsHostNotFound) {
+    std::string message;
+    EXPECT_EQ(ResolveError("a..b", message), 11001);
+    EXPECT_EQ(message, "Socket Error # 11001\r\nHost not found.");
+    EXPECT_EQ(ResolveError("", message), 11001);
+}
+
+TEST_F(IsolatedResolverTest, UnreachableNameServiceIsTryAgainWithoutText) {
+    std::string message;
+    EXPECT_EQ(ResolveError("no-such-host.invalid", message), 11002);
+    EXPECT_EQ(message, "Socket Error # 11002\r\n");
+}
+
+TEST_F(IsolatedResolverTest, LocalhostAndDottedNeedNoNameService) {
+    EXPECT_EQ(TSocketStack::Instance("test").ResolveHost("LocalHost"), "127.0.0.1");
+    EXPECT_EQ(TSocketStack::Instance("test").ResolveHost("10.1.2.3"), "10.1.2.3");
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QSize>
+
+// Where the display test gets its measurements. The screen size is asked at
+// the moment of each test; the DPI is the one fixed when the program started.
+class TDisplayMetrics {
+public:
+    virtual ~TDisplayMetrics() = default;
+    // Size of the primary screen in device pixels.
+    virtual QSize ScreenSize() const = 0;
+    // Dots per inch the desktop's scale setting gives, read once at start-up.
+    virtual int Dpi() const = 0;
+};
+
+// The metrics of the running desktop, through Qt's screen information. Qt folds
+// the desktop scale into the device pixel ratio: the screen's pixels are its
+// geometry times that ratio, and its DPI is the logical DPI times the ratio.
+class TScreenMetrics final : public TDisplayMetrics {
+public:
+    TScreenMetrics();
+    QSize ScreenSize() const override;
+    int Dpi() const override { return m_dpi; }
+
+private:
+    int m_dpi;
+};

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QAction>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class TDisplayMetrics;
+class TDisplayPage;
+namespace Ui {
+class TfMain;
+}
+
+// What the window is built with; the program's entry passes the real
+// desktop's services, tests pass their own.
+struct TWizardServices {
+    const TDisplayMetrics& DisplayMetrics;
+};
+
+// The wizard window: the frame with the page headers and the navigation bar,
+// the four stacked page panels, start-up, shut-down and keyboard routing. Page
+// bodies are objects of their own; the window reaches them only through the
+// page operations below.
+class TfMain : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 442;
+    static constexpr int ClientHeight = 432;
+
+    TfMain(const QStringList& arguments, const TWizardServices& services, QWidget* parent = nullptr);
+    ~TfMain() override;
+
+    // Window state.
+    int32_t CurrentPage = 0;
+    bool AudioOnlyMode = false;
+    int32_t NotifyMessage = 0;
+    int32_t NotifyWindow = 0;
+
+    std::unique_ptr<Ui::TfMain> ui;
+    QAction* acNextTest = nullptr;
+    QAction* acPrevTest = nullptr;
+    TDisplayPage* displayPage = nullptr;
+
+    void ShowPage(int index);
+
+    // Page operations of the audio pages.
+    void EnterPlaybackPage();
+    void StopPlayback();
+    void EnterMicrophonePage();
+    void StopMikeTest();
+    bool PrepareLoopback();
+
+    // Handlers.
+    void FormCreate(const QStringList& arguments);
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void acNextTestExecute();
+    void acPrevTestExecute();
+    void acNextTestUpdate();
+    void acPrevTestUpdate();
+    void XPButton3Click();
+    void Label6Click();
+    bool FormKeyDown(int key, bool autoRepeat);
+    bool FormKeyUp(int key, bool autoRepeat);
+
+    // The page panel that is in front.
+    QWidget* FrontPage() const;
+
+signals:
+    // Storing the settings failed while the window closed; the window closes anyway.
+    void settingsNotSaved(const QString& reason);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUpAppearance();
+    void bringToFront(QWidget* page);
+    void updateActions();
+
+    const TWizardServices& m_services;
+    bool m_shown = false;
+    bool m_closed = false;
+};

@@ -1,0 +1,28 @@
+#include "shell/WizardApplication.h"
+
+#include <QLoggingCategory>
+#include <QMessageBox>
+
+Q_DECLARE_LOGGING_CATEGORY(lcShell)
+
+TWizardApplication::TWizardApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("tavora-wizard");
+    setApplicationDisplayName("Tavora Live System Test Wizard");
+    setDesktopFileName("tavora-wizard");
+}
+
+bool TWizardApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ShowException(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        ShowException(tr("An unexpected error occurred."));
+    }
+    return false;
+}
+
+void TWizardApplication::ShowException(const QString& message) {
+    qCWarning(lcShell) << "unhandled error:" << message;
+    QMessageBox::critical(activeWindow(), applicationDisplayName(), message);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <functional>
+
+class TfMain;
+
+// The program's entry: initialises the UI framework, creates the wizard window
+// with the desktop's services, shows it and runs the event loop until the
+// window closes. `shown`, when given, runs once the window is on screen (the
+// start-up benchmark uses it).
+int WizardMain(int argc, char** argv, const std::function<void(TfMain&)>& shown = {});

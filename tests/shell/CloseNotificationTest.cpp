@@ -1,0 +1,173 @@
+// The real program under Xvfb: a receiver window here, the wizard started with
+// its id, closed through the window manager protocol, and the messages that
+// reached the receiver counted.
+#include "platform/x11/CloseNotification.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace {
+struct Disconnect {
+    void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+};
+
+xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr), &std::free);
+    return reply ? reply->atom : XCB_ATOM_NONE;
+}
+
+class Receiver {
+public:
+    Receiver() : m_c(xcb_connect(nullptr, nullptr)) {
+        if (xcb_connection_has_error(m_c.get()))
+            throw std::runtime_error("cannot connect to the X server");
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c.get())).data;
+        m_root = screen->root;
+        m_window = xcb_generate_id(m_c.get());
+        xcb_create_window(m_c.get(), XCB_COPY_FROM_PARENT, m_window, m_root, 0, 0, 10, 10, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        m_type = atom(m_c.get(), CloseNotificationAtom);
+        xcb_flush(m_c.get());
+    }
+
+    uint32_t window() const { return m_window; }
+
+    // Finds the top-level window with the given WM_NAME.
+    xcb_window_t findWindow(const std::string& title) {
+        xcb_connection_t* c = m_c.get();
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, m_root), nullptr), &std::free);
+        if (!tree)
+            return XCB_WINDOW_NONE;
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
+            std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> name(
+                xcb_get_property_reply(
+                    c,
+                    xcb_get_property(c, 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
+                    nullptr),
+                &std::free);
+            if (name && std::string(static_cast<const char*>(xcb_get_property_value(name.get())),
+                                    xcb_get_property_value_length(name.get())) == title)
+                return children[i];
+        }
+        return XCB_WINDOW_NONE;
+    }
+
+    // Asks a window to close as a window manager's close box does.
+    void requestClose(xcb_window_t window) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = atom(m_c.get(), "WM_PROTOCOLS");
+        event.data.data32[0] = atom(m_c.get(), "WM_DELETE_WINDOW");
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        xcb_send_event(m_c.get(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        xcb_flush(m_c.get());
+    }
+
+    struct Count {
+        int matching = 0;
+        int other = 0;
+    };
+    // Counts the notifications that reached the receiver window so far.
+    Count drain(uint32_t expectedMessage) {
+        xcb_connection_t* c = m_c.get();
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        Count count;
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
+                auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+                if (message->window == m_window && message->type == m_type && message->format == 32 &&
+                    message->data.data32[0] == expectedMessage && message->data.data32[1] == 0 &&
+                    message->data.data32[2] == 0)
+                    ++count.matching;
+                else
+                    ++count.other;
+            }
+            std::free(event);
+        }
+        return count;
+    }
+
+private:
+    std::unique_ptr<xcb_connection_t, Disconnect> m_c;
+    xcb_window_t m_root = 0;
+    xcb_window_t m_window = 0;
+    xcb_atom_t m_type = 0;
+};
+
+// Starts the wizard with `arguments`, closes its window with the close box and
+// waits for the program to end.
+void runWizardAndClose(Receiver& receiver, const QStringList& arguments) {
+    QTemporaryDir config;
+    QProcess wizard;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config.path());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    wizard.setProcessEnvironment(env);
+    wizard.setProcessChannelMode(QProcess::ForwardedChannels);
+    wizard.start(WIZARD_BINARY, arguments);
+    ASSERT_TRUE(wizard.waitForStarted(10000));
+    xcb_window_t window = XCB_WINDOW_NONE;
+    for (int i = 0; i < 400 && window == XCB_WINDOW_NONE; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        window = receiver.findWindow("Tavora Live System Test Wizard");
+    }
+    ASSERT_NE(window, XCB_WINDOW_NONE) << "the wizard window did not appear";
+    receiver.requestClose(window);
+    ASSERT_TRUE(wizard.waitForFinished(20000));
+    EXPECT_EQ(wizard.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(wizard.exitCode(), 0);
+}
+} // namespace
+
+TEST(CloseNotification, NormalModePostsExactlyOneMessage) {
+    Receiver receiver;
+    runWizardAndClose(receiver, {"49153", QString::number(receiver.window())});
+    const Receiver::Count count = receiver.drain(49153);
+    EXPECT_EQ(count.matching, 1);
+    EXPECT_EQ(count.other, 0);
+}
+
+TEST(CloseNotification, AudioModeTakesTheNumbersAfterTheWord) {
+    Receiver receiver;
+    runWizardAndClose(receiver, {"Audio", "1234", QString::number(receiver.window())});
+    const Receiver::Count count = receiver.drain(1234);
+    EXPECT_EQ(count.matching, 1);
+    EXPECT_EQ(count.other, 0);
+}
+
+TEST(CloseNotification, EitherNumberZeroPostsNothing) {
+    Receiver receiver;
+    runWizardAndClose(receiver, {"0", QString::number(receiver.window())});
+    runWizardAndClose(receiver, {"audio", "777", "0"});
+    runWizardAndClose(receiver, {"audio"});
+    const Receiver::Count count = receiver.drain(0);
+    EXPECT_EQ(count.matching, 0);
+    EXPECT_EQ(count.other, 0);
+}
+
+TEST(CloseNotification, NoDisplayOrBadWindowIsIgnored) {
+    Receiver receiver;
+    PostCloseNotification(0x7ffffff0u, 5); // no such window: BadWindow, ignored
+    const std::string saved = std::getenv("DISPLAY");
+    unsetenv("DISPLAY");
+    PostCloseNotification(receiver.window(), 6);
+    setenv("DISPLAY", saved.c_str(), 1);
+    EXPECT_EQ(receiver.drain(6).matching, 0);
+    PostCloseNotification(receiver.window(), 6);
+    EXPECT_EQ(receiver.drain(6).matching, 1);
+}

@@ -1,0 +1,130 @@
+#include "WizardTestSupport.h"
+#include "ui_TfMain.h"
+
+#include <QtTest>
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void appearance() {
+        TWizardFixture f;
+        TfMain& w = f.window();
+        QCOMPARE(w.windowTitle(), QString("Tavora Live System Test Wizard"));
+        QCOMPARE(w.size(), QSize(442, 432));
+        QCOMPARE(w.minimumSize(), w.maximumSize());
+        QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
+        QCOMPARE(w.ui->XPButton3->text(), QString("Close"));
+        QCOMPARE(w.ui->XPButton5->text(), QString("Previous Test"));
+        QCOMPARE(w.ui->XPButton5->geometry(), QRect(225, 10, 96, 25));
+        QCOMPARE(w.ui->btnNext->geometry(), QRect(330, 10, 96, 25));
+        QCOMPARE(w.ui->pNavigation->geometry(), QRect(0, 388, 442, 44));
+        for (QWidget* page :
+             {w.ui->pConnection, w.ui->pResolution, w.ui->pPlaybackTest, w.ui->pMicrophoneTest})
+            QCOMPARE(page->geometry(), QRect(0, 0, 442, 388));
+    }
+
+    void startsOnConnectionPage() {
+        TWizardFixture f;
+        TfMain& w = f.window();
+        w.show();
+        TWizardFixture::idle();
+        QCOMPARE(w.CurrentPage, 0);
+        QCOMPARE(w.FrontPage(), w.ui->pConnection);
+        QVERIFY(!w.ui->XPButton5->isEnabled());
+        QVERIFY(w.ui->btnNext->isEnabled());
+        QCOMPARE(w.ui->btnNext->text(), QString("Next Test"));
+    }
+
+    void walksThePagesInOrder() {
+        TWizardFixture f;
+        TfMain& w = f.window();
+        w.show();
+        const QList<QWidget*> pages{w.ui->pConnection, w.ui->pResolution, w.ui->pPlaybackTest,
+                                    w.ui->pMicrophoneTest};
+        for (int i = 1; i <= 3; ++i) {
+            QTest::mouseClick(w.ui->btnNext, Qt::LeftButton);
+            TWizardFixture::idle();
+            QCOMPARE(w.CurrentPage, i);
+            QCOMPARE(w.FrontPage(), pages[i]);
+            QVERIFY(w.ui->XPButton5->isEnabled());
+            QCOMPARE(w.ui->btnNext->text(), QString(i == 3 ? "Finish" : "Next Test"));
+        }
+        for (int i = 2; i >= 0; --i) {
+            QTest::mouseClick(w.ui->XPButton5, Qt::LeftButton);
+            TWizardFixture::idle();
+            QCOMPARE(w.CurrentPage, i);
+            QCOMPARE(w.FrontPage(), pages[i]);
+            QCOMPARE(w.ui->btnNext->text(), QString("Next Test"));
+        }
+        QVERIFY(!w.ui->XPButton5->isEnabled());
+        // No page is ever hidden: they only change their stacking order.
+        for (QWidget* page : pages)
+            QVERIFY(!page->isHidden());
+    }
+
+    void finishCloses() {
+        TWizardFixture f;
+        TfMain& w = f.window();
+        w.show();
+        for (int i = 0; i < 3; ++i)
+            w.acNextTest->trigger();
+        QVERIFY(w.isVisible());
+        QTest::mouseClick(w.ui->btnNext, Qt::LeftButton);
+        QVERIFY(!w.isVisible());
+    }
+
+    void audioOnlyMode() {
+        TWizardFixture f({"AUDIO", "1030", "12345"});
+        TfMain& w = f.window();
+        QVERIFY(w.AudioOnlyMode);
+        QCOMPARE(w.NotifyMessage, 1030);
+        QCOMPARE(w.NotifyWindow, 12345);
+        w.show();
+        TWizardFixture::idle();
+        QCOMPARE(w.CurrentPage, 2);
+        QCOMPARE(w.FrontPage(), w.ui->pPlaybackTest);
+        QVERIFY(!w.ui->XPButton5->isEnabled());
+        w.acNextTest->trigger();
+        TWizardFixture::idle();
+        QCOMPARE(w.CurrentPage, 3);
+        QVERIFY(w.ui->XPButton5->isEnabled());
+        w.acPrevTest->trigger();
+        TWizardFixture::idle();
+        QCOMPARE(w.CurrentPage, 2);
+        QVERIFY(!w.ui->XPButton5->isEnabled());
+    }
+
+    void closeButtonAndCloseBoxAlwaysClose() {
+        TWizardFixture f;
+        TfMain& w = f.window();
+        w.show();
+        QVERIFY(w.FormCloseQuery());
+        QTest::mouseClick(w.ui->XPButton3, Qt::LeftButton);
+        QVERIFY(!w.isVisible());
+
+        TWizardFixture g;
+        g.window().show();
+        QVERIFY(g.window().close());
+        QVERIFY(!g.window().isVisible());
+    }
+
+    // Ctrl is consumed only on the microphone page; elsewhere it gets the
+    // default handling and changes nothing.
+    void ctrlOnlyOnMicrophonePage() {
+        TWizardFixture f;
+        TfMain& w = f.window();
+        w.show();
+        for (int page = 0; page < 3; ++page) {
+            QVERIFY(!w.FormKeyDown(Qt::Key_Control, false));
+            QVERIFY(!w.FormKeyUp(Qt::Key_Control, false));
+            QCOMPARE(w.CurrentPage, page);
+            w.acNextTest->trigger();
+        }
+        QVERIFY(w.FormKeyDown(Qt::Key_Control, false));
+        QVERIFY(w.FormKeyUp(Qt::Key_Control, false));
+        QVERIFY(!w.FormKeyDown(Qt::Key_Shift, false));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,18 @@
+#!/bin/bash
+# The display test against real X servers: the harness server (1024x768, 96
+# DPI: both verdicts green), then a server of our own at 800x600 whose desktop
+# scale gives 120 DPI (both red).
+set -euo pipefail
+probe=$1 display=$2 dir=$3
+mkdir -p "$dir"
+DISPLAY=$display "$probe" 1024 768 96
+
+scaled=:88
+rm -f "/tmp/.X${scaled#:}-lock"
+Xvfb $scaled -screen 0 800x600x24 -noreset -nolisten tcp >"$dir/xvfb.log" 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null; wait $pid 2>/dev/null || true' EXIT
+for _ in $(seq 100); do DISPLAY=$scaled xdpyinfo >/dev/null 2>&1 && break; sleep 0.05; done
+echo 'Xft.dpi: 120' | DISPLAY=$scaled xrdb -nocpp -merge
+DISPLAY=$scaled "$probe" 800 600 120
+echo "display test passed on both servers"

@@ -4,7 +4,6 @@
 // player, together with the engine's exception classes, options and event
 // types.
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -12,28 +11,15 @@
 #include <stdexcept>
 #include <string>
 
-static_assert(std::endian::native == std::endian::little,
-              "wave format records are read in place and are little-endian");
+#include "platform/audio/WaveTypes.h"
 
 namespace tavora::audio {
 
-// The wave format record as it is stored in a RIFF "fmt " chunk: 18 bytes,
-// little-endian, no padding, followed by cbSize extra bytes.
-#pragma pack(push, 1)
-struct TWaveFormatEx {
-    uint16_t wFormatTag;
-    uint16_t nChannels;
-    uint32_t nSamplesPerSec;
-    uint32_t nAvgBytesPerSec;
-    uint16_t nBlockAlign;
-    uint16_t wBitsPerSample;
-    uint16_t cbSize;
-};
-#pragma pack(pop)
-static_assert(sizeof(TWaveFormatEx) == 18);
-
-inline constexpr uint16_t WAVE_FORMAT_PCM = 0x0001;
-inline constexpr uint16_t WAVE_FORMAT_GSM610 = 0x0031;
+// The wave format record: the 18-byte head of a RIFF "fmt " chunk, followed
+// by cbSize extra bytes.
+using TWaveFormatEx = platform::audio::WaveFormatEx;
+using platform::audio::WAVE_FORMAT_GSM610;
+using platform::audio::WAVE_FORMAT_PCM;
 
 // A size in bytes that holds `milliseconds` of audio in `format`, rounded to
 // the nearest byte and then up to a whole number of blocks.

@@ -1,6 +1,7 @@
 #include "WizardTestSupport.h"
 
-#include <QTest>
+#include <QEventLoop>
+#include <QTimer>
 
 TWizardFixture::TWizardFixture(const QStringList& arguments) {
     m_oldConfig = qgetenv("XDG_CONFIG_HOME");
@@ -17,6 +18,10 @@ QString TWizardFixture::settingsFile() const {
     return m_config.filePath("tavora-live/user.reg");
 }
 
+// A real event loop, unlike QTest::qWait, blocks in the dispatcher when it has
+// nothing to do, which is when idle-time work runs.
 void TWizardFixture::idle() {
-    QTest::qWait(20);
+    QEventLoop loop;
+    QTimer::singleShot(20, &loop, &QEventLoop::quit);
+    loop.exec();
 }

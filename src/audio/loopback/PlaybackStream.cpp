@@ -1,0 +1,171 @@
+#include "audio/loopback/PlaybackStream.h"
+
+#include "platform/audio/WaveNotify.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstring>
+
+namespace tavora::audio {
+
+namespace pa = platform::audio;
+
+using Guard = std::lock_guard<std::recursive_mutex>;
+
+TPlaybackStream::TPlaybackStream(pa::AudioPlatform& platform)
+    : platform_(platform), notifyWindow_(std::make_unique<pa::WaveNotifyReceiver>()) {
+    notifyWindow_->setHandler([this](pa::WaveMessage message, pa::WaveHeader* header) {
+        if (message == pa::WaveMessage::WomDone)
+            BufferDone(header);
+    });
+}
+
+TPlaybackStream::~TPlaybackStream() {
+    Close();
+}
+
+std::uint8_t TPlaybackStream::NumBuffers() const {
+    Guard guard(lock_);
+    return numBuffers_;
+}
+
+void TPlaybackStream::SetNumBuffers(std::uint8_t count) {
+    Guard guard(lock_);
+    numBuffers_ = count;
+}
+
+std::uint8_t TPlaybackStream::FreeSlots() const {
+    Guard guard(lock_);
+    return freeSlots_;
+}
+
+bool TPlaybackStream::Active() const {
+    Guard guard(lock_);
+    return active_;
+}
+
+std::size_t TPlaybackStream::BufferCount() const {
+    Guard guard(lock_);
+    return buffers_.size();
+}
+
+std::uint64_t TPlaybackStream::DroppedBlocks() const {
+    Guard guard(lock_);
+    return dropped_;
+}
+
+QObject* TPlaybackStream::NotifyWindow() const {
+    return notifyWindow_.get();
+}
+
+void TPlaybackStream::RaiseError(const char* name, pa::MmResult code) {
+    if (code != pa::MMSYSERR_NOERROR)
+        throw EPlaybackStreamError(LoopStreamErrorMessage(name, code));
+}
+
+void TPlaybackStream::Open(std::span<const std::uint8_t> format, std::uint32_t deviceId) {
+    Guard guard(lock_);
+    if (active_)
+        return;
+    device_.reset();
+    freeSlots_ = numBuffers_;
+    dropped_ = 0;
+    format_.assign(format.begin(), format.end());
+    const pa::WaveFormatEx* head = FormatHead(format_);
+    if (!head)
+        RaiseError("WaveOutOpen", pa::MMSYSERR_INVALPARAM);
+
+    std::uint32_t device = deviceId;
+    std::uint32_t flags = pa::CALLBACK_WINDOW | pa::WAVE_MAPPED;
+    if (head->wFormatTag == pa::WAVE_FORMAT_PCM) {
+        device = pa::WAVE_MAPPER;
+        flags = pa::CALLBACK_WINDOW;
+    }
+    RaiseError("WaveOutOpen", platform_.openWaveOut(&device_, device, head, notifyWindow_.get(), flags));
+    active_ = true;
+}
+
+TPlaybackStream::Buffer& TPlaybackStream::NewHeader(std::uint32_t size) {
+    auto buffer = std::make_unique<Buffer>();
+    buffer->data = std::make_unique<std::uint8_t[]>(size);
+    buffers_.push_back(std::move(buffer));
+    return *buffers_.back();
+}
+
+void TPlaybackStream::Play(const std::uint8_t* data, std::uint32_t size) {
+    Guard guard(lock_);
+    if (size == 0 || !active_)
+        return;
+    if (freeSlots_ == 0) {
+        ++dropped_;
+        qCDebug(lcLoopback) << "every slot taken; block of" << size << "bytes dropped";
+        return;
+    }
+    Buffer& buffer = NewHeader(size);
+    std::memcpy(buffer.data.get(), data, size);
+    pa::WaveHeader& header = buffer.header;
+    header.data = buffer.data.get();
+    header.bufferLength = size;
+    header.loops = 1;
+    --freeSlots_;
+    // A block the device refused never comes back from it: give its slot
+    // back at once, or the stream would lose one slot per failure for good.
+    if (const pa::MmResult result = device_->prepareHeader(header); result != pa::MMSYSERR_NOERROR) {
+        ReleaseHeader(&header);
+        RaiseError("WaveOut-PrepareHeader", result);
+    }
+    if (const pa::MmResult result = device_->write(header); result != pa::MMSYSERR_NOERROR) {
+        ReleaseHeader(&header);
+        RaiseError("WaveOut-Write", result);
+    }
+}
+
+TPlaybackStream::Buffer* TPlaybackStream::FindBuffer(const pa::WaveHeader* header) const {
+    const auto it = std::find_if(buffers_.begin(), buffers_.end(),
+                                 [header](const auto& buffer) { return &buffer->header == header; });
+    return it == buffers_.end() ? nullptr : it->get();
+}
+
+void TPlaybackStream::BufferDone(pa::WaveHeader* header) {
+    Guard guard(lock_);
+    Buffer* buffer = FindBuffer(header);
+    if (!active_ || !buffer)
+        return;
+    if (OnBufferPlayed) {
+        OnBufferPlayed(this, header);
+        if (!active_ || FindBuffer(header) != buffer)
+            return;
+    }
+    // Should the device refuse, the buffer stays in the list (and its slot
+    // taken) until Close: it may still be the device's.
+    RaiseError("WaveOut-UnprepareHeader", device_->unprepareHeader(*header));
+    ReleaseHeader(header);
+}
+
+void TPlaybackStream::ReleaseHeader(pa::WaveHeader* header) {
+    Buffer* buffer = FindBuffer(header);
+    if (!buffer)
+        return;
+    if (device_)
+        device_->unprepareHeader(*header);
+    std::erase_if(buffers_, [buffer](const auto& b) { return b.get() == buffer; });
+    ++freeSlots_;
+}
+
+void TPlaybackStream::Close() {
+    Guard guard(lock_);
+    if (!active_)
+        return;
+    active_ = false;
+    device_->reset();
+    device_->close();
+    while (!buffers_.empty())
+        ReleaseHeader(&buffers_.back()->header);
+    device_.reset();
+    // Drop the notifications the reset posted, so that a later Open cannot
+    // mistake one for a buffer of its own allocated at the same address.
+    QCoreApplication::removePostedEvents(notifyWindow_.get(), pa::WaveNotifyEvent::eventType());
+}
+
+} // namespace tavora::audio

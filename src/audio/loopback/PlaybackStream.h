@@ -1,0 +1,104 @@
+#pragma once
+
+// Plays blocks of audio on a wave output device in a given format (the codecs
+// decode a compressed one on the fly). Each block handed to Play is copied
+// into a buffer of its own and written to the device at once, as long as
+// fewer than NumBuffers of the stream's buffers are at the device.
+//
+// Play may be called from any thread; Open, Close and the device's
+// notifications run on the thread that created the stream. One lock
+// serialises all of them.
+
+#include "audio/loopback/LoopStreamCommon.h"
+#include "platform/audio/AudioPlatform.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <span>
+#include <vector>
+
+class QObject;
+
+namespace tavora::platform::audio {
+class WaveNotifyReceiver;
+}
+
+namespace tavora::audio {
+
+class TPlaybackStream;
+
+// Called with the stream's lock held: a handler may call Play, but must not
+// wait for another thread that does.
+using TBufferPlayedEvent = std::function<void(TPlaybackStream* sender, platform::audio::WaveHeader* header)>;
+
+class TPlaybackStream {
+public:
+    static constexpr std::uint8_t DefaultNumBuffers = 4;
+
+    explicit TPlaybackStream(platform::audio::AudioPlatform& platform);
+    ~TPlaybackStream();
+    TPlaybackStream(const TPlaybackStream&) = delete;
+    TPlaybackStream& operator=(const TPlaybackStream&) = delete;
+
+    // Buffers that may be at the device at once; takes effect at the next Open.
+    std::uint8_t NumBuffers() const;
+    void SetNumBuffers(std::uint8_t count);
+    // How many more buffers may be written to the device now.
+    std::uint8_t FreeSlots() const;
+
+    // Called for each buffer the device hands back while open, before the
+    // buffer is released.
+    TBufferPlayedEvent OnBufferPlayed;
+
+    // Opens output device `deviceId` in `format` (a whole format record).
+    // Does nothing while open. Throws EPlaybackStreamError.
+    void Open(std::span<const std::uint8_t> format, std::uint32_t deviceId);
+    // Copies `size` bytes and writes them to the device; never waits for it.
+    // Does nothing when `size` is 0 or the stream is closed. A block that
+    // comes while every slot is taken is dropped at once: the device then
+    // already holds NumBuffers blocks, and holding back one more would only
+    // add its length to the delay of everything after it. Throws
+    // EPlaybackStreamError when the device refuses the block (its slot is
+    // given back).
+    void Play(const std::uint8_t* data, std::uint32_t size);
+    // Stops playing at once, closes the device and releases every buffer.
+    // Does nothing while closed. Never throws.
+    void Close();
+
+    bool Active() const;
+    // Buffers allocated and not yet released.
+    std::size_t BufferCount() const;
+    // Blocks dropped by Play because no slot was free, since the last Open.
+    std::uint64_t DroppedBlocks() const;
+    // Receives the device's notifications.
+    QObject* NotifyWindow() const;
+
+    // Handles a buffer the device has returned (the device's WomDone).
+    void BufferDone(platform::audio::WaveHeader* header);
+
+private:
+    struct Buffer {
+        platform::audio::WaveHeader header;
+        std::unique_ptr<std::uint8_t[]> data;
+    };
+
+    Buffer& NewHeader(std::uint32_t size);
+    void ReleaseHeader(platform::audio::WaveHeader* header);
+    Buffer* FindBuffer(const platform::audio::WaveHeader* header) const;
+    static void RaiseError(const char* name, platform::audio::MmResult code);
+
+    platform::audio::AudioPlatform& platform_;
+    mutable std::recursive_mutex lock_;
+    bool active_ = false;
+    std::uint8_t freeSlots_ = 0;
+    std::uint8_t numBuffers_ = DefaultNumBuffers;
+    std::vector<std::unique_ptr<Buffer>> buffers_;
+    std::vector<std::uint8_t> format_;
+    std::uint64_t dropped_ = 0;
+    std::unique_ptr<platform::audio::WaveOutDevice> device_;
+    std::unique_ptr<platform::audio::WaveNotifyReceiver> notifyWindow_;
+};
+
+} // namespace tavora::audio

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/net/Component.h"
+
+#include <string>
+
+// What a TCP connection needs from its transport.
+class TIOHandler : public TNetComponent {
+public:
+    using TNetComponent::TNetComponent;
+
+    // Prepares for a new connection (no socket, addresses cleared).
+    virtual void Open() = 0;
+    // Closes the socket if there is one. Never raises.
+    virtual void Close() noexcept = 0;
+    // Opens the connection to host:port (through a proxy if the transport
+    // has one), binding locally to boundIP:boundPort or the port range first.
+    // timeoutMs: -1 or 0 no limit on the calling thread, -2 no limit on a
+    // connect thread, > 0 at most about that long. Raises on every failure.
+    virtual void ConnectClient(const std::string& host, int port, const std::string& boundIP, int boundPort,
+                               int boundPortMin, int boundPortMax, int timeoutMs) = 0;
+    virtual bool Connected() const noexcept = 0;
+    // One send / receive; the byte count or -1 (error recorded in the socket
+    // layer). EClosedSocket without a socket.
+    virtual int Send(const void* buffer, int length) = 0;
+    virtual int Recv(void* buffer, int length) = 0;
+};

@@ -1,0 +1,87 @@
+#include "net/TcpClient.h"
+
+#include "net/ClientExceptions.h"
+#include "net/SocketIOHandler.h"
+
+TTcpConnection::TTcpConnection(TComponent* owner) : TNetComponent(owner) {}
+
+TTcpConnection::~TTcpConnection() {
+    CloseSocket();
+    if (FreeIOHandlerOnDisconnect_)
+        ReleaseOwnHandler();
+    else if (IOHandler_)
+        IOHandler_->RemoveFreeNotification(this);
+    IOHandler_ = nullptr;
+}
+
+void TTcpConnection::SetIOHandler(TIOHandler* handler) {
+    if (handler == IOHandler_)
+        return;
+    if (FreeIOHandlerOnDisconnect_)
+        ReleaseOwnHandler();
+    else if (IOHandler_)
+        IOHandler_->RemoveFreeNotification(this);
+    IOHandler_ = handler;
+    if (IOHandler_)
+        IOHandler_->FreeNotification(this);
+}
+
+void TTcpConnection::ReleaseOwnHandler() noexcept {
+    TIOHandler* handler = IOHandler_;
+    IOHandler_ = nullptr;
+    FreeIOHandlerOnDisconnect_ = false;
+    if (handler) {
+        handler->RemoveFreeNotification(this);
+        delete handler;
+    }
+}
+
+void TTcpConnection::CloseSocket() noexcept {
+    if (!IOHandler_)
+        return;
+    ClosedGracefully_ = true;
+    IOHandler_->Close();
+}
+
+bool TTcpConnection::Connected() noexcept {
+    if (ClosedGracefully_ && IOHandler_ && IOHandler_->Connected())
+        CloseSocket();
+    return IOHandler_ && IOHandler_->Connected();
+}
+
+void TTcpConnection::Disconnect() noexcept {
+    CloseSocket();
+    if (FreeIOHandlerOnDisconnect_)
+        ReleaseOwnHandler();
+}
+
+void TTcpConnection::Notification(TComponent* component) {
+    if (component == IOHandler_) {
+        IOHandler_ = nullptr;
+        FreeIOHandlerOnDisconnect_ = false;
+    }
+    TNetComponent::Notification(component);
+}
+
+// ---------------------------------------------------------------------------
+
+TTcpClient::TTcpClient(TComponent* owner) : TTcpConnection(owner) {}
+
+void TTcpClient::Connect(int timeoutMs) {
+    if (IOHandler_ && IOHandler_->Connected())
+        throw EAlreadyConnected();
+    if (!IOHandler_) {
+        SetIOHandler(new TSocketIOHandler(this));
+        FreeIOHandlerOnDisconnect_ = true;
+    }
+    try {
+        IOHandler_->Open();
+        InputBuffer_.clear();
+        ClosedGracefully_ = false;
+        IOHandler_->ConnectClient(Host_, Port_, BoundIP_, BoundPort_, BoundPortMin_, BoundPortMax_,
+                                  timeoutMs);
+    } catch (...) {
+        CloseSocket();
+        throw;
+    }
+}

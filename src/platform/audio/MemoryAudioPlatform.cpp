@@ -1,0 +1,949 @@
+#include "platform/audio/MemoryAudioPlatform.h"
+
+#include "platform/audio/FormatSupport.h"
+#include "platform/audio/MixerTopology.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <thread>
+
+namespace tavora::platform::audio {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+MmResult forced(const std::map<WaveOp, MmResult>& results, WaveOp op) {
+    const auto it = results.find(op);
+    return it == results.end() ? MMSYSERR_NOERROR : it->second;
+}
+
+// Turns a stretch of time into whole bytes of a format, carrying the
+// fraction over to the next stretch so that nothing drifts.
+std::uint64_t bytesForSpan(const StreamFormat& fmt, std::chrono::microseconds span, double& carry) {
+    if (span.count() <= 0)
+        return 0;
+    const double exact =
+        static_cast<double>(fmt.avgBytesPerSec) * static_cast<double>(span.count()) / 1e6 + carry;
+    const auto whole = static_cast<std::uint64_t>(exact);
+    carry = exact - static_cast<double>(whole);
+    return whole;
+}
+
+// Runs `tick` with the time passed since the previous call, every few
+// milliseconds, until stopped.
+class ClockThread {
+public:
+    explicit ClockThread(std::function<void(std::chrono::microseconds)> tick)
+        : thread_([this, tick = std::move(tick)] {
+              auto last = Clock::now();
+              std::unique_lock lock(mutex_);
+              while (!stop_) {
+                  cv_.wait_for(lock, std::chrono::milliseconds(5));
+                  if (stop_)
+                      break;
+                  const auto now = Clock::now();
+                  lock.unlock();
+                  tick(std::chrono::duration_cast<std::chrono::microseconds>(now - last));
+                  lock.lock();
+                  last = now;
+              }
+          }) {}
+    ~ClockThread() {
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        cv_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
+void post(QObject* target, WaveMessage message, WaveHeader* header) {
+    if (target)
+        QCoreApplication::postEvent(target, new WaveNotifyEvent(message, header));
+}
+
+MmResult checkPrepare(WaveHeader& header) {
+    if (!header.data && header.bufferLength > 0)
+        return MMSYSERR_INVALPARAM;
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace
+
+MemoryWaveDeviceSpec MemoryWaveDeviceSpec::named(std::string_view name) {
+    MemoryWaveDeviceSpec spec;
+    setFixedText(spec.productName, name);
+    return spec;
+}
+
+// ---------------------------------------------------------------- output
+
+struct MemoryWaveOut::State {
+    MemoryAudioPlatform* platform = nullptr;
+    QObject* target = nullptr;
+    StreamFormat fmt;
+    mutable std::mutex m;
+    struct Entry {
+        WaveHeader* header;
+        std::uint32_t loopsLeft;
+    };
+    std::deque<Entry> queue;
+    std::size_t headOffset = 0;
+    bool paused = false;
+    bool closed = false;
+    std::vector<std::uint8_t> played;
+    std::uint64_t positionBytes = 0;
+    double carry = 0;
+    std::map<WaveOp, MmResult> results;
+    std::uint32_t volume = 0xFFFFFFFF;
+    std::unique_ptr<ClockThread> clock;
+
+    void finishHead() {
+        WaveHeader* h = queue.front().header;
+        queue.pop_front();
+        headOffset = 0;
+        h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+        post(target, WaveMessage::WomDone, h);
+    }
+
+    // Plays up to `budget` bytes; answers the bytes played.
+    std::uint64_t play(std::uint64_t budget) {
+        std::uint64_t done = 0;
+        while (budget > 0 && !queue.empty()) {
+            Entry& e = queue.front();
+            WaveHeader* h = e.header;
+            const std::size_t left = h->bufferLength - headOffset;
+            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, budget));
+            played.insert(played.end(), h->data + headOffset, h->data + headOffset + n);
+            headOffset += n;
+            budget -= n;
+            done += n;
+            positionBytes += n;
+            if (headOffset == h->bufferLength) {
+                if (e.loopsLeft > 1) {
+                    --e.loopsLeft;
+                    headOffset = 0;
+                    if (h->bufferLength == 0)
+                        break;
+                } else {
+                    finishHead();
+                }
+            }
+        }
+        return done;
+    }
+};
+
+MemoryWaveOut::MemoryWaveOut(std::uint32_t deviceId, std::vector<std::uint8_t> format, QObject* callback,
+                             std::uint32_t flags, std::map<WaveOp, MmResult> results, bool realTime)
+    : deviceId_(deviceId), flags_(flags), format_(std::move(format)), s_(std::make_unique<State>()) {
+    s_->target = callback;
+    s_->results = std::move(results);
+    checkWaveFormat(&this->format(), true, s_->fmt);
+    if (realTime)
+        s_->clock = std::make_unique<ClockThread>([this](std::chrono::microseconds span) { advance(span); });
+}
+
+MemoryWaveOut::~MemoryWaveOut() {
+    s_->clock.reset();
+    if (s_->platform)
+        s_->platform->forget(this);
+}
+
+const WaveFormatEx& MemoryWaveOut::format() const {
+    return *reinterpret_cast<const WaveFormatEx*>(format_.data());
+}
+
+std::size_t MemoryWaveOut::queued() const {
+    std::lock_guard lock(s_->m);
+    return s_->queue.size();
+}
+
+bool MemoryWaveOut::paused() const {
+    std::lock_guard lock(s_->m);
+    return s_->paused;
+}
+
+bool MemoryWaveOut::closed() const {
+    std::lock_guard lock(s_->m);
+    return s_->closed;
+}
+
+bool MemoryWaveOut::completeNext() {
+    std::lock_guard lock(s_->m);
+    if (s_->queue.empty())
+        return false;
+    State::Entry& e = s_->queue.front();
+    const std::uint64_t rest = e.header->bufferLength - s_->headOffset +
+                               std::uint64_t{e.header->bufferLength} * (std::max(e.loopsLeft, 1u) - 1);
+    s_->play(rest);
+    if (!s_->queue.empty() && s_->queue.front().header == e.header)
+        s_->finishHead(); // an empty buffer plays in no time
+    return true;
+}
+
+void MemoryWaveOut::advance(std::chrono::microseconds span) {
+    std::lock_guard lock(s_->m);
+    if (s_->paused || s_->closed)
+        return;
+    const std::uint64_t budget = bytesForSpan(s_->fmt, span, s_->carry);
+    // Empty buffers at the head finish at once.
+    while (!s_->queue.empty() && s_->queue.front().header->bufferLength == 0)
+        s_->finishHead();
+    s_->play(budget);
+}
+
+std::vector<std::uint8_t> MemoryWaveOut::played() const {
+    std::lock_guard lock(s_->m);
+    return s_->played;
+}
+
+void MemoryWaveOut::setResult(WaveOp op, MmResult result) {
+    std::lock_guard lock(s_->m);
+    s_->results[op] = result;
+}
+
+MmResult MemoryWaveOut::prepareHeader(WaveHeader& header) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Prepare))
+        return r;
+    if (MmResult r = checkPrepare(header))
+        return r;
+    header.flags |= WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::unprepareHeader(WaveHeader& header) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (header.flags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    if (MmResult r = forced(s_->results, WaveOp::Unprepare))
+        return r;
+    header.flags &= ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::write(WaveHeader& header) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Write))
+        return r;
+    if (!(header.flags & WHDR_PREPARED))
+        return WAVERR_UNPREPARED;
+    if (header.flags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
+    const bool looped = (header.flags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
+    s_->queue.push_back({&header, looped ? std::max(header.loops, 1u) : 1u});
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::pause() {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Pause))
+        return r;
+    s_->paused = true;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::restart() {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Restart))
+        return r;
+    s_->paused = false;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::reset() {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Reset))
+        return r;
+    while (!s_->queue.empty())
+        s_->finishHead();
+    s_->paused = false;
+    s_->positionBytes = 0;
+    s_->carry = 0;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::close() {
+    {
+        std::lock_guard lock(s_->m);
+        if (s_->closed)
+            return MMSYSERR_INVALHANDLE;
+        if (MmResult r = forced(s_->results, WaveOp::Close))
+            return r;
+        if (!s_->queue.empty())
+            return WAVERR_STILLPLAYING;
+        s_->closed = true;
+    }
+    s_->clock.reset();
+    std::lock_guard lock(s_->m);
+    post(s_->target, WaveMessage::WomClose, nullptr);
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::position(MmTime& time) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Position))
+        return r;
+    if (time.type == TIME_BYTES) {
+        time.value = static_cast<std::uint32_t>(s_->positionBytes);
+        return MMSYSERR_NOERROR;
+    }
+    fillPosition(time, s_->fmt.samplesIn(s_->positionBytes), s_->fmt);
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::volume(std::uint32_t& value) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Volume))
+        return r;
+    value = s_->volume;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::setVolume(std::uint32_t value) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::SetVolume))
+        return r;
+    s_->volume = value;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveOut::pitch(std::uint32_t&) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+MmResult MemoryWaveOut::setPitch(std::uint32_t) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+MmResult MemoryWaveOut::playbackRate(std::uint32_t&) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+MmResult MemoryWaveOut::setPlaybackRate(std::uint32_t) {
+    return MMSYSERR_NOTSUPPORTED;
+}
+
+// ---------------------------------------------------------------- input
+
+struct MemoryWaveIn::State {
+    MemoryAudioPlatform* platform = nullptr;
+    QObject* target = nullptr;
+    StreamFormat fmt;
+    mutable std::mutex m;
+    std::deque<WaveHeader*> queue;
+    std::deque<std::uint8_t> source;
+    bool started = false;
+    bool closed = false;
+    std::uint64_t positionBytes = 0;
+    double carry = 0;
+    std::map<WaveOp, MmResult> results;
+    std::unique_ptr<ClockThread> clock;
+
+    void finishHead() {
+        WaveHeader* h = queue.front();
+        queue.pop_front();
+        h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+        post(target, WaveMessage::WimData, h);
+    }
+
+    std::uint32_t block() const { return std::max<std::uint32_t>(fmt.blockAlign, 1); }
+};
+
+MemoryWaveIn::MemoryWaveIn(std::uint32_t deviceId, std::vector<std::uint8_t> format, QObject* callback,
+                           std::uint32_t flags, std::map<WaveOp, MmResult> results, bool realTime)
+    : deviceId_(deviceId), flags_(flags), format_(std::move(format)), s_(std::make_unique<State>()) {
+    s_->target = callback;
+    s_->results = std::move(results);
+    checkWaveFormat(&this->format(), true, s_->fmt);
+    if (realTime)
+        s_->clock = std::make_unique<ClockThread>([this](std::chrono::microseconds span) { advance(span); });
+}
+
+MemoryWaveIn::~MemoryWaveIn() {
+    s_->clock.reset();
+    if (s_->platform)
+        s_->platform->forget(this);
+}
+
+const WaveFormatEx& MemoryWaveIn::format() const {
+    return *reinterpret_cast<const WaveFormatEx*>(format_.data());
+}
+
+std::size_t MemoryWaveIn::queued() const {
+    std::lock_guard lock(s_->m);
+    return s_->queue.size();
+}
+
+bool MemoryWaveIn::started() const {
+    std::lock_guard lock(s_->m);
+    return s_->started;
+}
+
+bool MemoryWaveIn::closed() const {
+    std::lock_guard lock(s_->m);
+    return s_->closed;
+}
+
+bool MemoryWaveIn::deliver(std::span<const std::uint8_t> bytes) {
+    std::lock_guard lock(s_->m);
+    if (s_->queue.empty())
+        return false;
+    WaveHeader* h = s_->queue.front();
+    const std::size_t n = std::min<std::size_t>(bytes.size(), h->bufferLength);
+    std::copy_n(bytes.begin(), n, h->data);
+    h->bytesRecorded = static_cast<std::uint32_t>(n);
+    s_->positionBytes += n;
+    s_->finishHead();
+    return true;
+}
+
+void MemoryWaveIn::advance(std::chrono::microseconds span) {
+    std::lock_guard lock(s_->m);
+    if (!s_->started || s_->closed)
+        return;
+    const std::uint32_t block = s_->block();
+    std::uint64_t budget = bytesForSpan(s_->fmt, span, s_->carry);
+    // Whole blocks only; the rest of the budget waits for the next stretch.
+    s_->carry += static_cast<double>(budget % block);
+    budget -= budget % block;
+    while (budget > 0 && !s_->queue.empty()) {
+        WaveHeader* h = s_->queue.front();
+        const std::uint32_t room = (h->bufferLength - h->bytesRecorded) / block * block;
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(room, budget));
+        for (std::uint32_t i = 0; i < n; ++i) {
+            std::uint8_t byte = 0;
+            if (!s_->source.empty()) {
+                byte = s_->source.front();
+                s_->source.pop_front();
+            }
+            h->data[h->bytesRecorded + i] = byte;
+        }
+        h->bytesRecorded += n;
+        budget -= n;
+        s_->positionBytes += n;
+        if (h->bufferLength - h->bytesRecorded < block)
+            s_->finishHead();
+    }
+}
+
+void MemoryWaveIn::appendSource(std::span<const std::uint8_t> bytes) {
+    std::lock_guard lock(s_->m);
+    s_->source.insert(s_->source.end(), bytes.begin(), bytes.end());
+}
+
+void MemoryWaveIn::setResult(WaveOp op, MmResult result) {
+    std::lock_guard lock(s_->m);
+    s_->results[op] = result;
+}
+
+MmResult MemoryWaveIn::prepareHeader(WaveHeader& header) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Prepare))
+        return r;
+    if (MmResult r = checkPrepare(header))
+        return r;
+    header.flags |= WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveIn::unprepareHeader(WaveHeader& header) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (header.flags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    if (MmResult r = forced(s_->results, WaveOp::Unprepare))
+        return r;
+    header.flags &= ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveIn::addBuffer(WaveHeader& header) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Write))
+        return r;
+    if (!(header.flags & WHDR_PREPARED))
+        return WAVERR_UNPREPARED;
+    if (header.flags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
+    header.bytesRecorded = 0;
+    s_->queue.push_back(&header);
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveIn::start() {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Start))
+        return r;
+    s_->started = true;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveIn::stop() {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Stop))
+        return r;
+    s_->started = false;
+    // A partly filled buffer comes back; empty ones stay queued.
+    if (!s_->queue.empty() && s_->queue.front()->bytesRecorded > 0)
+        s_->finishHead();
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveIn::reset() {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Reset))
+        return r;
+    s_->started = false;
+    while (!s_->queue.empty())
+        s_->finishHead();
+    s_->positionBytes = 0;
+    s_->carry = 0;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveIn::close() {
+    {
+        std::lock_guard lock(s_->m);
+        if (s_->closed)
+            return MMSYSERR_INVALHANDLE;
+        if (MmResult r = forced(s_->results, WaveOp::Close))
+            return r;
+        if (!s_->queue.empty())
+            return WAVERR_STILLPLAYING;
+        s_->closed = true;
+        s_->started = false;
+    }
+    s_->clock.reset();
+    std::lock_guard lock(s_->m);
+    post(s_->target, WaveMessage::WimClose, nullptr);
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryWaveIn::position(MmTime& time) {
+    std::lock_guard lock(s_->m);
+    if (s_->closed)
+        return MMSYSERR_INVALHANDLE;
+    if (MmResult r = forced(s_->results, WaveOp::Position))
+        return r;
+    if (time.type == TIME_BYTES) {
+        time.value = static_cast<std::uint32_t>(s_->positionBytes);
+        return MMSYSERR_NOERROR;
+    }
+    fillPosition(time, s_->fmt.samplesIn(s_->positionBytes), s_->fmt);
+    return MMSYSERR_NOERROR;
+}
+
+// ---------------------------------------------------------------- mixer
+
+MemoryMixerSpec MemoryMixerSpec::standard(std::string name, std::uint32_t speakerLevel,
+                                          std::uint32_t micLevel, bool withBoost) {
+    MemoryMixerSpec spec;
+    spec.name = std::move(name);
+    MemoryMixerLine speakers{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2, {}, {}};
+    speakers.controls.push_back({MIXERCONTROL_CONTROLTYPE_VOLUME, "Volume", 0, {speakerLevel, speakerLevel}});
+    speakers.controls.push_back({MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, {0, 0}});
+    MemoryMixerLine recording{MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording Control", 2, {}, {}};
+    recording.controls.push_back({MIXERCONTROL_CONTROLTYPE_VOLUME, "Recording Volume", 0, {65535, 65535}});
+    MemoryMixerLine mic{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Microphone", 1, {}, {}};
+    mic.controls.push_back({MIXERCONTROL_CONTROLTYPE_VOLUME, "Microphone Volume", 0, {micLevel}});
+    if (withBoost)
+        mic.controls.push_back({MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", 0, {0}});
+    recording.sources.push_back(std::move(mic));
+    spec.destinations.push_back(std::move(speakers));
+    spec.destinations.push_back(std::move(recording));
+    return spec;
+}
+
+class MemoryAudioPlatform::MemoryMixer : public Mixer {
+public:
+    MemoryMixer(MemoryAudioPlatform& platform, std::uint32_t mixerId) : p_(platform), id_(mixerId) {}
+    ~MemoryMixer() override {
+        std::lock_guard lock(p_.mutex_);
+        ++p_.mixerCounters_.closes;
+        --p_.openMixers_;
+    }
+
+    MmResult lineInfo(MixerLine& line, std::uint32_t flags) override {
+        std::lock_guard lock(p_.mutex_);
+        ++p_.mixerCounters_.lineInfoQueries;
+        return topologyLineInfo(lines(), line, flags);
+    }
+
+    MmResult lineControls(MixerLineControls& request, std::uint32_t flags) override {
+        std::lock_guard lock(p_.mutex_);
+        ++p_.mixerCounters_.lineControlsQueries;
+        return topologyLineControls(lines(), request, flags);
+    }
+
+    MmResult controlDetails(MixerControlDetails& details, std::uint32_t flags) override {
+        std::lock_guard lock(p_.mutex_);
+        ++p_.mixerCounters_.detailReads;
+        if ((flags & MIXER_CONTROLDETAILSF_QUERYMASK) != MIXER_GETCONTROLDETAILSF_VALUE)
+            return MMSYSERR_INVALFLAG;
+        MemoryMixerLine* line = nullptr;
+        MemoryMixerControl* c = topologyControl(lines(), details.controlId, &line);
+        if (!c)
+            return MIXERR_INVALCONTROL;
+        if (MmResult r = checkDetailsRequest(details, *line, *c))
+            return r;
+        if (c->getResult != MMSYSERR_NOERROR)
+            return c->getResult;
+        const std::uint32_t items = std::max<std::uint32_t>(c->multipleItems, 1);
+        for (std::uint32_t ch = 0; ch < details.channels; ++ch)
+            for (std::uint32_t i = 0; i < items; ++i)
+                details.values[ch * items + i] = c->values[ch * items + i];
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult setControlDetails(const MixerControlDetails& details, std::uint32_t flags) override {
+        std::lock_guard lock(p_.mutex_);
+        ++p_.mixerCounters_.detailWrites;
+        if ((flags & MIXER_CONTROLDETAILSF_QUERYMASK) != MIXER_SETCONTROLDETAILSF_VALUE)
+            return MMSYSERR_INVALFLAG;
+        MemoryMixerLine* line = nullptr;
+        MemoryMixerControl* c = topologyControl(lines(), details.controlId, &line);
+        if (!c)
+            return MIXERR_INVALCONTROL;
+        if (MmResult r = checkDetailsRequest(details, *line, *c))
+            return r;
+        if (c->setResult != MMSYSERR_NOERROR)
+            return c->setResult;
+        const std::uint32_t items = std::max<std::uint32_t>(c->multipleItems, 1);
+        // One channel on a line of several sets them all alike.
+        for (std::uint32_t ch = 0; ch < line->channels; ++ch)
+            for (std::uint32_t i = 0; i < items; ++i) {
+                const std::uint32_t from = details.channels == 1 ? i : ch * items + i;
+                c->values[ch * items + i] = details.values[from];
+            }
+        return MMSYSERR_NOERROR;
+    }
+
+private:
+    MixerTopology& lines() { return p_.mixers_[id_].destinations; }
+
+    MemoryAudioPlatform& p_;
+    std::uint32_t id_;
+};
+
+// ---------------------------------------------------------------- platform
+
+MemoryAudioPlatform::MemoryAudioPlatform() : codecs_(TableCodecManager::standardDrivers()) {}
+
+MemoryAudioPlatform::~MemoryAudioPlatform() {
+    // Devices that outlive the platform must not report back to it.
+    std::lock_guard lock(mutex_);
+    for (MemoryWaveOut* d : openOuts_)
+        d->s_->platform = nullptr;
+    for (MemoryWaveIn* d : openIns_)
+        d->s_->platform = nullptr;
+}
+
+void MemoryAudioPlatform::addWaveOut(MemoryWaveDeviceSpec spec) {
+    std::lock_guard lock(mutex_);
+    outs_.push_back(std::move(spec));
+}
+
+void MemoryAudioPlatform::addWaveIn(MemoryWaveDeviceSpec spec) {
+    std::lock_guard lock(mutex_);
+    ins_.push_back(std::move(spec));
+}
+
+MemoryWaveDeviceSpec& MemoryAudioPlatform::waveOutSpec(std::uint32_t deviceId) {
+    std::lock_guard lock(mutex_);
+    return outs_.at(deviceId);
+}
+
+MemoryWaveDeviceSpec& MemoryAudioPlatform::waveInSpec(std::uint32_t deviceId) {
+    std::lock_guard lock(mutex_);
+    return ins_.at(deviceId);
+}
+
+void MemoryAudioPlatform::clearWaveDevices() {
+    std::lock_guard lock(mutex_);
+    outs_.clear();
+    ins_.clear();
+}
+
+std::vector<MemoryWaveOut*> MemoryAudioPlatform::openedWaveOuts() const {
+    std::lock_guard lock(mutex_);
+    return openOuts_;
+}
+
+std::vector<MemoryWaveIn*> MemoryAudioPlatform::openedWaveIns() const {
+    std::lock_guard lock(mutex_);
+    return openIns_;
+}
+
+MemoryWaveOut* MemoryAudioPlatform::lastWaveOut() const {
+    std::lock_guard lock(mutex_);
+    return openOuts_.empty() ? nullptr : openOuts_.back();
+}
+
+MemoryWaveIn* MemoryAudioPlatform::lastWaveIn() const {
+    std::lock_guard lock(mutex_);
+    return openIns_.empty() ? nullptr : openIns_.back();
+}
+
+void MemoryAudioPlatform::forget(const void* device) {
+    std::lock_guard lock(mutex_);
+    std::erase(openOuts_, device);
+    std::erase(openIns_, device);
+}
+
+std::uint32_t MemoryAudioPlatform::waveOutCount() {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::uint32_t>(outs_.size());
+}
+
+std::uint32_t MemoryAudioPlatform::waveInCount() {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::uint32_t>(ins_.size());
+}
+
+namespace {
+
+template <typename Caps>
+MmResult fillCaps(const std::vector<MemoryWaveDeviceSpec>& specs, std::uint32_t deviceId, Caps& caps) {
+    if (deviceId == WAVE_MAPPER) {
+        if (specs.empty())
+            return MMSYSERR_NODRIVER;
+        caps = Caps{};
+        setFixedText(caps.productName, "Default Device");
+        caps.formats = specs[0].formats;
+        caps.channels = specs[0].channels;
+        if constexpr (requires { caps.support; })
+            caps.support = specs[0].support;
+        return MMSYSERR_NOERROR;
+    }
+    if (deviceId >= specs.size())
+        return MMSYSERR_BADDEVICEID;
+    const MemoryWaveDeviceSpec& s = specs[deviceId];
+    if (s.capsResult != MMSYSERR_NOERROR)
+        return s.capsResult;
+    caps = Caps{};
+    caps.productName = s.productName;
+    caps.formats = s.formats;
+    caps.channels = s.channels;
+    if constexpr (requires { caps.support; })
+        caps.support = s.support;
+    return MMSYSERR_NOERROR;
+}
+
+// The checks every open makes, in order; answers the spec of the device.
+MmResult checkOpen(const std::vector<MemoryWaveDeviceSpec>& specs, std::uint32_t deviceId,
+                   const WaveFormatEx* format, QObject* callback, std::uint32_t flags,
+                   const MemoryWaveDeviceSpec*& spec) {
+    if (specs.empty())
+        return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+    if (deviceId != WAVE_MAPPER && deviceId >= specs.size())
+        return MMSYSERR_BADDEVICEID;
+    if (!validOpenFlags(flags))
+        return MMSYSERR_INVALFLAG;
+    if ((flags & CALLBACK_TYPEMASK) != CALLBACK_NULL && !callback && !(flags & WAVE_FORMAT_QUERY))
+        return MMSYSERR_INVALPARAM;
+    StreamFormat fmt;
+    if (MmResult r = checkWaveFormat(format, deviceId == WAVE_MAPPER || (flags & WAVE_MAPPED), fmt))
+        return r;
+    spec = &specs[deviceId == WAVE_MAPPER ? 0 : deviceId];
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace
+
+MmResult MemoryAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) {
+    std::lock_guard lock(mutex_);
+    return fillCaps(outs_, deviceId, caps);
+}
+
+MmResult MemoryAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& caps) {
+    std::lock_guard lock(mutex_);
+    return fillCaps(ins_, deviceId, caps);
+}
+
+MmResult MemoryAudioPlatform::openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
+                                          const WaveFormatEx* format, QObject* callback,
+                                          std::uint32_t flags) {
+    std::unique_lock lock(mutex_);
+    const MemoryWaveDeviceSpec* spec = nullptr;
+    if (MmResult r = checkOpen(outs_, deviceId, format, callback, flags, spec))
+        return r;
+    if (flags & WAVE_FORMAT_QUERY)
+        return MMSYSERR_NOERROR;
+    if (!device)
+        return MMSYSERR_INVALPARAM;
+    if (spec->openResult != MMSYSERR_NOERROR)
+        return spec->openResult;
+    QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
+    std::unique_ptr<MemoryWaveOut> d(
+        new MemoryWaveOut(deviceId, copyFormatRecord(*format), target, flags, spec->results, realTime_));
+    d->s_->platform = this;
+    openOuts_.push_back(d.get());
+    lock.unlock();
+    {
+        std::lock_guard deviceLock(d->s_->m);
+        post(target, WaveMessage::WomOpen, nullptr);
+    }
+    *device = std::move(d);
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, std::uint32_t deviceId,
+                                         const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
+    std::unique_lock lock(mutex_);
+    const MemoryWaveDeviceSpec* spec = nullptr;
+    if (MmResult r = checkOpen(ins_, deviceId, format, callback, flags, spec))
+        return r;
+    if (flags & WAVE_FORMAT_QUERY)
+        return MMSYSERR_NOERROR;
+    if (!device)
+        return MMSYSERR_INVALPARAM;
+    if (spec->openResult != MMSYSERR_NOERROR)
+        return spec->openResult;
+    QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
+    std::unique_ptr<MemoryWaveIn> d(
+        new MemoryWaveIn(deviceId, copyFormatRecord(*format), target, flags, spec->results, realTime_));
+    d->s_->platform = this;
+    openIns_.push_back(d.get());
+    lock.unlock();
+    {
+        std::lock_guard deviceLock(d->s_->m);
+        post(target, WaveMessage::WimOpen, nullptr);
+    }
+    *device = std::move(d);
+    return MMSYSERR_NOERROR;
+}
+
+void MemoryAudioPlatform::addMixer(MemoryMixerSpec spec) {
+    std::lock_guard lock(mutex_);
+    assignLineIds(spec.destinations);
+    auto prepareControls = [&](MemoryMixerLine& line) {
+        for (MemoryMixerControl& c : line.controls) {
+            if (c.controlId == 0)
+                c.controlId = nextControlId_++;
+            c.values.resize(std::size_t{line.channels} * std::max<std::uint32_t>(c.multipleItems, 1), 0);
+        }
+    };
+    for (MemoryMixerLine& dest : spec.destinations) {
+        prepareControls(dest);
+        for (MemoryMixerLine& source : dest.sources)
+            prepareControls(source);
+    }
+    mixers_.push_back(std::move(spec));
+}
+
+MemoryMixerSpec& MemoryAudioPlatform::mixerSpec(std::uint32_t mixerId) {
+    std::lock_guard lock(mutex_);
+    return mixers_.at(mixerId);
+}
+
+void MemoryAudioPlatform::clearMixers() {
+    std::lock_guard lock(mutex_);
+    mixers_.clear();
+}
+
+MemoryMixerControl* MemoryAudioPlatform::findControl(std::uint32_t mixerId, std::string_view lineName,
+                                                     std::string_view controlName) {
+    std::lock_guard lock(mutex_);
+    if (mixerId >= mixers_.size())
+        return nullptr;
+    auto visit = [&](MemoryMixerLine& line) -> MemoryMixerControl* {
+        if (line.name != lineName)
+            return nullptr;
+        for (MemoryMixerControl& c : line.controls)
+            if (c.name == controlName)
+                return &c;
+        return nullptr;
+    };
+    for (MemoryMixerLine& d : mixers_[mixerId].destinations) {
+        if (auto* c = visit(d))
+            return c;
+        for (MemoryMixerLine& s : d.sources)
+            if (auto* c = visit(s))
+                return c;
+    }
+    return nullptr;
+}
+
+MemoryMixerCounters MemoryAudioPlatform::mixerCounters() const {
+    std::lock_guard lock(mutex_);
+    return mixerCounters_;
+}
+
+int MemoryAudioPlatform::openMixers() const {
+    std::lock_guard lock(mutex_);
+    return openMixers_;
+}
+
+std::uint32_t MemoryAudioPlatform::mixerCount() {
+    std::lock_guard lock(mutex_);
+    return static_cast<std::uint32_t>(mixers_.size());
+}
+
+MmResult MemoryAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) {
+    std::lock_guard lock(mutex_);
+    if (mixerId >= mixers_.size())
+        return MMSYSERR_BADDEVICEID;
+    const MemoryMixerSpec& m = mixers_[mixerId];
+    if (m.capsResult != MMSYSERR_NOERROR)
+        return m.capsResult;
+    caps = MixerCaps{};
+    setFixedText(caps.productName, m.name);
+    caps.destinations = static_cast<std::uint32_t>(m.destinations.size());
+    return MMSYSERR_NOERROR;
+}
+
+MmResult MemoryAudioPlatform::openMixer(std::unique_ptr<Mixer>& mixer, std::uint32_t mixerId) {
+    std::lock_guard lock(mutex_);
+    if (mixerId >= mixers_.size())
+        return MMSYSERR_BADDEVICEID;
+    if (mixers_[mixerId].openResult != MMSYSERR_NOERROR)
+        return mixers_[mixerId].openResult;
+    ++mixerCounters_.opens;
+    ++openMixers_;
+    mixer = std::make_unique<MemoryMixer>(*this, mixerId);
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace tavora::platform::audio

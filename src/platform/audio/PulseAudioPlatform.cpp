@@ -1,0 +1,197 @@
+#include "platform/audio/PulseAudioPlatform.h"
+
+#include "platform/audio/PulseDevices.h"
+#include "platform/audio/TableCodecManager.h"
+
+#include <algorithm>
+
+namespace tavora::platform::audio {
+
+std::uint32_t levelToPulseVolume(std::uint32_t level) {
+    level = std::min<std::uint32_t>(level, 65535);
+    return static_cast<std::uint32_t>((std::uint64_t{level} * PA_VOLUME_NORM + 65535 / 2) / 65535);
+}
+
+std::uint32_t pulseVolumeToLevel(std::uint32_t volume) {
+    const std::uint64_t level = (std::uint64_t{volume} * 65535 + PA_VOLUME_NORM / 2) / PA_VOLUME_NORM;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(level, 65535)); // above 100 % reads as full
+}
+
+namespace {
+
+template <typename Caps> void fillCaps(const PulseDevice& d, Caps& caps) {
+    caps = Caps{};
+    setFixedText(caps.productName, d.description);
+    caps.formats = WAVE_FORMATS_ALL_STANDARD;
+    caps.channels = static_cast<std::uint16_t>(std::min<int>(d.channels, 2));
+    caps.driverVersion = 0x0100;
+}
+
+// The sink or source a device number stands for; WAVE_MAPPER gives the empty
+// name (the server's default). Checks that the number exists.
+MmResult resolveDevice(const std::vector<PulseDevice>& devices, std::uint32_t deviceId, std::string& name) {
+    if (devices.empty())
+        return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+    if (deviceId == WAVE_MAPPER) {
+        name.clear();
+        return MMSYSERR_NOERROR;
+    }
+    if (deviceId >= devices.size())
+        return MMSYSERR_BADDEVICEID;
+    name = devices[deviceId].name;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult checkOpenRequest(std::uint32_t flags, QObject* callback) {
+    if (!validOpenFlags(flags))
+        return MMSYSERR_INVALFLAG;
+    if ((flags & CALLBACK_TYPEMASK) != CALLBACK_NULL && !callback && !(flags & WAVE_FORMAT_QUERY))
+        return MMSYSERR_INVALPARAM;
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace
+
+PulseAudioPlatform::PulseAudioPlatform(std::string server, std::string applicationName)
+    : connection_(std::make_shared<Connection>(std::move(server), std::move(applicationName))),
+      codecs_(std::make_unique<TableCodecManager>(TableCodecManager::standardDrivers())) {
+    MainloopLock lock(connection_->loop);
+    connection_->ensureConnected();
+}
+
+PulseAudioPlatform::~PulseAudioPlatform() = default;
+
+bool PulseAudioPlatform::connected() {
+    MainloopLock lock(connection_->loop);
+    return connection_->ensureConnected();
+}
+
+CodecManager& PulseAudioPlatform::codecManager() {
+    return *codecs_;
+}
+
+std::uint32_t PulseAudioPlatform::waveOutCount() {
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sinks;
+    connection_->sinks(sinks);
+    return static_cast<std::uint32_t>(sinks.size());
+}
+
+std::uint32_t PulseAudioPlatform::waveInCount() {
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sources;
+    connection_->sources(sources);
+    return static_cast<std::uint32_t>(sources.size());
+}
+
+MmResult PulseAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) {
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sinks;
+    if (!connection_->sinks(sinks))
+        return MMSYSERR_NODRIVER;
+    const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
+    if (index >= sinks.size())
+        return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+    fillCaps(sinks[index], caps);
+    caps.support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME | WAVECAPS_SAMPLEACCURATE;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult PulseAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& caps) {
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sources;
+    if (!connection_->sources(sources))
+        return MMSYSERR_NODRIVER;
+    const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
+    if (index >= sources.size())
+        return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+    fillCaps(sources[index], caps);
+    return MMSYSERR_NOERROR;
+}
+
+MmResult PulseAudioPlatform::openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
+                                         const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
+    if (MmResult r = checkOpenRequest(flags, callback))
+        return r;
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sinks;
+    if (!connection_->sinks(sinks))
+        return MMSYSERR_NODRIVER;
+    std::string name;
+    if (MmResult r = resolveDevice(sinks, deviceId, name))
+        return r;
+    StreamFormat fmt;
+    if (MmResult r = checkWaveFormat(format, deviceId == WAVE_MAPPER || (flags & WAVE_MAPPED), fmt))
+        return r;
+    pa_sample_spec spec;
+    if (!pulseSampleSpec(fmt, spec))
+        return WAVERR_BADFORMAT;
+    if (flags & WAVE_FORMAT_QUERY)
+        return MMSYSERR_NOERROR;
+    if (!device)
+        return MMSYSERR_INVALPARAM;
+    QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
+    return openPulseWaveOut(connection_, name, fmt, target, *device);
+}
+
+MmResult PulseAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, std::uint32_t deviceId,
+                                        const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
+    if (MmResult r = checkOpenRequest(flags, callback))
+        return r;
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sources;
+    if (!connection_->sources(sources))
+        return MMSYSERR_NODRIVER;
+    std::string name;
+    if (MmResult r = resolveDevice(sources, deviceId, name))
+        return r;
+    StreamFormat fmt;
+    if (MmResult r = checkWaveFormat(format, deviceId == WAVE_MAPPER || (flags & WAVE_MAPPED), fmt))
+        return r;
+    pa_sample_spec spec;
+    if (!pulseSampleSpec(fmt, spec))
+        return WAVERR_BADFORMAT;
+    if (flags & WAVE_FORMAT_QUERY)
+        return MMSYSERR_NOERROR;
+    if (!device)
+        return MMSYSERR_INVALPARAM;
+    QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
+    return openPulseWaveIn(connection_, name, fmt, target, *device);
+}
+
+std::uint32_t PulseAudioPlatform::mixerCount() {
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sinks, sources;
+    if (!connection_->sinks(sinks) || !connection_->sources(sources))
+        return 0;
+    return static_cast<std::uint32_t>(std::max(sinks.size(), sources.size()));
+}
+
+MmResult PulseAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) {
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sinks, sources;
+    if (!connection_->sinks(sinks) || !connection_->sources(sources))
+        return MMSYSERR_NODRIVER;
+    if (mixerId >= std::max(sinks.size(), sources.size()))
+        return MMSYSERR_BADDEVICEID;
+    caps = MixerCaps{};
+    setFixedText(caps.productName,
+                 mixerId < sinks.size() ? sinks[mixerId].description : sources[mixerId].description);
+    caps.destinations = (mixerId < sinks.size() ? 1 : 0) + (mixerId < sources.size() ? 1 : 0);
+    caps.driverVersion = 0x0100;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult PulseAudioPlatform::openMixer(std::unique_ptr<Mixer>& mixer, std::uint32_t mixerId) {
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sinks, sources;
+    if (!connection_->sinks(sinks) || !connection_->sources(sources))
+        return MMSYSERR_NODRIVER;
+    if (mixerId >= std::max(sinks.size(), sources.size()))
+        return MMSYSERR_BADDEVICEID;
+    mixer = makePulseMixer(connection_, mixerId < sinks.size() ? &sinks[mixerId] : nullptr,
+                           mixerId < sources.size() ? &sources[mixerId] : nullptr);
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace tavora::platform::audio

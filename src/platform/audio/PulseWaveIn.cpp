@@ -1,0 +1,306 @@
+#include "platform/audio/Gsm610.h"
+#include "platform/audio/PulseDevices.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <optional>
+
+namespace tavora::platform::audio {
+
+namespace {
+
+constexpr pa_usec_t FragmentUs = 20'000;
+constexpr auto OpenTimeout = std::chrono::seconds(5);
+
+class PulseWaveIn final : public WaveInDevice {
+public:
+    PulseWaveIn(std::shared_ptr<PulseAudioPlatform::Connection> connection, std::string device,
+                const StreamFormat& format, const pa_sample_spec& spec, QObject* target)
+        : c_(std::move(connection)), device_(std::move(device)), fmt_(format), spec_(spec), target_(target) {
+        if (fmt_.kind == StreamFormat::Kind::Gsm)
+            encoder_.emplace();
+    }
+
+    ~PulseWaveIn() override {
+        MainloopLock lock(c_->loop);
+        dropStream();
+    }
+
+    MmResult connect() {
+        pa_channel_map map;
+        pa_channel_map_init_auto(&map, spec_.channels, PA_CHANNEL_MAP_WAVEEX);
+        stream_ = pa_stream_new(c_->context, "Wave input", &spec_, &map);
+        if (!stream_)
+            return c_->lastError();
+        pa_stream_set_state_callback(stream_, onState, this);
+        pa_stream_set_read_callback(stream_, onRead, this);
+        pa_buffer_attr attr;
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
+        attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(FragmentUs, &spec_));
+        // Recording begins with start(); until then the server sends nothing.
+        const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
+        if (pa_stream_connect_record(stream_, device_.empty() ? nullptr : device_.c_str(), &attr, flags) <
+            0) {
+            const MmResult r = c_->lastError();
+            dropStream();
+            return r;
+        }
+        pa_stream* s = stream_;
+        c_->waitFor(
+            [s] {
+                const pa_stream_state_t st = pa_stream_get_state(s);
+                return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
+            },
+            OpenTimeout);
+        if (pa_stream_get_state(stream_) == PA_STREAM_READY) {
+            post(WaveMessage::WimOpen, nullptr);
+            return MMSYSERR_NOERROR;
+        }
+        const int error = pa_context_errno(c_->context);
+        qCWarning(lcAudio) << "Cannot open the input device:" << pa_strerror(error);
+        dropStream();
+        const MmResult r = pulseErrorToResult(error);
+        return r == MMSYSERR_NOERROR ? MMSYSERR_ERROR : r;
+    }
+
+    MmResult prepareHeader(WaveHeader& header) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (!header.data && header.bufferLength > 0)
+            return MMSYSERR_INVALPARAM;
+        header.flags |= WHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult unprepareHeader(WaveHeader& header) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (header.flags & WHDR_INQUEUE)
+            return WAVERR_STILLPLAYING;
+        header.flags &= ~WHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult addBuffer(WaveHeader& header) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (!(header.flags & WHDR_PREPARED))
+            return WAVERR_UNPREPARED;
+        if (header.flags & WHDR_INQUEUE)
+            return WAVERR_STILLPLAYING;
+        if (failed_)
+            return MMSYSERR_NODRIVER;
+        header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
+        header.bytesRecorded = 0;
+        entries_.push_back(&header);
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult start() override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (failed_)
+            return MMSYSERR_NODRIVER;
+        started_ = true;
+        cork(false);
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult stop() override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        started_ = false;
+        cork(true);
+        if (!entries_.empty() && entries_.front()->bytesRecorded > 0)
+            finishHead();
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult reset() override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        started_ = false;
+        cork(true);
+        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
+            Operation(pa_stream_flush(stream_, nullptr, nullptr));
+        returnAll();
+        pending_.clear();
+        recordedFrames_ = 0;
+        if (fmt_.kind == StreamFormat::Kind::Gsm)
+            encoder_.emplace();
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult close() override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (!entries_.empty())
+            return WAVERR_STILLPLAYING;
+        dropStream();
+        closed_ = true;
+        started_ = false;
+        post(WaveMessage::WimClose, nullptr);
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult position(MmTime& time) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        fillPosition(time, recordedFrames_, fmt_);
+        return MMSYSERR_NOERROR;
+    }
+
+private:
+    static void onState(pa_stream*, void* userdata) { static_cast<PulseWaveIn*>(userdata)->stateChanged(); }
+    static void onRead(pa_stream*, std::size_t, void* userdata) {
+        static_cast<PulseWaveIn*>(userdata)->read();
+    }
+
+    void post(WaveMessage message, WaveHeader* header) {
+        if (target_)
+            QCoreApplication::postEvent(target_, new WaveNotifyEvent(message, header));
+    }
+
+    void dropStream() {
+        if (!stream_)
+            return;
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_read_callback(stream_, nullptr, nullptr);
+        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
+            pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+
+    void cork(bool on) {
+        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
+            Operation(pa_stream_cork(stream_, on ? 1 : 0, nullptr, nullptr));
+    }
+
+    void stateChanged() {
+        const pa_stream_state_t st = pa_stream_get_state(stream_);
+        if (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED) {
+            qCWarning(lcAudio) << "Input stream ended:" << pa_strerror(pa_context_errno(c_->context));
+            failed_ = true;
+            started_ = false;
+            returnAll();
+        }
+        c_->signal();
+    }
+
+    void finishHead() {
+        WaveHeader* h = entries_.front();
+        entries_.pop_front();
+        h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+        post(WaveMessage::WimData, h);
+    }
+
+    void returnAll() {
+        while (!entries_.empty())
+            finishHead();
+    }
+
+    void read() {
+        while (pa_stream_readable_size(stream_) > 0) {
+            const void* data = nullptr;
+            std::size_t n = 0;
+            if (pa_stream_peek(stream_, &data, &n) < 0)
+                return;
+            if (!data && n == 0)
+                return;
+            // A hole (no data but a length) is lost audio: it is kept as
+            // silence so that time stays right, and must still be dropped.
+            if (started_) {
+                if (data)
+                    take(static_cast<const std::uint8_t*>(data), n);
+                else
+                    takeSilence(n);
+            }
+            pa_stream_drop(stream_);
+        }
+    }
+
+    void takeSilence(std::size_t n) {
+        std::vector<std::uint8_t> zeros(n, spec_.format == PA_SAMPLE_U8 ? 0x80 : 0);
+        take(zeros.data(), n);
+    }
+
+    void take(const std::uint8_t* data, std::size_t n) {
+        if (fmt_.kind == StreamFormat::Kind::Gsm) {
+            pending_.insert(pending_.end(), data, data + n);
+            std::size_t used = 0;
+            while (pending_.size() - used >= gsm610::BlockPcmBytes) {
+                std::int16_t block[gsm610::BlockSamples];
+                std::memcpy(block, pending_.data() + used, gsm610::BlockPcmBytes);
+                used += gsm610::BlockPcmBytes;
+                recordedFrames_ += gsm610::BlockSamples;
+                if (entries_.empty())
+                    continue; // no buffer: the block is lost, as on a full device
+                WaveHeader* h = entries_.front();
+                encoder_->encodeBlock(block, h->data + h->bytesRecorded);
+                h->bytesRecorded += gsm610::BlockBytes;
+                if (h->bufferLength - h->bytesRecorded < gsm610::BlockBytes)
+                    finishHead();
+            }
+            pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
+            return;
+        }
+        const std::size_t frame = pa_frame_size(&spec_);
+        while (n > 0 && !entries_.empty()) {
+            WaveHeader* h = entries_.front();
+            const std::size_t room = (h->bufferLength - h->bytesRecorded) / frame * frame;
+            const std::size_t k = std::min(room, n);
+            std::memcpy(h->data + h->bytesRecorded, data, k);
+            h->bytesRecorded += static_cast<std::uint32_t>(k);
+            recordedFrames_ += k / frame;
+            data += k;
+            n -= k;
+            if (h->bufferLength - h->bytesRecorded < frame)
+                finishHead();
+        }
+        recordedFrames_ += n / frame; // recorded with nowhere to go
+    }
+
+    std::shared_ptr<PulseAudioPlatform::Connection> c_;
+    std::string device_;
+    StreamFormat fmt_;
+    pa_sample_spec spec_;
+    QObject* target_;
+    pa_stream* stream_ = nullptr;
+    std::deque<WaveHeader*> entries_;
+    std::vector<std::uint8_t> pending_; // linear audio not yet a whole block
+    std::optional<gsm610::Encoder> encoder_;
+    std::uint64_t recordedFrames_ = 0;
+    bool started_ = false;
+    bool closed_ = false;
+    bool failed_ = false;
+};
+
+} // namespace
+
+MmResult openPulseWaveIn(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
+                         const std::string& device, const StreamFormat& format, QObject* target,
+                         std::unique_ptr<WaveInDevice>& opened) {
+    pa_sample_spec spec;
+    if (!pulseSampleSpec(format, spec))
+        return WAVERR_BADFORMAT;
+    auto d = std::make_unique<PulseWaveIn>(connection, device, format, spec, target);
+    if (MmResult r = d->connect())
+        return r;
+    opened = std::move(d);
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace tavora::platform::audio

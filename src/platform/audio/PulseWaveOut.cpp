@@ -1,0 +1,451 @@
+#include "platform/audio/Gsm610.h"
+#include "platform/audio/PulseDevices.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <optional>
+
+namespace tavora::platform::audio {
+
+namespace {
+
+// The server holds about this much audio ahead of what is heard; the rest
+// waits in the buffers the caller queued, so a reset stops sound quickly.
+constexpr pa_usec_t TargetLatencyUs = 120'000;
+constexpr pa_usec_t RequestUs = 20'000;
+constexpr auto OpenTimeout = std::chrono::seconds(5);
+
+class PulseWaveOut final : public WaveOutDevice {
+public:
+    PulseWaveOut(std::shared_ptr<PulseAudioPlatform::Connection> connection, std::string device,
+                 const StreamFormat& format, const pa_sample_spec& spec, QObject* target)
+        : c_(std::move(connection)), device_(std::move(device)), fmt_(format), spec_(spec), target_(target) {
+        frameBytes_ = pa_frame_size(&spec_);
+        if (fmt_.kind == StreamFormat::Kind::Gsm)
+            decoder_.emplace();
+    }
+
+    ~PulseWaveOut() override {
+        MainloopLock lock(c_->loop);
+        dropStream();
+    }
+
+    // With the lock held: connects the stream and waits until it plays.
+    MmResult connect() {
+        if (!createStream())
+            return c_->lastError();
+        pa_stream* s = stream_;
+        c_->waitFor(
+            [s] {
+                const pa_stream_state_t st = pa_stream_get_state(s);
+                return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
+            },
+            OpenTimeout);
+        if (pa_stream_get_state(stream_) == PA_STREAM_READY) {
+            post(WaveMessage::WomOpen, nullptr);
+            return MMSYSERR_NOERROR;
+        }
+        const int error = pa_context_errno(c_->context);
+        qCWarning(lcAudio) << "Cannot open the output device:" << pa_strerror(error);
+        dropStream();
+        const MmResult r = pulseErrorToResult(error);
+        return r == MMSYSERR_NOERROR ? MMSYSERR_ERROR : r;
+    }
+
+    MmResult prepareHeader(WaveHeader& header) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (!header.data && header.bufferLength > 0)
+            return MMSYSERR_INVALPARAM;
+        header.flags |= WHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult unprepareHeader(WaveHeader& header) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (header.flags & WHDR_INQUEUE)
+            return WAVERR_STILLPLAYING;
+        header.flags &= ~WHDR_PREPARED;
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult write(WaveHeader& header) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (!(header.flags & WHDR_PREPARED))
+            return WAVERR_UNPREPARED;
+        if (header.flags & WHDR_INQUEUE)
+            return WAVERR_STILLPLAYING;
+        if (failed_)
+            return MMSYSERR_NODRIVER;
+        header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
+        const bool looped =
+            (header.flags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
+        entries_.push_back(Entry{&header, looped ? std::max(header.loops, 1u) : 1u});
+        pump();
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult pause() override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        paused_ = true;
+        cork(true);
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult restart() override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        paused_ = false;
+        cork(false);
+        pump();
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult reset() override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        returnAll();
+        paused_ = false;
+        if (!failed_) {
+            // A fresh stream drops what the server still holds and starts
+            // the byte count at 0 again, which a flush would not.
+            dropStream();
+            if (fmt_.kind == StreamFormat::Kind::Gsm)
+                decoder_.emplace();
+            if (!createStream())
+                failed_ = true;
+        }
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult close() override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (!entries_.empty())
+            return WAVERR_STILLPLAYING;
+        dropStream();
+        closed_ = true;
+        post(WaveMessage::WomClose, nullptr);
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult position(MmTime& time) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        const std::uint64_t played = playedBytes();
+        std::uint64_t frames = completedFrames_;
+        for (const Segment& seg : segments_) {
+            if (seg.start >= played)
+                break;
+            frames += (std::min(seg.end, played) - seg.start) / frameBytes_;
+        }
+        fillPosition(time, frames, fmt_);
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult volume(std::uint32_t& value) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY)
+            return MMSYSERR_NODRIVER;
+        struct Request {
+            pa_threaded_mainloop* loop;
+            pa_cvolume volume{};
+            bool done = false;
+            bool found = false;
+        } r{c_->loop};
+        Operation op(pa_context_get_sink_input_info(
+            c_->context, pa_stream_get_index(stream_),
+            [](pa_context*, const pa_sink_input_info* info, int eol, void* userdata) {
+                auto* req = static_cast<Request*>(userdata);
+                if (eol == 0 && info) {
+                    req->volume = info->volume;
+                    req->found = true;
+                    return;
+                }
+                req->done = true;
+                pa_threaded_mainloop_signal(req->loop, 0);
+            },
+            &r));
+        if (!op || !c_->waitFor([&] { return r.done; }, std::chrono::seconds(10)) || !r.found)
+            return MMSYSERR_ERROR;
+        const std::uint32_t left = pulseVolumeToLevel(r.volume.values[0]);
+        const std::uint32_t right = pulseVolumeToLevel(r.volume.values[r.volume.channels > 1 ? 1 : 0]);
+        value = left | right << 16;
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult setVolume(std::uint32_t value) override {
+        MainloopLock lock(c_->loop);
+        if (closed_)
+            return MMSYSERR_INVALHANDLE;
+        volume_ = streamVolume(value);
+        if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY)
+            return MMSYSERR_NODRIVER;
+        Operation op(pa_context_set_sink_input_volume(c_->context, pa_stream_get_index(stream_), &*volume_,
+                                                      nullptr, nullptr));
+        return c_->waitOperation(op) ? MMSYSERR_NOERROR : c_->lastError();
+    }
+
+    MmResult pitch(std::uint32_t&) override { return MMSYSERR_NOTSUPPORTED; }
+    MmResult setPitch(std::uint32_t) override { return MMSYSERR_NOTSUPPORTED; }
+    MmResult playbackRate(std::uint32_t&) override { return MMSYSERR_NOTSUPPORTED; }
+    MmResult setPlaybackRate(std::uint32_t) override { return MMSYSERR_NOTSUPPORTED; }
+
+private:
+    struct Entry {
+        WaveHeader* header;
+        std::uint32_t loopsLeft;
+        std::uint32_t offset = 0;
+        bool written = false;       // every byte is in the stream
+        std::uint64_t endIndex = 0; // stream byte after its last one
+    };
+    // Stream bytes that carry the caller's audio (the rest is silence).
+    struct Segment {
+        std::uint64_t start;
+        std::uint64_t end;
+    };
+
+    static void onState(pa_stream*, void* userdata) { static_cast<PulseWaveOut*>(userdata)->stateChanged(); }
+    static void onWrite(pa_stream*, std::size_t, void* userdata) {
+        auto* self = static_cast<PulseWaveOut*>(userdata);
+        self->pump();
+        self->checkDone();
+    }
+
+    void post(WaveMessage message, WaveHeader* header) {
+        if (target_)
+            QCoreApplication::postEvent(target_, new WaveNotifyEvent(message, header));
+    }
+
+    pa_cvolume streamVolume(std::uint32_t value) const {
+        pa_cvolume v;
+        pa_cvolume_init(&v);
+        v.channels = spec_.channels;
+        const pa_volume_t left = levelToPulseVolume(value & 0xFFFF);
+        const pa_volume_t right = levelToPulseVolume(value >> 16);
+        for (unsigned ch = 0; ch < v.channels; ++ch)
+            v.values[ch] = ch == 1 ? right : left;
+        return v;
+    }
+
+    bool createStream() {
+        pa_channel_map map;
+        pa_channel_map_init_auto(&map, spec_.channels, PA_CHANNEL_MAP_WAVEEX);
+        stream_ = pa_stream_new(c_->context, "Wave output", &spec_, &map);
+        if (!stream_)
+            return false;
+        pa_stream_set_state_callback(stream_, onState, this);
+        pa_stream_set_write_callback(stream_, onWrite, this);
+        pa_buffer_attr attr;
+        attr.maxlength = static_cast<std::uint32_t>(-1);
+        attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(TargetLatencyUs, &spec_));
+        attr.prebuf = static_cast<std::uint32_t>(-1);
+        attr.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(RequestUs, &spec_));
+        attr.fragsize = static_cast<std::uint32_t>(-1);
+        auto flags =
+            static_cast<pa_stream_flags_t>(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE |
+                                           PA_STREAM_ADJUST_LATENCY | (paused_ ? PA_STREAM_START_CORKED : 0));
+        writeIndex_ = 0;
+        lastPlayed_ = 0;
+        if (pa_stream_connect_playback(stream_, device_.empty() ? nullptr : device_.c_str(), &attr, flags,
+                                       volume_ ? &*volume_ : nullptr, nullptr) < 0) {
+            dropStream();
+            return false;
+        }
+        return true;
+    }
+
+    void dropStream() {
+        if (!stream_)
+            return;
+        pa_stream_set_state_callback(stream_, nullptr, nullptr);
+        pa_stream_set_write_callback(stream_, nullptr, nullptr);
+        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
+            pa_stream_disconnect(stream_);
+        pa_stream_unref(stream_);
+        stream_ = nullptr;
+    }
+
+    void cork(bool on) {
+        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
+            Operation(pa_stream_cork(stream_, on ? 1 : 0, nullptr, nullptr));
+    }
+
+    void stateChanged() {
+        const pa_stream_state_t st = pa_stream_get_state(stream_);
+        if (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED) {
+            // The sink went away or the server did: nothing queued will ever
+            // play, so every buffer comes back now rather than never.
+            qCWarning(lcAudio) << "Output stream ended:" << pa_strerror(pa_context_errno(c_->context));
+            failed_ = true;
+            returnAll();
+        }
+        c_->signal();
+    }
+
+    void returnAll() {
+        for (Entry& e : entries_) {
+            e.header->flags = (e.header->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+            post(WaveMessage::WomDone, e.header);
+        }
+        entries_.clear();
+        cursor_ = 0;
+        staging_.clear();
+        stagingPos_ = 0;
+        segments_.clear();
+        completedFrames_ = 0;
+    }
+
+    void noteData(std::uint64_t start, std::size_t n) {
+        if (!segments_.empty() && segments_.back().end == start)
+            segments_.back().end += n;
+        else
+            segments_.push_back({start, start + n});
+    }
+
+    // Fills what the server asks for: queued audio first, silence after it,
+    // so that the server keeps asking and new audio starts without a gap.
+    void pump() {
+        if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY || paused_)
+            return;
+        std::size_t len = pa_stream_writable_size(stream_);
+        if (len == 0 || len == static_cast<std::size_t>(-1))
+            return;
+        void* buffer = nullptr;
+        if (pa_stream_begin_write(stream_, &buffer, &len) < 0 || !buffer)
+            return;
+        len -= len % frameBytes_;
+        if (len == 0) {
+            pa_stream_cancel_write(stream_);
+            return;
+        }
+        auto* out = static_cast<std::uint8_t*>(buffer);
+        std::size_t produced = 0;
+        while (produced < len) {
+            if (stagingPos_ < staging_.size()) {
+                const std::size_t k = std::min(len - produced, staging_.size() - stagingPos_);
+                std::memcpy(out + produced, staging_.data() + stagingPos_, k);
+                noteData(writeIndex_ + produced, k);
+                stagingPos_ += k;
+                produced += k;
+                continue;
+            }
+            if (cursor_ >= entries_.size())
+                break;
+            Entry& e = entries_[cursor_];
+            WaveHeader* h = e.header;
+            if (e.offset >= h->bufferLength) {
+                if (e.loopsLeft > 1 && h->bufferLength > 0) {
+                    --e.loopsLeft;
+                    e.offset = 0;
+                } else {
+                    e.written = true;
+                    e.endIndex = writeIndex_ + produced;
+                    ++cursor_;
+                }
+                continue;
+            }
+            if (fmt_.kind == StreamFormat::Kind::Gsm) {
+                if (h->bufferLength - e.offset < gsm610::BlockBytes) {
+                    e.offset = h->bufferLength; // a partial block cannot be decoded
+                    continue;
+                }
+                staging_.resize(gsm610::BlockPcmBytes);
+                decoder_->decodeBlock(h->data + e.offset, reinterpret_cast<std::int16_t*>(staging_.data()));
+                stagingPos_ = 0;
+                e.offset += gsm610::BlockBytes;
+                continue;
+            }
+            const std::size_t k = std::min<std::size_t>(len - produced, h->bufferLength - e.offset);
+            std::memcpy(out + produced, h->data + e.offset, k);
+            noteData(writeIndex_ + produced, k);
+            e.offset += static_cast<std::uint32_t>(k);
+            produced += k;
+        }
+        if (produced < len)
+            std::memset(out + produced, spec_.format == PA_SAMPLE_U8 ? 0x80 : 0, len - produced);
+        if (pa_stream_write(stream_, buffer, len, nullptr, 0, PA_SEEK_RELATIVE) == 0)
+            writeIndex_ += len;
+    }
+
+    // Bytes of the stream heard so far.
+    std::uint64_t playedBytes() {
+        pa_usec_t t = 0;
+        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY &&
+            pa_stream_get_time(stream_, &t) == 0) {
+            std::uint64_t bytes = pa_usec_to_bytes(t, &spec_);
+            lastPlayed_ = std::min<std::uint64_t>(std::max(bytes, lastPlayed_), writeIndex_);
+        }
+        return lastPlayed_;
+    }
+
+    // Returns, in order, every buffer whose last byte has been heard.
+    void checkDone() {
+        const std::uint64_t played = playedBytes();
+        while (!entries_.empty() && entries_.front().written && entries_.front().endIndex <= played) {
+            WaveHeader* h = entries_.front().header;
+            entries_.pop_front();
+            --cursor_;
+            h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+            post(WaveMessage::WomDone, h);
+        }
+        while (!segments_.empty() && segments_.front().end <= played) {
+            completedFrames_ += (segments_.front().end - segments_.front().start) / frameBytes_;
+            segments_.pop_front();
+        }
+    }
+
+    std::shared_ptr<PulseAudioPlatform::Connection> c_;
+    std::string device_;
+    StreamFormat fmt_;
+    pa_sample_spec spec_;
+    std::size_t frameBytes_ = 1;
+    QObject* target_;
+    pa_stream* stream_ = nullptr;
+    std::deque<Entry> entries_;
+    std::size_t cursor_ = 0; // first entry not completely written
+    std::vector<std::uint8_t> staging_;
+    std::size_t stagingPos_ = 0;
+    std::optional<gsm610::Decoder> decoder_;
+    std::uint64_t writeIndex_ = 0;
+    std::uint64_t lastPlayed_ = 0;
+    std::deque<Segment> segments_;
+    std::uint64_t completedFrames_ = 0;
+    std::optional<pa_cvolume> volume_;
+    bool paused_ = false;
+    bool closed_ = false;
+    bool failed_ = false;
+};
+
+} // namespace
+
+MmResult openPulseWaveOut(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
+                          const std::string& device, const StreamFormat& format, QObject* target,
+                          std::unique_ptr<WaveOutDevice>& opened) {
+    pa_sample_spec spec;
+    if (!pulseSampleSpec(format, spec))
+        return WAVERR_BADFORMAT;
+    auto d = std::make_unique<PulseWaveOut>(connection, device, format, spec, target);
+    if (MmResult r = d->connect())
+        return r;
+    opened = std::move(d);
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace tavora::platform::audio

@@ -13,6 +13,11 @@ const char* const DpiDiffers = "Your display is running at DPI different than 96
 const char* const DpiOk = "Screen DPI - OK";
 } // namespace
 
+TDisplayVerdict JudgeDisplay(QSize screen, int dpi) {
+    return {screen.width() >= TDisplayPage::MinWidth && screen.height() >= TDisplayPage::MinHeight,
+            dpi == TDisplayPage::RequiredDpi};
+}
+
 TDisplayPage::TDisplayPage(const TDisplayMetrics& metrics, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::TDisplayPage>()), m_metrics(metrics) {
     ui->setupUi(this);
@@ -23,9 +28,9 @@ TDisplayPage::~TDisplayPage() = default;
 
 void TDisplayPage::btnTestDisplayClick() {
     ui->Label11->clear();
-    const QSize screen = m_metrics.ScreenSize();
+    const TDisplayVerdict verdict = JudgeDisplay(m_metrics.ScreenSize(), m_metrics.Dpi());
     QString resolutionText;
-    if (screen.width() < MinWidth || screen.height() < MinHeight) {
+    if (!verdict.ResolutionOk) {
         resolutionText = ResolutionTooSmall;
         SetFontColour(ui->Label11, FontColours::Red);
     } else {
@@ -33,7 +38,7 @@ void TDisplayPage::btnTestDisplayClick() {
         SetFontColour(ui->Label11, FontColours::Green);
     }
     QString dpiText;
-    if (m_metrics.Dpi() == RequiredDpi) {
+    if (verdict.DpiOk) {
         dpiText = DpiOk;
         SetFontColour(ui->Label33, FontColours::Green);
     } else {

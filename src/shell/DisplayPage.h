@@ -9,6 +9,14 @@ namespace Ui {
 class TDisplayPage;
 }
 
+// The display test's verdicts: the screen must have at least 1024 x 768
+// pixels, and the desktop must run at exactly 96 DPI.
+struct TDisplayVerdict {
+    bool ResolutionOk = false;
+    bool DpiOk = false;
+};
+TDisplayVerdict JudgeDisplay(QSize screen, int dpi);
+
 // Body of the display page: one button that measures the screen and two
 // result labels, resolution and DPI, each green when it passes, red otherwise.
 class TDisplayPage : public QWidget {

@@ -2,8 +2,11 @@
 
 #include "BuildConfig.h"
 #include "controls/FontColour.h"
+#include "net/TcpClient.h"
+#include "platform/net/Component.h"
 #include "platform/x11/CloseNotification.h"
 #include "shell/CommandLine.h"
+#include "shell/ConnectionPage.h"
 #include "shell/DisplayPage.h"
 #include "shell/settings/SystemTestSettings.h"
 #include "ui_TfMain.h"
@@ -66,6 +69,9 @@ TfMain::TfMain(const QStringList& arguments, const TWizardServices& services, QW
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfMain::updateActions);
 
+    Components = std::make_unique<TComponent>();
+    vcrClient = new TTcpClient(Components.get());
+    connectionPage = new TConnectionPage(*vcrClient, *Components, ui->pConnectionTest);
     displayPage = new TDisplayPage(m_services.DisplayMetrics, ui->Panel3);
 
     // Key preview: the window sees key presses before its controls do.
@@ -78,6 +84,9 @@ TfMain::~TfMain() {
     qApp->removeEventFilter(this);
     StopMikeTest();
     StopPlayback();
+    // The pages go before the network components they use.
+    delete connectionPage;
+    Components.reset();
 }
 
 void TfMain::setUpAppearance() {

@@ -6,8 +6,11 @@
 #include <cstdint>
 #include <memory>
 
+class TComponent;
+class TConnectionPage;
 class TDisplayMetrics;
 class TDisplayPage;
+class TTcpClient;
 namespace Ui {
 class TfMain;
 }
@@ -40,6 +43,11 @@ public:
     std::unique_ptr<Ui::TfMain> ui;
     QAction* acNextTest = nullptr;
     QAction* acPrevTest = nullptr;
+    // Owner of the window's network components (the client and a proxy
+    // transport of an attempt); declared before the pages that use them.
+    std::unique_ptr<TComponent> Components;
+    TTcpClient* vcrClient = nullptr;
+    TConnectionPage* connectionPage = nullptr;
     TDisplayPage* displayPage = nullptr;
 
     void ShowPage(int index);

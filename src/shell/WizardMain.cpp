@@ -1,13 +1,24 @@
 #include "shell/WizardMain.h"
 
+#include "platform/settings/RegFileStore.h"
 #include "shell/DisplayMetrics.h"
 #include "shell/MainForm.h"
 #include "shell/WizardApplication.h"
+#include "shell/settings/RegistryValues.h"
+
+#include <QLoggingCategory>
 
 #include <QTimer>
 
+Q_LOGGING_CATEGORY(lcSettings, "tavora.settings")
+
 int WizardMain(int argc, char** argv, const std::function<void(TfMain&)>& shown) {
     TWizardApplication app(argc, argv);
+    // The settings file store, with its notices (a file kept aside because it
+    // could not be read) in the log.
+    auto store = std::make_shared<TRegFileStore>(TRegFileStore::DefaultPaths());
+    store->SetNoticeHandler([](const std::string& notice) { qCWarning(lcSettings) << notice.c_str(); });
+    SetSettingsRegistry(store);
     TScreenMetrics displayMetrics;
     TWizardServices services{displayMetrics};
     TfMain fMain(app.arguments().mid(1), services);

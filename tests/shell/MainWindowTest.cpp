@@ -1,5 +1,8 @@
 #include "WizardTestSupport.h"
+#include "shell/settings/SystemTestSettings.h"
 #include "ui_TfMain.h"
+
+#include <QMessageBox>
 
 #include <QtTest>
 
@@ -123,6 +126,46 @@ private slots:
         QVERIFY(w.FormKeyDown(Qt::Key_Control, false));
         QVERIFY(w.FormKeyUp(Qt::Key_Control, false));
         QVERIFY(!w.FormKeyDown(Qt::Key_Shift, false));
+    }
+
+    void settingsLoadedAtStartAndStoredAtClose() {
+        TWizardFixture f({}, "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\r\n"
+                             "\"AudioOutDeviceID\"=dword:00000002\r\n\"ProxyPort\"=\"8080\"\r\n"
+                             "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n");
+        QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
+        QCOMPARE(SystemTestSettings.ProxyPort, 1080); // a string is unreadable as a port
+        SystemTestSettings.AudioInDeviceID = 5;
+        f.window().show();
+        f.window().close();
+        QFile file(f.settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.contains("\"AudioInDeviceID\"=dword:00000005"));
+        QVERIFY(text.contains("\"ProxyPort\"=dword:00000438"));
+        QVERIFY(text.contains("\"Keep\"=\"me\""));
+    }
+
+    // A save that fails must not trap the participant: the window tells them
+    // and closes all the same.
+    void failedSaveStillCloses() {
+        TWizardFixture f;
+        f.store().SetFaultHook([](TRegWriteStep step) { return step == TRegWriteStep::Rename ? EIO : 0; });
+        TfMain& w = f.window();
+        QSignalSpy notSaved(&w, &TfMain::settingsNotSaved);
+        QString boxText;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            boxText = box->text();
+            box->accept();
+        });
+        w.show();
+        QVERIFY(w.close());
+        QVERIFY(!w.isVisible());
+        QCOMPARE(notSaved.count(), 1);
+        QVERIFY(boxText.contains("could not be saved"));
+        QVERIFY(boxText.contains("Failed to set data for 'AudioOutDeviceID'"));
     }
 };
 

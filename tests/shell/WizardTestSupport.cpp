@@ -1,16 +1,30 @@
 #include "WizardTestSupport.h"
 
+#include "shell/settings/RegistryValues.h"
+
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QTimer>
 
-TWizardFixture::TWizardFixture(const QStringList& arguments) {
+TWizardFixture::TWizardFixture(const QStringList& arguments, const QByteArray& existingSettings) {
     m_oldConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    if (!existingSettings.isEmpty()) {
+        QDir(m_config.path()).mkpath("tavora-live");
+        QFile file(settingsFile());
+        file.open(QIODevice::WriteOnly);
+        file.write(existingSettings);
+    }
+    m_store = std::make_shared<TRegFileStore>(
+        TRegFileStore::TPaths{settingsFile().toStdString(), m_config.filePath("system.reg").toStdString()});
+    SetSettingsRegistry(m_store);
     m_window = std::make_unique<TfMain>(arguments, m_services);
 }
 
 TWizardFixture::~TWizardFixture() {
     m_window.reset();
+    SetSettingsRegistry(nullptr);
     qputenv("XDG_CONFIG_HOME", m_oldConfig);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/settings/RegFileStore.h"
 #include "shell/DisplayMetrics.h"
 #include "shell/MainForm.h"
 
@@ -17,10 +18,13 @@ public:
         int Dpi() const override { return 96; }
     };
 
-    explicit TWizardFixture(const QStringList& arguments = {});
+    // `existingSettings`, when given, is the settings file's text before start.
+    explicit TWizardFixture(const QStringList& arguments = {}, const QByteArray& existingSettings = {});
     ~TWizardFixture();
 
     TfMain& window() { return *m_window; }
+    // The settings file store the window reads and writes.
+    TRegFileStore& store() { return *m_store; }
     QString settingsFile() const;
 
     // Lets the event loop go idle once, so idle-time updates run.
@@ -29,6 +33,7 @@ public:
 private:
     QTemporaryDir m_config;
     QByteArray m_oldConfig;
+    std::shared_ptr<TRegFileStore> m_store;
     Metrics m_metrics;
     TWizardServices m_services{m_metrics};
     std::unique_ptr<TfMain> m_window;

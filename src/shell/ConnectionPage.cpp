@@ -1,0 +1,87 @@
+#include "shell/ConnectionPage.h"
+
+#include "BuildConfig.h"
+#include "controls/FontColour.h"
+#include "net/TcpClient.h"
+#include "shell/ProxyDialog.h"
+#include "shell/settings/SystemTestSettings.h"
+#include "ui_TConnectionPage.h"
+
+#include <QApplication>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+const char* const Trying = "Trying to connect to Tavora Server...";
+const char* const FirstFailed = "First attempt failed...";
+const char* const SecondFailed = "Second attempt failed...";
+const char* const ConnectionOkText = "Connection OK";
+const char* const FailureText =
+    "A connection cannot be astablish between your computer and the remote server.\r\n"
+    "Please make sure you are connected to the internet. If there is a proxy server on your network please "
+    "configure your proxy settings above. \r\n"
+    "If you are running a personal Firewall or some anti virus software make sure they are not blocking this "
+    "application. If the problem persists contact your network administrator or ISP for details.";
+} // namespace
+
+TConnectionPage::TConnectionPage(TTcpClient& client, TComponent& owner, QWidget* parent)
+    : QWidget(parent), ConnectionTestHost(BuildConfig::ConnectionTestHost),
+      Sleep([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }),
+      ui(std::make_unique<Ui::TConnectionPage>()), m_client(client),
+      m_test(client, owner, SystemTestSettings) {
+    ui->setupUi(this);
+    connect(ui->XPButton1, &QPushButton::clicked, this, &TConnectionPage::Button1Click);
+    connect(ui->XPButton2, &QPushButton::clicked, this, &TConnectionPage::XPButton2Click);
+}
+
+TConnectionPage::~TConnectionPage() = default;
+
+void TConnectionPage::showResult(const QString& text, const QColor& colour) {
+    SetFontColour(ui->lbConnectionRes, colour);
+    ui->lbConnectionRes->setText(text);
+    emit resultShown(text, colour);
+    QApplication::processEvents();
+}
+
+void TConnectionPage::Button1Click() {
+    showResult(Trying, FontColours::Black);
+    ConnectionOk = !TestConnect(m_client, ConnectionTestHost, ConnectionTestPort);
+    if (!ConnectionOk) {
+        showResult(FirstFailed, FontColours::Black);
+        Sleep(PauseBetweenAttemptsMs);
+        showResult(Trying, FontColours::Black);
+        ConnectionOk = !TestConnect(m_client, ConnectionTestHost, ConnectionTestPort);
+        if (!ConnectionOk)
+            showResult(SecondFailed, FontColours::Black);
+    }
+    if (ConnectionOk)
+        showResult(ConnectionOkText, FontColours::Green);
+    else
+        showResult(FailureText, FontColours::Red);
+}
+
+// The attempt itself is shared with the headless report; the page only
+// passes its client through.
+bool TConnectionPage::TestConnect(TTcpClient& client, const std::string& host, int port) {
+    Q_ASSERT(&client == &m_client);
+    (void)client;
+    return m_test.TestConnect(host, port);
+}
+
+void TConnectionPage::AttachProxy(TTcpClient&) {
+    m_test.AttachProxy();
+}
+
+void TConnectionPage::DetachProxy(TTcpClient&) {
+    m_test.DetachProxy();
+}
+
+void TConnectionPage::XPButton2Click() {
+    auto dialog = std::make_unique<TfrmProxy>(window());
+    FillProxyDialog(*dialog, SystemTestSettings);
+    if (dialog->exec() == QDialog::Accepted) {
+        dialog->hide();
+        TakeBackProxyDialog(*dialog, SystemTestSettings);
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+class TComponent;
+class TTcpClient;
+class TSocketIOHandler;
+struct TSystemTestSettings;
+
+// One connection attempt as the connection page makes it: connect the client
+// to host:port with the attempt's time limit, through a SOCKS transport built
+// from the settings when they ask for a proxy, and close the connection again
+// at once. The page and the headless report share it.
+class TConnectionTest {
+public:
+    static constexpr int ConnectionTimeoutMs = 60000;
+
+    // `client` is reused by every attempt; `owner` owns the proxy transport of
+    // an attempt while it exists.
+    TConnectionTest(TTcpClient& client, TComponent& owner, const TSystemTestSettings& settings);
+
+    // One attempt; true when it failed. The error of a failed attempt is kept
+    // in LastError.
+    bool TestConnect(const std::string& host, int port);
+    void AttachProxy();
+    void DetachProxy();
+
+    std::string LastError;
+    int TimeoutMs = ConnectionTimeoutMs;
+
+private:
+    TTcpClient& m_client;
+    TComponent& m_owner;
+    const TSystemTestSettings& m_settings;
+    // The proxy transport of the running attempt, when AttachProxy made one.
+    TSocketIOHandler* m_proxyHandler = nullptr;
+};

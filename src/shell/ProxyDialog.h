@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QDialog>
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+
+struct TSystemTestSettings;
+namespace Ui {
+class TfrmProxy;
+}
+
+// Text that should be a whole integer but is not.
+class EConvertError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Whole text as a signed 32-bit integer: decimal digits with an optional
+// leading minus sign. Throws EConvertError "'%s' is not a valid integer value".
+int32_t StrToInt(const QString& text);
+
+// The proxy settings dialog. It has no behaviour of its own: the connection
+// page fills it from the settings record and takes the values back on OK.
+class TfrmProxy : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmProxy(QWidget* owner);
+    ~TfrmProxy() override;
+
+    std::unique_ptr<Ui::TfrmProxy> ui;
+};
+
+// Fills the controls in the order check box, version, host, port,
+// authentication, user name, password.
+void FillProxyDialog(TfrmProxy& dialog, const TSystemTestSettings& settings);
+
+// Copies the controls back in the order UseProxy, SocksVersion, ProxyHost,
+// ProxyPort, ProxyAuthentication, ProxyUserName, ProxyPassword. A port that is
+// not an integer throws EConvertError, after the first three were copied.
+void TakeBackProxyDialog(const TfrmProxy& dialog, TSystemTestSettings& settings);

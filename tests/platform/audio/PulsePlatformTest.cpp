@@ -1,0 +1,336 @@
+// The PulseAudio platform against the private daemon of tests/harness/pulse.sh:
+// sinks spk1 (default, "Speakers_One"), spk2 ("Headphones_Two"), pipesink
+// ("Pipe_Sink", 8000 Hz mono s16, played into sink.fifo); sources: the
+// monitors and pipesrc ("Pipe_Source", the default, read from src.fifo).
+
+#include "GsmReference.h"
+
+#include "platform/audio/Gsm610.h"
+#include "platform/audio/PulseAudioPlatform.h"
+#include "support/audio/EventPump.h"
+#include "support/audio/PulseFifos.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+using namespace tavora::platform::audio;
+using namespace tavora::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::uint32_t PipeSinkId = 2;
+constexpr std::uint32_t PipeSourceId = 0;
+
+struct Notification {
+    WaveMessage message;
+    WaveHeader* header;
+};
+
+// Keeps every notification a device posts, in the order they arrive.
+class Recorder {
+public:
+    Recorder() : receiver_([this](WaveMessage m, WaveHeader* h) { log.push_back({m, h}); }) {}
+    QObject* target() { return &receiver_; }
+    int count(WaveMessage m, const WaveHeader* h = nullptr) const {
+        return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const Notification& n) {
+            return n.message == m && (!h || n.header == h);
+        }));
+    }
+    std::vector<Notification> log;
+
+private:
+    WaveNotifyReceiver receiver_;
+};
+
+// A buffer with its own storage.
+struct Buffer {
+    explicit Buffer(std::vector<std::uint8_t> bytes) : data(std::move(bytes)) {
+        header.data = data.data();
+        header.bufferLength = static_cast<std::uint32_t>(data.size());
+    }
+    explicit Buffer(std::size_t size) : Buffer(std::vector<std::uint8_t>(size)) {}
+    std::vector<std::uint8_t> data;
+    WaveHeader header;
+};
+
+std::vector<std::uint8_t> bytesOf(std::span<const std::int16_t> samples) {
+    std::vector<std::uint8_t> out(samples.size() * 2);
+    std::memcpy(out.data(), samples.data(), out.size());
+    return out;
+}
+
+class PulsePlatform : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (pulseServer().empty())
+            GTEST_SKIP() << "needs the pulse fixture";
+        platform = std::make_unique<PulseAudioPlatform>(pulseServer());
+        ASSERT_TRUE(platform->connected());
+    }
+
+    std::unique_ptr<PulseAudioPlatform> platform;
+};
+
+TEST_F(PulsePlatform, DeviceTablesPutTheDefaultFirstAndLeaveMonitorsOut) {
+    ASSERT_EQ(platform->waveOutCount(), 3u);
+    std::vector<std::string> names;
+    for (std::uint32_t d = 0; d < 3; ++d) {
+        WaveOutCaps caps;
+        ASSERT_EQ(platform->waveOutCaps(d, caps), MMSYSERR_NOERROR);
+        names.push_back(fixedText(caps.productName));
+        EXPECT_TRUE(caps.support & WAVECAPS_VOLUME);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"Speakers_One", "Headphones_Two", "Pipe_Sink"}));
+    WaveOutCaps caps;
+    EXPECT_EQ(platform->waveOutCaps(3, caps), MMSYSERR_BADDEVICEID);
+
+    ASSERT_EQ(platform->waveInCount(), 1u);
+    WaveInCaps in;
+    ASSERT_EQ(platform->waveInCaps(0, in), MMSYSERR_NOERROR);
+    EXPECT_EQ(fixedText(in.productName), "Pipe_Source");
+    EXPECT_EQ(platform->waveInCaps(1, in), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(platform->mixerCount(), 3u);
+}
+
+TEST_F(PulsePlatform, QueryOpenChecksTheFormatWithoutOpening) {
+    const WaveFormatEx pcm = pcmFormat(8000, 16, 1);
+    EXPECT_EQ(platform->openWaveOut(nullptr, 0, &pcm, nullptr, WAVE_FORMAT_QUERY), MMSYSERR_NOERROR);
+    const Gsm610WaveFormat gsm = gsm610Format8k();
+    EXPECT_EQ(platform->openWaveOut(nullptr, 0, &gsm.wfx, nullptr, WAVE_FORMAT_QUERY), WAVERR_BADFORMAT);
+    EXPECT_EQ(platform->openWaveOut(nullptr, 0, &gsm.wfx, nullptr, WAVE_FORMAT_QUERY | WAVE_MAPPED),
+              MMSYSERR_NOERROR);
+    EXPECT_EQ(platform->openWaveOut(nullptr, WAVE_MAPPER, &gsm.wfx, nullptr, WAVE_FORMAT_QUERY),
+              MMSYSERR_NOERROR);
+    EXPECT_EQ(platform->openWaveOut(nullptr, 7, &pcm, nullptr, WAVE_FORMAT_QUERY), MMSYSERR_BADDEVICEID);
+    Gsm610WaveFormat odd = gsm;
+    odd.wfx.nBlockAlign = 64;
+    EXPECT_EQ(platform->openWaveOut(nullptr, 0, &odd.wfx, nullptr, WAVE_FORMAT_QUERY | WAVE_MAPPED),
+              WAVERR_BADFORMAT);
+}
+
+TEST_F(PulsePlatform, PcmPlaysIntoThePipeSinkByteForByteAndInOrder) {
+    PipeSinkReader sink;
+    Recorder rec;
+    const WaveFormatEx fmt = pcmFormat(8000, 16, 1);
+    std::unique_ptr<WaveOutDevice> dev;
+    ASSERT_EQ(platform->openWaveOut(&dev, PipeSinkId, &fmt, rec.target(), CALLBACK_WINDOW), MMSYSERR_NOERROR);
+
+    const std::vector<std::int16_t> signal = testSignal(8000 * 3 / 2);
+    std::vector<std::unique_ptr<Buffer>> buffers;
+    for (std::size_t at = 0; at < signal.size(); at += 4000) {
+        buffers.push_back(std::make_unique<Buffer>(bytesOf(std::span(signal).subspan(at, 4000))));
+        ASSERT_EQ(dev->prepareHeader(buffers.back()->header), MMSYSERR_NOERROR);
+        ASSERT_EQ(dev->write(buffers.back()->header), MMSYSERR_NOERROR);
+    }
+    ASSERT_TRUE(pumpUntil([&] { return rec.count(WaveMessage::WomDone) == 3; }, 10s));
+    // Done comes only once the audio has been heard: it is in the fifo by now.
+    ASSERT_TRUE(sink.waitFor([&](const auto& s) { return findSamples(s, signal) != std::string::npos; }, 2s));
+
+    ASSERT_EQ(rec.log.size(), 4u);
+    EXPECT_EQ(rec.log[0].message, WaveMessage::WomOpen);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(rec.log[1 + i].header, &buffers[i]->header);
+        EXPECT_EQ(buffers[i]->header.flags & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+        EXPECT_EQ(dev->unprepareHeader(buffers[i]->header), MMSYSERR_NOERROR);
+    }
+    MmTime t;
+    t.type = TIME_SAMPLES;
+    ASSERT_EQ(dev->position(t), MMSYSERR_NOERROR);
+    EXPECT_EQ(t.value, signal.size());
+    ASSERT_EQ(dev->close(), MMSYSERR_NOERROR);
+    ASSERT_TRUE(pumpUntil([&] { return rec.count(WaveMessage::WomClose) == 1; }, 1s));
+    EXPECT_EQ(rec.log.back().message, WaveMessage::WomClose);
+    EXPECT_EQ(dev->write(buffers[0]->header), MMSYSERR_INVALHANDLE);
+}
+
+TEST_F(PulsePlatform, GsmThroughTheMapperPlaysWhatAReferenceDecoderMakes) {
+    QTemporaryDir work;
+    const std::vector<std::int16_t> signal = testSignal(8000 * 2, 7);
+    const std::vector<std::uint8_t> gsm = soxEncodeGsm(signal, work.path().toStdString());
+    ASSERT_EQ(gsm.size() % 65, 0u);
+    const std::vector<std::int16_t> reference = ffmpegDecodeGsm(gsm, work.path().toStdString());
+    ASSERT_EQ(reference.size(), gsm.size() / 65 * 320);
+
+    PipeSinkReader sink;
+    Recorder rec;
+    const Gsm610WaveFormat fmt = gsm610Format8k();
+    std::unique_ptr<WaveOutDevice> dev;
+    ASSERT_EQ(platform->openWaveOut(&dev, PipeSinkId, &fmt.wfx, rec.target(), CALLBACK_WINDOW | WAVE_MAPPED),
+              MMSYSERR_NOERROR);
+    // Buffers of 1625 bytes (a second) and a short last one, as a player cuts them.
+    std::vector<std::unique_ptr<Buffer>> buffers;
+    for (std::size_t at = 0; at < gsm.size(); at += 1625) {
+        const std::size_t n = std::min<std::size_t>(1625, gsm.size() - at);
+        buffers.push_back(
+            std::make_unique<Buffer>(std::vector<std::uint8_t>(gsm.begin() + at, gsm.begin() + at + n)));
+        ASSERT_EQ(dev->prepareHeader(buffers.back()->header), MMSYSERR_NOERROR);
+        ASSERT_EQ(dev->write(buffers.back()->header), MMSYSERR_NOERROR);
+    }
+    ASSERT_TRUE(
+        pumpUntil([&] { return rec.count(WaveMessage::WomDone) == static_cast<int>(buffers.size()); }, 10s));
+    // Skip the first block: a reference is only meaningful once both decoders
+    // have settled from the same start, which they have from sample 0 here.
+    EXPECT_TRUE(
+        sink.waitFor([&](const auto& s) { return findSamples(s, reference) != std::string::npos; }, 2s))
+        << "the sink did not play the reference decode";
+    ASSERT_EQ(dev->close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(PulsePlatform, GsmRecordedThroughTheMapperEqualsAReferenceEncoder) {
+    QTemporaryDir work;
+    PipeSourceWriter source;
+    Recorder rec;
+    const Gsm610WaveFormat fmt = gsm610Format8k();
+    std::unique_ptr<WaveInDevice> dev;
+    ASSERT_EQ(platform->openWaveIn(&dev, PipeSourceId, &fmt.wfx, rec.target(), CALLBACK_WINDOW | WAVE_MAPPED),
+              MMSYSERR_NOERROR);
+    std::vector<std::unique_ptr<Buffer>> buffers;
+    for (int i = 0; i < 4; ++i) {
+        buffers.push_back(std::make_unique<Buffer>(813));
+        ASSERT_EQ(dev->prepareHeader(buffers.back()->header), MMSYSERR_NOERROR);
+        ASSERT_EQ(dev->addBuffer(buffers.back()->header), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(dev->start(), MMSYSERR_NOERROR);
+    const std::vector<std::int16_t> signal = testSignal(8000 * 2, 3);
+    source.write(signal);
+
+    // 813 bytes hold 12 whole blocks: 780 bytes, 3840 samples each time.
+    std::vector<std::uint8_t> recorded;
+    std::size_t seen = 0;
+    ASSERT_TRUE(pumpUntil(
+        [&] {
+            for (; seen < rec.log.size(); ++seen) {
+                const Notification& n = rec.log[seen];
+                if (n.message != WaveMessage::WimData)
+                    continue;
+                EXPECT_EQ(n.header->bytesRecorded, 780u);
+                recorded.insert(recorded.end(), n.header->data, n.header->data + n.header->bytesRecorded);
+                dev->addBuffer(*n.header);
+            }
+            return recorded.size() >= 4 * 780;
+        },
+        10s));
+    source.wait();
+    ASSERT_EQ(dev->reset(), MMSYSERR_NOERROR);
+    pumpUntil([&] { return rec.count(WaveMessage::WimData) >= static_cast<int>(seen) + 4 - 1; }, 1s);
+
+    // The source produces audio only while written, so the recording starts
+    // with the first sample written: the blocks equal sox's encoding.
+    const std::vector<std::uint8_t> reference = soxEncodeGsm(signal, work.path().toStdString());
+    ASSERT_GE(reference.size(), recorded.size());
+    EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), reference.begin()));
+    for (auto& b : buffers)
+        EXPECT_EQ(b->header.flags & WHDR_INQUEUE, 0u);
+    EXPECT_EQ(dev->close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(PulsePlatform, ResetReturnsEveryQueuedBufferExactlyOnce) {
+    PipeSinkReader sink; // keeps the pipe sink flowing
+    for (std::uint32_t device : {0u, PipeSinkId}) {
+        Recorder rec;
+        const WaveFormatEx fmt = pcmFormat(8000, 16, 1);
+        std::unique_ptr<WaveOutDevice> dev;
+        ASSERT_EQ(platform->openWaveOut(&dev, device, &fmt, rec.target(), CALLBACK_WINDOW), MMSYSERR_NOERROR);
+        std::vector<std::unique_ptr<Buffer>> buffers;
+        for (int i = 0; i < 6; ++i) {
+            buffers.push_back(std::make_unique<Buffer>(bytesOf(testSignal(4000, i + 1))));
+            ASSERT_EQ(dev->prepareHeader(buffers.back()->header), MMSYSERR_NOERROR);
+            ASSERT_EQ(dev->write(buffers.back()->header), MMSYSERR_NOERROR);
+        }
+        EXPECT_EQ(dev->close(), WAVERR_STILLPLAYING);
+        EXPECT_EQ(dev->unprepareHeader(buffers[5]->header), WAVERR_STILLPLAYING);
+        ASSERT_TRUE(pumpUntil([&] { return rec.count(WaveMessage::WomDone) >= 1; }, 5s));
+        ASSERT_EQ(dev->reset(), MMSYSERR_NOERROR);
+        pumpFor(300ms);
+        for (auto& b : buffers) {
+            EXPECT_EQ(rec.count(WaveMessage::WomDone, &b->header), 1);
+            EXPECT_EQ(b->header.flags & (WHDR_DONE | WHDR_INQUEUE), WHDR_DONE);
+        }
+        // Returned in the order written.
+        std::vector<WaveHeader*> order;
+        for (const auto& n : rec.log)
+            if (n.message == WaveMessage::WomDone)
+                order.push_back(n.header);
+        for (std::size_t i = 0; i < order.size(); ++i)
+            EXPECT_EQ(order[i], &buffers[i]->header);
+        MmTime t;
+        ASSERT_EQ(dev->position(t), MMSYSERR_NOERROR);
+        EXPECT_EQ(t.value, 0u);
+
+        // The device plays on after a reset.
+        buffers[0]->header.flags &= ~WHDR_DONE;
+        ASSERT_EQ(dev->write(buffers[0]->header), MMSYSERR_NOERROR);
+        ASSERT_TRUE(pumpUntil([&] { return rec.count(WaveMessage::WomDone, &buffers[0]->header) == 2; }, 5s));
+        ASSERT_EQ(dev->close(), MMSYSERR_NOERROR);
+        ASSERT_TRUE(pumpUntil([&] { return rec.count(WaveMessage::WomClose) == 1; }, 1s));
+    }
+}
+
+TEST_F(PulsePlatform, PauseHoldsBuffersAndRestartPlaysThem) {
+    PipeSinkReader sink;
+    Recorder rec;
+    const WaveFormatEx fmt = pcmFormat(8000, 16, 1);
+    std::unique_ptr<WaveOutDevice> dev;
+    ASSERT_EQ(platform->openWaveOut(&dev, PipeSinkId, &fmt, rec.target(), CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    ASSERT_EQ(dev->pause(), MMSYSERR_NOERROR);
+    Buffer b(bytesOf(testSignal(800, 9)));
+    ASSERT_EQ(dev->prepareHeader(b.header), MMSYSERR_NOERROR);
+    ASSERT_EQ(dev->write(b.header), MMSYSERR_NOERROR);
+    pumpFor(400ms);
+    EXPECT_EQ(rec.count(WaveMessage::WomDone), 0);
+    ASSERT_EQ(dev->restart(), MMSYSERR_NOERROR);
+    ASSERT_TRUE(pumpUntil([&] { return rec.count(WaveMessage::WomDone) == 1; }, 5s));
+    ASSERT_EQ(dev->close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(PulsePlatform, DeviceVolumeIsTheStreamsOwn) {
+    Recorder rec;
+    const WaveFormatEx fmt = pcmFormat(8000, 16, 2);
+    std::unique_ptr<WaveOutDevice> dev;
+    ASSERT_EQ(platform->openWaveOut(&dev, 1, &fmt, rec.target(), CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    ASSERT_EQ(dev->setVolume(0x40008000), MMSYSERR_NOERROR);
+    std::uint32_t v = 0;
+    ASSERT_EQ(dev->volume(v), MMSYSERR_NOERROR);
+    EXPECT_EQ(v, 0x40008000u);
+    std::uint32_t pitch = 0;
+    EXPECT_EQ(dev->pitch(pitch), MMSYSERR_NOTSUPPORTED);
+    ASSERT_EQ(dev->close(), MMSYSERR_NOERROR);
+}
+
+TEST_F(PulsePlatform, MixerLevelsReachTheServersVolumes) {
+    std::unique_ptr<Mixer> mixer;
+    ASSERT_EQ(platform->openMixer(mixer, 1), MMSYSERR_NOERROR); // spk2; no second source
+    MixerCaps caps;
+    ASSERT_EQ(platform->mixerCaps(1, caps), MMSYSERR_NOERROR);
+    EXPECT_EQ(caps.destinations, 1u);
+    MixerLine line;
+    line.componentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
+    ASSERT_EQ(mixer->lineInfo(line, MIXER_GETLINEINFOF_COMPONENTTYPE), MMSYSERR_NOERROR);
+    line.componentType = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
+    EXPECT_EQ(mixer->lineInfo(line, MIXER_GETLINEINFOF_COMPONENTTYPE), MIXERR_INVALLINE);
+
+    line.componentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
+    ASSERT_EQ(mixer->lineInfo(line, MIXER_GETLINEINFOF_COMPONENTTYPE), MMSYSERR_NOERROR);
+    MixerControl control;
+    MixerLineControls request;
+    request.lineId = line.lineId;
+    request.controlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
+    request.controls = std::span(&control, 1);
+    ASSERT_EQ(mixer->lineControls(request, MIXER_GETLINECONTROLSF_ONEBYTYPE), MMSYSERR_NOERROR);
+    for (std::uint32_t level : {0u, 1u, 12345u, 32768u, 65534u, 65535u}) {
+        std::uint32_t value = level;
+        MixerControlDetails details{control.controlId, 1, 0, std::span(&value, 1)};
+        ASSERT_EQ(mixer->setControlDetails(details, MIXER_SETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
+        value = 0xDEAD;
+        ASSERT_EQ(mixer->controlDetails(details, MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
+        EXPECT_EQ(value, level);
+    }
+}
+
+} // namespace

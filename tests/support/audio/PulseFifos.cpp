@@ -1,0 +1,170 @@
+#include "support/audio/PulseFifos.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace tavora::test {
+
+std::string pulseDir() {
+    const char* dir = std::getenv("TAVORA_TEST_PULSE_DIR");
+    return dir ? dir : "";
+}
+
+std::string pulseServer() {
+    const std::string dir = pulseDir();
+    return dir.empty() ? std::string() : "unix:" + dir + "/run/native";
+}
+
+PipeSinkReader::PipeSinkReader(const std::string& fifo) {
+    fd_ = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0)
+        throw std::runtime_error("cannot open " + fifo);
+    clear();
+    thread_ = std::thread([this] { run(); });
+}
+
+PipeSinkReader::~PipeSinkReader() {
+    stop_ = true;
+    thread_.join();
+    ::close(fd_);
+}
+
+void PipeSinkReader::run() {
+    std::vector<std::uint8_t> buffer(4096);
+    std::uint8_t odd = 0;
+    bool haveOdd = false;
+    while (!stop_) {
+        pollfd p{fd_, POLLIN, 0};
+        if (::poll(&p, 1, 10) <= 0)
+            continue;
+        const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+        if (n <= 0)
+            continue;
+        const auto now = std::chrono::steady_clock::now();
+        std::lock_guard lock(mutex_);
+        for (ssize_t i = 0; i < n; ++i) {
+            if (!haveOdd) {
+                odd = buffer[static_cast<std::size_t>(i)];
+                haveOdd = true;
+                continue;
+            }
+            const auto s = static_cast<std::int16_t>(
+                odd | static_cast<std::uint16_t>(buffer[static_cast<std::size_t>(i)]) << 8);
+            haveOdd = false;
+            samples_.push_back(s);
+            if (s != 0 && !firstSound_)
+                firstSound_ = now;
+        }
+    }
+}
+
+void PipeSinkReader::clear() {
+    std::lock_guard lock(mutex_);
+    if (!thread_.joinable()) {
+        std::uint8_t scratch[4096];
+        while (::read(fd_, scratch, sizeof scratch) > 0) {
+        }
+    }
+    samples_.clear();
+    firstSound_.reset();
+}
+
+std::vector<std::int16_t> PipeSinkReader::samples() const {
+    std::lock_guard lock(mutex_);
+    return samples_;
+}
+
+bool PipeSinkReader::waitFor(const std::function<bool(const std::vector<std::int16_t>&)>& done,
+                             std::chrono::milliseconds timeout) const {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        {
+            std::lock_guard lock(mutex_);
+            if (done(samples_))
+                return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+std::optional<std::chrono::steady_clock::time_point> PipeSinkReader::firstSound() const {
+    std::lock_guard lock(mutex_);
+    return firstSound_;
+}
+
+PipeSourceWriter::PipeSourceWriter(const std::string& fifo) {
+    // The pipe source keeps the fifo open for reading, so this does not block.
+    fd_ = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0)
+        throw std::runtime_error("cannot open " + fifo);
+}
+
+PipeSourceWriter::~PipeSourceWriter() {
+    wait();
+    ::close(fd_);
+}
+
+void PipeSourceWriter::wait() {
+    if (thread_.joinable())
+        thread_.join();
+}
+
+void PipeSourceWriter::write(std::vector<std::int16_t> samples, bool realTime) {
+    wait();
+    thread_ = std::thread([this, samples = std::move(samples), realTime] {
+        constexpr std::size_t chunk = 160; // 20 ms
+        auto next = std::chrono::steady_clock::now();
+        for (std::size_t at = 0; at < samples.size(); at += chunk) {
+            const std::size_t n = std::min(chunk, samples.size() - at);
+            const auto* p = reinterpret_cast<const char*>(samples.data() + at);
+            std::size_t left = n * 2;
+            while (left > 0) {
+                const ssize_t w = ::write(fd_, p, left);
+                if (w < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return;
+                }
+                p += w;
+                left -= static_cast<std::size_t>(w);
+            }
+            if (realTime) {
+                next += std::chrono::milliseconds(20);
+                std::this_thread::sleep_until(next);
+            }
+        }
+    });
+}
+
+std::size_t findSamples(std::span<const std::int16_t> hay, std::span<const std::int16_t> needle) {
+    if (needle.empty() || needle.size() > hay.size())
+        return std::string::npos;
+    const auto it = std::search(hay.begin(), hay.end(), needle.begin(), needle.end());
+    return it == hay.end() ? std::string::npos : static_cast<std::size_t>(it - hay.begin());
+}
+
+std::vector<std::int16_t> testSignal(std::size_t samples, unsigned seed) {
+    std::vector<std::int16_t> out(samples);
+    double phaseA = 0, phaseB = 0;
+    for (std::size_t i = 0; i < samples; ++i) {
+        const std::size_t step = i / 800 + seed;
+        const double fa = 200.0 + static_cast<double>((step * 37) % 900);
+        const double fb = 330.0 + static_cast<double>((step * 53) % 1100);
+        phaseA += 2 * M_PI * fa / 8000.0;
+        phaseB += 2 * M_PI * fb / 8000.0;
+        out[i] = static_cast<std::int16_t>(6000 * std::sin(phaseA) + 4000 * std::sin(phaseB));
+        if (out[i] == 0)
+            out[i] = 1; // no zero samples, so that the first sound is easy to see
+    }
+    return out;
+}
+
+} // namespace tavora::test

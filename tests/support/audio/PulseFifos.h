@@ -1,0 +1,79 @@
+#pragma once
+
+// The two fifos of the private PulseAudio daemon: what its pipe sink plays
+// arrives in DIR/sink.fifo, what is written to DIR/src.fifo is what its pipe
+// source records. Both carry 8000 Hz mono signed 16-bit little-endian audio.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tavora::test {
+
+// The daemon's directory (TAVORA_TEST_PULSE_DIR) and its server string;
+// empty when the test does not run under the pulse fixture.
+std::string pulseDir();
+std::string pulseServer();
+
+// Reads the sink fifo on a thread of its own and keeps every sample, with
+// the time the first non-zero sample arrived.
+class PipeSinkReader {
+public:
+    explicit PipeSinkReader(const std::string& fifo = pulseDir() + "/sink.fifo");
+    ~PipeSinkReader();
+    PipeSinkReader(const PipeSinkReader&) = delete;
+    PipeSinkReader& operator=(const PipeSinkReader&) = delete;
+
+    // Throws away what has been read so far (and what the fifo holds now).
+    void clear();
+    std::vector<std::int16_t> samples() const;
+    // Waits until `done(samples)` holds; false after the timeout.
+    bool waitFor(const std::function<bool(const std::vector<std::int16_t>&)>& done,
+                 std::chrono::milliseconds timeout) const;
+    // Time the first non-zero sample came out of the fifo since clear().
+    std::optional<std::chrono::steady_clock::time_point> firstSound() const;
+
+private:
+    void run();
+
+    int fd_ = -1;
+    std::atomic<bool> stop_{false};
+    mutable std::mutex mutex_;
+    std::vector<std::int16_t> samples_;
+    std::optional<std::chrono::steady_clock::time_point> firstSound_;
+    std::thread thread_;
+};
+
+// Writes samples into the source fifo, at the pace of real time (8000 Hz)
+// or at once, on a thread of its own.
+class PipeSourceWriter {
+public:
+    explicit PipeSourceWriter(const std::string& fifo = pulseDir() + "/src.fifo");
+    ~PipeSourceWriter();
+    PipeSourceWriter(const PipeSourceWriter&) = delete;
+    PipeSourceWriter& operator=(const PipeSourceWriter&) = delete;
+
+    // Starts writing; a previous write is finished first.
+    void write(std::vector<std::int16_t> samples, bool realTime = true);
+    void wait();
+
+private:
+    int fd_ = -1;
+    std::thread thread_;
+};
+
+// Index of the first place where `needle` occurs in `hay`, or npos.
+std::size_t findSamples(std::span<const std::int16_t> hay, std::span<const std::int16_t> needle);
+
+// A test signal: a sum of tones with a different pitch every 100 ms, so that
+// any stretch of it is found in one place only.
+std::vector<std::int16_t> testSignal(std::size_t samples, unsigned seed = 1);
+
+} // namespace tavora::test

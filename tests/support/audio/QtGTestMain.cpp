@@ -1,0 +1,11 @@
+// GoogleTest main with a QCoreApplication, so that tests can post events and
+// run the event loop.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

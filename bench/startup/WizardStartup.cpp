@@ -1,5 +1,6 @@
 // The wizard as the program starts it, ending once its window has been shown.
 #include "ShownProbe.h"
+#include "shell/MainForm.h"
 #include "shell/WizardMain.h"
 
 #include <QWidget>

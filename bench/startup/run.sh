@@ -13,11 +13,11 @@ for _ in $(seq 100); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; slee
 export DISPLAY=$display QT_QPA_PLATFORM=xcb XDG_CONFIG_HOME=$tmp
 measure() {
   local bin=$1 times=() mem=()
-  "$bin" >/dev/null # warm the page cache
+  "$bin" >/dev/null 2>&1 # warm the page cache
   for _ in $(seq "$runs"); do
     local start end out
     start=$(date +%s%N)
-    out=$("$bin")
+    out=$("$bin" 2>/dev/null)
     end=$(date +%s%N)
     times+=($(( (end - start) / 1000 )))
     mem+=("$(awk '/peak_rss_kb/ {print $2}' <<<"$out")")

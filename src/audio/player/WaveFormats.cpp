@@ -21,6 +21,10 @@ uint32_t Saturate32(uint64_t value) {
 
 } // namespace
 
+uint32_t MulDiv(uint32_t a, uint32_t b, uint32_t c) {
+    return c == 0 ? 0 : Saturate32(MulDivRounded(a, b, c));
+}
+
 uint32_t TimeToBufferSize(const TWaveFormatEx& format, uint32_t milliseconds) {
     uint64_t n = MulDivRounded(milliseconds, format.nAvgBytesPerSec, 1000);
     const uint64_t align = format.nBlockAlign;

@@ -21,6 +21,10 @@ using TWaveFormatEx = platform::audio::WaveFormatEx;
 using platform::audio::WAVE_FORMAT_GSM610;
 using platform::audio::WAVE_FORMAT_PCM;
 
+// a * b / c rounded to the nearest integer, halves away from zero, computed
+// without overflow; 0 for c = 0. Results beyond 32 bits saturate.
+uint32_t MulDiv(uint32_t a, uint32_t b, uint32_t c);
+
 // A size in bytes that holds `milliseconds` of audio in `format`, rounded to
 // the nearest byte and then up to a whole number of blocks.
 uint32_t TimeToBufferSize(const TWaveFormatEx& format, uint32_t milliseconds);

@@ -1,0 +1,3 @@
+#include "audio/player/PlayerLog.h"
+
+Q_LOGGING_CATEGORY(lcPlayer, "tavora.audio.player")

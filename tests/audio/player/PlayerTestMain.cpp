@@ -1,0 +1,9 @@
+#include "audio/player/PlayerTestSupport.h"
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    tavora::test::TCatchingApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

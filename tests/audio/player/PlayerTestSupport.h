@@ -1,0 +1,53 @@
+#pragma once
+
+// Shared pieces of the player tests: an application object that catches
+// what escapes a notification (as the wizard's does) and event pumping.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tavora::test {
+
+class TCatchingApplication : public QCoreApplication {
+public:
+    using QCoreApplication::QCoreApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QCoreApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            errors.emplace_back(e.what());
+        }
+        return false;
+    }
+    std::vector<std::string> errors;
+};
+
+inline TCatchingApplication* App() {
+    return static_cast<TCatchingApplication*>(QCoreApplication::instance());
+}
+
+// Handles everything posted so far, and what that posts in turn.
+inline void Pump() {
+    for (int i = 0; i < 20; ++i)
+        QCoreApplication::sendPostedEvents();
+}
+
+// Runs the event loop until `done` holds or `ms` have passed.
+inline bool RunUntil(const std::function<bool()>& done, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+} // namespace tavora::test

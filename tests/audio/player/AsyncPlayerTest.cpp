@@ -1,0 +1,94 @@
+// The player with its notifications on a thread of its own, on in-memory
+// devices that play in real time from a clock thread.
+
+#include "audio/player/PlayerTestSupport.h"
+#include "audio/player/RiffBuilder.h"
+#include "audio/player/SamplePlayer.h"
+
+#include "platform/audio/MemoryAudioPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+using namespace tavora::audio;
+using namespace tavora::test;
+namespace mm = tavora::platform::audio;
+
+namespace {
+
+class AsyncPlayer : public testing::Test {
+protected:
+    void SetUp() override {
+        platform.addWaveOut(mm::MemoryWaveDeviceSpec::named("Speakers One"));
+        platform.setRealTimeClock(true);
+        const auto bytes = GsmWave(10); // 400 ms
+        player.Wave().LoadFromBuffer(bytes.data(), bytes.size());
+        player.SetAsync(true);
+        player.SetBufferLength(100); // 195 bytes: three blocks
+        player.OnActivate = [this](TWaveEngine*) {
+            onMainThread = onMainThread || QThread::currentThread() == qApp->thread();
+            ++activated;
+        };
+        player.OnDeactivate = [this](TWaveEngine*) {
+            onMainThread = onMainThread || QThread::currentThread() == qApp->thread();
+            ++deactivated;
+        };
+        player.OnBufferData = [this](TWaveEngine*, const void* data, uint32_t n) {
+            std::lock_guard lock(mutex);
+            const auto* p = static_cast<const uint8_t*>(data);
+            written.insert(written.end(), p, p + n);
+        };
+    }
+
+    mm::MemoryAudioPlatform platform;
+    TSamplePlayer player{platform};
+    std::atomic<int> activated{0}, deactivated{0};
+    std::atomic<bool> onMainThread{false};
+    std::mutex mutex;
+    std::vector<uint8_t> written;
+};
+
+} // namespace
+
+TEST_F(AsyncPlayer, PlaysOnTheNotificationThreadToTheEnd) {
+    player.SetActive(true);
+    ASSERT_NE(platform.lastWaveOut(), nullptr);
+    EXPECT_EQ(platform.lastWaveOut()->openFlags(), mm::CALLBACK_THREAD | mm::WAVE_MAPPED);
+    ASSERT_TRUE(RunUntil([&] { return deactivated > 0; }, 5000));
+    EXPECT_EQ(activated, 1);
+    EXPECT_EQ(deactivated, 1);
+    EXPECT_FALSE(onMainThread);
+    EXPECT_FALSE(player.Active());
+    std::lock_guard lock(mutex);
+    ASSERT_EQ(written.size(), 650u);
+    EXPECT_EQ(std::memcmp(written.data(), reinterpret_cast<const uint8_t*>(player.Wave().Memory()) + 60, 650),
+              0);
+}
+
+TEST_F(AsyncPlayer, StopsFromTheUserInterfaceThreadAndPlaysAgain) {
+    player.SetActive(true);
+    ASSERT_TRUE(RunUntil([&] { return activated > 0; }, 2000));
+    player.SetActive(false);
+    ASSERT_TRUE(RunUntil([&] { return deactivated > 0; }, 2000));
+    EXPECT_FALSE(player.Active());
+    player.SetActive(true);
+    ASSERT_TRUE(RunUntil([&] { return deactivated > 1; }, 5000));
+    EXPECT_EQ(activated, 2);
+}
+
+TEST_F(AsyncPlayer, DestroyingWhilePlayingEndsTheThreadWithoutDeactivate) {
+    auto local = std::make_unique<TSamplePlayer>(platform);
+    std::atomic<int> localDeactivated{0};
+    local->OnDeactivate = [&](TWaveEngine*) { ++localDeactivated; };
+    const auto bytes = GsmWave(50);
+    local->Wave().LoadFromBuffer(bytes.data(), bytes.size());
+    local->SetAsync(true);
+    local->SetActive(true);
+    QThread::msleep(150);
+    local.reset();
+    EXPECT_TRUE(platform.openedWaveOuts().empty());
+    EXPECT_EQ(localDeactivated, 0);
+}

@@ -1,0 +1,136 @@
+// The sample player on the private PulseAudio daemon: what comes out of the
+// pipe sink must be the reference decode of every block of the sample, in
+// order, with nothing lost, repeated or inserted.
+
+#include "audio/player/GsmReference.h"
+#include "audio/player/SamplePlayer.h"
+#include "audio/player/WaveResource.h"
+
+#include "platform/audio/PulseAudioPlatform.h"
+#include "support/audio/EventPump.h"
+#include "support/audio/PulseFifos.h"
+
+#include <QIODevice>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+using namespace tavora::audio;
+using namespace tavora::test;
+namespace mm = tavora::platform::audio;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+int32_t FindDevice(mm::AudioPlatform& platform, const std::string& name) {
+    for (uint32_t d = 0; d < platform.waveOutCount(); ++d) {
+        mm::WaveOutCaps caps;
+        if (platform.waveOutCaps(d, caps) == mm::MMSYSERR_NOERROR && mm::fixedText(caps.productName) == name)
+            return static_cast<int32_t>(d);
+    }
+    return -1;
+}
+
+std::vector<int16_t> ReferenceDecode(TWaveImage& wave) {
+    return GsmDecode(reinterpret_cast<const uint8_t*>(wave.Memory()) + wave.DataOffset(), wave.DataSize());
+}
+
+bool AllZero(std::span<const int16_t> s) {
+    return std::all_of(s.begin(), s.end(), [](int16_t v) { return v == 0; });
+}
+
+class PlayerPulse : public testing::Test {
+protected:
+    void SetUp() override {
+        if (pulseDir().empty())
+            GTEST_SKIP() << "needs the pulse fixture";
+        platform = std::make_unique<mm::PulseAudioPlatform>(pulseServer());
+        pipe = FindDevice(*platform, "Pipe_Sink");
+        ASSERT_GE(pipe, 0);
+    }
+
+    std::unique_ptr<mm::PulseAudioPlatform> platform;
+    int32_t pipe = -1;
+};
+
+} // namespace
+
+TEST_F(PlayerPulse, SampleComesOutOfThePipeSinkWholeAndInOrder) {
+    PipeSinkReader reader;
+    TSamplePlayer player(*platform);
+    int activated = 0, deactivated = 0;
+    Clock::time_point start, activatedAt, deactivatedAt;
+    player.OnActivate = [&](TWaveEngine*) {
+        ++activated;
+        activatedAt = Clock::now();
+    };
+    player.OnDeactivate = [&](TWaveEngine*) {
+        ++deactivated;
+        deactivatedAt = Clock::now();
+    };
+    auto stream = OpenResourceStream("sample", "WAVE");
+    player.Wave().LoadFromStream(*stream);
+    const std::vector<int16_t> expected = ReferenceDecode(player.Wave());
+    ASSERT_EQ(expected.size(), 468u * 320u);
+
+    player.SetDeviceID(pipe);
+    reader.clear();
+    start = Clock::now();
+    player.SetActive(true);
+    ASSERT_TRUE(pumpUntil([&] { return deactivated > 0; }, std::chrono::seconds(40)));
+    // Anything that would follow (a second deactivation, stray audio) shows
+    // up within a while.
+    pumpFor(std::chrono::milliseconds(700));
+    EXPECT_EQ(activated, 1);
+    EXPECT_EQ(deactivated, 1);
+    EXPECT_FALSE(player.Active());
+    const double seconds = std::chrono::duration<double>(deactivatedAt - start).count();
+    EXPECT_GT(seconds, 18.2);
+    EXPECT_LT(seconds, 21.0);
+    EXPECT_LT(std::chrono::duration<double>(activatedAt - start).count(), 1.0);
+
+    const auto heard = reader.samples();
+    const size_t at = findSamples(heard, expected);
+    ASSERT_NE(at, std::string::npos) << "the decode of all 468 blocks is not in what the sink played ("
+                                     << heard.size() << " samples)";
+    EXPECT_TRUE(AllZero(std::span(heard).first(at)));
+    EXPECT_TRUE(AllZero(std::span(heard).subspan(at + expected.size())));
+}
+
+TEST_F(PlayerPulse, StoppingPartWayEndsTheSoundAtOnce) {
+    PipeSinkReader reader;
+    TSamplePlayer player(*platform);
+    int deactivated = 0;
+    player.OnDeactivate = [&](TWaveEngine*) { ++deactivated; };
+    auto stream = OpenResourceStream("sample", "WAVE");
+    player.Wave().LoadFromStream(*stream);
+    const auto expected = ReferenceDecode(player.Wave());
+    player.SetDeviceID(pipe);
+    reader.clear();
+    player.SetActive(true);
+    pumpFor(std::chrono::milliseconds(3000));
+    const auto stopAt = Clock::now();
+    player.SetActive(false);
+    ASSERT_TRUE(pumpUntil([&] { return deactivated > 0; }, std::chrono::seconds(5)));
+    EXPECT_LT(std::chrono::duration<double>(Clock::now() - stopAt).count(), 1.0);
+    pumpFor(std::chrono::milliseconds(1500));
+    EXPECT_EQ(deactivated, 1);
+
+    // What was heard is a prefix of the sample (no more than was played
+    // before the stop, plus the device's latency), followed by silence.
+    const auto heard = reader.samples();
+    const auto first = std::find_if(heard.begin(), heard.end(), [](int16_t v) { return v != 0; });
+    ASSERT_NE(first, heard.end());
+    const auto lead = std::find_if(expected.begin(), expected.end(), [](int16_t v) { return v != 0; });
+    const size_t offset = static_cast<size_t>(lead - expected.begin());
+    size_t n = 0;
+    const size_t start = static_cast<size_t>(first - heard.begin());
+    while (start + n < heard.size() && offset + n < expected.size() &&
+           heard[start + n] == expected[offset + n])
+        ++n;
+    EXPECT_GT(offset + n, 8000u * 2);     // about three seconds were heard
+    EXPECT_LT(offset + n, 8000u * 9 / 2); // and not much more
+    EXPECT_TRUE(AllZero(std::span(heard).subspan(start + n)));
+}

@@ -37,11 +37,6 @@ TEST(SocksInfoTest, DefaultsAndCopy) {
     EXPECT_EQ(info.Username(), "");
     EXPECT_EQ(info.Password(), "");
     EXPECT_EQ(info.IOHandler(), nullptr);
-    EXPECT_EQ(int(svNoSocks), 0);
-    EXPECT_EQ(int(svSocks4), 1);
-    EXPECT_EQ(int(svSocks4A), 2);
-    EXPECT_EQ(int(svSocks5), 3);
-    EXPECT_EQ(int(saUsernamePassword), 1);
 
     TSocketIOHandler handler;
     TSocksInfo source;

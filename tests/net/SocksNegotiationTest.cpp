@@ -7,6 +7,8 @@
 #include "platform/net/SocketErrors.h"
 #include "platform/net/SocketStack.h"
 
+#include "platform/net/TableLookup.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -30,12 +32,7 @@ const TByteList kSocks5Granted = Bytes({5, 0, 0, 1, 127, 0, 0, 1, 0x12, 0x34});
 class SocksNegotiationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TSocketStack::Instance("test").SetHostLookup([this](const std::string& name) {
-            Lookups.push_back(name);
-            if (name == "classroom.test")
-                return TLookupResult{TIPv4Bytes{10, 0, 0, 5}, 0};
-            return TLookupResult{std::nullopt, WinsockError::HostNotFound};
-        });
+        testnet::InstallTableLookup(Lookups);
         Handler = new TSocketIOHandler(&Window);
         Info = new TSocksInfo(&Window);
         Handler->SetSocksInfo(Info);

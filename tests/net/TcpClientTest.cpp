@@ -7,6 +7,8 @@
 #include "platform/net/SocketStack.h"
 #include "platform/net/TestSockets.h"
 
+#include "platform/net/TableLookup.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -67,10 +69,7 @@ std::vector<int> Slices(int count, int each, int last) {
 class TcpClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        TSocketStack::Instance("test").SetHostLookup([this](const std::string& name) {
-            Lookups.push_back(name);
-            return TLookupResult{std::nullopt, WinsockError::HostNotFound};
-        });
+        testnet::InstallTableLookup(Lookups);
         Client.SetHost("127.0.0.1");
     }
 

@@ -3,6 +3,8 @@
 #include "platform/net/NetExceptions.h"
 #include "platform/net/SocketErrors.h"
 
+#include "platform/net/TableLookup.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -16,14 +18,7 @@ namespace {
 // query ever leaves the machine.
 class SocketStackTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        TSocketStack::Instance("test").SetHostLookup([this](const std::string& name) {
-            Lookups.push_back(name);
-            if (name == "classroom.test")
-                return TLookupResult{TIPv4Bytes{10, 0, 0, 5}, 0};
-            return TLookupResult{std::nullopt, WinsockError::HostNotFound};
-        });
-    }
+    void SetUp() override { testnet::InstallTableLookup(Lookups); }
     TSocketStack& Stack() { return TSocketStack::Instance("test"); }
 
     TNetComponent KeepAlive;

@@ -1,0 +1,72 @@
+#include "audio/devices/DeviceLists.h"
+
+#include "platform/audio/MemoryAudioPlatform.h"
+
+#include <gtest/gtest.h>
+
+using namespace tavora::audio;
+using namespace tavora::platform::audio;
+
+namespace {
+
+TEST(DeviceLists, OneInputDeviceIsTheDefault) {
+    MemoryAudioPlatform platform;
+    platform.addWaveIn(MemoryWaveDeviceSpec::named("USB Headset"));
+    QStringList list;
+    ListWaveInDevices(platform, list);
+    EXPECT_EQ(list, QStringList{"USB Headset (Windows Default)"});
+}
+
+TEST(DeviceLists, OutputDevicesKeepTheirOrderAndOnlyTheFirstIsMarked) {
+    MemoryAudioPlatform platform;
+    for (const char* name : {"A", "B", "C"})
+        platform.addWaveOut(MemoryWaveDeviceSpec::named(name));
+    QStringList list{"stale"};
+    ListWaveOutDevices(platform, list);
+    EXPECT_EQ(list, (QStringList{"A (Windows Default)", "B", "C"}));
+    // Filling again replaces, it does not append.
+    ListWaveOutDevices(platform, list);
+    EXPECT_EQ(list.size(), 3);
+}
+
+TEST(DeviceLists, ANameOfAllThirtyTwoBytesIsKeptWhole) {
+    MemoryAudioPlatform platform;
+    MemoryWaveDeviceSpec spec;
+    spec.productName.fill('x'); // no terminating zero
+    platform.addWaveOut(MemoryWaveDeviceSpec::named("first"));
+    platform.addWaveOut(spec);
+    QStringList list;
+    ListWaveOutDevices(platform, list);
+    ASSERT_EQ(list.size(), 2);
+    EXPECT_EQ(list[1], QString(32, 'x'));
+}
+
+TEST(DeviceLists, AFailingDeviceIsLeftOutAndTheSuffixStaysWithDeviceZero) {
+    MemoryAudioPlatform platform;
+    MemoryWaveDeviceSpec broken = MemoryWaveDeviceSpec::named("Broken");
+    broken.capsResult = MMSYSERR_NODRIVER;
+    platform.addWaveIn(broken);
+    platform.addWaveIn(MemoryWaveDeviceSpec::named("Line In"));
+    QStringList list;
+    ListWaveInDevices(platform, list);
+    EXPECT_EQ(list, QStringList{"Line In"});
+}
+
+TEST(DeviceLists, NoDevicesGiveAnEmptyList) {
+    MemoryAudioPlatform platform;
+    QStringList list{"old"};
+    ListWaveOutDevices(platform, list);
+    EXPECT_TRUE(list.isEmpty());
+    ListWaveInDevices(platform, list);
+    EXPECT_TRUE(list.isEmpty());
+}
+
+TEST(DeviceLists, NamesAreUtf8) {
+    MemoryAudioPlatform platform;
+    platform.addWaveOut(MemoryWaveDeviceSpec::named("Haut-parleurs intégrés"));
+    QStringList list;
+    ListWaveOutDevices(platform, list);
+    EXPECT_EQ(list, QStringList{QString::fromUtf8("Haut-parleurs intégrés (Windows Default)")});
+}
+
+} // namespace

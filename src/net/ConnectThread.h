@@ -19,7 +19,7 @@ class TConnectThread {
 public:
     // Created suspended; Start() runs it.
     explicit TConnectThread(TSocketHandle& binding);
-    // Waits for the thread to end if it has not yet.
+    // Stops the thread if it is still connecting and waits for it to end.
     ~TConnectThread();
     TConnectThread(const TConnectThread&) = delete;
     TConnectThread& operator=(const TConnectThread&) = delete;

@@ -1,0 +1,525 @@
+// The microphone page on the in-memory audio platform, driven as the
+// participant and the window drive it.
+
+#include "audio/loopback/MicrophonePage.h"
+#include "audio/loopback/CaptureStream.h"
+#include "audio/loopback/PlaybackStream.h"
+#include "controls/FontColour.h"
+#include "platform/audio/MemoryAudioPlatform.h"
+#include "shell/settings/SystemTestSettings.h"
+#include "ui_MicrophonePage.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest>
+
+#include <deque>
+
+using namespace tavora::audio;
+using namespace tavora::platform::audio;
+
+namespace {
+
+const QString BoostCaption = "Microphone Boost";
+const QString BoostOnCaption = "Microphone Boost is ON. It is recommended that you turn this setting OFF.";
+const QString BoostOnAtEntryQuestion =
+    "Your microphone is currently in \"boost\" mode. This may cause voice echo and increasing of backgound "
+    "noise.We recommend that you turn the Microphone Boost off.\r\nDo you want to turn the microphone boost "
+    "off?";
+const QString BoostQuestion =
+    "Boosting your microphone will increase the microphone input level.\r\nOn most system however this "
+    "causes "
+    "feedback (echo) and increases the level of background noises.\r\nWe recommend that you boost your "
+    "microphone only in case you can't adjust its volume with the volume slider.\r\n\r\nDo you want to boost "
+    "the microphone?";
+
+// Answers the message boxes that come up, in order, as the participant
+// would: by pressing one of their buttons. What each box showed is kept.
+class BoxAnswerer : public QObject {
+public:
+    struct Seen {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+        QMessageBox::StandardButton defaultButton;
+    };
+
+    explicit BoxAnswerer(std::initializer_list<QMessageBox::StandardButton> answers) : answers_(answers) {
+        connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::look);
+        timer_.start(5);
+    }
+
+    std::vector<Seen> seen;
+
+private:
+    void look() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+        if (box->defaultButton())
+            defaultButton = box->standardButton(box->defaultButton());
+        seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons(), defaultButton});
+        // A box nobody expected is answered No, so that the test goes on
+        // and fails on what it sees instead of hanging.
+        QMessageBox::StandardButton answer = QMessageBox::No;
+        if (!answers_.empty()) {
+            answer = answers_.front();
+            answers_.pop_front();
+        }
+        box->button(answer)->click();
+    }
+
+    std::deque<QMessageBox::StandardButton> answers_;
+    QTimer timer_;
+};
+
+// On the box itself: the check box takes clicks on its mark and its caption.
+void clickBox(TMicrophonePage& page) {
+    QTest::mouseClick(page.ui->cbBoost, Qt::LeftButton, {}, QPoint(6, page.ui->cbBoost->height() / 2));
+}
+
+std::uint32_t boostValue(MemoryAudioPlatform& platform, std::uint32_t mixer) {
+    return platform.findControl(mixer, "Microphone", "Mic Boost")->values.at(0);
+}
+
+std::uint32_t micLevel(MemoryAudioPlatform& platform, std::uint32_t mixer) {
+    return platform.findControl(mixer, "Microphone", "Microphone Volume")->values.at(0);
+}
+
+} // namespace
+
+class MicrophonePageTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<MemoryAudioPlatform> platform;
+
+    // Two microphones (the first with a boost control, off) and two outputs.
+    void addStandardDevices(std::uint32_t boost = 0) {
+        platform->addWaveIn(MemoryWaveDeviceSpec::named("Microphone One"));
+        platform->addWaveIn(MemoryWaveDeviceSpec::named("USB Headset"));
+        platform->addWaveOut(MemoryWaveDeviceSpec::named("Speakers One"));
+        platform->addWaveOut(MemoryWaveDeviceSpec::named("Headphones Two"));
+        platform->addMixer(MemoryMixerSpec::standard("Mixer One", 30000, 20000, true));
+        platform->addMixer(MemoryMixerSpec::standard("Mixer Two", 40000, 50000, false));
+        platform->findControl(0, "Microphone", "Mic Boost")->values[0] = boost;
+    }
+
+    // The loop in the page relays one captured block to the output device.
+    void relayOneBlock(TMicrophonePage& page, std::uint8_t tag) {
+        MemoryWaveIn* in = platform->lastWaveIn();
+        MemoryWaveOut* out = platform->lastWaveOut();
+        QVERIFY(in && out);
+        const std::vector<std::uint8_t> block(780, tag);
+        const auto before = out->played().size();
+        QVERIFY(in->deliver(block));
+        QTRY_COMPARE(out->queued(), std::size_t{1});
+        QVERIFY(out->completeNext());
+        QCoreApplication::sendPostedEvents();
+        const auto played = out->played();
+        QCOMPARE(played.size(), before + block.size());
+        QVERIFY(std::equal(block.begin(), block.end(), played.begin() + static_cast<std::ptrdiff_t>(before)));
+        QCOMPARE(page.PlaybackStream()->FreeSlots(), std::uint8_t{3});
+    }
+
+    void verifyIdle(TMicrophonePage& page) {
+        QVERIFY(!page.MikeTestRunning());
+        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
+        QVERIFY(!page.ui->btnStopMike->isEnabled());
+        QVERIFY(!page.CaptureStream());
+        QVERIFY(!page.PlaybackStream());
+        QVERIFY(!page.PlayThread());
+        QVERIFY(platform->openedWaveIns().empty());
+        QVERIFY(platform->openedWaveOuts().empty());
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+private slots:
+    void init() {
+        platform = std::make_unique<MemoryAudioPlatform>();
+        SystemTestSettings = TSystemTestSettings{};
+    }
+    void cleanup() { platform.reset(); }
+
+    void showsItsControlsAndTexts() {
+        addStandardDevices();
+        TMicrophonePage page(*platform);
+        QCOMPARE(page.size(), QSize(442, 321));
+        QCOMPARE(page.ui->Label28->text(),
+                 QString("Select your input device which your microphone is attached to:"));
+        QVERIFY(!page.ui->cbMikes->isEditable());
+        QCOMPARE(page.ui->Label24->text(), QString("Adjust the Microphone Level"));
+        QVERIFY(page.ui->Label24->font().bold());
+        QCOMPARE(page.ui->lbMikeVolAvail->text(), QString("Microphone Level Not Available"));
+        QCOMPARE(FontColour(page.ui->lbMikeVolAvail), FontColours::Red);
+        QCOMPARE(page.ui->tbMikeVolume->minimum(), 0);
+        QCOMPARE(page.ui->tbMikeVolume->maximum(), 65535);
+        QCOMPARE(page.ui->tbMikeVolume->tickPosition(), QSlider::NoTicks);
+        QCOMPARE(page.ui->btnStartMikeTest->text(), QString("Start"));
+        QVERIFY(page.ui->btnStartMikeTest->font().bold());
+        QCOMPARE(page.ui->btnStartMikeTest->palette().color(QPalette::ButtonText), FontColours::Green);
+        QCOMPARE(page.ui->btnStopMike->text(), QString("Stop"));
+        QVERIFY(page.ui->btnStopMike->font().bold());
+        QCOMPARE(page.ui->btnStopMike->palette().color(QPalette::ButtonText), FontColours::Red);
+        QCOMPARE(page.ui->cbBoost->text(), BoostCaption);
+        QCOMPARE(page.ui->Label29->text(),
+                 QString("The wizard could not detect any audio input device attached."));
+        QVERIFY(page.ui->Label29->font().bold());
+        QCOMPARE(FontColour(page.ui->Label29), FontColours::Maroon);
+        QVERIFY(page.ui->Label21->wordWrap());
+        QVERIFY(page.ui->Label21->text().startsWith("Click the Start button. Start talking"));
+        QVERIFY(page.ui->Label18->text().startsWith("If you can't hear your voice at all"));
+        QVERIFY(page.ui->Label31->text().startsWith("If you have an audio device attached"));
+        QVERIFY(page.ui->Label30->text().endsWith("select the microphone from the drop-down list above."));
+    }
+
+    void entrySelectsTheStoredDeviceAndReadsItsLevel() {
+        addStandardDevices();
+        SystemTestSettings.AudioInDeviceID = 1;
+        SystemTestSettings.AudioOutDeviceID = 1;
+        TMicrophonePage page(*platform);
+        page.show();
+        BoxAnswerer boxes{};
+        page.EnterMicrophonePage();
+        QCOMPARE(page.ui->cbMikes->count(), 2);
+        QCOMPARE(page.ui->cbMikes->itemText(0), QString("Microphone One (Windows Default)"));
+        QCOMPARE(page.ui->cbMikes->itemText(1), QString("USB Headset"));
+        QCOMPARE(page.ui->cbMikes->currentIndex(), 1);
+        QVERIFY(page.ui->pMikeAvail->isVisible());
+        QVERIFY(!page.ui->pMikeNotAvail->isVisible());
+        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
+        QVERIFY(!page.ui->btnStopMike->isEnabled());
+        QCOMPARE(page.ui->tbMikeVolume->value(), 50000);
+        QVERIFY(page.ui->tbMikeVolume->isEnabled());
+        QVERIFY(!page.ui->lbMikeVolAvail->isVisible());
+        // Loading the level wrote nothing back.
+        QCOMPARE(platform->mixerCounters().detailWrites, 0);
+        // Device 1 has no boost control: the box is hidden, nothing is asked.
+        QVERIFY(!page.ui->cbBoost->isVisible());
+        QVERIFY(!page.ui->cbBoost->isChecked());
+        QCOMPARE(page.ui->cbBoost->text(), BoostCaption);
+        QVERIFY(boxes.seen.empty());
+        QVERIFY(!page.MikeTestRunning());
+    }
+
+    void storedDeviceBeyondTheListFallsBackToTheFirst() {
+        addStandardDevices();
+        SystemTestSettings.AudioInDeviceID = 5;
+        TMicrophonePage page(*platform);
+        page.EnterMicrophonePage();
+        QCOMPARE(page.ui->cbMikes->currentIndex(), 0);
+        QCOMPARE(SystemTestSettings.AudioInDeviceID, 0);
+        QCOMPARE(page.ui->tbMikeVolume->value(), 20000);
+    }
+
+    void noInputDevice() {
+        platform->addWaveOut(MemoryWaveDeviceSpec::named("Speakers One"));
+        platform->addMixer(MemoryMixerSpec::standard("Mixer One", 30000, 20000, true));
+        SystemTestSettings.AudioInDeviceID = 0;
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+        QCOMPARE(page.ui->cbMikes->count(), 0);
+        QVERIFY(!page.ui->pMikeAvail->isVisible());
+        QVERIFY(page.ui->pMikeNotAvail->isVisible());
+        QVERIFY(page.ui->Label29->isVisible());
+        QVERIFY(page.ui->Label31->isVisible());
+        QVERIFY(page.ui->Label30->isVisible());
+        QVERIFY(!page.ui->btnStartMikeTest->isEnabled());
+        QVERIFY(!page.ui->btnStopMike->isEnabled());
+        // The boost is still looked up for the stored device number.
+        QVERIFY(platform->mixerCounters().detailReads > 0);
+    }
+
+    void levelNotAvailable() {
+        platform->addWaveIn(MemoryWaveDeviceSpec::named("Microphone One"));
+        platform->addWaveOut(MemoryWaveDeviceSpec::named("Speakers One"));
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+        QVERIFY(!page.ui->tbMikeVolume->isEnabled());
+        QCOMPARE(page.ui->tbMikeVolume->value(), 0);
+        QVERIFY(page.ui->lbMikeVolAvail->isVisible());
+        QVERIFY(!page.ui->cbBoost->isVisible());
+    }
+
+    void boostOnAtEntry_data() {
+        QTest::addColumn<bool>("turnOff");
+        QTest::newRow("Yes: turned off") << true;
+        QTest::newRow("No: stays on") << false;
+    }
+    void boostOnAtEntry() {
+        QFETCH(bool, turnOff);
+        addStandardDevices(1);
+        TMicrophonePage page(*platform);
+        page.show();
+        BoxAnswerer boxes{turnOff ? QMessageBox::Yes : QMessageBox::No};
+        page.EnterMicrophonePage();
+        QCOMPARE(boxes.seen.size(), std::size_t{1});
+        QCOMPARE(boxes.seen[0].title, QString("Warning"));
+        QCOMPARE(boxes.seen[0].text, BoostOnAtEntryQuestion);
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
+        QCOMPARE(boxes.seen[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(page.ui->cbBoost->isVisible());
+        QCOMPARE(page.ui->cbBoost->isChecked(), !turnOff);
+        QCOMPARE(page.ui->cbBoost->text(), turnOff ? BoostCaption : BoostOnCaption);
+        QCOMPARE(boostValue(*platform, 0), turnOff ? 0u : 1u);
+        QCOMPARE(platform->mixerCounters().detailWrites, turnOff ? 1 : 0);
+    }
+
+    // Only exactly 1 reads as on.
+    void boostValueOtherThanOneIsOff() {
+        addStandardDevices(2);
+        TMicrophonePage page(*platform);
+        page.show();
+        BoxAnswerer boxes{};
+        page.EnterMicrophonePage();
+        QVERIFY(page.ui->cbBoost->isVisible());
+        QVERIFY(!page.ui->cbBoost->isChecked());
+        QVERIFY(boxes.seen.empty());
+    }
+
+    void checkingTheBoostBox() {
+        addStandardDevices();
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+        const int writesBefore = platform->mixerCounters().detailWrites;
+
+        {
+            BoxAnswerer boxes{QMessageBox::No};
+            clickBox(page);
+            QCOMPARE(boxes.seen.size(), std::size_t{1});
+            QCOMPARE(boxes.seen[0].title, QString("Warning"));
+            QCOMPARE(boxes.seen[0].text, BoostQuestion);
+            QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
+            QVERIFY(!page.ui->cbBoost->isChecked());
+            QCOMPARE(page.ui->cbBoost->text(), BoostCaption);
+            QCOMPARE(platform->mixerCounters().detailWrites, writesBefore);
+        }
+        {
+            BoxAnswerer boxes{QMessageBox::Yes};
+            clickBox(page);
+            QCOMPARE(boxes.seen.size(), std::size_t{1});
+            QVERIFY(page.ui->cbBoost->isChecked());
+            QCOMPARE(page.ui->cbBoost->text(), BoostOnCaption);
+            QCOMPARE(boostValue(*platform, 0), 1u);
+        }
+        {
+            BoxAnswerer boxes{};
+            clickBox(page);
+            QVERIFY(boxes.seen.empty()); // turning it off asks nothing
+            QVERIFY(!page.ui->cbBoost->isChecked());
+            QCOMPARE(page.ui->cbBoost->text(), BoostCaption);
+            QCOMPARE(boostValue(*platform, 0), 0u);
+        }
+    }
+
+    void sliderAndDeviceChoice() {
+        addStandardDevices();
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+        page.ui->tbMikeVolume->setValue(65535);
+        QCOMPARE(micLevel(*platform, 0), 65535u);
+        page.ui->tbMikeVolume->setValue(0);
+        QCOMPARE(micLevel(*platform, 0), 0u);
+
+        // Picking the second microphone loads its level without writing it.
+        const int writes = platform->mixerCounters().detailWrites;
+        page.ui->cbMikes->setCurrentIndex(1);
+        emit page.ui->cbMikes->activated(1);
+        QCOMPARE(SystemTestSettings.AudioInDeviceID, 1);
+        QCOMPARE(page.ui->tbMikeVolume->value(), 50000);
+        QCOMPARE(platform->mixerCounters().detailWrites, writes);
+        page.ui->tbMikeVolume->setValue(1234);
+        QCOMPARE(micLevel(*platform, 1), 1234u);
+        QCOMPARE(micLevel(*platform, 0), 0u);
+    }
+
+    void startRunsTheLoopOnceAndStopEndsIt() {
+        addStandardDevices();
+        SystemTestSettings.AudioInDeviceID = 1;
+        SystemTestSettings.AudioOutDeviceID = 1;
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+
+        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
+        QVERIFY(page.MikeTestRunning());
+        QVERIFY(!page.ui->btnStartMikeTest->isEnabled());
+        QVERIFY(page.ui->btnStopMike->isEnabled());
+        QCOMPARE(platform->openedWaveIns().size(), std::size_t{1});
+        QCOMPARE(platform->openedWaveOuts().size(), std::size_t{1});
+        MemoryWaveIn* in = platform->lastWaveIn();
+        MemoryWaveOut* out = platform->lastWaveOut();
+        QCOMPARE(in->deviceId(), 1u);
+        QCOMPARE(out->deviceId(), 1u);
+        // Both streams use the codec's own GSM 6.10 record.
+        QCOMPARE(in->format().wFormatTag, WAVE_FORMAT_GSM610);
+        QCOMPARE(in->format().nAvgBytesPerSec, 1625u);
+        QCOMPARE(in->format().nBlockAlign, std::uint16_t{65});
+        QCOMPARE(in->formatRecord(), out->formatRecord());
+        QCOMPARE(in->queued(), std::size_t{2});
+        QCOMPARE(page.CaptureStream()->BufferSize(), 813u);
+
+        // A second press changes nothing.
+        page.btnStartMikeClick();
+        QCOMPARE(platform->openedWaveIns().size(), std::size_t{1});
+        QCOMPARE(platform->openedWaveOuts().size(), std::size_t{1});
+
+        relayOneBlock(page, 0x11);
+        relayOneBlock(page, 0x22);
+
+        QTest::mouseClick(page.ui->btnStopMike, Qt::LeftButton);
+        verifyIdle(page);
+        QVERIFY(!page.HandOff.PendingBlock.has_value());
+
+        // Each run builds everything afresh.
+        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
+        QVERIFY(page.MikeTestRunning());
+        QVERIFY(platform->lastWaveIn() && platform->lastWaveOut());
+        relayOneBlock(page, 0x33);
+        page.StopMikeTest();
+        verifyIdle(page);
+    }
+
+    void stopBeforeAnyBlockWasCaptured() {
+        addStandardDevices();
+        TMicrophonePage page(*platform);
+        page.EnterMicrophonePage();
+        page.btnStartMikeClick();
+        QVERIFY(page.PlayThread());
+        TPlayThread* thread = page.PlayThread();
+        QVERIFY(!thread->Finished()); // waiting for a block
+        page.btnStopMikeClick();
+        verifyIdle(page);
+    }
+
+    void aBlockLeftBeforeStartIsNotPlayed() {
+        addStandardDevices();
+        TMicrophonePage page(*platform);
+        page.EnterMicrophonePage();
+        const std::vector<std::uint8_t> stale(65, 0x77);
+        page.CaptureBufferFull(nullptr, stale.data(), 65);
+        page.btnStartMikeClick();
+        QVERIFY(page.MikeTestRunning());
+        relayOneBlock(page, 0x01);
+        QCOMPARE(platform->lastWaveOut()->played().size(), std::size_t{780});
+        page.StopMikeTest();
+    }
+
+    void pushToTalkHeldWithRepeatsThenReleased() {
+        addStandardDevices();
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+        page.StopMikeTest(); // a release with no run does nothing
+        verifyIdle(page);
+
+        page.PushToTalkDown();
+        QVERIFY(page.MikeTestRunning());
+        for (int i = 0; i < 5; ++i)
+            page.PushToTalkDown(); // auto-repeat
+        QCOMPARE(platform->openedWaveIns().size(), std::size_t{1});
+        QCOMPARE(platform->openedWaveOuts().size(), std::size_t{1});
+        // The buttons keep their states while the key is held.
+        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
+        QVERIFY(!page.ui->btnStopMike->isEnabled());
+        relayOneBlock(page, 0x44);
+
+        page.StopMikeTest(); // released
+        verifyIdle(page);
+    }
+
+    void loopThatCannotBePreparedDoesNothingVisible() {
+        addStandardDevices();
+        platform->waveOutSpec(0).openResult = MMSYSERR_ALLOCATED;
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+        BoxAnswerer boxes{};
+        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
+        verifyIdle(page);
+        page.PushToTalkDown();
+        verifyIdle(page);
+        QVERIFY(boxes.seen.empty());
+        QCOMPARE(page.PrepareLoopback(), -1);
+        verifyIdle(page);
+
+        // No codec manager size: no format, so nothing opens either.
+        platform->waveOutSpec(0).openResult = MMSYSERR_NOERROR;
+        platform->codecs().setMaxFormatSize(0);
+        page.btnStartMikeClick();
+        verifyIdle(page);
+    }
+
+    void captureDeviceThatCannotBeOpened() {
+        addStandardDevices();
+        platform->waveInSpec(0).openResult = MMSYSERR_ALLOCATED;
+        TMicrophonePage page(*platform);
+        page.EnterMicrophonePage();
+        try {
+            page.btnStartMikeClick();
+            QFAIL("no error");
+        } catch (const ECaptureStreamError& e) {
+            QCOMPARE(QString(e.what()), QString("WaveIn-Open The specified resource is already in use."));
+        }
+        // What the run had built, the playback device included, is gone.
+        verifyIdle(page);
+        QVERIFY_THROWS_EXCEPTION(ECaptureStreamError, page.PushToTalkDown());
+        verifyIdle(page);
+
+        platform->waveInSpec(0).openResult = MMSYSERR_NOERROR;
+        page.btnStartMikeClick();
+        QVERIFY(page.MikeTestRunning());
+        page.StopMikeTest();
+    }
+
+    // The run keeps its device; the new choice applies from the next Start.
+    void changingTheDeviceDuringARun() {
+        addStandardDevices();
+        TMicrophonePage page(*platform);
+        page.EnterMicrophonePage();
+        page.btnStartMikeClick();
+        page.ui->cbMikes->setCurrentIndex(1);
+        emit page.ui->cbMikes->activated(1);
+        QCOMPARE(page.ui->tbMikeVolume->value(), 50000);
+        QCOMPARE(platform->lastWaveIn()->deviceId(), 0u);
+        relayOneBlock(page, 0x55);
+        page.StopMikeTest();
+        page.btnStartMikeClick();
+        QCOMPARE(platform->lastWaveIn()->deviceId(), 1u);
+        page.StopMikeTest();
+    }
+
+    // Leaving the page or closing the window stops the run first; a page
+    // destroyed with a run going (the window closing) leaves nothing open.
+    void switchingPageOrClosingDuringARun() {
+        addStandardDevices();
+        {
+            TMicrophonePage page(*platform);
+            page.EnterMicrophonePage();
+            page.btnStartMikeClick();
+            page.StopMikeTest(); // what the window does before the playback page
+            verifyIdle(page);
+            page.EnterMicrophonePage(); // and coming back
+            QVERIFY(!page.MikeTestRunning());
+            page.PushToTalkDown();
+            QVERIFY(page.MikeTestRunning());
+            // Entering the page again while a run goes ends it first.
+            page.EnterMicrophonePage();
+            verifyIdle(page);
+            page.btnStartMikeClick();
+            QVERIFY(platform->lastWaveIn()->deliver(std::vector<std::uint8_t>(780, 1)));
+        }
+        QVERIFY(platform->openedWaveIns().empty());
+        QVERIFY(platform->openedWaveOuts().empty());
+        QCoreApplication::sendPostedEvents();
+    }
+};
+
+QTEST_MAIN(MicrophonePageTest)
+#include "MicrophonePageTest.moc"

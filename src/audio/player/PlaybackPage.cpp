@@ -1,0 +1,154 @@
+#include "audio/player/PlaybackPage.h"
+
+#include "audio/devices/DeviceLists.h"
+#include "audio/devices/MixerControls.h"
+#include "audio/player/PlayerLog.h"
+#include "audio/player/WaveResource.h"
+#include "controls/FontColour.h"
+#include "platform/audio/AudioPlatform.h"
+#include "shell/settings/SystemTestSettings.h"
+#include "ui_PlaybackPage.h"
+
+#include <QApplication>
+#include <QIODevice>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace tavora::audio {
+
+namespace {
+
+// The stored device number as the platform's (never negative once loaded).
+uint32_t DeviceNumber(int32_t id) {
+    return id < 0 ? platform::audio::WAVE_MAPPER - 1 : static_cast<uint32_t>(id);
+}
+
+void SetButtonFont(QWidget* button) {
+    QFont font = button->font();
+    font.setBold(true);
+    font.setPixelSize(16);
+    button->setFont(font);
+}
+
+} // namespace
+
+TPlaybackPage::TPlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TPlaybackPage>()), platform_(platform) {
+    ui->setupUi(this);
+    setFixedSize(Width, Height);
+    SetButtonFont(ui->btnPlay);
+    SetButtonFont(ui->btnStopPlay);
+    SetFontColour(ui->btnPlay, FontColours::Green);
+    SetFontColour(ui->btnStopPlay, FontColours::Maroon);
+    SetFontColour(ui->lbPlaying, FontColours::Navy);
+    SetFontColour(ui->lbWaveVolAvail, FontColours::Red);
+    SetFontColour(ui->Label12, FontColours::Red);
+    SetFontColour(ui->Label13, FontColours::Red);
+
+    tmrTimer = new QTimer(this);
+    tmrTimer->setInterval(BlinkInterval);
+    connect(tmrTimer, &QTimer::timeout, this, [this] { tmrTimerTimer(); });
+
+    SamplePlayer1 = std::make_unique<TSamplePlayer>(platform);
+    SamplePlayer1->OnActivate = [this](TWaveEngine* sender) { SamplePlayer1Activate(sender); };
+    SamplePlayer1->OnDeactivate = [this](TWaveEngine* sender) { SamplePlayer1Deactivate(sender); };
+
+    connect(ui->btnPlay, &QPushButton::clicked, this, [this] { btnPlayClick(); });
+    connect(ui->btnStopPlay, &QPushButton::clicked, this, [this] { btnStopPlayClick(); });
+    // Only the participant's moves write the level; RefreshLevelControls
+    // positions the slider with its signals blocked.
+    connect(ui->tbWaveVolume, &QSlider::valueChanged, this, [this] { tbWaveVolumeChange(); });
+}
+
+TPlaybackPage::~TPlaybackPage() {
+    SamplePlayer1.reset();
+}
+
+void TPlaybackPage::EnterPlaybackPage() {
+    QStringList devices;
+    ListWaveOutDevices(platform_, devices);
+    ui->cbAoudioOutDevices->clear();
+    ui->cbAoudioOutDevices->addItems(devices);
+    if (devices.isEmpty()) {
+        ui->pWaveAvailable->hide();
+        ui->pWaveNotAvailable->show();
+        ui->btnStopPlay->setEnabled(false);
+        ui->btnPlay->setEnabled(false);
+        return;
+    }
+    ui->pWaveAvailable->show();
+    ui->pWaveNotAvailable->hide();
+
+    // A stored device beyond the list (one that was removed) falls back to
+    // the default device; the reset value is stored at the next save.
+    if (SystemTestSettings.AudioOutDeviceID < 0 || SystemTestSettings.AudioOutDeviceID >= devices.size())
+        SystemTestSettings.AudioOutDeviceID = 0;
+    ui->cbAoudioOutDevices->setCurrentIndex(SystemTestSettings.AudioOutDeviceID);
+
+    RefreshLevelControls(platform_, DeviceNumber(SystemTestSettings.AudioInDeviceID),
+                         DeviceNumber(SystemTestSettings.AudioOutDeviceID), nullptr, nullptr,
+                         ui->tbWaveVolume, ui->lbWaveVolAvail);
+    ui->btnStopPlay->setEnabled(false);
+    ui->btnPlay->setEnabled(true);
+}
+
+void TPlaybackPage::btnPlayClick() {
+    // A sample playing, or one still closing after a stop.
+    if (SamplePlayer1->Active())
+        return;
+    std::unique_ptr<QIODevice> stream;
+    try {
+        SamplePlayer1->SetDeviceID(ui->cbAoudioOutDevices->currentIndex());
+        stream = OpenResourceStream("sample", "WAVE");
+        SamplePlayer1->Wave().LoadFromStream(*stream);
+        stream.reset();
+        SamplePlayer1->SetActive(true);
+        ui->btnPlay->setEnabled(false);
+        ui->btnStopPlay->setEnabled(true);
+    } catch (const std::exception& e) {
+        qCInfo(lcPlayer) << "the sample cannot be played:" << e.what();
+        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), CannotPlayText,
+                        QMessageBox::Ok, this);
+        box.exec();
+        stream.reset();
+        if (SamplePlayer1->Active())
+            SamplePlayer1->SetActive(false);
+        ui->btnPlay->setEnabled(true);
+        ui->btnStopPlay->setEnabled(false);
+    }
+}
+
+void TPlaybackPage::btnStopPlayClick() {
+    StopPlayback();
+}
+
+void TPlaybackPage::SamplePlayer1Activate(TWaveEngine*) {
+    tmrTimer->start();
+    ui->lbPlaying->show();
+}
+
+void TPlaybackPage::SamplePlayer1Deactivate(TWaveEngine*) {
+    StopPlayback();
+}
+
+void TPlaybackPage::tmrTimerTimer() {
+    ui->lbPlaying->setVisible(ui->lbPlaying->isHidden());
+}
+
+void TPlaybackPage::StopPlayback() {
+    if (SamplePlayer1->Active()) {
+        SamplePlayer1->SetActive(false);
+        SaveSettings();
+    }
+    ui->btnStopPlay->setEnabled(false);
+    ui->btnPlay->setEnabled(true);
+    tmrTimer->stop();
+    ui->lbPlaying->hide();
+}
+
+void TPlaybackPage::tbWaveVolumeChange() {
+    SetSpeakerVolume(platform_, DeviceNumber(SystemTestSettings.AudioOutDeviceID),
+                     static_cast<uint16_t>(ui->tbWaveVolume->value()));
+}
+
+} // namespace tavora::audio

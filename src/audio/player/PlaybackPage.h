@@ -1,0 +1,66 @@
+#pragma once
+
+// Body of the playback page: the output device list, the speaker level
+// slider, and Play and Stop of the built-in voice sample with the blinking
+// "playing" label.
+//
+// The window creates the page once (it owns the page, and through it the
+// player SamplePlayer1 and the timer tmrTimer) and drives it through
+// EnterPlaybackPage, each time the page is shown, and StopPlayback, when the
+// page is left or the window's Close button is pressed.
+
+#include "audio/player/SamplePlayer.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QTimer;
+namespace Ui {
+class TPlaybackPage;
+}
+namespace tavora::platform::audio {
+class AudioPlatform;
+}
+
+namespace tavora::audio {
+
+class TPlaybackPage : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int Width = 442;
+    static constexpr int Height = 321;
+    static constexpr int BlinkInterval = 800;
+    static constexpr const char* CannotPlayText =
+        "The audio sample cannot be played with the selected playback device!";
+
+    TPlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
+    // The player goes with the page; a sample still playing ends here.
+    ~TPlaybackPage() override;
+
+    // Page entry: lists the output devices, selects the stored one (entry 0
+    // when it is beyond the list), loads the speaker level and enables Play.
+    void EnterPlaybackPage();
+    // Stops a playing sample (storing the settings when one was playing) and
+    // resets the buttons, the timer and the label.
+    void StopPlayback();
+
+    // Handlers.
+    void btnPlayClick();
+    void btnStopPlayClick();
+    void SamplePlayer1Activate(TWaveEngine* sender);
+    void SamplePlayer1Deactivate(TWaveEngine* sender);
+    void tmrTimerTimer();
+    void tbWaveVolumeChange();
+
+    std::unique_ptr<Ui::TPlaybackPage> ui;
+    QTimer* tmrTimer = nullptr;
+    // Declared after the form: it goes first, while the controls its events
+    // reach are still there.
+    std::unique_ptr<TSamplePlayer> SamplePlayer1;
+
+private:
+    platform::audio::AudioPlatform& platform_;
+};
+
+} // namespace tavora::audio

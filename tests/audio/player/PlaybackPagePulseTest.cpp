@@ -1,0 +1,147 @@
+// The playback page on the private PulseAudio daemon, driven through its
+// buttons as a participant would: Play on the pipe sink plays the whole
+// sample and returns to Ready without saving; Stop part-way silences it and
+// saves.
+
+#include "audio/player/GsmReference.h"
+#include "audio/player/PlaybackPage.h"
+#include "audio/player/WaveResource.h"
+
+#include "platform/audio/PulseAudioPlatform.h"
+#include "platform/settings/MemoryRegistry.h"
+#include "shell/settings/SystemTestSettings.h"
+#include "support/audio/PulseFifos.h"
+#include "ui_PlaybackPage.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QIODevice>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+
+using namespace tavora::audio;
+using namespace tavora::test;
+namespace mm = tavora::platform::audio;
+
+namespace {
+
+std::vector<int16_t> SampleDecode() {
+    auto stream = OpenResourceStream("sample", "WAVE");
+    TWaveImage wave;
+    wave.LoadFromStream(*stream);
+    return GsmDecode(reinterpret_cast<const uint8_t*>(wave.Memory()) + wave.DataOffset(), wave.DataSize());
+}
+
+bool AllZero(std::span<const int16_t> s) {
+    return std::all_of(s.begin(), s.end(), [](int16_t v) { return v == 0; });
+}
+
+} // namespace
+
+class PlaybackPagePulseTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void playOnThePipeSinkPlaysTheWholeSample();
+    void stopPartWaySilencesAndSaves();
+
+private:
+    void EnterOnPipeSink();
+
+    std::unique_ptr<mm::PulseAudioPlatform> platform;
+    std::shared_ptr<TMemoryRegistry> registry;
+    std::unique_ptr<TPlaybackPage> page;
+    int pipe = -1;
+};
+
+void PlaybackPagePulseTest::initTestCase() {
+    if (pulseDir().empty())
+        QSKIP("needs the pulse fixture");
+}
+
+void PlaybackPagePulseTest::init() {
+    registry = std::make_shared<TMemoryRegistry>();
+    SetSettingsRegistry(registry);
+    SystemTestSettings = {};
+    platform = std::make_unique<mm::PulseAudioPlatform>(pulseServer());
+    page = std::make_unique<TPlaybackPage>(*platform);
+    page->show();
+}
+
+void PlaybackPagePulseTest::cleanup() {
+    page.reset();
+    platform.reset();
+    SetSettingsRegistry(std::make_shared<TMemoryRegistry>());
+}
+
+void PlaybackPagePulseTest::EnterOnPipeSink() {
+    page->EnterPlaybackPage();
+    pipe = page->ui->cbAoudioOutDevices->findText("Pipe_Sink");
+    QVERIFY(pipe > 0);
+    page->ui->cbAoudioOutDevices->setCurrentIndex(pipe);
+}
+
+void PlaybackPagePulseTest::playOnThePipeSinkPlaysTheWholeSample() {
+    EnterOnPipeSink();
+    const auto expected = SampleDecode();
+    QCOMPARE(expected.size(), size_t{468 * 320});
+    PipeSinkReader reader;
+    auto& ui = *page->ui;
+    int blinks = 0;
+    QObject::connect(page->tmrTimer, &QTimer::timeout, [&] { ++blinks; });
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    QVERIFY(!ui.btnPlay->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!ui.lbPlaying->isHidden() || blinks > 0, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(ui.btnPlay->isEnabled(), 30000);
+    const double seconds = clock.elapsed() / 1000.0;
+    QVERIFY2(seconds > 18.2 && seconds < 21.0, qPrintable(QString::number(seconds)));
+    QVERIFY(blinks >= 20); // 800 ms on, 800 ms off for the whole sample
+    QVERIFY(ui.lbPlaying->isHidden());
+    QVERIFY(!ui.btnStopPlay->isEnabled());
+    QVERIFY(!page->tmrTimer->isActive());
+    QVERIFY(registry->Writes().empty()); // the end of the sample saves nothing
+
+    QTest::qWait(500);
+    const auto heard = reader.samples();
+    const size_t at = findSamples(heard, expected);
+    QVERIFY2(at != std::string::npos, "the decode of all 468 blocks is not what the sink played");
+    QVERIFY(AllZero(std::span(heard).first(at)));
+    QVERIFY(AllZero(std::span(heard).subspan(at + expected.size())));
+}
+
+void PlaybackPagePulseTest::stopPartWaySilencesAndSaves() {
+    EnterOnPipeSink();
+    PipeSinkReader reader;
+    auto& ui = *page->ui;
+    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    QTest::qWait(3000);
+    QVERIFY(!reader.samples().empty());
+    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
+    QVERIFY(ui.btnPlay->isEnabled());
+    QVERIFY(!ui.btnStopPlay->isEnabled());
+    QVERIFY(ui.lbPlaying->isHidden());
+    QVERIFY(!registry->Writes().empty());
+    QCOMPARE(registry->Writes().front().Name, std::string("AudioOutDeviceID"));
+    QVERIFY(registry->Writes().front().Value == TRegValue::Dword(0));
+    QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 2000);
+
+    // What follows the stop (after the device's latency) is silence.
+    const size_t atStop = reader.samples().size();
+    QTest::qWait(1500);
+    const auto heard = reader.samples();
+    QVERIFY(heard.size() > atStop + 8000);
+    QVERIFY(AllZero(std::span(heard).subspan(atStop + 4000)));
+}
+
+QTEST_MAIN(PlaybackPagePulseTest)
+#include "PlaybackPagePulseTest.moc"

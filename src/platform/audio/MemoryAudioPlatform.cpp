@@ -1,7 +1,7 @@
 #include "platform/audio/MemoryAudioPlatform.h"
 
-#include "platform/audio/FormatSupport.h"
 #include "platform/audio/MixerTopology.h"
+#include "platform/audio/WaveDeviceSupport.h"
 
 #include <QCoreApplication>
 
@@ -74,11 +74,61 @@ void post(QObject* target, WaveMessage message, WaveHeader* header) {
         QCoreApplication::postEvent(target, new WaveNotifyEvent(message, header));
 }
 
-MmResult checkPrepare(WaveHeader& header) {
-    if (!header.data && header.bufferLength > 0)
-        return MMSYSERR_INVALPARAM;
-    return MMSYSERR_NOERROR;
-}
+// What both directions of an in-memory device share: the lock, the state
+// every call checks first, the notification target and the clock.
+struct DeviceCore {
+    QObject* target = nullptr;
+    StreamFormat fmt;
+    mutable std::mutex m;
+    bool closed = false;
+    std::map<WaveOp, MmResult> results;
+    std::uint64_t positionBytes = 0;
+    double carry = 0;
+    std::unique_ptr<ClockThread> clock;
+
+    // Runs `f` under the lock unless the device is closed or the test
+    // forced an answer for `op`.
+    template <typename F> MmResult call(WaveOp op, F f) {
+        std::lock_guard lock(m);
+        if (closed)
+            return MMSYSERR_INVALHANDLE;
+        if (MmResult r = forced(results, op))
+            return r;
+        return f();
+    }
+
+    template <typename F> auto locked(F f) const {
+        std::lock_guard lock(m);
+        return f();
+    }
+
+    // close(): refused while buffers are queued; the clock stops before the
+    // close notification so that nothing is posted after it.
+    template <typename F> MmResult close(F anyQueued, WaveMessage closeMessage) {
+        const MmResult r = call(WaveOp::Close, [&] {
+            if (anyQueued())
+                return WAVERR_STILLPLAYING;
+            closed = true;
+            return MMSYSERR_NOERROR;
+        });
+        if (r != MMSYSERR_NOERROR)
+            return r;
+        clock.reset();
+        std::lock_guard lock(m);
+        post(target, closeMessage, nullptr);
+        return MMSYSERR_NOERROR;
+    }
+
+    MmResult position(MmTime& time) {
+        return call(WaveOp::Position, [&] {
+            if (time.type == TIME_BYTES)
+                time.value = static_cast<std::uint32_t>(positionBytes);
+            else
+                fillPosition(time, fmt.samplesIn(positionBytes), fmt);
+            return MMSYSERR_NOERROR;
+        });
+    }
+};
 
 } // namespace
 
@@ -90,11 +140,8 @@ MemoryWaveDeviceSpec MemoryWaveDeviceSpec::named(std::string_view name) {
 
 // ---------------------------------------------------------------- output
 
-struct MemoryWaveOut::State {
+struct MemoryWaveOut::State : DeviceCore {
     MemoryAudioPlatform* platform = nullptr;
-    QObject* target = nullptr;
-    StreamFormat fmt;
-    mutable std::mutex m;
     struct Entry {
         WaveHeader* header;
         std::uint32_t loopsLeft;
@@ -102,47 +149,37 @@ struct MemoryWaveOut::State {
     std::deque<Entry> queue;
     std::size_t headOffset = 0;
     bool paused = false;
-    bool closed = false;
     std::vector<std::uint8_t> played;
-    std::uint64_t positionBytes = 0;
-    double carry = 0;
-    std::map<WaveOp, MmResult> results;
     std::uint32_t volume = 0xFFFFFFFF;
-    std::unique_ptr<ClockThread> clock;
 
     void finishHead() {
         WaveHeader* h = queue.front().header;
         queue.pop_front();
         headOffset = 0;
-        h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+        markWaveHeaderDone(*h);
         post(target, WaveMessage::WomDone, h);
     }
 
-    // Plays up to `budget` bytes; answers the bytes played.
-    std::uint64_t play(std::uint64_t budget) {
-        std::uint64_t done = 0;
+    // Plays up to `budget` bytes.
+    void play(std::uint64_t budget) {
         while (budget > 0 && !queue.empty()) {
             Entry& e = queue.front();
             WaveHeader* h = e.header;
-            const std::size_t left = h->bufferLength - headOffset;
-            const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, budget));
+            const std::size_t n =
+                static_cast<std::size_t>(std::min<std::uint64_t>(h->bufferLength - headOffset, budget));
             played.insert(played.end(), h->data + headOffset, h->data + headOffset + n);
             headOffset += n;
             budget -= n;
-            done += n;
             positionBytes += n;
-            if (headOffset == h->bufferLength) {
-                if (e.loopsLeft > 1) {
-                    --e.loopsLeft;
-                    headOffset = 0;
-                    if (h->bufferLength == 0)
-                        break;
-                } else {
-                    finishHead();
-                }
+            if (headOffset < h->bufferLength)
+                continue;
+            if (e.loopsLeft > 1 && h->bufferLength > 0) {
+                --e.loopsLeft;
+                headOffset = 0;
+            } else {
+                finishHead();
             }
         }
-        return done;
     }
 };
 
@@ -167,28 +204,32 @@ const WaveFormatEx& MemoryWaveOut::format() const {
 }
 
 std::size_t MemoryWaveOut::queued() const {
-    std::lock_guard lock(s_->m);
-    return s_->queue.size();
+    return s_->locked([&] { return s_->queue.size(); });
 }
 
 bool MemoryWaveOut::paused() const {
-    std::lock_guard lock(s_->m);
-    return s_->paused;
+    return s_->locked([&] { return s_->paused; });
 }
 
 bool MemoryWaveOut::closed() const {
-    std::lock_guard lock(s_->m);
-    return s_->closed;
+    return s_->locked([&] { return s_->closed; });
+}
+
+std::vector<std::uint8_t> MemoryWaveOut::played() const {
+    return s_->locked([&] { return s_->played; });
+}
+
+void MemoryWaveOut::setResult(WaveOp op, MmResult result) {
+    s_->locked([&] { return s_->results[op] = result; });
 }
 
 bool MemoryWaveOut::completeNext() {
     std::lock_guard lock(s_->m);
     if (s_->queue.empty())
         return false;
-    State::Entry& e = s_->queue.front();
-    const std::uint64_t rest = e.header->bufferLength - s_->headOffset +
-                               std::uint64_t{e.header->bufferLength} * (std::max(e.loopsLeft, 1u) - 1);
-    s_->play(rest);
+    const State::Entry e = s_->queue.front();
+    const std::uint64_t len = e.header->bufferLength;
+    s_->play(len - s_->headOffset + len * (e.loopsLeft - 1));
     if (!s_->queue.empty() && s_->queue.front().header == e.header)
         s_->finishHead(); // an empty buffer plays in no time
     return true;
@@ -199,145 +240,61 @@ void MemoryWaveOut::advance(std::chrono::microseconds span) {
     if (s_->paused || s_->closed)
         return;
     const std::uint64_t budget = bytesForSpan(s_->fmt, span, s_->carry);
-    // Empty buffers at the head finish at once.
     while (!s_->queue.empty() && s_->queue.front().header->bufferLength == 0)
         s_->finishHead();
     s_->play(budget);
 }
 
-std::vector<std::uint8_t> MemoryWaveOut::played() const {
-    std::lock_guard lock(s_->m);
-    return s_->played;
-}
-
-void MemoryWaveOut::setResult(WaveOp op, MmResult result) {
-    std::lock_guard lock(s_->m);
-    s_->results[op] = result;
-}
-
 MmResult MemoryWaveOut::prepareHeader(WaveHeader& header) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Prepare))
-        return r;
-    if (MmResult r = checkPrepare(header))
-        return r;
-    header.flags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Prepare, [&] { return prepareWaveHeader(header); });
 }
 
 MmResult MemoryWaveOut::unprepareHeader(WaveHeader& header) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (header.flags & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    if (MmResult r = forced(s_->results, WaveOp::Unprepare))
-        return r;
-    header.flags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Unprepare, [&] { return unprepareWaveHeader(header); });
 }
 
 MmResult MemoryWaveOut::write(WaveHeader& header) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Write))
+    return s_->call(WaveOp::Write, [&] {
+        const MmResult r = queueWaveHeader(header);
+        if (r == MMSYSERR_NOERROR)
+            s_->queue.push_back({&header, waveHeaderLoops(header)});
         return r;
-    if (!(header.flags & WHDR_PREPARED))
-        return WAVERR_UNPREPARED;
-    if (header.flags & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
-    const bool looped = (header.flags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
-    s_->queue.push_back({&header, looped ? std::max(header.loops, 1u) : 1u});
-    return MMSYSERR_NOERROR;
+    });
 }
 
 MmResult MemoryWaveOut::pause() {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Pause))
-        return r;
-    s_->paused = true;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Pause, [&] { return s_->paused = true, MMSYSERR_NOERROR; });
 }
 
 MmResult MemoryWaveOut::restart() {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Restart))
-        return r;
-    s_->paused = false;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Restart, [&] { return s_->paused = false, MMSYSERR_NOERROR; });
 }
 
 MmResult MemoryWaveOut::reset() {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Reset))
-        return r;
-    while (!s_->queue.empty())
-        s_->finishHead();
-    s_->paused = false;
-    s_->positionBytes = 0;
-    s_->carry = 0;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Reset, [&] {
+        while (!s_->queue.empty())
+            s_->finishHead();
+        s_->paused = false;
+        s_->positionBytes = 0;
+        s_->carry = 0;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MmResult MemoryWaveOut::close() {
-    {
-        std::lock_guard lock(s_->m);
-        if (s_->closed)
-            return MMSYSERR_INVALHANDLE;
-        if (MmResult r = forced(s_->results, WaveOp::Close))
-            return r;
-        if (!s_->queue.empty())
-            return WAVERR_STILLPLAYING;
-        s_->closed = true;
-    }
-    s_->clock.reset();
-    std::lock_guard lock(s_->m);
-    post(s_->target, WaveMessage::WomClose, nullptr);
-    return MMSYSERR_NOERROR;
+    return s_->close([&] { return !s_->queue.empty(); }, WaveMessage::WomClose);
 }
 
 MmResult MemoryWaveOut::position(MmTime& time) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Position))
-        return r;
-    if (time.type == TIME_BYTES) {
-        time.value = static_cast<std::uint32_t>(s_->positionBytes);
-        return MMSYSERR_NOERROR;
-    }
-    fillPosition(time, s_->fmt.samplesIn(s_->positionBytes), s_->fmt);
-    return MMSYSERR_NOERROR;
+    return s_->position(time);
 }
 
 MmResult MemoryWaveOut::volume(std::uint32_t& value) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Volume))
-        return r;
-    value = s_->volume;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Volume, [&] { return value = s_->volume, MMSYSERR_NOERROR; });
 }
 
 MmResult MemoryWaveOut::setVolume(std::uint32_t value) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::SetVolume))
-        return r;
-    s_->volume = value;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::SetVolume, [&] { return s_->volume = value, MMSYSERR_NOERROR; });
 }
 
 MmResult MemoryWaveOut::pitch(std::uint32_t&) {
@@ -355,24 +312,16 @@ MmResult MemoryWaveOut::setPlaybackRate(std::uint32_t) {
 
 // ---------------------------------------------------------------- input
 
-struct MemoryWaveIn::State {
+struct MemoryWaveIn::State : DeviceCore {
     MemoryAudioPlatform* platform = nullptr;
-    QObject* target = nullptr;
-    StreamFormat fmt;
-    mutable std::mutex m;
     std::deque<WaveHeader*> queue;
     std::deque<std::uint8_t> source;
     bool started = false;
-    bool closed = false;
-    std::uint64_t positionBytes = 0;
-    double carry = 0;
-    std::map<WaveOp, MmResult> results;
-    std::unique_ptr<ClockThread> clock;
 
     void finishHead() {
         WaveHeader* h = queue.front();
         queue.pop_front();
-        h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+        markWaveHeaderDone(*h);
         post(target, WaveMessage::WimData, h);
     }
 
@@ -400,18 +349,23 @@ const WaveFormatEx& MemoryWaveIn::format() const {
 }
 
 std::size_t MemoryWaveIn::queued() const {
-    std::lock_guard lock(s_->m);
-    return s_->queue.size();
+    return s_->locked([&] { return s_->queue.size(); });
 }
 
 bool MemoryWaveIn::started() const {
-    std::lock_guard lock(s_->m);
-    return s_->started;
+    return s_->locked([&] { return s_->started; });
 }
 
 bool MemoryWaveIn::closed() const {
-    std::lock_guard lock(s_->m);
-    return s_->closed;
+    return s_->locked([&] { return s_->closed; });
+}
+
+void MemoryWaveIn::setResult(WaveOp op, MmResult result) {
+    s_->locked([&] { return s_->results[op] = result; });
+}
+
+void MemoryWaveIn::appendSource(std::span<const std::uint8_t> bytes) {
+    s_->locked([&] { return s_->source.insert(s_->source.end(), bytes.begin(), bytes.end()); });
 }
 
 bool MemoryWaveIn::deliver(std::span<const std::uint8_t> bytes) {
@@ -456,123 +410,56 @@ void MemoryWaveIn::advance(std::chrono::microseconds span) {
     }
 }
 
-void MemoryWaveIn::appendSource(std::span<const std::uint8_t> bytes) {
-    std::lock_guard lock(s_->m);
-    s_->source.insert(s_->source.end(), bytes.begin(), bytes.end());
-}
-
-void MemoryWaveIn::setResult(WaveOp op, MmResult result) {
-    std::lock_guard lock(s_->m);
-    s_->results[op] = result;
-}
-
 MmResult MemoryWaveIn::prepareHeader(WaveHeader& header) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Prepare))
-        return r;
-    if (MmResult r = checkPrepare(header))
-        return r;
-    header.flags |= WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Prepare, [&] { return prepareWaveHeader(header); });
 }
 
 MmResult MemoryWaveIn::unprepareHeader(WaveHeader& header) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (header.flags & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    if (MmResult r = forced(s_->results, WaveOp::Unprepare))
-        return r;
-    header.flags &= ~WHDR_PREPARED;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Unprepare, [&] { return unprepareWaveHeader(header); });
 }
 
 MmResult MemoryWaveIn::addBuffer(WaveHeader& header) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Write))
+    return s_->call(WaveOp::Write, [&] {
+        const MmResult r = queueWaveHeader(header);
+        if (r == MMSYSERR_NOERROR) {
+            header.bytesRecorded = 0;
+            s_->queue.push_back(&header);
+        }
         return r;
-    if (!(header.flags & WHDR_PREPARED))
-        return WAVERR_UNPREPARED;
-    if (header.flags & WHDR_INQUEUE)
-        return WAVERR_STILLPLAYING;
-    header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
-    header.bytesRecorded = 0;
-    s_->queue.push_back(&header);
-    return MMSYSERR_NOERROR;
+    });
 }
 
 MmResult MemoryWaveIn::start() {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Start))
-        return r;
-    s_->started = true;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Start, [&] { return s_->started = true, MMSYSERR_NOERROR; });
 }
 
 MmResult MemoryWaveIn::stop() {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Stop))
-        return r;
-    s_->started = false;
-    // A partly filled buffer comes back; empty ones stay queued.
-    if (!s_->queue.empty() && s_->queue.front()->bytesRecorded > 0)
-        s_->finishHead();
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Stop, [&] {
+        s_->started = false;
+        // A partly filled buffer comes back; empty ones stay queued.
+        if (!s_->queue.empty() && s_->queue.front()->bytesRecorded > 0)
+            s_->finishHead();
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MmResult MemoryWaveIn::reset() {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Reset))
-        return r;
-    s_->started = false;
-    while (!s_->queue.empty())
-        s_->finishHead();
-    s_->positionBytes = 0;
-    s_->carry = 0;
-    return MMSYSERR_NOERROR;
+    return s_->call(WaveOp::Reset, [&] {
+        s_->started = false;
+        while (!s_->queue.empty())
+            s_->finishHead();
+        s_->positionBytes = 0;
+        s_->carry = 0;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MmResult MemoryWaveIn::close() {
-    {
-        std::lock_guard lock(s_->m);
-        if (s_->closed)
-            return MMSYSERR_INVALHANDLE;
-        if (MmResult r = forced(s_->results, WaveOp::Close))
-            return r;
-        if (!s_->queue.empty())
-            return WAVERR_STILLPLAYING;
-        s_->closed = true;
-        s_->started = false;
-    }
-    s_->clock.reset();
-    std::lock_guard lock(s_->m);
-    post(s_->target, WaveMessage::WimClose, nullptr);
-    return MMSYSERR_NOERROR;
+    return s_->close([&] { return !s_->queue.empty(); }, WaveMessage::WimClose);
 }
 
 MmResult MemoryWaveIn::position(MmTime& time) {
-    std::lock_guard lock(s_->m);
-    if (s_->closed)
-        return MMSYSERR_INVALHANDLE;
-    if (MmResult r = forced(s_->results, WaveOp::Position))
-        return r;
-    if (time.type == TIME_BYTES) {
-        time.value = static_cast<std::uint32_t>(s_->positionBytes);
-        return MMSYSERR_NOERROR;
-    }
-    fillPosition(time, s_->fmt.samplesIn(s_->positionBytes), s_->fmt);
-    return MMSYSERR_NOERROR;
+    return s_->position(time);
 }
 
 // ---------------------------------------------------------------- mixer
@@ -771,25 +658,6 @@ MmResult fillCaps(const std::vector<MemoryWaveDeviceSpec>& specs, std::uint32_t 
     return MMSYSERR_NOERROR;
 }
 
-// The checks every open makes, in order; answers the spec of the device.
-MmResult checkOpen(const std::vector<MemoryWaveDeviceSpec>& specs, std::uint32_t deviceId,
-                   const WaveFormatEx* format, QObject* callback, std::uint32_t flags,
-                   const MemoryWaveDeviceSpec*& spec) {
-    if (specs.empty())
-        return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
-    if (deviceId != WAVE_MAPPER && deviceId >= specs.size())
-        return MMSYSERR_BADDEVICEID;
-    if (!validOpenFlags(flags))
-        return MMSYSERR_INVALFLAG;
-    if ((flags & CALLBACK_TYPEMASK) != CALLBACK_NULL && !callback && !(flags & WAVE_FORMAT_QUERY))
-        return MMSYSERR_INVALPARAM;
-    StreamFormat fmt;
-    if (MmResult r = checkWaveFormat(format, deviceId == WAVE_MAPPER || (flags & WAVE_MAPPED), fmt))
-        return r;
-    spec = &specs[deviceId == WAVE_MAPPER ? 0 : deviceId];
-    return MMSYSERR_NOERROR;
-}
-
 } // namespace
 
 MmResult MemoryAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) {
@@ -802,57 +670,51 @@ MmResult MemoryAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& cap
     return fillCaps(ins_, deviceId, caps);
 }
 
-MmResult MemoryAudioPlatform::openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
-                                          const WaveFormatEx* format, QObject* callback,
-                                          std::uint32_t flags) {
+template <typename Device, typename Interface>
+MmResult MemoryAudioPlatform::openDevice(const std::vector<MemoryWaveDeviceSpec>& specs,
+                                         std::vector<Device*>& opened, std::unique_ptr<Interface>* device,
+                                         std::uint32_t deviceId, const WaveFormatEx* format,
+                                         QObject* callback, std::uint32_t flags, WaveMessage openMessage) {
     std::unique_lock lock(mutex_);
-    const MemoryWaveDeviceSpec* spec = nullptr;
-    if (MmResult r = checkOpen(outs_, deviceId, format, callback, flags, spec))
+    if (specs.empty())
+        return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+    if (deviceId != WAVE_MAPPER && deviceId >= specs.size())
+        return MMSYSERR_BADDEVICEID;
+    if (MmResult r = checkOpenFlags(flags, callback))
+        return r;
+    StreamFormat fmt;
+    if (MmResult r = checkWaveFormat(format, deviceId == WAVE_MAPPER || (flags & WAVE_MAPPED), fmt))
         return r;
     if (flags & WAVE_FORMAT_QUERY)
         return MMSYSERR_NOERROR;
     if (!device)
         return MMSYSERR_INVALPARAM;
-    if (spec->openResult != MMSYSERR_NOERROR)
-        return spec->openResult;
+    const MemoryWaveDeviceSpec& spec = specs[deviceId == WAVE_MAPPER ? 0 : deviceId];
+    if (spec.openResult != MMSYSERR_NOERROR)
+        return spec.openResult;
     QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
-    std::unique_ptr<MemoryWaveOut> d(
-        new MemoryWaveOut(deviceId, copyFormatRecord(*format), target, flags, spec->results, realTime_));
+    std::unique_ptr<Device> d(
+        new Device(deviceId, copyFormatRecord(*format), target, flags, spec.results, realTime_));
     d->s_->platform = this;
-    openOuts_.push_back(d.get());
+    opened.push_back(d.get());
     lock.unlock();
     {
         std::lock_guard deviceLock(d->s_->m);
-        post(target, WaveMessage::WomOpen, nullptr);
+        post(target, openMessage, nullptr);
     }
     *device = std::move(d);
     return MMSYSERR_NOERROR;
 }
 
+MmResult MemoryAudioPlatform::openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
+                                          const WaveFormatEx* format, QObject* callback,
+                                          std::uint32_t flags) {
+    return openDevice(outs_, openOuts_, device, deviceId, format, callback, flags, WaveMessage::WomOpen);
+}
+
 MmResult MemoryAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, std::uint32_t deviceId,
                                          const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
-    std::unique_lock lock(mutex_);
-    const MemoryWaveDeviceSpec* spec = nullptr;
-    if (MmResult r = checkOpen(ins_, deviceId, format, callback, flags, spec))
-        return r;
-    if (flags & WAVE_FORMAT_QUERY)
-        return MMSYSERR_NOERROR;
-    if (!device)
-        return MMSYSERR_INVALPARAM;
-    if (spec->openResult != MMSYSERR_NOERROR)
-        return spec->openResult;
-    QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
-    std::unique_ptr<MemoryWaveIn> d(
-        new MemoryWaveIn(deviceId, copyFormatRecord(*format), target, flags, spec->results, realTime_));
-    d->s_->platform = this;
-    openIns_.push_back(d.get());
-    lock.unlock();
-    {
-        std::lock_guard deviceLock(d->s_->m);
-        post(target, WaveMessage::WimOpen, nullptr);
-    }
-    *device = std::move(d);
-    return MMSYSERR_NOERROR;
+    return openDevice(ins_, openIns_, device, deviceId, format, callback, flags, WaveMessage::WimOpen);
 }
 
 void MemoryAudioPlatform::addMixer(MemoryMixerSpec spec) {

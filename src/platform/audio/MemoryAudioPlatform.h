@@ -242,6 +242,11 @@ private:
     friend class MemoryWaveOut;
     friend class MemoryWaveIn;
     void forget(const void* device);
+    template <typename Device, typename Interface>
+    MmResult openDevice(const std::vector<MemoryWaveDeviceSpec>& specs, std::vector<Device*>& opened,
+                        std::unique_ptr<Interface>* device, std::uint32_t deviceId,
+                        const WaveFormatEx* format, QObject* callback, std::uint32_t flags,
+                        WaveMessage openMessage);
 
     mutable std::mutex mutex_;
     std::vector<MemoryWaveDeviceSpec> outs_;

@@ -42,12 +42,32 @@ MmResult resolveDevice(const std::vector<PulseDevice>& devices, std::uint32_t de
     return MMSYSERR_NOERROR;
 }
 
-MmResult checkOpenRequest(std::uint32_t flags, QObject* callback) {
-    if (!validOpenFlags(flags))
-        return MMSYSERR_INVALFLAG;
-    if ((flags & CALLBACK_TYPEMASK) != CALLBACK_NULL && !callback && !(flags & WAVE_FORMAT_QUERY))
+// The checks and look-ups both directions make before opening a stream.
+template <typename Interface, typename Open>
+MmResult openStream(const std::shared_ptr<PulseAudioPlatform::Connection>& c, bool output,
+                    std::unique_ptr<Interface>* device, std::uint32_t deviceId, const WaveFormatEx* format,
+                    QObject* callback, std::uint32_t flags, Open open) {
+    if (MmResult r = checkOpenFlags(flags, callback))
+        return r;
+    MainloopLock lock(c->loop);
+    std::vector<PulseDevice> devices;
+    if (!(output ? c->sinks(devices) : c->sources(devices)))
+        return MMSYSERR_NODRIVER;
+    std::string name;
+    if (MmResult r = resolveDevice(devices, deviceId, name))
+        return r;
+    StreamFormat fmt;
+    if (MmResult r = checkWaveFormat(format, deviceId == WAVE_MAPPER || (flags & WAVE_MAPPED), fmt))
+        return r;
+    pa_sample_spec spec;
+    if (!pulseSampleSpec(fmt, spec))
+        return WAVERR_BADFORMAT;
+    if (flags & WAVE_FORMAT_QUERY)
+        return MMSYSERR_NOERROR;
+    if (!device)
         return MMSYSERR_INVALPARAM;
-    return MMSYSERR_NOERROR;
+    QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
+    return open(c, name, fmt, target, *device);
 }
 
 } // namespace
@@ -111,52 +131,12 @@ MmResult PulseAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& caps
 
 MmResult PulseAudioPlatform::openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
                                          const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
-    if (MmResult r = checkOpenRequest(flags, callback))
-        return r;
-    MainloopLock lock(connection_->loop);
-    std::vector<PulseDevice> sinks;
-    if (!connection_->sinks(sinks))
-        return MMSYSERR_NODRIVER;
-    std::string name;
-    if (MmResult r = resolveDevice(sinks, deviceId, name))
-        return r;
-    StreamFormat fmt;
-    if (MmResult r = checkWaveFormat(format, deviceId == WAVE_MAPPER || (flags & WAVE_MAPPED), fmt))
-        return r;
-    pa_sample_spec spec;
-    if (!pulseSampleSpec(fmt, spec))
-        return WAVERR_BADFORMAT;
-    if (flags & WAVE_FORMAT_QUERY)
-        return MMSYSERR_NOERROR;
-    if (!device)
-        return MMSYSERR_INVALPARAM;
-    QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
-    return openPulseWaveOut(connection_, name, fmt, target, *device);
+    return openStream(connection_, true, device, deviceId, format, callback, flags, openPulseWaveOut);
 }
 
 MmResult PulseAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, std::uint32_t deviceId,
                                         const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
-    if (MmResult r = checkOpenRequest(flags, callback))
-        return r;
-    MainloopLock lock(connection_->loop);
-    std::vector<PulseDevice> sources;
-    if (!connection_->sources(sources))
-        return MMSYSERR_NODRIVER;
-    std::string name;
-    if (MmResult r = resolveDevice(sources, deviceId, name))
-        return r;
-    StreamFormat fmt;
-    if (MmResult r = checkWaveFormat(format, deviceId == WAVE_MAPPER || (flags & WAVE_MAPPED), fmt))
-        return r;
-    pa_sample_spec spec;
-    if (!pulseSampleSpec(fmt, spec))
-        return WAVERR_BADFORMAT;
-    if (flags & WAVE_FORMAT_QUERY)
-        return MMSYSERR_NOERROR;
-    if (!device)
-        return MMSYSERR_INVALPARAM;
-    QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
-    return openPulseWaveIn(connection_, name, fmt, target, *device);
+    return openStream(connection_, false, device, deviceId, format, callback, flags, openPulseWaveIn);
 }
 
 std::uint32_t PulseAudioPlatform::mixerCount() {

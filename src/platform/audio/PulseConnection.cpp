@@ -3,6 +3,7 @@
 #include <pulse/rtclock.h>
 
 #include <algorithm>
+#include <type_traits>
 
 Q_LOGGING_CATEGORY(lcAudio, "tavora.audio")
 
@@ -35,31 +36,8 @@ template <typename Info> struct ListRequest {
     bool ok = true;
 };
 
-template <typename Info> void copyInfo(const Info& info, PulseDevice& d) {
-    d.name = info.name ? info.name : "";
-    d.description = info.description && *info.description ? info.description : d.name;
-    d.index = info.index;
-    d.channels = info.sample_spec.channels;
-    d.channelMap = info.channel_map;
-    d.volume = info.volume;
-    d.mute = info.mute != 0;
-}
-
-extern "C" void onSinkInfo(pa_context*, const pa_sink_info* info, int eol, void* userdata) {
-    auto* r = static_cast<ListRequest<pa_sink_info>*>(userdata);
-    if (eol != 0) {
-        r->ok = eol > 0;
-        r->done = true;
-        signalLoop(r->loop);
-        return;
-    }
-    PulseDevice d;
-    copyInfo(*info, d);
-    r->out->push_back(std::move(d));
-}
-
-extern "C" void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata) {
-    auto* r = static_cast<ListRequest<pa_source_info>*>(userdata);
+template <typename Info> void onInfo(pa_context*, const Info* info, int eol, void* userdata) {
+    auto* r = static_cast<ListRequest<Info>*>(userdata);
     if (eol != 0) {
         r->ok = eol > 0;
         r->done = true;
@@ -67,10 +45,17 @@ extern "C" void onSourceInfo(pa_context*, const pa_source_info* info, int eol, v
         return;
     }
     // A monitor records what a sink plays: it is no input device.
-    if (info->monitor_of_sink != PA_INVALID_INDEX)
-        return;
+    if constexpr (std::is_same_v<Info, pa_source_info>)
+        if (info->monitor_of_sink != PA_INVALID_INDEX)
+            return;
     PulseDevice d;
-    copyInfo(*info, d);
+    d.name = info->name ? info->name : "";
+    d.description = info->description && *info->description ? info->description : d.name;
+    d.index = info->index;
+    d.channels = info->sample_spec.channels;
+    d.channelMap = info->channel_map;
+    d.volume = info->volume;
+    d.mute = info->mute != 0;
     r->out->push_back(std::move(d));
 }
 
@@ -212,18 +197,24 @@ bool PulseAudioPlatform::Connection::serverDefaults(std::string& sink, std::stri
     return true;
 }
 
+template <typename Info, typename Start>
+bool PulseAudioPlatform::Connection::collect(std::vector<PulseDevice>& out, Start start) {
+    ListRequest<Info> r{loop, &out};
+    Operation op(start(onInfo<Info>, &r));
+    if (op && waitFor([&] { return r.done; }, std::chrono::seconds(10)) && r.ok)
+        return true;
+    if (op)
+        pa_operation_cancel(op.get());
+    return false;
+}
+
 bool PulseAudioPlatform::Connection::sinks(std::vector<PulseDevice>& out) {
     out.clear();
-    if (!ensureConnected())
-        return false;
     std::string defSink, defSource;
-    if (!serverDefaults(defSink, defSource))
+    if (!ensureConnected() || !serverDefaults(defSink, defSource))
         return false;
-    ListRequest<pa_sink_info> r{loop, &out};
-    Operation op(pa_context_get_sink_info_list(context, onSinkInfo, &r));
-    if (!op || !waitFor([&] { return r.done; }, std::chrono::seconds(10)) || !r.ok) {
-        if (op)
-            pa_operation_cancel(op.get());
+    if (!collect<pa_sink_info>(
+            out, [&](auto cb, void* r) { return pa_context_get_sink_info_list(context, cb, r); })) {
         out.clear();
         return false;
     }
@@ -233,16 +224,11 @@ bool PulseAudioPlatform::Connection::sinks(std::vector<PulseDevice>& out) {
 
 bool PulseAudioPlatform::Connection::sources(std::vector<PulseDevice>& out) {
     out.clear();
-    if (!ensureConnected())
-        return false;
     std::string defSink, defSource;
-    if (!serverDefaults(defSink, defSource))
+    if (!ensureConnected() || !serverDefaults(defSink, defSource))
         return false;
-    ListRequest<pa_source_info> r{loop, &out};
-    Operation op(pa_context_get_source_info_list(context, onSourceInfo, &r));
-    if (!op || !waitFor([&] { return r.done; }, std::chrono::seconds(10)) || !r.ok) {
-        if (op)
-            pa_operation_cancel(op.get());
+    if (!collect<pa_source_info>(
+            out, [&](auto cb, void* r) { return pa_context_get_source_info_list(context, cb, r); })) {
         out.clear();
         return false;
     }
@@ -251,31 +237,27 @@ bool PulseAudioPlatform::Connection::sources(std::vector<PulseDevice>& out) {
 }
 
 bool PulseAudioPlatform::Connection::sinkByName(const std::string& name, PulseDevice& out) {
-    if (!ensureConnected())
-        return false;
     std::vector<PulseDevice> found;
-    ListRequest<pa_sink_info> r{loop, &found};
-    Operation op(pa_context_get_sink_info_by_name(context, name.c_str(), onSinkInfo, &r));
-    if (!op || !waitFor([&] { return r.done; }, std::chrono::seconds(10)) || found.empty()) {
-        if (op)
-            pa_operation_cancel(op.get());
+    if (!ensureConnected() ||
+        !collect<pa_sink_info>(found,
+                               [&](auto cb, void* r) {
+                                   return pa_context_get_sink_info_by_name(context, name.c_str(), cb, r);
+                               }) ||
+        found.empty())
         return false;
-    }
     out = found.front();
     return true;
 }
 
 bool PulseAudioPlatform::Connection::sourceByName(const std::string& name, PulseDevice& out) {
-    if (!ensureConnected())
-        return false;
     std::vector<PulseDevice> found;
-    ListRequest<pa_source_info> r{loop, &found};
-    Operation op(pa_context_get_source_info_by_name(context, name.c_str(), onSourceInfo, &r));
-    if (!op || !waitFor([&] { return r.done; }, std::chrono::seconds(10)) || found.empty()) {
-        if (op)
-            pa_operation_cancel(op.get());
+    if (!ensureConnected() ||
+        !collect<pa_source_info>(found,
+                                 [&](auto cb, void* r) {
+                                     return pa_context_get_source_info_by_name(context, name.c_str(), cb, r);
+                                 }) ||
+        found.empty())
         return false;
-    }
     out = found.front();
     return true;
 }

@@ -5,8 +5,8 @@
 // Every libpulse call is made with the main loop locked; callbacks of
 // libpulse run on the main loop's thread with the lock already held.
 
-#include "platform/audio/FormatSupport.h"
 #include "platform/audio/PulseAudioPlatform.h"
+#include "platform/audio/WaveDeviceSupport.h"
 
 #include <pulse/pulseaudio.h>
 
@@ -92,6 +92,7 @@ struct PulseAudioPlatform::Connection {
     MmResult lastError() const;
 
 private:
+    template <typename Info, typename Start> bool collect(std::vector<PulseDevice>& out, Start start);
     void dropContext();
     bool serverDefaults(std::string& sink, std::string& source);
 };

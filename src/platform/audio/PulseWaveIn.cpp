@@ -1,8 +1,6 @@
 #include "platform/audio/Gsm610.h"
 #include "platform/audio/PulseDevices.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -13,13 +11,12 @@ namespace tavora::platform::audio {
 namespace {
 
 constexpr pa_usec_t FragmentUs = 20'000;
-constexpr auto OpenTimeout = std::chrono::seconds(5);
 
-class PulseWaveIn final : public WaveInDevice {
+class PulseWaveIn final : public WaveInDevice, private PulseStreamDevice {
 public:
     PulseWaveIn(std::shared_ptr<PulseAudioPlatform::Connection> connection, std::string device,
                 const StreamFormat& format, const pa_sample_spec& spec, QObject* target)
-        : c_(std::move(connection)), device_(std::move(device)), fmt_(format), spec_(spec), target_(target) {
+        : PulseStreamDevice(std::move(connection), std::move(device), format, spec, target) {
         if (fmt_.kind == StreamFormat::Kind::Gsm)
             encoder_.emplace();
     }
@@ -30,9 +27,7 @@ public:
     }
 
     MmResult connect() {
-        pa_channel_map map;
-        pa_channel_map_init_auto(&map, spec_.channels, PA_CHANNEL_MAP_WAVEEX);
-        stream_ = pa_stream_new(c_->context, "Wave input", &spec_, &map);
+        stream_ = newStream("Wave input");
         if (!stream_)
             return c_->lastError();
         pa_stream_set_state_callback(stream_, onState, this);
@@ -49,55 +44,20 @@ public:
             dropStream();
             return r;
         }
-        pa_stream* s = stream_;
-        c_->waitFor(
-            [s] {
-                const pa_stream_state_t st = pa_stream_get_state(s);
-                return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
-            },
-            OpenTimeout);
-        if (pa_stream_get_state(stream_) == PA_STREAM_READY) {
-            post(WaveMessage::WimOpen, nullptr);
-            return MMSYSERR_NOERROR;
-        }
-        const int error = pa_context_errno(c_->context);
-        qCWarning(lcAudio) << "Cannot open the input device:" << pa_strerror(error);
-        dropStream();
-        const MmResult r = pulseErrorToResult(error);
-        return r == MMSYSERR_NOERROR ? MMSYSERR_ERROR : r;
+        return waitUntilReady(WaveMessage::WimOpen);
     }
 
-    MmResult prepareHeader(WaveHeader& header) override {
-        MainloopLock lock(c_->loop);
-        if (closed_)
-            return MMSYSERR_INVALHANDLE;
-        if (!header.data && header.bufferLength > 0)
-            return MMSYSERR_INVALPARAM;
-        header.flags |= WHDR_PREPARED;
-        return MMSYSERR_NOERROR;
-    }
-
-    MmResult unprepareHeader(WaveHeader& header) override {
-        MainloopLock lock(c_->loop);
-        if (closed_)
-            return MMSYSERR_INVALHANDLE;
-        if (header.flags & WHDR_INQUEUE)
-            return WAVERR_STILLPLAYING;
-        header.flags &= ~WHDR_PREPARED;
-        return MMSYSERR_NOERROR;
-    }
+    MmResult prepareHeader(WaveHeader& header) override { return prepare(header); }
+    MmResult unprepareHeader(WaveHeader& header) override { return unprepare(header); }
 
     MmResult addBuffer(WaveHeader& header) override {
         MainloopLock lock(c_->loop);
         if (closed_)
             return MMSYSERR_INVALHANDLE;
-        if (!(header.flags & WHDR_PREPARED))
-            return WAVERR_UNPREPARED;
-        if (header.flags & WHDR_INQUEUE)
-            return WAVERR_STILLPLAYING;
         if (failed_)
             return MMSYSERR_NODRIVER;
-        header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
+        if (MmResult r = queueWaveHeader(header))
+            return r;
         header.bytesRecorded = 0;
         entries_.push_back(&header);
         return MMSYSERR_NOERROR;
@@ -131,7 +91,7 @@ public:
             return MMSYSERR_INVALHANDLE;
         started_ = false;
         cork(true);
-        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
+        if (ready())
             Operation(pa_stream_flush(stream_, nullptr, nullptr));
         returnAll();
         pending_.clear();
@@ -142,16 +102,10 @@ public:
     }
 
     MmResult close() override {
+        // The queue is only changed under the main loop lock, which
+        // closeStream takes again (it is recursive).
         MainloopLock lock(c_->loop);
-        if (closed_)
-            return MMSYSERR_INVALHANDLE;
-        if (!entries_.empty())
-            return WAVERR_STILLPLAYING;
-        dropStream();
-        closed_ = true;
-        started_ = false;
-        post(WaveMessage::WimClose, nullptr);
-        return MMSYSERR_NOERROR;
+        return closeStream(!entries_.empty(), WaveMessage::WimClose);
     }
 
     MmResult position(MmTime& time) override {
@@ -168,27 +122,6 @@ private:
         static_cast<PulseWaveIn*>(userdata)->read();
     }
 
-    void post(WaveMessage message, WaveHeader* header) {
-        if (target_)
-            QCoreApplication::postEvent(target_, new WaveNotifyEvent(message, header));
-    }
-
-    void dropStream() {
-        if (!stream_)
-            return;
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_set_read_callback(stream_, nullptr, nullptr);
-        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
-            pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
-        stream_ = nullptr;
-    }
-
-    void cork(bool on) {
-        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
-            Operation(pa_stream_cork(stream_, on ? 1 : 0, nullptr, nullptr));
-    }
-
     void stateChanged() {
         const pa_stream_state_t st = pa_stream_get_state(stream_);
         if (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED) {
@@ -203,7 +136,7 @@ private:
     void finishHead() {
         WaveHeader* h = entries_.front();
         entries_.pop_front();
-        h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+        markWaveHeaderDone(*h);
         post(WaveMessage::WimData, h);
     }
 
@@ -273,19 +206,11 @@ private:
         recordedFrames_ += n / frame; // recorded with nowhere to go
     }
 
-    std::shared_ptr<PulseAudioPlatform::Connection> c_;
-    std::string device_;
-    StreamFormat fmt_;
-    pa_sample_spec spec_;
-    QObject* target_;
-    pa_stream* stream_ = nullptr;
     std::deque<WaveHeader*> entries_;
     std::vector<std::uint8_t> pending_; // linear audio not yet a whole block
     std::optional<gsm610::Encoder> encoder_;
     std::uint64_t recordedFrames_ = 0;
     bool started_ = false;
-    bool closed_ = false;
-    bool failed_ = false;
 };
 
 } // namespace

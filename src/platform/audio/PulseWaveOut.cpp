@@ -1,8 +1,6 @@
 #include "platform/audio/Gsm610.h"
 #include "platform/audio/PulseDevices.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -16,13 +14,12 @@ namespace {
 // waits in the buffers the caller queued, so a reset stops sound quickly.
 constexpr pa_usec_t TargetLatencyUs = 120'000;
 constexpr pa_usec_t RequestUs = 20'000;
-constexpr auto OpenTimeout = std::chrono::seconds(5);
 
-class PulseWaveOut final : public WaveOutDevice {
+class PulseWaveOut final : public WaveOutDevice, private PulseStreamDevice {
 public:
     PulseWaveOut(std::shared_ptr<PulseAudioPlatform::Connection> connection, std::string device,
                  const StreamFormat& format, const pa_sample_spec& spec, QObject* target)
-        : c_(std::move(connection)), device_(std::move(device)), fmt_(format), spec_(spec), target_(target) {
+        : PulseStreamDevice(std::move(connection), std::move(device), format, spec, target) {
         frameBytes_ = pa_frame_size(&spec_);
         if (fmt_.kind == StreamFormat::Kind::Gsm)
             decoder_.emplace();
@@ -37,43 +34,11 @@ public:
     MmResult connect() {
         if (!createStream())
             return c_->lastError();
-        pa_stream* s = stream_;
-        c_->waitFor(
-            [s] {
-                const pa_stream_state_t st = pa_stream_get_state(s);
-                return st == PA_STREAM_READY || !PA_STREAM_IS_GOOD(st);
-            },
-            OpenTimeout);
-        if (pa_stream_get_state(stream_) == PA_STREAM_READY) {
-            post(WaveMessage::WomOpen, nullptr);
-            return MMSYSERR_NOERROR;
-        }
-        const int error = pa_context_errno(c_->context);
-        qCWarning(lcAudio) << "Cannot open the output device:" << pa_strerror(error);
-        dropStream();
-        const MmResult r = pulseErrorToResult(error);
-        return r == MMSYSERR_NOERROR ? MMSYSERR_ERROR : r;
+        return waitUntilReady(WaveMessage::WomOpen);
     }
 
-    MmResult prepareHeader(WaveHeader& header) override {
-        MainloopLock lock(c_->loop);
-        if (closed_)
-            return MMSYSERR_INVALHANDLE;
-        if (!header.data && header.bufferLength > 0)
-            return MMSYSERR_INVALPARAM;
-        header.flags |= WHDR_PREPARED;
-        return MMSYSERR_NOERROR;
-    }
-
-    MmResult unprepareHeader(WaveHeader& header) override {
-        MainloopLock lock(c_->loop);
-        if (closed_)
-            return MMSYSERR_INVALHANDLE;
-        if (header.flags & WHDR_INQUEUE)
-            return WAVERR_STILLPLAYING;
-        header.flags &= ~WHDR_PREPARED;
-        return MMSYSERR_NOERROR;
-    }
+    MmResult prepareHeader(WaveHeader& header) override { return prepare(header); }
+    MmResult unprepareHeader(WaveHeader& header) override { return unprepare(header); }
 
     MmResult write(WaveHeader& header) override {
         MainloopLock lock(c_->loop);
@@ -131,15 +96,10 @@ public:
     }
 
     MmResult close() override {
+        // The queue is only changed under the main loop lock, which
+        // closeStream takes again (it is recursive).
         MainloopLock lock(c_->loop);
-        if (closed_)
-            return MMSYSERR_INVALHANDLE;
-        if (!entries_.empty())
-            return WAVERR_STILLPLAYING;
-        dropStream();
-        closed_ = true;
-        post(WaveMessage::WomClose, nullptr);
-        return MMSYSERR_NOERROR;
+        return closeStream(!entries_.empty(), WaveMessage::WomClose);
     }
 
     MmResult position(MmTime& time) override {
@@ -161,7 +121,7 @@ public:
         MainloopLock lock(c_->loop);
         if (closed_)
             return MMSYSERR_INVALHANDLE;
-        if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY)
+        if (!ready())
             return MMSYSERR_NODRIVER;
         struct Request {
             pa_threaded_mainloop* loop;
@@ -195,7 +155,7 @@ public:
         if (closed_)
             return MMSYSERR_INVALHANDLE;
         volume_ = streamVolume(value);
-        if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY)
+        if (!ready())
             return MMSYSERR_NODRIVER;
         Operation op(pa_context_set_sink_input_volume(c_->context, pa_stream_get_index(stream_), &*volume_,
                                                       nullptr, nullptr));
@@ -228,11 +188,6 @@ private:
         self->checkDone();
     }
 
-    void post(WaveMessage message, WaveHeader* header) {
-        if (target_)
-            QCoreApplication::postEvent(target_, new WaveNotifyEvent(message, header));
-    }
-
     pa_cvolume streamVolume(std::uint32_t value) const {
         pa_cvolume v;
         pa_cvolume_init(&v);
@@ -245,9 +200,7 @@ private:
     }
 
     bool createStream() {
-        pa_channel_map map;
-        pa_channel_map_init_auto(&map, spec_.channels, PA_CHANNEL_MAP_WAVEEX);
-        stream_ = pa_stream_new(c_->context, "Wave output", &spec_, &map);
+        stream_ = newStream("Wave output");
         if (!stream_)
             return false;
         pa_stream_set_state_callback(stream_, onState, this);
@@ -271,22 +224,6 @@ private:
         return true;
     }
 
-    void dropStream() {
-        if (!stream_)
-            return;
-        pa_stream_set_state_callback(stream_, nullptr, nullptr);
-        pa_stream_set_write_callback(stream_, nullptr, nullptr);
-        if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_)))
-            pa_stream_disconnect(stream_);
-        pa_stream_unref(stream_);
-        stream_ = nullptr;
-    }
-
-    void cork(bool on) {
-        if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY)
-            Operation(pa_stream_cork(stream_, on ? 1 : 0, nullptr, nullptr));
-    }
-
     void stateChanged() {
         const pa_stream_state_t st = pa_stream_get_state(stream_);
         if (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED) {
@@ -301,7 +238,7 @@ private:
 
     void returnAll() {
         for (Entry& e : entries_) {
-            e.header->flags = (e.header->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+            markWaveHeaderDone(*e.header);
             post(WaveMessage::WomDone, e.header);
         }
         entries_.clear();
@@ -322,7 +259,7 @@ private:
     // Fills what the server asks for: queued audio first, silence after it,
     // so that the server keeps asking and new audio starts without a gap.
     void pump() {
-        if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY || paused_)
+        if (!ready() || paused_)
             return;
         std::size_t len = pa_stream_writable_size(stream_);
         if (len == 0 || len == static_cast<std::size_t>(-1))
@@ -402,7 +339,7 @@ private:
             WaveHeader* h = entries_.front().header;
             entries_.pop_front();
             --cursor_;
-            h->flags = (h->flags & ~WHDR_INQUEUE) | WHDR_DONE;
+            markWaveHeaderDone(*h);
             post(WaveMessage::WomDone, h);
         }
         while (!segments_.empty() && segments_.front().end <= played) {
@@ -411,13 +348,7 @@ private:
         }
     }
 
-    std::shared_ptr<PulseAudioPlatform::Connection> c_;
-    std::string device_;
-    StreamFormat fmt_;
-    pa_sample_spec spec_;
     std::size_t frameBytes_ = 1;
-    QObject* target_;
-    pa_stream* stream_ = nullptr;
     std::deque<Entry> entries_;
     std::size_t cursor_ = 0; // first entry not completely written
     std::vector<std::uint8_t> staging_;
@@ -429,8 +360,6 @@ private:
     std::uint64_t completedFrames_ = 0;
     std::optional<pa_cvolume> volume_;
     bool paused_ = false;
-    bool closed_ = false;
-    bool failed_ = false;
 };
 
 } // namespace

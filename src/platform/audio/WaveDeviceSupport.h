@@ -1,8 +1,9 @@
 #pragma once
 
-// Which formats the wave devices open, and how positions are expressed.
-// Shared by the PulseAudio and in-memory devices so that both accept and
-// refuse the same formats.
+// What every wave device implementation shares: which formats open, how
+// positions are expressed, and the rules of buffer headers. The PulseAudio
+// and in-memory devices both use it, so that they accept, refuse and answer
+// alike.
 
 #include "platform/audio/WaveTypes.h"
 
@@ -37,7 +38,18 @@ std::vector<std::uint8_t> copyFormatRecord(const WaveFormatEx& format);
 // TIME_MS, TIME_SAMPLES or TIME_BYTES, otherwise in milliseconds.
 void fillPosition(MmTime& time, std::uint64_t samples, const StreamFormat& format);
 
-// Checks the flags an open accepts.
-bool validOpenFlags(std::uint32_t flags);
+// Checks the flags of an open and that notifications have somewhere to go.
+MmResult checkOpenFlags(std::uint32_t flags, const void* callback);
+
+// Header rules: prepare needs data for a non-empty buffer; unprepare and a
+// second queueing are refused while queued; only prepared headers queue.
+MmResult prepareWaveHeader(WaveHeader& header);
+MmResult unprepareWaveHeader(WaveHeader& header);
+// Marks a header queued (WHDR_INQUEUE, WHDR_DONE cleared) if it may be.
+MmResult queueWaveHeader(WaveHeader& header);
+// Marks a header returned.
+void markWaveHeaderDone(WaveHeader& header);
+// Times a header plays: its loop count with BEGINLOOP and ENDLOOP, else 1.
+std::uint32_t waveHeaderLoops(const WaveHeader& header);
 
 } // namespace tavora::platform::audio

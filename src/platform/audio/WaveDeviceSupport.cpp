@@ -1,5 +1,6 @@
-#include "platform/audio/FormatSupport.h"
+#include "platform/audio/WaveDeviceSupport.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tavora::platform::audio {
@@ -92,12 +93,46 @@ void fillPosition(MmTime& time, std::uint64_t samples, const StreamFormat& forma
     }
 }
 
-bool validOpenFlags(std::uint32_t flags) {
+MmResult checkOpenFlags(std::uint32_t flags, const void* callback) {
     constexpr std::uint32_t known = WAVE_FORMAT_QUERY | WAVE_ALLOWSYNC | WAVE_MAPPED | CALLBACK_TYPEMASK;
-    if (flags & ~known)
-        return false;
     const std::uint32_t kind = flags & CALLBACK_TYPEMASK;
-    return kind == CALLBACK_NULL || kind == CALLBACK_WINDOW || kind == CALLBACK_THREAD;
+    if ((flags & ~known) || (kind != CALLBACK_NULL && kind != CALLBACK_WINDOW && kind != CALLBACK_THREAD))
+        return MMSYSERR_INVALFLAG;
+    if (kind != CALLBACK_NULL && !callback && !(flags & WAVE_FORMAT_QUERY))
+        return MMSYSERR_INVALPARAM;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult prepareWaveHeader(WaveHeader& header) {
+    if (!header.data && header.bufferLength > 0)
+        return MMSYSERR_INVALPARAM;
+    header.flags |= WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult unprepareWaveHeader(WaveHeader& header) {
+    if (header.flags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    header.flags &= ~WHDR_PREPARED;
+    return MMSYSERR_NOERROR;
+}
+
+MmResult queueWaveHeader(WaveHeader& header) {
+    if (!(header.flags & WHDR_PREPARED))
+        return WAVERR_UNPREPARED;
+    if (header.flags & WHDR_INQUEUE)
+        return WAVERR_STILLPLAYING;
+    header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
+    return MMSYSERR_NOERROR;
+}
+
+void markWaveHeaderDone(WaveHeader& header) {
+    header.flags = (header.flags & ~WHDR_INQUEUE) | WHDR_DONE;
+}
+
+std::uint32_t waveHeaderLoops(const WaveHeader& header) {
+    const bool looped = (header.flags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
+    return looped ? std::max(header.loops, 1u) : 1u;
 }
 
 } // namespace tavora::platform::audio

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 
@@ -331,6 +332,58 @@ TEST_F(PulsePlatform, MixerLevelsReachTheServersVolumes) {
         ASSERT_EQ(mixer->controlDetails(details, MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
         EXPECT_EQ(value, level);
     }
+}
+
+// A daemon of the test's own, so that it can go away without harming others.
+class OwnDaemon {
+public:
+    OwnDaemon() : script_(std::getenv("TAVORA_PULSE_HARNESS") ? std::getenv("TAVORA_PULSE_HARNESS") : "") {}
+    ~OwnDaemon() { stop(); }
+    bool start() { return !script_.empty() && std::system((script_ + " start " + dir()).c_str()) == 0; }
+    void stop() {
+        if (!script_.empty())
+            std::system((script_ + " stop " + dir() + " >/dev/null 2>&1").c_str());
+    }
+    std::string server() const { return "unix:" + dir() + "/run/native"; }
+
+private:
+    std::string dir() const { return work_.path().toStdString() + "/pulse"; }
+    std::string script_;
+    QTemporaryDir work_;
+};
+
+TEST(PulseServerLoss, QueuedBuffersComeBackAndTheConnectionIsMadeAgain) {
+    OwnDaemon daemon;
+    if (!daemon.start())
+        GTEST_SKIP() << "needs tests/harness/pulse.sh (TAVORA_PULSE_HARNESS)";
+    PulseAudioPlatform platform(daemon.server());
+    ASSERT_EQ(platform.waveOutCount(), 3u);
+    Recorder rec;
+    const WaveFormatEx fmt = pcmFormat(8000, 16, 1);
+    std::unique_ptr<WaveOutDevice> dev;
+    ASSERT_EQ(platform.openWaveOut(&dev, 0, &fmt, rec.target(), CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    std::vector<std::unique_ptr<Buffer>> buffers;
+    for (int i = 0; i < 3; ++i) {
+        buffers.push_back(std::make_unique<Buffer>(16000)); // a second each
+        ASSERT_EQ(dev->prepareHeader(buffers.back()->header), MMSYSERR_NOERROR);
+        ASSERT_EQ(dev->write(buffers.back()->header), MMSYSERR_NOERROR);
+    }
+
+    daemon.stop();
+    // Nothing will ever play them: every buffer returns, once, without waiting.
+    ASSERT_TRUE(pumpUntil([&] { return rec.count(WaveMessage::WomDone) == 3; }, 5s));
+    for (auto& b : buffers)
+        EXPECT_EQ(rec.count(WaveMessage::WomDone, &b->header), 1);
+    EXPECT_EQ(dev->write(buffers[0]->header), MMSYSERR_NODRIVER);
+    EXPECT_EQ(dev->close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(platform.waveOutCount(), 0u);
+    EXPECT_EQ(platform.openWaveOut(&dev, 0, &fmt, rec.target(), CALLBACK_WINDOW), MMSYSERR_NODRIVER);
+    std::unique_ptr<Mixer> mixer;
+    EXPECT_EQ(platform.openMixer(mixer, 0), MMSYSERR_NODRIVER);
+
+    ASSERT_TRUE(daemon.start());
+    EXPECT_TRUE(platform.connected());
+    EXPECT_EQ(platform.waveOutCount(), 3u);
 }
 
 } // namespace

@@ -20,29 +20,57 @@ namespace mm = platform::audio;
 TWaveNotifyThread::TWaveNotifyThread(TWaveEngine& engine) : engine_(engine) {}
 
 TWaveNotifyThread::~TWaveNotifyThread() {
-    quit();
-    wait();
+    if (!thread_.joinable())
+        return;
+    Quit();
+    thread_.join();
 }
 
-QObject* TWaveNotifyThread::StartReceiver() {
-    start();
+QObject* TWaveNotifyThread::Start() {
+    thread_ = std::thread([this] { Run(); });
     std::unique_lock lock(mutex_);
-    ready_.wait(lock, [this] { return receiver_ != nullptr; });
+    changed_.wait(lock, [this] { return receiver_ != nullptr || finished_; });
     return receiver_;
 }
 
-void TWaveNotifyThread::run() {
-    // The receiver lives on this thread, so Qt hands it the device's
-    // notifications here, one at a time and in the order they were posted.
-    mm::WaveNotifyReceiver receiver([this](mm::WaveMessage message, mm::WaveHeader* header) {
-        engine_.DispatchOnThread(message, header);
-    });
+void TWaveNotifyThread::Quit() {
+    std::lock_guard lock(mutex_);
+    // Posted behind the notifications already waiting, like a quit message.
+    if (receiver_)
+        QMetaObject::invokeMethod(
+            receiver_, [this] { loop_->quit(); }, Qt::QueuedConnection);
+}
+
+bool TWaveNotifyThread::WaitFinished(std::chrono::milliseconds limit) {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, limit, [this] { return finished_; });
+}
+
+void TWaveNotifyThread::Run() {
+    {
+        // The receiver lives on this thread, so Qt hands it the device's
+        // notifications here.
+        QEventLoop loop;
+        mm::WaveNotifyReceiver receiver;
+        receiver.setHandler([this, &receiver](mm::WaveMessage message, mm::WaveHeader* header) {
+            engine_.DispatchOnThread(&receiver, message, header);
+        });
+        {
+            std::lock_guard lock(mutex_);
+            receiver_ = &receiver;
+            loop_ = &loop;
+        }
+        changed_.notify_all();
+        loop.exec();
+        std::lock_guard lock(mutex_);
+        receiver_ = nullptr;
+        loop_ = nullptr;
+    }
     {
         std::lock_guard lock(mutex_);
-        receiver_ = &receiver;
+        finished_ = true;
     }
-    ready_.notify_all();
-    exec();
+    changed_.notify_all();
 }
 
 // ---------------------------------------------------------------------------
@@ -53,9 +81,8 @@ TWaveEngine::TWaveEngine(mm::AudioPlatform& platform) : platform_(platform) {}
 TWaveEngine::~TWaveEngine() {
     // The most derived destructor has closed the device (DestroyEngine); here
     // only what is left of the notifier goes.
-    if (thread_)
-        thread_->wait();
     thread_.reset();
+    retiredThreads_.clear();
     receiver_.reset();
     retiredReceivers_.clear();
     for (auto* header : headers_) {
@@ -248,19 +275,13 @@ void TWaveEngine::ReleaseAllBuffers() {
 
 QObject* TWaveEngine::CreateNotifier() {
     FreeRetiredReceivers();
-    if (thread_) {
-        // A notification thread of an earlier open has been told to end.
-        thread_->wait();
-        thread_.reset();
-    }
     QObject* notifier = nullptr;
     if (async_) {
         // Devices convert for the thread notifier too, so that a format the
         // query accepted through the codecs also opens.
         notifierKind_ = mm::CALLBACK_THREAD | mm::WAVE_MAPPED;
         thread_ = std::make_unique<TWaveNotifyThread>(*this);
-        thread_->setObjectName(QStringLiteral("TWaveNotifyThread"));
-        notifier = thread_->StartReceiver();
+        notifier = thread_->Start();
     } else {
         notifierKind_ = mm::CALLBACK_WINDOW | mm::WAVE_MAPPED;
         auto receiver = std::make_unique<mm::WaveNotifyReceiver>();
@@ -281,15 +302,26 @@ void TWaveEngine::ReleaseNotifier() {
     if (notifier_.load() == nullptr)
         return;
     if (thread_)
-        thread_->quit();
+        thread_->Quit();
     if (receiver_)
         retiredReceivers_.push_back(std::move(receiver_));
     notifier_ = nullptr;
 }
 
 void TWaveEngine::FreeRetiredReceivers() {
+    std::lock_guard guard(lock_);
     if (dispatchDepth_ == 0)
         retiredReceivers_.clear();
+}
+
+void TWaveEngine::ReapNotifyThread() {
+    if (!thread_)
+        return;
+    if (thread_->IsCurrent()) {
+        retiredThreads_.push_back(std::move(thread_));
+        return;
+    }
+    thread_.reset(); // ends after what is posted to it, then joins
 }
 
 void TWaveEngine::PostNotification(WaveMessage message, WaveHeader* header) {
@@ -326,8 +358,12 @@ void TWaveEngine::Dispatch(WaveMessage message, WaveHeader* header) {
     }
 }
 
-void TWaveEngine::DispatchOnThread(WaveMessage message, WaveHeader* header) {
+void TWaveEngine::DispatchOnThread(QObject* receiver, WaveMessage message, WaveHeader* header) {
     try {
+        std::lock_guard guard(lock_);
+        // A released notifier ignores what is still posted to it.
+        if (notifier_.load() != receiver)
+            return;
         Dispatch(message, header);
     } catch (...) {
         // The application's handler for unhandled exceptions lives on the
@@ -361,7 +397,7 @@ void TWaveEngine::WaitWhileOpening() {
 
 bool TWaveEngine::WaitForNotifier(std::chrono::milliseconds limit) {
     if (thread_) {
-        if (!thread_->wait(QDeadlineTimer(limit.count())))
+        if (!thread_->WaitFinished(limit))
             return false;
         thread_.reset();
         return true;
@@ -394,10 +430,8 @@ void TWaveEngine::DestroyEngine() {
         qCWarning(lcPlayer) << "the wave device did not report its close; letting go of it";
         AbandonDevice();
     }
-    if (thread_) {
-        thread_->wait();
-        thread_.reset();
-    }
+    thread_.reset();
+    retiredThreads_.clear();
     FreeRetiredReceivers();
 }
 

@@ -10,7 +10,7 @@
 #include "platform/audio/AudioPlatform.h"
 #include "platform/audio/WaveNotify.h"
 
-#include <QThread>
+#include <QEventLoop>
 
 #include <atomic>
 #include <chrono>
@@ -18,31 +18,42 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tavora::audio {
 
 class TWaveEngine;
 
-// The notification thread used when Async is true: it runs an event loop in
-// which the engine's notifications are handled, and ends when the engine
-// releases it.
-class TWaveNotifyThread : public QThread {
+// The notification thread used when Async is true: an event loop of its own
+// in which the engine's notifications are handled, one at a time and in the
+// order they were posted. It ends when the engine releases it.
+class TWaveNotifyThread {
 public:
     explicit TWaveNotifyThread(TWaveEngine& engine);
-    ~TWaveNotifyThread() override;
+    // Ends the loop (after what is already posted) and joins the thread.
+    ~TWaveNotifyThread();
+    TWaveNotifyThread(const TWaveNotifyThread&) = delete;
+    TWaveNotifyThread& operator=(const TWaveNotifyThread&) = delete;
 
     // Starts the thread and answers the receiver that lives on it.
-    QObject* StartReceiver();
-
-protected:
-    void run() override;
+    QObject* Start();
+    // Ends the loop once what is already posted to it has been handled.
+    void Quit();
+    // Waits up to `limit` for the thread to end; answers whether it has.
+    bool WaitFinished(std::chrono::milliseconds limit);
+    bool IsCurrent() const { return std::this_thread::get_id() == thread_.get_id(); }
 
 private:
+    void Run();
+
     TWaveEngine& engine_;
     std::mutex mutex_;
-    std::condition_variable ready_;
+    std::condition_variable changed_;
     QObject* receiver_ = nullptr;
+    QEventLoop* loop_ = nullptr;
+    bool finished_ = false;
+    std::thread thread_;
 };
 
 class TWaveEngine {
@@ -187,8 +198,13 @@ protected:
 private:
     friend class TWaveNotifyThread;
     void Dispatch(WaveMessage message, WaveHeader* header);
-    void DispatchOnThread(WaveMessage message, WaveHeader* header);
+    void DispatchOnThread(QObject* receiver, WaveMessage message, WaveHeader* header);
     void FreeRetiredReceivers();
+
+protected:
+    // Joins the notification thread of an earlier open before a new one
+    // starts; the open calls it before it takes the lock.
+    void ReapNotifyThread();
 
 protected:
     // Removes the header from the list and frees it with its own data.
@@ -213,8 +229,10 @@ private:
     // released from inside its own handler.
     std::unique_ptr<platform::audio::WaveNotifyReceiver> receiver_;
     // The notification thread; joined and freed at the next open or the
-    // destruction once it has ended.
+    // destruction once it has ended. One that reopens from its own handler
+    // cannot join itself and waits in retiredThreads_.
     std::unique_ptr<TWaveNotifyThread> thread_;
+    std::vector<std::unique_ptr<TWaveNotifyThread>> retiredThreads_;
     bool destroying_ = false;
 };
 

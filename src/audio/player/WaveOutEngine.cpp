@@ -243,6 +243,7 @@ bool TWaveOutEngine::InternalOpen() {
         throw EWaveInvalidOperation("Device is aleardy open");
     if (Closing)
         WaitForNotifier();
+    ReapNotifyThread();
     std::lock_guard lock(EngineLock());
     Opening = true;
     struct TOpening {

@@ -162,54 +162,53 @@ void TWaveOutEngine::ApplyVolume() {
     device_->setVolume(x << 16 | x);
 }
 
+// Pitch and playback rate work alike, each with its own control and option.
+struct TWaveOutEngine::TMultiplier {
+    TWaveDeviceSupport control;
+    TWaveOutOption option;
+    mm::MmResult (mm::WaveOutDevice::*get)(uint32_t&);
+    mm::MmResult (mm::WaveOutDevice::*set)(uint32_t);
+};
+
+const TWaveOutEngine::TMultiplier TWaveOutEngine::PitchControl{
+    TWaveDeviceSupport::dsPitch, TWaveOutOption::woSetPitch, &mm::WaveOutDevice::pitch,
+    &mm::WaveOutDevice::setPitch};
+const TWaveOutEngine::TMultiplier TWaveOutEngine::RateControl{
+    TWaveDeviceSupport::dsPlaybackRate, TWaveOutOption::woSetPlaybackRate, &mm::WaveOutDevice::playbackRate,
+    &mm::WaveOutDevice::setPlaybackRate};
+
+double TWaveOutEngine::ReadMultiplier(const TMultiplier& m, double stored) {
+    if (!device_)
+        return stored;
+    if (!DeviceSupport().Contains(m.control))
+        return 1.0;
+    uint32_t value = 0;
+    return (device_.get()->*m.get)(value) == mm::MMSYSERR_NOERROR ? FixedToMultiplier(value) : stored;
+}
+
+void TWaveOutEngine::WriteMultiplier(const TMultiplier& m, double& stored, double value) {
+    if (value == stored)
+        return;
+    stored = value;
+    if (device_ && options_.Contains(m.option) && DeviceSupport().Contains(m.control))
+        ApplyMultiplier(m, stored);
+}
+
+void TWaveOutEngine::ApplyMultiplier(const TMultiplier& m, double value) {
+    (device_.get()->*m.set)(MultiplierToFixed(value));
+}
+
 double TWaveOutEngine::Pitch() {
-    if (!device_)
-        return pitch_;
-    if (DeviceSupport().Contains(TWaveDeviceSupport::dsPitch)) {
-        uint32_t value = 0;
-        if (device_->pitch(value) == mm::MMSYSERR_NOERROR)
-            return FixedToMultiplier(value);
-        return pitch_;
-    }
-    return 1.0;
+    return ReadMultiplier(PitchControl, pitch_);
 }
-
 void TWaveOutEngine::SetPitch(double value) {
-    if (value == pitch_)
-        return;
-    pitch_ = value;
-    if (device_ && options_.Contains(TWaveOutOption::woSetPitch) &&
-        DeviceSupport().Contains(TWaveDeviceSupport::dsPitch))
-        ApplyPitch();
+    WriteMultiplier(PitchControl, pitch_, value);
 }
-
-void TWaveOutEngine::ApplyPitch() {
-    device_->setPitch(MultiplierToFixed(pitch_));
-}
-
 double TWaveOutEngine::PlaybackRate() {
-    if (!device_)
-        return playbackRate_;
-    if (DeviceSupport().Contains(TWaveDeviceSupport::dsPlaybackRate)) {
-        uint32_t value = 0;
-        if (device_->playbackRate(value) == mm::MMSYSERR_NOERROR)
-            return FixedToMultiplier(value);
-        return playbackRate_;
-    }
-    return 1.0;
+    return ReadMultiplier(RateControl, playbackRate_);
 }
-
 void TWaveOutEngine::SetPlaybackRate(double value) {
-    if (value == playbackRate_)
-        return;
-    playbackRate_ = value;
-    if (device_ && options_.Contains(TWaveOutOption::woSetPlaybackRate) &&
-        DeviceSupport().Contains(TWaveDeviceSupport::dsPlaybackRate))
-        ApplyPlaybackRate();
-}
-
-void TWaveOutEngine::ApplyPlaybackRate() {
-    device_->setPlaybackRate(MultiplierToFixed(playbackRate_));
+    WriteMultiplier(RateControl, playbackRate_, value);
 }
 
 void TWaveOutEngine::SetOptions(TWaveOutOptions value) {
@@ -226,11 +225,10 @@ void TWaveOutEngine::ApplyOptions() {
     const TWaveDeviceSupports support = DeviceSupport();
     if (options_.Contains(TWaveOutOption::woSetVolume) && support.Contains(TWaveDeviceSupport::dsVolume))
         ApplyVolume();
-    if (options_.Contains(TWaveOutOption::woSetPitch) && support.Contains(TWaveDeviceSupport::dsPitch))
-        ApplyPitch();
-    if (options_.Contains(TWaveOutOption::woSetPlaybackRate) &&
-        support.Contains(TWaveDeviceSupport::dsPlaybackRate))
-        ApplyPlaybackRate();
+    if (options_.Contains(PitchControl.option) && support.Contains(PitchControl.control))
+        ApplyMultiplier(PitchControl, pitch_);
+    if (options_.Contains(RateControl.option) && support.Contains(RateControl.control))
+        ApplyMultiplier(RateControl, playbackRate_);
 }
 
 // ---------------------------------------------------------------------------

@@ -78,8 +78,12 @@ protected:
 private:
     void ApplyOptions();
     void ApplyVolume();
-    void ApplyPitch();
-    void ApplyPlaybackRate();
+    struct TMultiplier;
+    static const TMultiplier PitchControl;
+    static const TMultiplier RateControl;
+    double ReadMultiplier(const TMultiplier& m, double stored);
+    void WriteMultiplier(const TMultiplier& m, double& stored, double value);
+    void ApplyMultiplier(const TMultiplier& m, double value);
     // One turn of the buffer cycle up to the write; answers the header that
     // is left to the final steps.
     void RefillAndWrite(WaveHeader*& header);

@@ -6,6 +6,9 @@
 #include "audio/player/SamplePlayer.h"
 
 #include "platform/audio/MemoryAudioPlatform.h"
+#include "support/audio/EventPump.h"
+
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -69,7 +72,7 @@ protected:
 TEST_F(AsyncPlayer, PlaysOnTheNotificationThreadToTheEnd) {
     player.SetActive(true);
     EXPECT_EQ(platform.openFlags, mm::CALLBACK_THREAD | mm::WAVE_MAPPED);
-    ASSERT_TRUE(RunUntil([&] { return deactivated > 0; }, 5000));
+    ASSERT_TRUE(pumpUntil([&] { return deactivated > 0; }, std::chrono::milliseconds(5000)));
     EXPECT_EQ(activated, 1);
     EXPECT_EQ(deactivated, 1);
     EXPECT_FALSE(onMainThread);
@@ -82,12 +85,12 @@ TEST_F(AsyncPlayer, PlaysOnTheNotificationThreadToTheEnd) {
 
 TEST_F(AsyncPlayer, StopsFromTheUserInterfaceThreadAndPlaysAgain) {
     player.SetActive(true);
-    ASSERT_TRUE(RunUntil([&] { return activated > 0; }, 2000));
+    ASSERT_TRUE(pumpUntil([&] { return activated > 0; }, std::chrono::milliseconds(2000)));
     player.SetActive(false);
-    ASSERT_TRUE(RunUntil([&] { return deactivated > 0; }, 2000));
+    ASSERT_TRUE(pumpUntil([&] { return deactivated > 0; }, std::chrono::milliseconds(2000)));
     EXPECT_FALSE(player.Active());
     player.SetActive(true);
-    ASSERT_TRUE(RunUntil([&] { return deactivated > 1; }, 5000));
+    ASSERT_TRUE(pumpUntil([&] { return deactivated > 1; }, std::chrono::milliseconds(5000)));
     EXPECT_EQ(activated, 2);
 }
 

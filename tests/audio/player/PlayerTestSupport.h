@@ -4,10 +4,6 @@
 // what escapes a notification (as the wizard's does) and event pumping.
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QThread>
-
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,19 +31,6 @@ inline TCatchingApplication* App() {
 inline void Pump() {
     for (int i = 0; i < 20; ++i)
         QCoreApplication::sendPostedEvents();
-}
-
-// Runs the event loop until `done` holds or `ms` have passed.
-inline bool RunUntil(const std::function<bool()>& done, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > ms)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1);
-    }
-    return true;
 }
 
 } // namespace tavora::test

@@ -12,8 +12,10 @@ namespace {
 
 // The server holds about this much audio ahead of what is heard; the rest
 // waits in the buffers the caller queued, so a reset stops sound quickly.
-constexpr pa_usec_t TargetLatencyUs = 120'000;
-constexpr pa_usec_t RequestUs = 20'000;
+// Less than this and a client thread kept off the processor on a busy
+// machine lets the server run dry, which cuts a gap into the sound.
+constexpr pa_usec_t TargetLatencyUs = 250'000;
+constexpr pa_usec_t RequestUs = 25'000;
 
 class PulseWaveOut final : public WaveOutDevice, private PulseStreamDevice {
 public:

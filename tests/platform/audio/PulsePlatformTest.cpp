@@ -183,14 +183,42 @@ TEST_F(PulsePlatform, GsmThroughTheMapperPlaysWhatAReferenceDecoderMakes) {
     ASSERT_EQ(dev->close(), MMSYSERR_NOERROR);
 }
 
+// Sets a source's volume to 100 %, whatever earlier tests left.
+void fullVolume(PulseAudioPlatform& platform, std::uint32_t mixerId) {
+    std::unique_ptr<Mixer> mixer;
+    ASSERT_EQ(platform.openMixer(mixer, mixerId), MMSYSERR_NOERROR);
+    MixerLine line;
+    line.componentType = MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE;
+    ASSERT_EQ(mixer->lineInfo(line, MIXER_GETLINEINFOF_COMPONENTTYPE), MMSYSERR_NOERROR);
+    MixerControl control;
+    MixerLineControls request{line.lineId, 0, MIXERCONTROL_CONTROLTYPE_VOLUME, std::span(&control, 1)};
+    ASSERT_EQ(mixer->lineControls(request, MIXER_GETLINECONTROLSF_ONEBYTYPE), MMSYSERR_NOERROR);
+    std::uint32_t value = 65535;
+    MixerControlDetails details{control.controlId, 1, 0, std::span(&value, 1)};
+    ASSERT_EQ(mixer->setControlDetails(details, MIXER_SETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
+}
+
 TEST_F(PulsePlatform, GsmRecordedThroughTheMapperEqualsAReferenceEncoder) {
     QTemporaryDir work;
+    fullVolume(*platform, PipeSourceId);
     PipeSourceWriter source;
     Recorder rec;
     const Gsm610WaveFormat fmt = gsm610Format8k();
     std::unique_ptr<WaveInDevice> dev;
     ASSERT_EQ(platform->openWaveIn(&dev, PipeSourceId, &fmt.wfx, rec.target(), CALLBACK_WINDOW | WAVE_MAPPED),
               MMSYSERR_NOERROR);
+    // Whatever earlier writers left in the fifo is recorded and thrown away
+    // first; the reset drops it from the server too.
+    {
+        Buffer drain(65 * 100);
+        ASSERT_EQ(dev->prepareHeader(drain.header), MMSYSERR_NOERROR);
+        ASSERT_EQ(dev->addBuffer(drain.header), MMSYSERR_NOERROR);
+        ASSERT_EQ(dev->start(), MMSYSERR_NOERROR);
+        pumpFor(300ms);
+        ASSERT_EQ(dev->reset(), MMSYSERR_NOERROR);
+        pumpUntil([&] { return rec.count(WaveMessage::WimData) == 1; }, 1s);
+        rec.log.clear();
+    }
     std::vector<std::unique_ptr<Buffer>> buffers;
     for (int i = 0; i < 4; ++i) {
         buffers.push_back(std::make_unique<Buffer>(813));

@@ -14,6 +14,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
+#include <exception>
+
 namespace tavora::audio {
 
 namespace {
@@ -21,6 +23,16 @@ namespace {
 // The stored device number as the platform's (never negative once loaded).
 uint32_t DeviceNumber(int32_t id) {
     return id < 0 ? platform::audio::WAVE_MAPPER - 1 : static_cast<uint32_t>(id);
+}
+
+const char* ErrorText(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
 }
 
 void SetButtonFont(QWidget* button) {
@@ -105,8 +117,8 @@ void TPlaybackPage::btnPlayClick() {
         SamplePlayer1->SetActive(true);
         ui->btnPlay->setEnabled(false);
         ui->btnStopPlay->setEnabled(true);
-    } catch (const std::exception& e) {
-        qCInfo(lcPlayer) << "the sample cannot be played:" << e.what();
+    } catch (...) {
+        qCInfo(lcPlayer) << "the sample cannot be played:" << ErrorText(std::current_exception());
         QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), CannotPlayText,
                         QMessageBox::Ok, this);
         box.exec();

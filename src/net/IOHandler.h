@@ -1,5 +1,6 @@
 #pragma once
 
+#include "net/ConnectStage.h"
 #include "platform/net/Component.h"
 
 #include <string>
@@ -24,4 +25,14 @@ public:
     // layer). EClosedSocket without a socket.
     virtual int Send(const void* buffer, int length) = 0;
     virtual int Recv(void* buffer, int length) = 0;
+
+    // Told of each stage of ConnectClient as it begins; empty for none.
+    void SetStageObserver(TStageObserver observer) { StageObserver_ = std::move(observer); }
+    void EnterStage(TConnectStage stage) const {
+        if (StageObserver_)
+            StageObserver_(stage);
+    }
+
+private:
+    TStageObserver StageObserver_;
 };

@@ -55,8 +55,10 @@ void TSocketIOHandler::ConnectClient(const std::string& host, int port, const st
     Binding_->Bind();
 
     TSocketStack& stack = TSocketStack::Instance("gethostbyname");
+    EnterStage(proxied ? TConnectStage::ResolveProxy : TConnectStage::ResolveTarget);
     Binding_->SetPeer(stack.ResolveHost(address), addressPort);
 
+    EnterStage(TConnectStage::TcpConnect);
     if (timeoutMs == -1 || timeoutMs == 0)
         stack.CheckForSocketError(Binding_->Connect());
     else

@@ -34,6 +34,8 @@ public:
         return true;
     }
 
+    void EnterStage(TConnectStage stage) override { Handler_.EnterStage(stage); }
+
 private:
     TIOHandler& Handler_;
 };
@@ -73,12 +75,15 @@ void TSocksInfo::NegotiateProxy(const std::string& host, int port) {
 
 void TSocksInfo::NegotiateSocks4(const std::string& host, int port) {
     const bool socks4A = Version_ == svSocks4A;
+    if (!socks4A)
+        Handler().EnterStage(TConnectStage::ResolveTarget);
     const TIPv4Bytes address =
         socks4A ? socks::kSocks4AMarker
                 : TSocketStack::AddressToBytes(TSocketStack::Instance("gethostbyname").ResolveHost(host));
     const TBytes request = socks::BuildSocks4Request(
         port, address, Username_, socks4A ? std::optional<std::string_view>(host) : std::nullopt);
     THandlerChannel channel(Handler());
+    channel.EnterStage(TConnectStage::SocksConnectRequest);
     socks::ExchangeSocks4(channel, request);
 }
 

@@ -154,14 +154,17 @@ void ExchangeSocks5(TSocksChannel& channel, const TSocks5Request& request) {
     const TBytes loginRequest = login ? BuildSocks5Login(request.Username, request.Password) : TBytes{};
     const TBytes connect = BuildSocks5Connect(request.Host, request.Port);
 
+    channel.EnterStage(TConnectStage::SocksGreeting);
     channel.Send(greeting);
     CheckSocks5MethodReply(ReceiveReply<2>(channel), greeting[2]);
 
     if (login) {
+        channel.EnterStage(TConnectStage::SocksAuthentication);
         channel.Send(loginRequest);
         CheckSocks5LoginReply(ReceiveReply<2>(channel));
     }
 
+    channel.EnterStage(TConnectStage::SocksConnectRequest);
     channel.Send(connect);
     const auto head = ReceiveReply<5>(channel);
     const std::size_t rest = CheckSocks5ConnectReplyHead(head);

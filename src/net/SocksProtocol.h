@@ -1,5 +1,7 @@
 #pragma once
 
+#include "net/ConnectStage.h"
+
 // The SOCKS 4 / 4A / 5 client exchange, kept free of sockets: requests are
 // built into byte vectors, replies are checked from byte spans, and the
 // exchange runs over a TSocksChannel. So the whole exchange can be driven from
@@ -28,6 +30,8 @@ public:
     // Fills `buffer` completely; false when the proxy closed the connection,
     // the receive failed or the time ran out first.
     virtual bool Receive(std::span<std::uint8_t> buffer) = 0;
+    // The exchange is entering `stage`.
+    virtual void EnterStage(TConnectStage) {}
 };
 
 namespace socks {

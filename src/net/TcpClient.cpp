@@ -74,6 +74,17 @@ void TTcpClient::Connect(int timeoutMs) {
         SetIOHandler(new TSocketIOHandler(this));
         FreeIOHandlerOnDisconnect_ = true;
     }
+    // The handler hears the stages only during this connect; a foreign one
+    // may be reused by someone else afterwards.
+    struct TObserverScope {
+        TIOHandler* Handler;
+        ~TObserverScope() {
+            if (Handler)
+                Handler->SetStageObserver({});
+        }
+    } scope{StageObserver_ ? IOHandler_ : nullptr};
+    if (StageObserver_)
+        IOHandler_->SetStageObserver(StageObserver_);
     try {
         IOHandler_->Open();
         InputBuffer_.clear();

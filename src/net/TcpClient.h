@@ -65,6 +65,10 @@ public:
     // attached and the exception is passed on.
     void Connect(int timeoutMs = -1);
 
+    // Told of each stage of the next connects as it begins (whatever handler
+    // they use); empty for none.
+    void SetStageObserver(TStageObserver observer) { StageObserver_ = std::move(observer); }
+
 private:
     std::string Host_;
     int Port_ = 0;
@@ -72,4 +76,5 @@ private:
     int BoundPort_ = 0;
     int BoundPortMin_ = 0;
     int BoundPortMax_ = 0;
+    TStageObserver StageObserver_;
 };

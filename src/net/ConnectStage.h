@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+
+// The stages of one connection attempt, in the order they can happen. An
+// observer attached to a client hears each stage as it begins; a failure
+// belongs to the last stage begun.
+enum class TConnectStage {
+    ResolveProxy,        // looking up the proxy's host name
+    ResolveTarget,       // looking up the target's host name (direct, or for SOCKS 4)
+    TcpConnect,          // the TCP connect to the proxy or the target
+    SocksGreeting,       // SOCKS 5 method negotiation
+    SocksAuthentication, // SOCKS 5 user name and password
+    SocksConnectRequest, // the proxy's connect to the target (SOCKS 4, 4A, 5)
+};
+
+using TStageObserver = std::function<void(TConnectStage)>;
+
+// Short stable names: "resolve-proxy", "resolve-target", "tcp-connect",
+// "socks-greeting", "socks-authentication", "socks-connect".
+const char* ConnectStageName(TConnectStage stage);

@@ -1,4 +1,7 @@
 #include "shell/WizardMain.h"
+#include "shell/report/RunReport.h"
+
+#include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,9 +19,16 @@ bool displayAvailable() {
 } // namespace
 
 int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const TReportOptions options = ParseReportOptions(arguments);
+    if (options.Mode != TReportOptions::TMode::Window)
+        return RunReport(options, argc, argv);
     if (!displayAvailable()) {
         std::fputs("tavora-wizard: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-                   "Start the wizard from a desktop session.\n",
+                   "Start the wizard from a desktop session, or run 'tavora-wizard --check' for a\n"
+                   "report without a window.\n",
                    stderr);
         return 1;
     }

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "shell/report/Report.h"
+
+#include <functional>
+#include <string>
+
+struct TSystemTestSettings;
+
+// The connection page's test without the page: the same attempts (two,
+// 2000 ms apart, each with the page's time limit, through the stored proxy
+// settings), reporting for each the stage where it failed, the error's own
+// message and how long every stage took.
+struct TConnectionCheckOptions {
+    std::string Host;
+    int Port = 9910;
+    int TimeoutMs = 60000;
+    int PauseMs = 2000;
+    std::function<void(int milliseconds)> Sleep;
+};
+
+TCheckResult CheckConnection(const TSystemTestSettings& settings, const TConnectionCheckOptions& options);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "shell/report/Report.h"
+
+class TDisplayMetrics;
+
+// The display test's verdicts on `metrics`; without a display (null) the
+// check passes with "no display", as there is nothing to judge.
+TCheckResult CheckDisplay(const TDisplayMetrics* metrics);
+
+// Whether a desktop display can be opened: an X server that accepts a
+// connection, or a Wayland socket named in the environment.
+bool DisplayReachable();

@@ -1,0 +1,33 @@
+#include "shell/report/LevelMeter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+double toDb(double ratio) {
+    return ratio > 0 ? std::max(TLevelStats::MinimumDb, 20.0 * std::log10(ratio)) : TLevelStats::MinimumDb;
+}
+bool fullScale(std::int16_t s) {
+    return s >= 32767 || s <= -32767;
+}
+} // namespace
+
+TLevelStats MeasureLevels(const std::int16_t* samples, std::size_t count) {
+    TLevelStats stats;
+    stats.Samples = count;
+    if (count == 0)
+        return stats;
+    double sumSquares = 0;
+    int peak = 0;
+    int run = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const int s = samples[i];
+        peak = std::max(peak, std::abs(s));
+        sumSquares += double(s) * s;
+        run = fullScale(samples[i]) ? run + 1 : 0;
+        stats.LongestFullScaleRun = std::max(stats.LongestFullScaleRun, run);
+    }
+    stats.PeakDb = toDb(peak / 32768.0);
+    stats.RmsDb = toDb(std::sqrt(sumSquares / double(count)) / 32768.0);
+    return stats;
+}

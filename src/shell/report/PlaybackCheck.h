@@ -1,0 +1,14 @@
+#pragma once
+
+#include "shell/report/Report.h"
+
+struct TSystemTestSettings;
+namespace tavora::platform::audio {
+class AudioPlatform;
+}
+
+// The playback page's devices without the page: the output devices, the
+// stored one (as the page selects it), and whether it opens in the built-in
+// sample's format, asked the way the player asks before it opens.
+TCheckResult CheckPlayback(tavora::platform::audio::AudioPlatform& platform,
+                           const TSystemTestSettings& settings);

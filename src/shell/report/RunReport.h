@@ -1,0 +1,7 @@
+#pragma once
+
+#include "shell/report/ReportOptions.h"
+
+// Runs the headless readiness report (or prints help or the version) and
+// answers the exit status: 0 every check passed, 1 a check failed, 2 usage.
+int RunReport(const TReportOptions& options, int argc, char** argv);

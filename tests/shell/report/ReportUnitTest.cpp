@@ -1,0 +1,94 @@
+#include "shell/report/LevelMeter.h"
+#include "shell/report/Report.h"
+#include "shell/report/ReportOptions.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+using Mode = TReportOptions::TMode;
+
+TEST(ReportOptions, OnlyALeadingOptionLeavesTheWindow) {
+    EXPECT_EQ(ParseReportOptions({}).Mode, Mode::Window);
+    EXPECT_EQ(ParseReportOptions({"audio", "12", "34"}).Mode, Mode::Window);
+    EXPECT_EQ(ParseReportOptions({"12", "--check"}).Mode, Mode::Window); // a message number first
+    EXPECT_EQ(ParseReportOptions({"--frobnicate"}).Mode, Mode::Window);  // as before: not an option we know
+    EXPECT_EQ(ParseReportOptions({"--check"}).Mode, Mode::Check);
+    EXPECT_FALSE(ParseReportOptions({"--check"}).Json);
+    EXPECT_TRUE(ParseReportOptions({"--json", "--check"}).Json);
+    EXPECT_EQ(ParseReportOptions({"--help"}).Mode, Mode::Help);
+    EXPECT_EQ(ParseReportOptions({"-h"}).Mode, Mode::Help);
+    EXPECT_EQ(ParseReportOptions({"--version"}).Mode, Mode::Version);
+}
+
+TEST(ReportOptions, UsageErrors) {
+    for (const QStringList& args :
+         {QStringList{"--json"}, QStringList{"--check", "audio"}, QStringList{"--check", "--bogus"},
+          QStringList{"--target", "h"}, QStringList{"--check", "--target"},
+          QStringList{"--check", "--target", "h:0"}, QStringList{"--check", "--target", "h:70000"},
+          QStringList{"--check", "--target=:80"}}) {
+        const TReportOptions o = ParseReportOptions(args);
+        EXPECT_EQ(o.Mode, Mode::UsageError) << args.join(' ').toStdString();
+        EXPECT_FALSE(o.Error.isEmpty());
+    }
+}
+
+TEST(ReportOptions, Target) {
+    TReportOptions o = ParseReportOptions({"--check", "--target", "127.0.0.1:4000"});
+    EXPECT_EQ(o.Mode, Mode::Check);
+    EXPECT_EQ(o.TargetHost, "127.0.0.1");
+    EXPECT_EQ(o.TargetPort, 4000);
+    o = ParseReportOptions({"--target=relay.example", "--check", "--json"});
+    EXPECT_EQ(o.TargetHost, "relay.example");
+    EXPECT_EQ(o.TargetPort, 0);
+    EXPECT_TRUE(o.Json);
+}
+
+TEST(LevelMeter, SineAndSilence) {
+    std::vector<std::int16_t> sine(8000);
+    for (size_t i = 0; i < sine.size(); ++i)
+        sine[i] = std::int16_t(
+            std::lround(3277 * std::sin(2 * M_PI * 440 * double(i) / 8000))); // 0.1 of full scale
+    const TLevelStats s = MeasureLevels(sine.data(), sine.size());
+    EXPECT_NEAR(s.PeakDb, -20.0, 0.05);
+    EXPECT_NEAR(s.RmsDb, -23.01, 0.05);
+    EXPECT_FALSE(s.NoSignal());
+    EXPECT_FALSE(s.Clipping());
+
+    std::vector<std::int16_t> quiet(8000, 0);
+    quiet[10] = 20; // -64 dBFS peak, far lower RMS
+    const TLevelStats q = MeasureLevels(quiet.data(), quiet.size());
+    EXPECT_TRUE(q.NoSignal());
+    EXPECT_EQ(MeasureLevels(nullptr, 0).RmsDb, TLevelStats::MinimumDb);
+}
+
+TEST(LevelMeter, ClippingNeedsARunOfMoreThanSix) {
+    std::vector<std::int16_t> pcm(100, 1000);
+    for (int i = 10; i < 16; ++i)
+        pcm[size_t(i)] = 32767; // six in a row: not yet clipping
+    EXPECT_EQ(MeasureLevels(pcm.data(), pcm.size()).LongestFullScaleRun, 6);
+    EXPECT_FALSE(MeasureLevels(pcm.data(), pcm.size()).Clipping());
+    pcm[16] = -32768; // the negative rail counts too
+    EXPECT_TRUE(MeasureLevels(pcm.data(), pcm.size()).Clipping());
+}
+
+TEST(Report, TextAndJson) {
+    TReport report;
+    report.Add({"connection", true, "connected", {{"ms", 3}}});
+    report.Add({"display", false, "800x600 pixels (below 1024x768)", {}});
+    EXPECT_FALSE(report.Ok());
+    const QString text = report.Text();
+    EXPECT_TRUE(text.contains("PASS  connection  connected"));
+    EXPECT_TRUE(text.contains("FAIL  display"));
+    const QJsonObject root = QJsonDocument::fromJson(report.Json()).object();
+    EXPECT_EQ(root["ok"].toBool(true), false);
+    const QJsonArray checks = root["checks"].toArray();
+    ASSERT_EQ(checks.size(), 2);
+    EXPECT_EQ(checks[0].toObject()["name"].toString(), "connection");
+    EXPECT_EQ(checks[0].toObject()["figures"].toObject()["ms"].toInt(), 3);
+    EXPECT_EQ(checks[1].toObject()["detail"].toString(), "800x600 pixels (below 1024x768)");
+}

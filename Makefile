@@ -40,8 +40,8 @@ build: build/build.ninja
 run: deps
 	@$(MAKE) --no-print-directory build
 	@if [ -z "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
-	  echo "No display: set DISPLAY (X11) or WAYLAND_DISPLAY to show the wizard window."; \
-	  echo "Without a display, use: build/src/tavora-wizard --check"; \
+	  echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): running the readiness report instead."; \
+	  build/src/tavora-wizard --check; \
 	else build/src/tavora-wizard $(ARGS); fi
 
 test: deps-test

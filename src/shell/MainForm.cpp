@@ -1,6 +1,8 @@
 #include "shell/MainForm.h"
 
 #include "BuildConfig.h"
+#include "audio/loopback/MicrophonePage.h"
+#include "audio/player/PlaybackPage.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
 #include "platform/net/Component.h"
@@ -73,6 +75,8 @@ TfMain::TfMain(const QStringList& arguments, const TWizardServices& services, QW
     vcrClient = new TTcpClient(Components.get());
     connectionPage = new TConnectionPage(*vcrClient, *Components, ui->pConnectionTest);
     displayPage = new TDisplayPage(m_services.DisplayMetrics, ui->Panel3);
+    playbackPage = new tavora::audio::TPlaybackPage(m_services.Audio, ui->pPlaybackBody);
+    microphonePage = new tavora::audio::TMicrophonePage(m_services.Audio, ui->pMicrophoneBody);
 
     // Key preview: the window sees key presses before its controls do.
     qApp->installEventFilter(this);
@@ -84,7 +88,9 @@ TfMain::~TfMain() {
     qApp->removeEventFilter(this);
     StopMikeTest();
     StopPlayback();
-    // The pages go before the network components they use.
+    // The pages go before the objects they use.
+    delete microphonePage;
+    delete playbackPage;
     delete connectionPage;
     Components.reset();
 }
@@ -287,6 +293,10 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
 bool TfMain::FormKeyDown(int key, bool) {
     if (CurrentPage != 3 || key != Qt::Key_Control)
         return false;
+    // Push-to-talk: starts one run unless one is running already (which also
+    // covers the key's auto-repeat). A capture device that cannot be opened
+    // raises, and the error reaches the standard error box.
+    microphonePage->PushToTalkDown();
     return true;
 }
 
@@ -300,11 +310,24 @@ bool TfMain::FormKeyUp(int key, bool autoRepeat) {
     return true;
 }
 
-// The audio pages are attached here as they are built.
-void TfMain::EnterPlaybackPage() {}
-void TfMain::StopPlayback() {}
-void TfMain::EnterMicrophonePage() {}
-void TfMain::StopMikeTest() {}
-bool TfMain::PrepareLoopback() {
-    return false;
+void TfMain::EnterPlaybackPage() {
+    playbackPage->EnterPlaybackPage();
+}
+
+void TfMain::StopPlayback() {
+    if (playbackPage)
+        playbackPage->StopPlayback();
+}
+
+void TfMain::EnterMicrophonePage() {
+    microphonePage->EnterMicrophonePage();
+}
+
+void TfMain::StopMikeTest() {
+    if (microphonePage)
+        microphonePage->StopMikeTest();
+}
+
+int TfMain::PrepareLoopback() {
+    return microphonePage->PrepareLoopback();
 }

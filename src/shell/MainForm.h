@@ -14,11 +14,19 @@ class TTcpClient;
 namespace Ui {
 class TfMain;
 }
+namespace tavora::platform::audio {
+class AudioPlatform;
+}
+namespace tavora::audio {
+class TMicrophonePage;
+class TPlaybackPage;
+} // namespace tavora::audio
 
 // What the window is built with; the program's entry passes the real
 // desktop's services, tests pass their own.
 struct TWizardServices {
     const TDisplayMetrics& DisplayMetrics;
+    tavora::platform::audio::AudioPlatform& Audio;
 };
 
 // The wizard window: the frame with the page headers and the navigation bar,
@@ -49,6 +57,8 @@ public:
     TTcpClient* vcrClient = nullptr;
     TConnectionPage* connectionPage = nullptr;
     TDisplayPage* displayPage = nullptr;
+    tavora::audio::TPlaybackPage* playbackPage = nullptr;
+    tavora::audio::TMicrophonePage* microphonePage = nullptr;
 
     void ShowPage(int index);
 
@@ -57,7 +67,7 @@ public:
     void StopPlayback();
     void EnterMicrophonePage();
     void StopMikeTest();
-    bool PrepareLoopback();
+    int PrepareLoopback();
 
     // Handlers.
     void FormCreate(const QStringList& arguments);

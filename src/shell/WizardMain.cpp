@@ -1,5 +1,6 @@
 #include "shell/WizardMain.h"
 
+#include "platform/audio/PulseAudioPlatform.h"
 #include "platform/settings/RegFileStore.h"
 #include "shell/DisplayMetrics.h"
 #include "shell/MainForm.h"
@@ -20,7 +21,8 @@ int WizardMain(int argc, char** argv, const std::function<void(TfMain&)>& shown)
     store->SetNoticeHandler([](const std::string& notice) { qCWarning(lcSettings) << notice.c_str(); });
     SetSettingsRegistry(store);
     TScreenMetrics displayMetrics;
-    TWizardServices services{displayMetrics};
+    tavora::platform::audio::PulseAudioPlatform audio;
+    TWizardServices services{displayMetrics, audio};
     TfMain fMain(app.arguments().mid(1), services);
     fMain.show();
     if (shown)

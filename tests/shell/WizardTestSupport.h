@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/audio/MemoryAudioPlatform.h"
 #include "platform/settings/RegFileStore.h"
 #include "shell/DisplayMetrics.h"
 #include "shell/MainForm.h"
@@ -23,6 +24,7 @@ public:
     ~TWizardFixture();
 
     TfMain& window() { return *m_window; }
+    tavora::platform::audio::MemoryAudioPlatform& audio() { return m_audio; }
     // The settings file store the window reads and writes.
     TRegFileStore& store() { return *m_store; }
     QString settingsFile() const;
@@ -35,6 +37,7 @@ private:
     QByteArray m_oldConfig;
     std::shared_ptr<TRegFileStore> m_store;
     Metrics m_metrics;
-    TWizardServices m_services{m_metrics};
+    tavora::platform::audio::MemoryAudioPlatform m_audio;
+    TWizardServices m_services{m_metrics, m_audio};
     std::unique_ptr<TfMain> m_window;
 };

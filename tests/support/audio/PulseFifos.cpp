@@ -101,6 +101,14 @@ std::optional<std::chrono::steady_clock::time_point> PipeSinkReader::firstSound(
 }
 
 PipeSourceWriter::PipeSourceWriter(const std::string& fifo) {
+    // The pipe source reads its fifo only while something records, so an
+    // earlier test may have left samples in it; a new feed starts empty.
+    if (const int stale = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC); stale >= 0) {
+        char buffer[4096];
+        while (::read(stale, buffer, sizeof buffer) > 0) {
+        }
+        ::close(stale);
+    }
     // The pipe source keeps the fifo open for reading, so this does not block.
     fd_ = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd_ < 0)

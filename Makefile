@@ -13,6 +13,9 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 CMAKE_LAUNCHER := $(shell command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 CTEST := ctest --output-on-failure --no-tests=error
+# ccache shares its cache between clones of the tree in other folders.
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := true
 
 .PHONY: run test deps deps-test build test-asan test-tsan fuzz soak bench install clean
 

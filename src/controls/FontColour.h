@@ -21,4 +21,6 @@ inline void SetFontColour(QWidget* widget, const QColor& colour) {
     widget->setPalette(palette);
 }
 
-inline QColor FontColour(const QWidget* widget) { return widget->palette().color(QPalette::WindowText); }
+inline QColor FontColour(const QWidget* widget) {
+    return widget->palette().color(QPalette::WindowText);
+}

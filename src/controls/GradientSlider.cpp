@@ -18,7 +18,10 @@ TGradientSlider::TGradientSlider(QWidget* parent) : QSlider(Qt::Horizontal, pare
 void TGradientSlider::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF track = QRectF(rect()).adjusted(1.5, height() / 2.0 - 5, -1.5, -(height() / 2.0 - 5));
+    // The track leaves room for half a thumb at each end, so the thumb stays
+    // whole at 0 and at the top of the range.
+    const QRectF track = QRectF(rect()).adjusted(ThumbHalfWidth + 0.5, height() / 2.0 - 5,
+                                                 -ThumbHalfWidth - 0.5, -(height() / 2.0 - 5));
     QPainterPath outline;
     outline.addRoundedRect(track, 4, 4);
     p.fillPath(outline, XPPalette::track);
@@ -38,7 +41,7 @@ void TGradientSlider::paintEvent(QPaintEvent*) {
 
     // The thumb: a small rounded handle at the current position.
     const double x = track.left() + track.width() * span;
-    const QRectF thumb(x - 4, 1.5, 8, height() - 3);
+    const QRectF thumb(x - ThumbHalfWidth, 1.5, 2 * ThumbHalfWidth, height() - 3);
     QLinearGradient face(thumb.topLeft(), thumb.bottomLeft());
     face.setColorAt(0, XPPalette::faceTop);
     face.setColorAt(1, isEnabled() ? XPPalette::faceBottom : XPPalette::disabledFace);
@@ -81,7 +84,7 @@ void TGradientSlider::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TGradientSlider::setFromX(int x) {
-    const double usable = std::max(1, width() - 3);
-    const double span = std::clamp((x - 1.5) / usable, 0.0, 1.0);
+    const double usable = std::max(1, width() - 2 * ThumbHalfWidth - 1);
+    const double span = std::clamp((x - ThumbHalfWidth - 0.5) / usable, 0.0, 1.0);
     setValue(minimum() + int(span * (maximum() - minimum()) + 0.5));
 }

@@ -19,5 +19,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    static constexpr int ThumbHalfWidth = 4;
     void setFromX(int x);
 };

@@ -50,6 +50,7 @@ public:
     void PushToTalkDown();
     // Builds the loop format, both streams and the relay thread and opens the
     // playback device: 0 when ready, -1 otherwise (with nothing left open).
+    // While a run is going it builds nothing and answers -1.
     int PrepareLoopback();
     // Tears the run down: capture, relay thread, playback, in that order.
     void StopLoopback();

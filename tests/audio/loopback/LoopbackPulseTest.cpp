@@ -127,10 +127,33 @@ private slots:
         qInfo("speech to sound: %.0f ms; correlation %.3f", 1000.0 * double(match.lag) / Rate,
               match.correlation);
         // GSM 6.10 keeps the waveform of speech closely; an unrelated or
-        // garbled signal correlates far below this.
-        QVERIFY2(match.correlation > 0.8, qPrintable(QString::number(match.correlation)));
+        // garbled signal correlates far below this. On a busy machine the
+        // server may run dry for a moment and play a little silence, which
+        // shifts everything after it: so each half second of the speech is
+        // looked for on its own near the overall delay, and nearly all of
+        // them must come back intact.
+        const std::size_t segment = Rate / 2;
+        const std::size_t slack = Rate / 4;
+        int intact = 0, segments = 0;
+        for (std::size_t at = 0; at + segment <= speech.size(); at += segment, ++segments) {
+            const std::vector<std::int16_t> part(speech.begin() + at, speech.begin() + at + segment);
+            if (peak(part, 0, part.size()) < 2000) {
+                --segments; // a pause between words says nothing
+                continue;
+            }
+            const std::size_t from = match.lag + at > slack ? match.lag + at - slack : 0;
+            if (from >= heard.size())
+                continue;
+            const std::vector<std::int16_t> window(
+                heard.begin() + from, heard.begin() + std::min(heard.size(), from + segment + 3 * slack));
+            const looptest::Match local = looptest::bestMatch(part, window, 3 * slack);
+            if (local.correlation > 0.8)
+                ++intact;
+        }
+        qInfo("half seconds intact: %d of %d", intact, segments);
+        QVERIFY2(intact >= segments - 1, qPrintable(QString("%1 of %2").arg(intact).arg(segments)));
         // After the speech the loop carries silence again.
-        const std::size_t after = match.lag + speech.size() + Rate / 10;
+        const std::size_t after = match.lag + speech.size() + Rate / 10 + slack;
         QVERIFY(heard.size() > after + Rate / 2);
         QVERIFY(peak(heard, after, heard.size()) <= SilencePeak);
 

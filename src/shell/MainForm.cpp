@@ -86,8 +86,8 @@ TfMain::TfMain(const QStringList& arguments, const TWizardServices& services, QW
 
 TfMain::~TfMain() {
     qApp->removeEventFilter(this);
-    StopMikeTest();
-    StopPlayback();
+    // A sample still playing ends with its player, without storing the
+    // settings again (closing the window stored them).
     // The pages go before the objects they use.
     delete microphonePage;
     delete playbackPage;

@@ -1,5 +1,8 @@
 #include "WizardTestSupport.h"
+#include "audio/player/PlaybackPage.h"
+#include "audio/player/SamplePlayer.h"
 #include "shell/settings/SystemTestSettings.h"
+#include "ui_PlaybackPage.h"
 #include "ui_TfMain.h"
 
 #include <QMessageBox>
@@ -166,6 +169,27 @@ private slots:
         QCOMPARE(notSaved.count(), 1);
         QVERIFY(boxText.contains("could not be saved"));
         QVERIFY(boxText.contains("Failed to set data for 'AudioOutDeviceID'"));
+    }
+
+    // The close box on the playback page while the sample plays: the
+    // settings are stored, and the sample stops as the window goes.
+    void closeBoxWhileTheSamplePlays() {
+        TWizardFixture f({"audio"});
+        f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSpec::named("Speakers"));
+        f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSpec::named("Headphones"));
+        TfMain& w = f.window();
+        SystemTestSettings.AudioOutDeviceID = 1;
+        w.show();
+        QCOMPARE(w.playbackPage->ui->cbAoudioOutDevices->count(), 2);
+        QTest::mouseClick(w.playbackPage->ui->btnPlay, Qt::LeftButton);
+        QVERIFY(w.playbackPage->SamplePlayer1->Active());
+        QCOMPARE(f.audio().openedWaveOuts().size(), size_t(1));
+        QVERIFY(w.close());
+        QFile file(f.settingsFile());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("\"AudioOutDeviceID\"=dword:00000001"));
+        f.destroyWindow();
+        QVERIFY(f.audio().openedWaveOuts().empty());
     }
 };
 

@@ -24,6 +24,8 @@ public:
     ~TWizardFixture();
 
     TfMain& window() { return *m_window; }
+    // Destroys the window, as the program's end does.
+    void destroyWindow() { m_window.reset(); }
     tavora::platform::audio::MemoryAudioPlatform& audio() { return m_audio; }
     // The settings file store the window reads and writes.
     TRegFileStore& store() { return *m_store; }

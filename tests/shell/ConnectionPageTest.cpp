@@ -2,6 +2,7 @@
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
 #include "platform/net/Component.h"
+#include "platform/net/TestSockets.h"
 #include "shell/ProxyDialog.h"
 #include "shell/settings/SystemTestSettings.h"
 #include "ui_TConnectionPage.h"
@@ -18,34 +19,8 @@
 #include <thread>
 
 namespace {
-// A loopback listener on a free port; accepts (and drops) what comes in.
-class Listener {
-public:
-    Listener() {
-        m_fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        listen(m_fd, 16);
-        socklen_t len = sizeof a;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-    }
-    ~Listener() { close(m_fd); }
-    int port() const { return m_port; }
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd = -1;
-    int m_port = 0;
-};
-
-// A port on which nothing listens: bound, then closed.
-int closedPort() {
-    Listener l;
-    return l.port();
-}
+using testnet::TLoopbackListener;
+using testnet::TRefusingPort;
 
 // A minimal SOCKS 5 proxy that accepts one client, checks nothing but records
 // the CONNECT request, and answers success without connecting on.
@@ -53,7 +28,7 @@ class FakeSocks5 {
 public:
     FakeSocks5() {
         m_thread = std::thread([this] {
-            const int c = accept(m_listener.fd(), nullptr, nullptr);
+            const int c = accept(m_listener.Fd(), nullptr, nullptr);
             if (c < 0)
                 return;
             m_accepted = true;
@@ -85,14 +60,14 @@ public:
             const int s = socket(AF_INET, SOCK_STREAM, 0);
             sockaddr_in a{};
             a.sin_family = AF_INET;
-            a.sin_port = htons(m_listener.port());
+            a.sin_port = htons(m_listener.Port());
             a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
             close(s);
         }
         m_thread.join();
     }
-    int port() const { return m_listener.port(); }
+    int port() const { return m_listener.Port(); }
     bool accepted() const { return m_accepted; }
     std::string host() const { return m_host; }
     int requestedPort() const { return m_port; }
@@ -109,7 +84,7 @@ private:
         }
         return true;
     }
-    Listener m_listener;
+    TLoopbackListener m_listener;
     std::atomic<bool> m_accepted{false};
     std::string m_host;
     int m_port = 0;
@@ -172,8 +147,8 @@ private slots:
     }
 
     void reachableHostNeedsOneAttempt() {
-        Listener target;
-        page->ConnectionTestPort = target.port();
+        TLoopbackListener target;
+        page->ConnectionTestPort = target.Port();
         const int before = TNetComponent::LiveCount();
         runTest();
         QCOMPARE(shownTexts(), QStringList({"Trying to connect to Tavora Server...", "Connection OK"}));
@@ -187,7 +162,8 @@ private slots:
     }
 
     void refusedPortMakesTwoAttempts() {
-        page->ConnectionTestPort = closedPort();
+        TRefusingPort closed;
+        page->ConnectionTestPort = closed.Port();
         runTest();
         QCOMPARE(shownTexts(),
                  QStringList({"Trying to connect to Tavora Server...", "First attempt failed...",
@@ -205,8 +181,8 @@ private slots:
     }
 
     void proxyOnlyWhenUseProxyIsSet() {
-        Listener target;
-        page->ConnectionTestPort = target.port();
+        TLoopbackListener target;
+        page->ConnectionTestPort = target.Port();
         const int before = TNetComponent::LiveCount();
         {
             FakeSocks5 proxy;
@@ -218,7 +194,7 @@ private slots:
             QVERIFY(page->ConnectionOk);
             QVERIFY(proxy.accepted());
             QCOMPARE(proxy.host(), std::string("127.0.0.1"));
-            QCOMPARE(proxy.requestedPort(), target.port());
+            QCOMPARE(proxy.requestedPort(), target.Port());
             // The transport and its SOCKS settings are gone after the attempt.
             QVERIFY(client->IOHandler() == nullptr);
             QCOMPARE(TNetComponent::LiveCount(), before);
@@ -236,12 +212,13 @@ private slots:
     }
 
     void refusingProxyFailsBothAttempts() {
-        Listener target;
-        page->ConnectionTestPort = target.port();
+        TLoopbackListener target;
+        page->ConnectionTestPort = target.Port();
         SystemTestSettings.UseProxy = true;
         SystemTestSettings.SocksVersion = 3;
         SystemTestSettings.ProxyHost = "127.0.0.1";
-        SystemTestSettings.ProxyPort = closedPort();
+        TRefusingPort refusingProxy;
+        SystemTestSettings.ProxyPort = refusingProxy.Port();
         const int before = TNetComponent::LiveCount();
         runTest();
         QVERIFY(!page->ConnectionOk);

@@ -1,6 +1,7 @@
 // The real program's --check against the test harness: the private PulseAudio
 // daemon (a tone or silence fed into its pipe source), a loopback listener as
 // the connection target, and the harness's SOCKS servers.
+#include "platform/net/TestSockets.h"
 #include "support/audio/PulseFifos.h"
 
 #include <QDir>
@@ -24,29 +25,10 @@
 
 using tavora::test::PipeSourceWriter;
 using tavora::test::pulseServer;
+using testnet::TLoopbackListener;
+using testnet::TRefusingPort;
 
 namespace {
-class Listener {
-public:
-    Listener() {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        listen(fd_, 16);
-        socklen_t len = sizeof a;
-        getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-        port_ = ntohs(a.sin_port);
-    }
-    ~Listener() { close(fd_); }
-    int port() const { return port_; }
-
-private:
-    int fd_ = -1;
-    int port_ = 0;
-};
-
 std::map<std::string, std::string> socksHarness() {
     std::map<std::string, std::string> values;
     std::ifstream env(std::string(qgetenv("TAVORA_TEST_SOCKS_DIR").constData()) + "/ports.env");
@@ -120,11 +102,11 @@ protected:
 } // namespace
 
 TEST_F(ReportCheck, PassingReportWithAToneAtTheMicrophone) {
-    Listener target;
+    TLoopbackListener target;
     PipeSourceWriter source;
     const double amplitude = 0.2; // -14 dBFS peak, -17 dBFS RMS
     source.write(tone(FeedSeconds, amplitude));
-    const TRun run = runCheck({"--target", QString("127.0.0.1:%1").arg(target.port())});
+    const TRun run = runCheck({"--target", QString("127.0.0.1:%1").arg(target.Port())});
     EXPECT_EQ(run.exitCode, 0) << QJsonDocument(run.report).toJson().constData();
     EXPECT_TRUE(run.report["ok"].toBool());
 
@@ -156,14 +138,10 @@ TEST_F(ReportCheck, PassingReportWithAToneAtTheMicrophone) {
 }
 
 TEST_F(ReportCheck, RefusedPortAndSilence) {
-    int closedPort;
-    {
-        Listener l;
-        closedPort = l.port();
-    }
+    const TRefusingPort closed;
     PipeSourceWriter source;
     source.write(std::vector<std::int16_t>(size_t(8000 * FeedSeconds), 0));
-    const TRun run = runCheck({"--target", QString("127.0.0.1:%1").arg(closedPort)});
+    const TRun run = runCheck({"--target", QString("127.0.0.1:%1").arg(closed.Port())});
     EXPECT_EQ(run.exitCode, 1);
     const QJsonObject connection = run.check("connection");
     EXPECT_FALSE(connection["ok"].toBool(true));
@@ -185,7 +163,7 @@ TEST_F(ReportCheck, RefusedPortAndSilence) {
 TEST_F(ReportCheck, ProxyRefusingTheCredentialsIsAnAuthenticationFailure) {
     const auto socks = socksHarness();
     ASSERT_FALSE(socks.empty());
-    Listener target;
+    TLoopbackListener target;
     writeSettings(QString("\"UseProxy\"=dword:00000001\n\"SocksVersion\"=dword:00000003\n"
                           "\"ProxyHost\"=\"127.0.0.1\"\n\"ProxyPort\"=dword:%1\n"
                           "\"ProxyAuthentication\"=dword:00000001\n\"ProxyUserName\"=\"%2\"\n")
@@ -199,7 +177,7 @@ TEST_F(ReportCheck, ProxyRefusingTheCredentialsIsAnAuthenticationFailure) {
     }();
     // The stored password is empty: the proxy refuses the login.
     const TRun run =
-        runCheck({"--target", QString("127.0.0.1:%1").arg(target.port())}, "unix:/nonexistent/native");
+        runCheck({"--target", QString("127.0.0.1:%1").arg(target.Port())}, "unix:/nonexistent/native");
     const QJsonObject connection = run.check("connection");
     EXPECT_FALSE(connection["ok"].toBool(true));
     for (const QJsonValue& a : connection["figures"].toObject()["attempts"].toArray()) {

@@ -83,6 +83,9 @@ public:
     bool FormKeyDown(int key, bool autoRepeat);
     bool FormKeyUp(int key, bool autoRepeat);
 
+    // Whether the window has been closed (there is no way back from that).
+    bool Closed() const { return m_closed; }
+
     // The page panel that is in front.
     QWidget* FrontPage() const;
 

@@ -25,6 +25,11 @@ int WizardMain(int argc, char** argv, const std::function<void(TfMain&)>& shown)
     TWizardServices services{displayMetrics, audio};
     TfMain fMain(app.arguments().mid(1), services);
     fMain.show();
+    // Showing a page lets pending events run, so a close asked for meanwhile
+    // (by the window manager, say) may already have happened; the event loop
+    // would then never hear of it and run on without a window.
+    if (fMain.Closed())
+        return 0;
     if (shown)
         QTimer::singleShot(0, &fMain, [&] { shown(fMain); });
     return app.exec();

@@ -85,7 +85,7 @@ TEST_F(SocksNegotiationTest, Socks4RequestIsExactAndTargetResolvedLocally) {
     EXPECT_TRUE(Client.Connected());
     Client.Disconnect();
     proxy.Finish();
-    EXPECT_EQ(proxy.Received(), Bytes({0x04, 0x01, 0x26, 0xB6, 10, 0, 0, 5, 0x00}));
+    EXPECT_EQ(proxy.Received(), Bytes({0x04, 0x01, 0x26, 0xB6, 127, 0, 0, 5, 0x00}));
     EXPECT_EQ(Lookups, (std::vector<std::string>{"classroom.test"}));
 }
 

@@ -175,8 +175,8 @@ private slots:
     // settings are stored, and the sample stops as the window goes.
     void closeBoxWhileTheSamplePlays() {
         TWizardFixture f({"audio"});
-        f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSpec::named("Speakers"));
-        f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSpec::named("Headphones"));
+        f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Speakers"));
+        f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Headphones"));
         TfMain& w = f.window();
         SystemTestSettings.AudioOutDeviceID = 1;
         w.show();

@@ -132,10 +132,10 @@ struct DeviceCore {
 
 } // namespace
 
-MemoryWaveDeviceSpec MemoryWaveDeviceSpec::named(std::string_view name) {
-    MemoryWaveDeviceSpec spec;
-    setFixedText(spec.productName, name);
-    return spec;
+MemoryWaveDeviceSetup MemoryWaveDeviceSetup::named(std::string_view name) {
+    MemoryWaveDeviceSetup setup;
+    setFixedText(setup.productName, name);
+    return setup;
 }
 
 // ---------------------------------------------------------------- output
@@ -464,10 +464,10 @@ MmResult MemoryWaveIn::position(MmTime& time) {
 
 // ---------------------------------------------------------------- mixer
 
-MemoryMixerSpec MemoryMixerSpec::standard(std::string name, std::uint32_t speakerLevel,
-                                          std::uint32_t micLevel, bool withBoost) {
-    MemoryMixerSpec spec;
-    spec.name = std::move(name);
+MemoryMixerSetup MemoryMixerSetup::standard(std::string name, std::uint32_t speakerLevel,
+                                            std::uint32_t micLevel, bool withBoost) {
+    MemoryMixerSetup setup;
+    setup.name = std::move(name);
     MemoryMixerLine speakers{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2, {}, {}};
     speakers.controls.push_back({MIXERCONTROL_CONTROLTYPE_VOLUME, "Volume", 0, {speakerLevel, speakerLevel}});
     speakers.controls.push_back({MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, {0, 0}});
@@ -478,9 +478,9 @@ MemoryMixerSpec MemoryMixerSpec::standard(std::string name, std::uint32_t speake
     if (withBoost)
         mic.controls.push_back({MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", 0, {0}});
     recording.sources.push_back(std::move(mic));
-    spec.destinations.push_back(std::move(speakers));
-    spec.destinations.push_back(std::move(recording));
-    return spec;
+    setup.destinations.push_back(std::move(speakers));
+    setup.destinations.push_back(std::move(recording));
+    return setup;
 }
 
 class MemoryAudioPlatform::MemoryMixer : public Mixer {
@@ -567,22 +567,22 @@ MemoryAudioPlatform::~MemoryAudioPlatform() {
         d->s_->platform = nullptr;
 }
 
-void MemoryAudioPlatform::addWaveOut(MemoryWaveDeviceSpec spec) {
+void MemoryAudioPlatform::addWaveOut(MemoryWaveDeviceSetup setup) {
     std::lock_guard lock(mutex_);
-    outs_.push_back(std::move(spec));
+    outs_.push_back(std::move(setup));
 }
 
-void MemoryAudioPlatform::addWaveIn(MemoryWaveDeviceSpec spec) {
+void MemoryAudioPlatform::addWaveIn(MemoryWaveDeviceSetup setup) {
     std::lock_guard lock(mutex_);
-    ins_.push_back(std::move(spec));
+    ins_.push_back(std::move(setup));
 }
 
-MemoryWaveDeviceSpec& MemoryAudioPlatform::waveOutSpec(std::uint32_t deviceId) {
+MemoryWaveDeviceSetup& MemoryAudioPlatform::waveOutSetup(std::uint32_t deviceId) {
     std::lock_guard lock(mutex_);
     return outs_.at(deviceId);
 }
 
-MemoryWaveDeviceSpec& MemoryAudioPlatform::waveInSpec(std::uint32_t deviceId) {
+MemoryWaveDeviceSetup& MemoryAudioPlatform::waveInSetup(std::uint32_t deviceId) {
     std::lock_guard lock(mutex_);
     return ins_.at(deviceId);
 }
@@ -632,21 +632,21 @@ std::uint32_t MemoryAudioPlatform::waveInCount() {
 namespace {
 
 template <typename Caps>
-MmResult fillCaps(const std::vector<MemoryWaveDeviceSpec>& specs, std::uint32_t deviceId, Caps& caps) {
+MmResult fillCaps(const std::vector<MemoryWaveDeviceSetup>& setups, std::uint32_t deviceId, Caps& caps) {
     if (deviceId == WAVE_MAPPER) {
-        if (specs.empty())
+        if (setups.empty())
             return MMSYSERR_NODRIVER;
         caps = Caps{};
         setFixedText(caps.productName, "Default Device");
-        caps.formats = specs[0].formats;
-        caps.channels = specs[0].channels;
+        caps.formats = setups[0].formats;
+        caps.channels = setups[0].channels;
         if constexpr (requires { caps.support; })
-            caps.support = specs[0].support;
+            caps.support = setups[0].support;
         return MMSYSERR_NOERROR;
     }
-    if (deviceId >= specs.size())
+    if (deviceId >= setups.size())
         return MMSYSERR_BADDEVICEID;
-    const MemoryWaveDeviceSpec& s = specs[deviceId];
+    const MemoryWaveDeviceSetup& s = setups[deviceId];
     if (s.capsResult != MMSYSERR_NOERROR)
         return s.capsResult;
     caps = Caps{};
@@ -671,14 +671,14 @@ MmResult MemoryAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& cap
 }
 
 template <typename Device, typename Interface>
-MmResult MemoryAudioPlatform::openDevice(const std::vector<MemoryWaveDeviceSpec>& specs,
+MmResult MemoryAudioPlatform::openDevice(const std::vector<MemoryWaveDeviceSetup>& setups,
                                          std::vector<Device*>& opened, std::unique_ptr<Interface>* device,
                                          std::uint32_t deviceId, const WaveFormatEx* format,
                                          QObject* callback, std::uint32_t flags, WaveMessage openMessage) {
     std::unique_lock lock(mutex_);
-    if (specs.empty())
+    if (setups.empty())
         return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
-    if (deviceId != WAVE_MAPPER && deviceId >= specs.size())
+    if (deviceId != WAVE_MAPPER && deviceId >= setups.size())
         return MMSYSERR_BADDEVICEID;
     if (MmResult r = checkOpenFlags(flags, callback))
         return r;
@@ -689,12 +689,12 @@ MmResult MemoryAudioPlatform::openDevice(const std::vector<MemoryWaveDeviceSpec>
         return MMSYSERR_NOERROR;
     if (!device)
         return MMSYSERR_INVALPARAM;
-    const MemoryWaveDeviceSpec& spec = specs[deviceId == WAVE_MAPPER ? 0 : deviceId];
-    if (spec.openResult != MMSYSERR_NOERROR)
-        return spec.openResult;
+    const MemoryWaveDeviceSetup& setup = setups[deviceId == WAVE_MAPPER ? 0 : deviceId];
+    if (setup.openResult != MMSYSERR_NOERROR)
+        return setup.openResult;
     QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
     std::unique_ptr<Device> d(
-        new Device(deviceId, copyFormatRecord(*format), target, flags, spec.results, realTime_));
+        new Device(deviceId, copyFormatRecord(*format), target, flags, setup.results, realTime_));
     d->s_->platform = this;
     opened.push_back(d.get());
     lock.unlock();
@@ -717,9 +717,9 @@ MmResult MemoryAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, 
     return openDevice(ins_, openIns_, device, deviceId, format, callback, flags, WaveMessage::WimOpen);
 }
 
-void MemoryAudioPlatform::addMixer(MemoryMixerSpec spec) {
+void MemoryAudioPlatform::addMixer(MemoryMixerSetup setup) {
     std::lock_guard lock(mutex_);
-    assignLineIds(spec.destinations);
+    assignLineIds(setup.destinations);
     auto prepareControls = [&](MemoryMixerLine& line) {
         for (MemoryMixerControl& c : line.controls) {
             if (c.controlId == 0)
@@ -727,15 +727,15 @@ void MemoryAudioPlatform::addMixer(MemoryMixerSpec spec) {
             c.values.resize(std::size_t{line.channels} * std::max<std::uint32_t>(c.multipleItems, 1), 0);
         }
     };
-    for (MemoryMixerLine& dest : spec.destinations) {
+    for (MemoryMixerLine& dest : setup.destinations) {
         prepareControls(dest);
         for (MemoryMixerLine& source : dest.sources)
             prepareControls(source);
     }
-    mixers_.push_back(std::move(spec));
+    mixers_.push_back(std::move(setup));
 }
 
-MemoryMixerSpec& MemoryAudioPlatform::mixerSpec(std::uint32_t mixerId) {
+MemoryMixerSetup& MemoryAudioPlatform::mixerSetup(std::uint32_t mixerId) {
     std::lock_guard lock(mutex_);
     return mixers_.at(mixerId);
 }
@@ -787,7 +787,7 @@ MmResult MemoryAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) 
     std::lock_guard lock(mutex_);
     if (mixerId >= mixers_.size())
         return MMSYSERR_BADDEVICEID;
-    const MemoryMixerSpec& m = mixers_[mixerId];
+    const MemoryMixerSetup& m = mixers_[mixerId];
     if (m.capsResult != MMSYSERR_NOERROR)
         return m.capsResult;
     caps = MixerCaps{};

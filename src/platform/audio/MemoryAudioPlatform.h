@@ -38,7 +38,7 @@ enum class WaveOp {
     SetVolume,
 };
 
-struct MemoryWaveDeviceSpec {
+struct MemoryWaveDeviceSetup {
     std::array<char, 32> productName{}; // raw bytes: a name of 32 bytes needs no zero
     MmResult capsResult = MMSYSERR_NOERROR;
     MmResult openResult = MMSYSERR_NOERROR; // answer of a real (not query) open
@@ -48,7 +48,7 @@ struct MemoryWaveDeviceSpec {
     // Forced answers of the device once opened (copied at each open).
     std::map<WaveOp, MmResult> results;
 
-    static MemoryWaveDeviceSpec named(std::string_view name);
+    static MemoryWaveDeviceSetup named(std::string_view name);
 };
 
 class MemoryAudioPlatform;
@@ -167,7 +167,7 @@ struct MemoryMixerLine {
     std::uint32_t lineId = 0;                   // assigned by addMixer
 };
 
-struct MemoryMixerSpec {
+struct MemoryMixerSetup {
     std::string name = "Memory Mixer";
     MmResult capsResult = MMSYSERR_NOERROR;
     MmResult openResult = MMSYSERR_NOERROR;
@@ -175,8 +175,8 @@ struct MemoryMixerSpec {
 
     // Speakers with a volume, and a recording destination with a microphone
     // source carrying a volume and, if asked, a "Mic Boost" on/off control.
-    static MemoryMixerSpec standard(std::string name, std::uint32_t speakerLevel = 0,
-                                    std::uint32_t micLevel = 0, bool withBoost = false);
+    static MemoryMixerSetup standard(std::string name, std::uint32_t speakerLevel = 0,
+                                     std::uint32_t micLevel = 0, bool withBoost = false);
 };
 
 struct MemoryMixerCounters {
@@ -193,10 +193,10 @@ public:
     MemoryAudioPlatform();
     ~MemoryAudioPlatform() override;
 
-    void addWaveOut(MemoryWaveDeviceSpec spec);
-    void addWaveIn(MemoryWaveDeviceSpec spec);
-    MemoryWaveDeviceSpec& waveOutSpec(std::uint32_t deviceId);
-    MemoryWaveDeviceSpec& waveInSpec(std::uint32_t deviceId);
+    void addWaveOut(MemoryWaveDeviceSetup setup);
+    void addWaveIn(MemoryWaveDeviceSetup setup);
+    MemoryWaveDeviceSetup& waveOutSetup(std::uint32_t deviceId);
+    MemoryWaveDeviceSetup& waveInSetup(std::uint32_t deviceId);
     void clearWaveDevices();
 
     // Devices opened later advance by themselves in real time.
@@ -209,8 +209,8 @@ public:
     MemoryWaveIn* lastWaveIn() const;
 
     // Mixer k; line and control identifiers are assigned here.
-    void addMixer(MemoryMixerSpec spec);
-    MemoryMixerSpec& mixerSpec(std::uint32_t mixerId);
+    void addMixer(MemoryMixerSetup setup);
+    MemoryMixerSetup& mixerSetup(std::uint32_t mixerId);
     void clearMixers();
     // The control with this name on the line with this name, to check what
     // was written; null when there is none.
@@ -243,17 +243,17 @@ private:
     friend class MemoryWaveIn;
     void forget(const void* device);
     template <typename Device, typename Interface>
-    MmResult openDevice(const std::vector<MemoryWaveDeviceSpec>& specs, std::vector<Device*>& opened,
+    MmResult openDevice(const std::vector<MemoryWaveDeviceSetup>& setups, std::vector<Device*>& opened,
                         std::unique_ptr<Interface>* device, std::uint32_t deviceId,
                         const WaveFormatEx* format, QObject* callback, std::uint32_t flags,
                         WaveMessage openMessage);
 
     mutable std::mutex mutex_;
-    std::vector<MemoryWaveDeviceSpec> outs_;
-    std::vector<MemoryWaveDeviceSpec> ins_;
+    std::vector<MemoryWaveDeviceSetup> outs_;
+    std::vector<MemoryWaveDeviceSetup> ins_;
     std::vector<MemoryWaveOut*> openOuts_;
     std::vector<MemoryWaveIn*> openIns_;
-    std::vector<MemoryMixerSpec> mixers_;
+    std::vector<MemoryMixerSetup> mixers_;
     MemoryMixerCounters mixerCounters_;
     int openMixers_ = 0;
     std::uint32_t nextControlId_ = 1;

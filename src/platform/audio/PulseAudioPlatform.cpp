@@ -59,8 +59,8 @@ MmResult openStream(const std::shared_ptr<PulseAudioPlatform::Connection>& c, bo
     StreamFormat fmt;
     if (MmResult r = checkWaveFormat(format, deviceId == WAVE_MAPPER || (flags & WAVE_MAPPED), fmt))
         return r;
-    pa_sample_spec spec;
-    if (!pulseSampleSpec(fmt, spec))
+    pa_sample_spec sampleSpec;
+    if (!pulseSampleSpec(fmt, sampleSpec))
         return WAVERR_BADFORMAT;
     if (flags & WAVE_FORMAT_QUERY)
         return MMSYSERR_NOERROR;

@@ -266,36 +266,36 @@ MmResult PulseAudioPlatform::Connection::lastError() const {
     return context ? pulseErrorToResult(pa_context_errno(context)) : MMSYSERR_NODRIVER;
 }
 
-bool pulseSampleSpec(const StreamFormat& format, pa_sample_spec& spec) {
-    spec.rate = format.rate;
-    spec.channels = static_cast<std::uint8_t>(format.channels);
+bool pulseSampleSpec(const StreamFormat& format, pa_sample_spec& sampleSpec) {
+    sampleSpec.rate = format.rate;
+    sampleSpec.channels = static_cast<std::uint8_t>(format.channels);
     switch (format.kind) {
     case StreamFormat::Kind::Gsm:
-        spec.format = PA_SAMPLE_S16LE;
+        sampleSpec.format = PA_SAMPLE_S16LE;
         break;
     case StreamFormat::Kind::Float:
-        spec.format = PA_SAMPLE_FLOAT32LE;
+        sampleSpec.format = PA_SAMPLE_FLOAT32LE;
         break;
     case StreamFormat::Kind::Pcm:
         switch (format.bitsPerSample) {
         case 8:
-            spec.format = PA_SAMPLE_U8;
+            sampleSpec.format = PA_SAMPLE_U8;
             break;
         case 16:
-            spec.format = PA_SAMPLE_S16LE;
+            sampleSpec.format = PA_SAMPLE_S16LE;
             break;
         case 24:
-            spec.format = PA_SAMPLE_S24LE;
+            sampleSpec.format = PA_SAMPLE_S24LE;
             break;
         case 32:
-            spec.format = PA_SAMPLE_S32LE;
+            sampleSpec.format = PA_SAMPLE_S32LE;
             break;
         default:
             return false;
         }
         break;
     }
-    return pa_sample_spec_valid(&spec) != 0;
+    return pa_sample_spec_valid(&sampleSpec) != 0;
 }
 
 MmResult pulseErrorToResult(int error) {

@@ -98,7 +98,7 @@ private:
 };
 
 // Conversions between the device formats and libpulse.
-bool pulseSampleSpec(const StreamFormat& format, pa_sample_spec& spec);
+bool pulseSampleSpec(const StreamFormat& format, pa_sample_spec& sampleSpec);
 MmResult pulseErrorToResult(int error);
 
 } // namespace tavora::platform::audio

@@ -15,7 +15,7 @@ namespace tavora::platform::audio {
 class PulseStreamDevice {
 protected:
     PulseStreamDevice(std::shared_ptr<PulseAudioPlatform::Connection> connection, std::string device,
-                      const StreamFormat& format, const pa_sample_spec& spec, QObject* target);
+                      const StreamFormat& format, const pa_sample_spec& sampleSpec, QObject* target);
     ~PulseStreamDevice() = default;
 
     // A new stream in the device's sample format and the channel order of

@@ -10,8 +10,9 @@ constexpr auto OpenTimeout = std::chrono::seconds(5);
 
 PulseStreamDevice::PulseStreamDevice(std::shared_ptr<PulseAudioPlatform::Connection> connection,
                                      std::string device, const StreamFormat& format,
-                                     const pa_sample_spec& spec, QObject* target)
-    : c_(std::move(connection)), device_(std::move(device)), fmt_(format), spec_(spec), target_(target) {}
+                                     const pa_sample_spec& sampleSpec, QObject* target)
+    : c_(std::move(connection)), device_(std::move(device)), fmt_(format), spec_(sampleSpec),
+      target_(target) {}
 
 pa_stream* PulseStreamDevice::newStream(const char* name) {
     pa_channel_map map;

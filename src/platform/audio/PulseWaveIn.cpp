@@ -15,8 +15,8 @@ constexpr pa_usec_t FragmentUs = 20'000;
 class PulseWaveIn final : public WaveInDevice, private PulseStreamDevice {
 public:
     PulseWaveIn(std::shared_ptr<PulseAudioPlatform::Connection> connection, std::string device,
-                const StreamFormat& format, const pa_sample_spec& spec, QObject* target)
-        : PulseStreamDevice(std::move(connection), std::move(device), format, spec, target) {
+                const StreamFormat& format, const pa_sample_spec& sampleSpec, QObject* target)
+        : PulseStreamDevice(std::move(connection), std::move(device), format, sampleSpec, target) {
         if (fmt_.kind == StreamFormat::Kind::Gsm)
             encoder_.emplace();
     }
@@ -218,10 +218,10 @@ private:
 MmResult openPulseWaveIn(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
                          const std::string& device, const StreamFormat& format, QObject* target,
                          std::unique_ptr<WaveInDevice>& opened) {
-    pa_sample_spec spec;
-    if (!pulseSampleSpec(format, spec))
+    pa_sample_spec sampleSpec;
+    if (!pulseSampleSpec(format, sampleSpec))
         return WAVERR_BADFORMAT;
-    auto d = std::make_unique<PulseWaveIn>(connection, device, format, spec, target);
+    auto d = std::make_unique<PulseWaveIn>(connection, device, format, sampleSpec, target);
     if (MmResult r = d->connect())
         return r;
     opened = std::move(d);

@@ -20,8 +20,8 @@ constexpr pa_usec_t RequestUs = 25'000;
 class PulseWaveOut final : public WaveOutDevice, private PulseStreamDevice {
 public:
     PulseWaveOut(std::shared_ptr<PulseAudioPlatform::Connection> connection, std::string device,
-                 const StreamFormat& format, const pa_sample_spec& spec, QObject* target)
-        : PulseStreamDevice(std::move(connection), std::move(device), format, spec, target) {
+                 const StreamFormat& format, const pa_sample_spec& sampleSpec, QObject* target)
+        : PulseStreamDevice(std::move(connection), std::move(device), format, sampleSpec, target) {
         frameBytes_ = pa_frame_size(&spec_);
         if (fmt_.kind == StreamFormat::Kind::Gsm)
             decoder_.emplace();
@@ -369,10 +369,10 @@ private:
 MmResult openPulseWaveOut(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
                           const std::string& device, const StreamFormat& format, QObject* target,
                           std::unique_ptr<WaveOutDevice>& opened) {
-    pa_sample_spec spec;
-    if (!pulseSampleSpec(format, spec))
+    pa_sample_spec sampleSpec;
+    if (!pulseSampleSpec(format, sampleSpec))
         return WAVERR_BADFORMAT;
-    auto d = std::make_unique<PulseWaveOut>(connection, device, format, spec, target);
+    auto d = std::make_unique<PulseWaveOut>(connection, device, format, sampleSpec, target);
     if (MmResult r = d->connect())
         return r;
     opened = std::move(d);

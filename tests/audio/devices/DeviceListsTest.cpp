@@ -11,7 +11,7 @@ namespace {
 
 TEST(DeviceLists, OneInputDeviceIsTheDefault) {
     MemoryAudioPlatform platform;
-    platform.addWaveIn(MemoryWaveDeviceSpec::named("USB Headset"));
+    platform.addWaveIn(MemoryWaveDeviceSetup::named("USB Headset"));
     QStringList list;
     ListWaveInDevices(platform, list);
     EXPECT_EQ(list, QStringList{"USB Headset (Windows Default)"});
@@ -20,7 +20,7 @@ TEST(DeviceLists, OneInputDeviceIsTheDefault) {
 TEST(DeviceLists, OutputDevicesKeepTheirOrderAndOnlyTheFirstIsMarked) {
     MemoryAudioPlatform platform;
     for (const char* name : {"A", "B", "C"})
-        platform.addWaveOut(MemoryWaveDeviceSpec::named(name));
+        platform.addWaveOut(MemoryWaveDeviceSetup::named(name));
     QStringList list{"stale"};
     ListWaveOutDevices(platform, list);
     EXPECT_EQ(list, (QStringList{"A (Windows Default)", "B", "C"}));
@@ -31,10 +31,10 @@ TEST(DeviceLists, OutputDevicesKeepTheirOrderAndOnlyTheFirstIsMarked) {
 
 TEST(DeviceLists, ANameOfAllThirtyTwoBytesIsKeptWhole) {
     MemoryAudioPlatform platform;
-    MemoryWaveDeviceSpec spec;
-    spec.productName.fill('x'); // no terminating zero
-    platform.addWaveOut(MemoryWaveDeviceSpec::named("first"));
-    platform.addWaveOut(spec);
+    MemoryWaveDeviceSetup setup;
+    setup.productName.fill('x'); // no terminating zero
+    platform.addWaveOut(MemoryWaveDeviceSetup::named("first"));
+    platform.addWaveOut(setup);
     QStringList list;
     ListWaveOutDevices(platform, list);
     ASSERT_EQ(list.size(), 2);
@@ -43,10 +43,10 @@ TEST(DeviceLists, ANameOfAllThirtyTwoBytesIsKeptWhole) {
 
 TEST(DeviceLists, AFailingDeviceIsLeftOutAndTheSuffixStaysWithDeviceZero) {
     MemoryAudioPlatform platform;
-    MemoryWaveDeviceSpec broken = MemoryWaveDeviceSpec::named("Broken");
+    MemoryWaveDeviceSetup broken = MemoryWaveDeviceSetup::named("Broken");
     broken.capsResult = MMSYSERR_NODRIVER;
     platform.addWaveIn(broken);
-    platform.addWaveIn(MemoryWaveDeviceSpec::named("Line In"));
+    platform.addWaveIn(MemoryWaveDeviceSetup::named("Line In"));
     QStringList list;
     ListWaveInDevices(platform, list);
     EXPECT_EQ(list, QStringList{"Line In"});
@@ -63,7 +63,7 @@ TEST(DeviceLists, NoDevicesGiveAnEmptyList) {
 
 TEST(DeviceLists, NamesAreUtf8) {
     MemoryAudioPlatform platform;
-    platform.addWaveOut(MemoryWaveDeviceSpec::named("Haut-parleurs intégrés"));
+    platform.addWaveOut(MemoryWaveDeviceSetup::named("Haut-parleurs intégrés"));
     QStringList list;
     ListWaveOutDevices(platform, list);
     EXPECT_EQ(list, QStringList{QString::fromUtf8("Haut-parleurs intégrés (Windows Default)")});

@@ -37,7 +37,7 @@ struct Page {
 
 TEST(LevelSliders, AvailableLevelsAreLoadedWithoutWritingThemBack) {
     MemoryAudioPlatform platform;
-    platform.addMixer(MemoryMixerSpec::standard("Card", 65535, 1234));
+    platform.addMixer(MemoryMixerSetup::standard("Card", 65535, 1234));
     Page page;
     page.refresh(platform, 0, 0);
     EXPECT_TRUE(page.tbMikeVolume.isEnabled());
@@ -68,10 +68,10 @@ TEST(LevelSliders, WithoutMixersBothSlidersAreDisabledAtZeroWithTheirLabels) {
 
 TEST(LevelSliders, EachSliderFollowsItsOwnDevice) {
     MemoryAudioPlatform platform;
-    MemoryMixerSpec speakersOnly = MemoryMixerSpec::standard("Out", 300, 0);
+    MemoryMixerSetup speakersOnly = MemoryMixerSetup::standard("Out", 300, 0);
     speakersOnly.destinations.pop_back();
     platform.addMixer(speakersOnly);
-    platform.addMixer(MemoryMixerSpec::standard("In", 0, 400));
+    platform.addMixer(MemoryMixerSetup::standard("In", 0, 400));
     Page page;
     page.refresh(platform, 1, 0);
     EXPECT_EQ(page.tbMikeVolume.value(), 400);
@@ -88,7 +88,7 @@ TEST(LevelSliders, EachSliderFollowsItsOwnDevice) {
 
 TEST(LevelSliders, APageWithOneSliderRefreshesOnlyThatOne) {
     MemoryAudioPlatform platform;
-    platform.addMixer(MemoryMixerSpec::standard("Card", 10, 20));
+    platform.addMixer(MemoryMixerSetup::standard("Card", 10, 20));
     TGradientSlider wave;
     QLabel label;
     RefreshLevelControls(platform, 0, 0, nullptr, nullptr, &wave, &label);

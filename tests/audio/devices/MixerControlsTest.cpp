@@ -31,8 +31,8 @@ MemoryMixerControl volume(std::string name, std::uint32_t level = 0) {
 
 // A recording destination with the given sources, each with a volume named
 // after the line.
-MemoryMixerSpec recordingWith(std::vector<std::pair<std::uint32_t, std::string>> sources) {
-    MemoryMixerSpec spec;
+MemoryMixerSetup recordingWith(std::vector<std::pair<std::uint32_t, std::string>> sources) {
+    MemoryMixerSetup setup;
     MemoryMixerLine rec = line(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording", 2);
     rec.controls.push_back(volume("Recording Volume", 1000));
     for (auto& [type, name] : sources) {
@@ -40,19 +40,19 @@ MemoryMixerSpec recordingWith(std::vector<std::pair<std::uint32_t, std::string>>
         src.controls.push_back(volume(name + " Volume", 2000));
         rec.sources.push_back(std::move(src));
     }
-    spec.destinations.push_back(std::move(rec));
-    return spec;
+    setup.destinations.push_back(std::move(rec));
+    return setup;
 }
 
 // A microphone source on the recording destination with these controls.
-MemoryMixerSpec micWith(std::vector<MemoryMixerControl> controls, std::uint32_t channels = 1) {
-    MemoryMixerSpec spec;
+MemoryMixerSetup micWith(std::vector<MemoryMixerControl> controls, std::uint32_t channels = 1) {
+    MemoryMixerSetup setup;
     MemoryMixerLine rec = line(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording", 2);
     MemoryMixerLine mic = line(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Microphone", channels);
     mic.controls = std::move(controls);
     rec.sources.push_back(std::move(mic));
-    spec.destinations.push_back(std::move(rec));
-    return spec;
+    setup.destinations.push_back(std::move(rec));
+    return setup;
 }
 
 TEST(MixerControls, WithoutMixersEveryRoutineFails) {
@@ -71,7 +71,7 @@ TEST(MixerControls, WithoutMixersEveryRoutineFails) {
 
 TEST(MixerControls, LevelsGoThroughUnscaledAndTheMixerIsClosedEveryTime) {
     MemoryAudioPlatform platform;
-    platform.addMixer(MemoryMixerSpec::standard("Card", 100, 200));
+    platform.addMixer(MemoryMixerSetup::standard("Card", 100, 200));
     std::uint16_t level = 0;
     ASSERT_TRUE(GetSpeakerVolume(platform, 0, level));
     EXPECT_EQ(level, 100);
@@ -92,7 +92,7 @@ TEST(MixerControls, LevelsGoThroughUnscaledAndTheMixerIsClosedEveryTime) {
 
 TEST(MixerControls, OnlyTheLowSixteenBitsOfALevelAreRead) {
     MemoryAudioPlatform platform;
-    platform.addMixer(MemoryMixerSpec::standard("Card", 0x12345, 0));
+    platform.addMixer(MemoryMixerSetup::standard("Card", 0x12345, 0));
     std::uint16_t level = 0;
     ASSERT_TRUE(GetSpeakerVolume(platform, 0, level));
     EXPECT_EQ(level, 0x2345);
@@ -100,9 +100,9 @@ TEST(MixerControls, OnlyTheLowSixteenBitsOfALevelAreRead) {
 
 TEST(MixerControls, AMixerThatCannotBeOpenedHasNoLevel) {
     MemoryAudioPlatform platform;
-    MemoryMixerSpec spec = MemoryMixerSpec::standard("Busy", 5, 5, true);
-    spec.openResult = MMSYSERR_ALLOCATED;
-    platform.addMixer(spec);
+    MemoryMixerSetup setup = MemoryMixerSetup::standard("Busy", 5, 5, true);
+    setup.openResult = MMSYSERR_ALLOCATED;
+    platform.addMixer(setup);
     std::uint16_t level = 9;
     std::uint32_t boost = 9;
     EXPECT_FALSE(GetSpeakerVolume(platform, 0, level));
@@ -148,11 +148,11 @@ TEST(MixerControls, ARecordingDestinationWithoutSourcesUsesItsOwnVolume) {
 
 TEST(MixerControls, LinesWithoutAVolumeControlHaveNoLevel) {
     MemoryAudioPlatform platform;
-    MemoryMixerSpec spec;
+    MemoryMixerSetup setup;
     MemoryMixerLine speakers = line(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2);
     speakers.controls.push_back(control(MIXERCONTROL_CONTROLTYPE_MUTE, "Mute"));
-    spec.destinations.push_back(speakers);
-    platform.addMixer(spec);
+    setup.destinations.push_back(speakers);
+    platform.addMixer(setup);
     std::uint16_t level = 3;
     EXPECT_FALSE(GetSpeakerVolume(platform, 0, level));
     EXPECT_FALSE(GetMicVolume(platform, 0, level)); // no recording destination
@@ -162,10 +162,10 @@ TEST(MixerControls, LinesWithoutAVolumeControlHaveNoLevel) {
 
 TEST(MixerControls, AFailingReadOrWriteIsReported) {
     MemoryAudioPlatform platform;
-    MemoryMixerSpec spec = MemoryMixerSpec::standard("Card", 1, 1);
-    spec.destinations[0].controls[0].getResult = MMSYSERR_ERROR;
-    spec.destinations[0].controls[0].setResult = MMSYSERR_ERROR;
-    platform.addMixer(spec);
+    MemoryMixerSetup setup = MemoryMixerSetup::standard("Card", 1, 1);
+    setup.destinations[0].controls[0].getResult = MMSYSERR_ERROR;
+    setup.destinations[0].controls[0].setResult = MMSYSERR_ERROR;
+    platform.addMixer(setup);
     std::uint16_t level = 0;
     EXPECT_FALSE(GetSpeakerVolume(platform, 0, level));
     EXPECT_FALSE(SetSpeakerVolume(platform, 0, 1));
@@ -218,15 +218,15 @@ TEST(MixerControls, StereoBoostChangesTheFirstChannelOnly) {
 
 TEST(MixerControls, TheFirstMicrophoneOverAllDestinationsWins) {
     MemoryAudioPlatform platform;
-    MemoryMixerSpec spec;
+    MemoryMixerSetup setup;
     MemoryMixerLine speakers = line(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2);
     MemoryMixerLine playbackMic = line(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Playback Mic");
     playbackMic.controls.push_back(control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", {0}));
     speakers.sources.push_back(playbackMic);
-    spec.destinations.push_back(speakers);
-    MemoryMixerSpec rec = micWith({control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", {0})});
-    spec.destinations.push_back(rec.destinations[0]);
-    platform.addMixer(spec);
+    setup.destinations.push_back(speakers);
+    MemoryMixerSetup rec = micWith({control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", {0})});
+    setup.destinations.push_back(rec.destinations[0]);
+    platform.addMixer(setup);
     ASSERT_TRUE(SetMicBoost(platform, 0, 1));
     EXPECT_EQ(platform.findControl(0, "Playback Mic", "Mic Boost")->values[0], 1u);
     EXPECT_EQ(platform.findControl(0, "Microphone", "Mic Boost")->values[0], 0u);
@@ -234,11 +234,11 @@ TEST(MixerControls, TheFirstMicrophoneOverAllDestinationsWins) {
 
 TEST(MixerControls, ADestinationThatCannotBeReadEndsTheBoostSearch) {
     MemoryAudioPlatform platform;
-    MemoryMixerSpec spec = micWith({control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", {1})});
+    MemoryMixerSetup setup = micWith({control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", {1})});
     MemoryMixerLine broken = line(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2);
     broken.infoResult = MMSYSERR_ERROR;
-    spec.destinations.insert(spec.destinations.begin(), broken);
-    platform.addMixer(spec);
+    setup.destinations.insert(setup.destinations.begin(), broken);
+    platform.addMixer(setup);
     std::uint32_t value = 0;
     EXPECT_FALSE(GetMicBoost(platform, 0, value));
     EXPECT_EQ(platform.openMixers(), 0);
@@ -246,9 +246,9 @@ TEST(MixerControls, ADestinationThatCannotBeReadEndsTheBoostSearch) {
 
 TEST(MixerControls, AFailingCapabilityQueryMeansNoBoostButLevelsStillWork) {
     MemoryAudioPlatform platform;
-    MemoryMixerSpec spec = MemoryMixerSpec::standard("Card", 10, 20, true);
-    spec.capsResult = MMSYSERR_ERROR;
-    platform.addMixer(spec);
+    MemoryMixerSetup setup = MemoryMixerSetup::standard("Card", 10, 20, true);
+    setup.capsResult = MMSYSERR_ERROR;
+    platform.addMixer(setup);
     std::uint32_t boost = 0;
     EXPECT_FALSE(GetMicBoost(platform, 0, boost));
     EXPECT_FALSE(SetMicBoost(platform, 0, 1));
@@ -260,8 +260,8 @@ TEST(MixerControls, AFailingCapabilityQueryMeansNoBoostButLevelsStillWork) {
 
 TEST(MixerControls, TheMixerNumberChoosesTheMixer) {
     MemoryAudioPlatform platform;
-    platform.addMixer(MemoryMixerSpec::standard("First", 1, 2));
-    platform.addMixer(MemoryMixerSpec::standard("Second", 3, 4));
+    platform.addMixer(MemoryMixerSetup::standard("First", 1, 2));
+    platform.addMixer(MemoryMixerSetup::standard("Second", 3, 4));
     std::uint16_t level = 0;
     ASSERT_TRUE(GetSpeakerVolume(platform, 1, level));
     EXPECT_EQ(level, 3);

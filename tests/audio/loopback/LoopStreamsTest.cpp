@@ -32,10 +32,10 @@ class LoopStreams : public ::testing::Test {
 protected:
     void SetUp() override {
         app->errors.clear();
-        platform.addWaveIn(MemoryWaveDeviceSpec::named("Microphone One"));
-        platform.addWaveIn(MemoryWaveDeviceSpec::named("Microphone Two"));
-        platform.addWaveOut(MemoryWaveDeviceSpec::named("Speakers One"));
-        platform.addWaveOut(MemoryWaveDeviceSpec::named("Headphones Two"));
+        platform.addWaveIn(MemoryWaveDeviceSetup::named("Microphone One"));
+        platform.addWaveIn(MemoryWaveDeviceSetup::named("Microphone Two"));
+        platform.addWaveOut(MemoryWaveDeviceSetup::named("Speakers One"));
+        platform.addWaveOut(MemoryWaveDeviceSetup::named("Headphones Two"));
     }
     void TearDown() override { deliverNotifications(); }
 
@@ -192,7 +192,7 @@ class CaptureOpenFailures : public LoopStreams, public ::testing::WithParamInter
 
 TEST_P(CaptureOpenFailures, NameTheStepAndLeaveNothingOpen) {
     const OpenFailure& f = GetParam();
-    platform.waveInSpec(0).results[f.op] = f.code;
+    platform.waveInSetup(0).results[f.op] = f.code;
     TCaptureStream stream(platform);
     setUpCapture(stream);
     try {
@@ -206,7 +206,7 @@ TEST_P(CaptureOpenFailures, NameTheStepAndLeaveNothingOpen) {
     EXPECT_TRUE(platform.openedWaveIns().empty());
 
     // Once the device behaves, the same stream opens.
-    platform.waveInSpec(0).results.clear();
+    platform.waveInSetup(0).results.clear();
     stream.Open(format, 0);
     EXPECT_TRUE(stream.Active());
 }
@@ -222,7 +222,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(LoopStreams, CaptureOpenOfADeviceInUseOrMissing) {
-    platform.waveInSpec(1).openResult = MMSYSERR_ALLOCATED;
+    platform.waveInSetup(1).openResult = MMSYSERR_ALLOCATED;
     TCaptureStream stream(platform);
     try {
         stream.Open(format, 1);
@@ -393,7 +393,7 @@ TEST_F(LoopStreams, PlaybackCloseReleasesBuffersAtTheDeviceAndLateNotificationsC
 }
 
 TEST_F(LoopStreams, PlaybackErrors) {
-    platform.waveOutSpec(0).openResult = MMSYSERR_ALLOCATED;
+    platform.waveOutSetup(0).openResult = MMSYSERR_ALLOCATED;
     TPlaybackStream stream(platform);
     stream.SetNumBuffers(3);
     try {
@@ -404,7 +404,7 @@ TEST_F(LoopStreams, PlaybackErrors) {
     }
     EXPECT_FALSE(stream.Active());
 
-    platform.waveOutSpec(0).openResult = MMSYSERR_NOERROR;
+    platform.waveOutSetup(0).openResult = MMSYSERR_NOERROR;
     stream.Open(format, 0);
     MemoryWaveOut* device = platform.lastWaveOut();
     const auto block = bytes(65, 0);

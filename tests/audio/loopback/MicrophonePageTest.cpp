@@ -98,12 +98,12 @@ class MicrophonePageTest : public QObject {
 
     // Two microphones (the first with a boost control, off) and two outputs.
     void addStandardDevices(std::uint32_t boost = 0) {
-        platform->addWaveIn(MemoryWaveDeviceSpec::named("Microphone One"));
-        platform->addWaveIn(MemoryWaveDeviceSpec::named("USB Headset"));
-        platform->addWaveOut(MemoryWaveDeviceSpec::named("Speakers One"));
-        platform->addWaveOut(MemoryWaveDeviceSpec::named("Headphones Two"));
-        platform->addMixer(MemoryMixerSpec::standard("Mixer One", 30000, 20000, true));
-        platform->addMixer(MemoryMixerSpec::standard("Mixer Two", 40000, 50000, false));
+        platform->addWaveIn(MemoryWaveDeviceSetup::named("Microphone One"));
+        platform->addWaveIn(MemoryWaveDeviceSetup::named("USB Headset"));
+        platform->addWaveOut(MemoryWaveDeviceSetup::named("Speakers One"));
+        platform->addWaveOut(MemoryWaveDeviceSetup::named("Headphones Two"));
+        platform->addMixer(MemoryMixerSetup::standard("Mixer One", 30000, 20000, true));
+        platform->addMixer(MemoryMixerSetup::standard("Mixer Two", 40000, 50000, false));
         platform->findControl(0, "Microphone", "Mic Boost")->values[0] = boost;
     }
 
@@ -215,8 +215,8 @@ private slots:
     }
 
     void noInputDevice() {
-        platform->addWaveOut(MemoryWaveDeviceSpec::named("Speakers One"));
-        platform->addMixer(MemoryMixerSpec::standard("Mixer One", 30000, 20000, true));
+        platform->addWaveOut(MemoryWaveDeviceSetup::named("Speakers One"));
+        platform->addMixer(MemoryMixerSetup::standard("Mixer One", 30000, 20000, true));
         SystemTestSettings.AudioInDeviceID = 0;
         TMicrophonePage page(*platform);
         page.show();
@@ -234,8 +234,8 @@ private slots:
     }
 
     void levelNotAvailable() {
-        platform->addWaveIn(MemoryWaveDeviceSpec::named("Microphone One"));
-        platform->addWaveOut(MemoryWaveDeviceSpec::named("Speakers One"));
+        platform->addWaveIn(MemoryWaveDeviceSetup::named("Microphone One"));
+        platform->addWaveOut(MemoryWaveDeviceSetup::named("Speakers One"));
         TMicrophonePage page(*platform);
         page.show();
         page.EnterMicrophonePage();
@@ -436,7 +436,7 @@ private slots:
 
     void loopThatCannotBePreparedDoesNothingVisible() {
         addStandardDevices();
-        platform->waveOutSpec(0).openResult = MMSYSERR_ALLOCATED;
+        platform->waveOutSetup(0).openResult = MMSYSERR_ALLOCATED;
         TMicrophonePage page(*platform);
         page.show();
         page.EnterMicrophonePage();
@@ -450,7 +450,7 @@ private slots:
         verifyIdle(page);
 
         // No codec manager size: no format, so nothing opens either.
-        platform->waveOutSpec(0).openResult = MMSYSERR_NOERROR;
+        platform->waveOutSetup(0).openResult = MMSYSERR_NOERROR;
         platform->codecs().setMaxFormatSize(0);
         page.btnStartMikeClick();
         verifyIdle(page);
@@ -458,7 +458,7 @@ private slots:
 
     void captureDeviceThatCannotBeOpened() {
         addStandardDevices();
-        platform->waveInSpec(0).openResult = MMSYSERR_ALLOCATED;
+        platform->waveInSetup(0).openResult = MMSYSERR_ALLOCATED;
         TMicrophonePage page(*platform);
         page.EnterMicrophonePage();
         try {
@@ -472,7 +472,7 @@ private slots:
         QVERIFY_THROWS_EXCEPTION(ECaptureStreamError, page.PushToTalkDown());
         verifyIdle(page);
 
-        platform->waveInSpec(0).openResult = MMSYSERR_NOERROR;
+        platform->waveInSetup(0).openResult = MMSYSERR_NOERROR;
         page.btnStartMikeClick();
         QVERIFY(page.MikeTestRunning());
         page.StopMikeTest();

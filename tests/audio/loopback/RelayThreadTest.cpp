@@ -35,7 +35,7 @@ bool eventually(const std::function<bool()>& done) {
 class Relay : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform.addWaveOut(MemoryWaveDeviceSpec::named("Speakers"));
+        platform.addWaveOut(MemoryWaveDeviceSetup::named("Speakers"));
         playback.SetNumBuffers(3);
         playback.Open(looptest::gsmRecord(), 0);
         device = platform.lastWaveOut();

@@ -38,7 +38,7 @@ public:
 class AsyncPlayer : public testing::Test {
 protected:
     void SetUp() override {
-        platform.addWaveOut(mm::MemoryWaveDeviceSpec::named("Speakers One"));
+        platform.addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
         platform.setRealTimeClock(true);
         const auto bytes = GsmWave(10); // 400 ms
         player.Wave().LoadFromBuffer(bytes.data(), bytes.size());

@@ -100,8 +100,8 @@ void PlaybackPageTest::cleanup() {
 void PlaybackPageTest::AddDevices(int count) {
     const char* names[] = {"Speakers One", "Headphones Two", "Monitor Three"};
     for (int k = 0; k < count; ++k) {
-        platform->addWaveOut(mm::MemoryWaveDeviceSpec::named(names[k]));
-        platform->addMixer(mm::MemoryMixerSpec::standard(names[k], 10000u * (k + 1)));
+        platform->addWaveOut(mm::MemoryWaveDeviceSetup::named(names[k]));
+        platform->addMixer(mm::MemoryMixerSetup::standard(names[k], 10000u * (k + 1)));
     }
 }
 
@@ -256,7 +256,7 @@ void PlaybackPageTest::aDeviceGoneSinceTheListingShowsTheMessageBox() {
     ui.cbAoudioOutDevices->setCurrentIndex(1);
     // The headphones are unplugged while the page shows them.
     platform->clearWaveDevices();
-    platform->addWaveOut(mm::MemoryWaveDeviceSpec::named("Speakers One"));
+    platform->addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
 
     const TBox box = CatchMessageBox([&] { QTest::mouseClick(ui.btnPlay, Qt::LeftButton); });
     QVERIFY(box.seen);
@@ -278,7 +278,7 @@ void PlaybackPageTest::aDeviceGoneSinceTheListingShowsTheMessageBox() {
 
 void PlaybackPageTest::aDeviceRefusingTheSampleShowsTheMessageBox() {
     AddDevices(1);
-    platform->waveOutSpec(0).openResult = mm::MMSYSERR_ALLOCATED;
+    platform->waveOutSetup(0).openResult = mm::MMSYSERR_ALLOCATED;
     page->EnterPlaybackPage();
     const TBox box = CatchMessageBox([&] { page->btnPlayClick(); });
     QVERIFY(box.seen);

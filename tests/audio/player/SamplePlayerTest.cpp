@@ -61,8 +61,8 @@ class PlayerTest : public testing::Test {
 protected:
     void SetUp() override {
         App()->errors.clear();
-        platform.addWaveOut(mm::MemoryWaveDeviceSpec::named("Speakers One"));
-        platform.addWaveOut(mm::MemoryWaveDeviceSpec::named("Headphones Two"));
+        platform.addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
+        platform.addWaveOut(mm::MemoryWaveDeviceSetup::named("Headphones Two"));
     }
 
     static void LoadSample(TSamplePlayer& player) {
@@ -352,7 +352,7 @@ TEST_F(PlayerTest, OpenFailuresRaiseThePlatformTextOrGoToOnError) {
     // The device refuses the real open.
     player.OnError = nullptr;
     LoadSample(player);
-    platform.waveOutSpec(0).openResult = mm::MMSYSERR_ALLOCATED;
+    platform.waveOutSetup(0).openResult = mm::MMSYSERR_ALLOCATED;
     player.SetDeviceID(0);
     EXPECT_THROW(player.SetActive(true), EWaveSysError);
     EXPECT_FALSE(player.Active());
@@ -367,7 +367,7 @@ TEST_F(PlayerTest, DeviceIdIsCheckedAndFixedWhileOpen) {
     EXPECT_EQ(player.DeviceID(), 1);
     // The device was unplugged after the list was filled.
     platform.clearWaveDevices();
-    platform.addWaveOut(mm::MemoryWaveDeviceSpec::named("Speakers One"));
+    platform.addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
     try {
         player.SetDeviceID(0);
         player.SetDeviceID(1);
@@ -559,9 +559,9 @@ TEST(WaveOutEngine, PitchAndRateGoToTheDeviceIn16Dot16) {
     EXPECT_DOUBLE_EQ(TWaveOutEngine::FixedToMultiplier(0x4000), 0.25);
 
     TRatePlatform platform;
-    auto spec = mm::MemoryWaveDeviceSpec::named("Rate");
-    spec.support |= mm::WAVECAPS_PITCH | mm::WAVECAPS_PLAYBACKRATE;
-    platform.addWaveOut(spec);
+    auto setup = mm::MemoryWaveDeviceSetup::named("Rate");
+    setup.support |= mm::WAVECAPS_PITCH | mm::WAVECAPS_PLAYBACKRATE;
+    platform.addWaveOut(setup);
     TSamplePlayer player(platform);
     auto stream = OpenResourceStream("sample", "WAVE");
     player.Wave().LoadFromStream(*stream);
@@ -584,15 +584,15 @@ TEST(WaveOutEngine, PitchAndRateGoToTheDeviceIn16Dot16) {
 
 TEST_F(PlayerTest, DeviceCapabilitiesMapOntoSupportFormatsAndName) {
     TSamplePlayer player(platform);
-    auto& spec = platform.waveOutSpec(1);
-    spec.support = mm::WAVECAPS_LRVOLUME | mm::WAVECAPS_SYNC | mm::WAVECAPS_PITCH;
-    spec.formats = mm::WAVE_FORMAT_1M08 | mm::WAVE_FORMAT_4S16;
+    auto& setup = platform.waveOutSetup(1);
+    setup.support = mm::WAVECAPS_LRVOLUME | mm::WAVECAPS_SYNC | mm::WAVECAPS_PITCH;
+    setup.formats = mm::WAVE_FORMAT_1M08 | mm::WAVE_FORMAT_4S16;
     player.SetDeviceID(1);
     EXPECT_EQ(player.GetDeviceName(), "Headphones Two");
     // Left/right volume only counts with volume; a synchronous device is not asynchronous.
     EXPECT_EQ(player.DeviceSupport(), TWaveDeviceSupports{TWaveDeviceSupport::dsPitch});
     EXPECT_EQ(player.GetDeviceFormats(), (TPCMFormatSet{1, 2, 3, 4, 5, 16}));
-    spec.support =
+    setup.support =
         mm::WAVECAPS_VOLUME | mm::WAVECAPS_LRVOLUME | mm::WAVECAPS_PLAYBACKRATE | mm::WAVECAPS_SAMPLEACCURATE;
     EXPECT_EQ(player.DeviceSupport(),
               (TWaveDeviceSupports{TWaveDeviceSupport::dsVolume, TWaveDeviceSupport::dsLeftRightVolume,
@@ -602,7 +602,7 @@ TEST_F(PlayerTest, DeviceCapabilitiesMapOntoSupportFormatsAndName) {
     EXPECT_TRUE(player.IsPCMFormatSupported(128 + 20));
     EXPECT_FALSE(player.IsPCMFormatSupported(0));
     EXPECT_EQ(player.GetNumDevs(), 2u);
-    spec.capsResult = mm::MMSYSERR_NODRIVER;
+    setup.capsResult = mm::MMSYSERR_NODRIVER;
     EXPECT_EQ(player.GetDeviceName(), "");
     EXPECT_TRUE(player.GetDeviceFormats().empty());
     EXPECT_TRUE(player.DeviceSupport().Empty());

@@ -49,8 +49,8 @@ struct Buffer {
 class MemoryDevices : public ::testing::Test {
 protected:
     MemoryDevices() {
-        platform.addWaveOut(MemoryWaveDeviceSpec::named("Out"));
-        platform.addWaveIn(MemoryWaveDeviceSpec::named("In"));
+        platform.addWaveOut(MemoryWaveDeviceSetup::named("Out"));
+        platform.addWaveIn(MemoryWaveDeviceSetup::named("In"));
     }
 
     MemoryWaveOut* openOut(const WaveFormatEx& fmt, std::uint32_t flags = CALLBACK_WINDOW) {
@@ -188,7 +188,7 @@ TEST_F(MemoryDevices, OpenChecksDeviceFlagsAndTarget) {
     EXPECT_EQ(platform.openWaveOut(&out, 1, &pcm, rec.target(), CALLBACK_WINDOW), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(platform.openWaveOut(&out, 0, &pcm, nullptr, CALLBACK_WINDOW), MMSYSERR_INVALPARAM);
     EXPECT_EQ(platform.openWaveOut(&out, 0, &pcm, rec.target(), 0x40000000), MMSYSERR_INVALFLAG);
-    platform.waveOutSpec(0).openResult = MMSYSERR_ALLOCATED;
+    platform.waveOutSetup(0).openResult = MMSYSERR_ALLOCATED;
     EXPECT_EQ(platform.openWaveOut(&out, 0, &pcm, rec.target(), CALLBACK_WINDOW), MMSYSERR_ALLOCATED);
     EXPECT_EQ(out, nullptr);
     rec.pump();
@@ -200,7 +200,7 @@ TEST_F(MemoryDevices, OpenChecksDeviceFlagsAndTarget) {
 }
 
 TEST_F(MemoryDevices, ForcedResultsComeFromTheDeviceDescription) {
-    platform.waveInSpec(0).results[WaveOp::Start] = 1234;
+    platform.waveInSetup(0).results[WaveOp::Start] = 1234;
     const Gsm610WaveFormat gsm = gsm610Format8k();
     ASSERT_EQ(platform.openWaveIn(&in, 0, &gsm.wfx, rec.target(), CALLBACK_WINDOW | WAVE_MAPPED),
               MMSYSERR_NOERROR);
@@ -294,8 +294,8 @@ TEST_F(MemoryDevices, TheRealTimeClockReturnsBuffersFromItsOwnThreadInOrder) {
 
 TEST(MemoryMixer, QueriesFollowTheDescription) {
     MemoryAudioPlatform platform;
-    MemoryMixerSpec spec = MemoryMixerSpec::standard("Card", 5, 6, true);
-    platform.addMixer(spec);
+    MemoryMixerSetup setup = MemoryMixerSetup::standard("Card", 5, 6, true);
+    platform.addMixer(setup);
     std::unique_ptr<Mixer> mixer;
     ASSERT_EQ(platform.openMixer(mixer, 0), MMSYSERR_NOERROR);
     EXPECT_EQ(platform.openMixers(), 1);

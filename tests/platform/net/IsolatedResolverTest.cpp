@@ -63,5 +63,5 @@ TEST_F(IsolatedResolverTest, UnreachableNameServiceIsTryAgainWithoutText) {
 
 TEST_F(IsolatedResolverTest, LocalhostAndDottedNeedNoNameService) {
     EXPECT_EQ(TSocketStack::Instance("test").ResolveHost("LocalHost"), "127.0.0.1");
-    EXPECT_EQ(TSocketStack::Instance("test").ResolveHost("10.1.2.3"), "10.1.2.3");
+    EXPECT_EQ(TSocketStack::Instance("test").ResolveHost("127.1.2.3"), "127.1.2.3");
 }

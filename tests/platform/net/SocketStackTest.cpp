@@ -46,9 +46,9 @@ TEST(DottedAddressTest, AcceptsFourDecimalOctetsOnly) {
 }
 
 TEST(DottedAddressTest, ConvertsBetweenTextAndNetworkOrderBytes) {
-    EXPECT_EQ(TSocketStack::AddressToBytes("10.0.0.5"), (TIPv4Bytes{10, 0, 0, 5}));
+    EXPECT_EQ(TSocketStack::AddressToBytes("127.0.0.5"), (TIPv4Bytes{127, 0, 0, 5}));
     EXPECT_EQ(TSocketStack::AddressToBytes("0.0.0.1"), (TIPv4Bytes{0, 0, 0, 1}));
-    EXPECT_EQ(TSocketStack::BytesToAddress({192, 168, 255, 0}), "192.168.255.0");
+    EXPECT_EQ(TSocketStack::BytesToAddress({127, 168, 255, 0}), "127.168.255.0");
     EXPECT_THROW(TSocketStack::AddressToBytes("1.2.3"), ESocketError);
 }
 
@@ -61,7 +61,7 @@ TEST_F(SocketStackTest, LocalhostInAnyCaseNeedsNoLookup) {
 TEST_F(SocketStackTest, DottedTextIsItselfAndNamesGoToTheLookup) {
     EXPECT_EQ(Stack().ResolveHost("192.0.2.7"), "192.0.2.7");
     EXPECT_TRUE(Lookups.empty());
-    EXPECT_EQ(Stack().ResolveHost("classroom.test"), "10.0.0.5");
+    EXPECT_EQ(Stack().ResolveHost("classroom.test"), "127.0.0.5");
     // Not an address, so it is a name for the lookup.
     EXPECT_THROW(Stack().ResolveHost("256.1.1.1"), ESocketError);
     EXPECT_EQ(Lookups, (std::vector<std::string>{"classroom.test", "256.1.1.1"}));

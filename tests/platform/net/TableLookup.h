@@ -10,12 +10,12 @@ namespace testnet {
 
 // Makes the live socket layer answer name lookups from a fixed table instead
 // of the name service, so no query leaves the machine: "classroom.test" is
-// 10.0.0.5, every other name is unknown. Each name asked is added to `log`.
+// 127.0.0.5, every other name is unknown. Each name asked is added to `log`.
 inline void InstallTableLookup(std::vector<std::string>& log) {
     TSocketStack::Instance("test").SetHostLookup([&log](const std::string& name) {
         log.push_back(name);
         if (name == "classroom.test")
-            return TLookupResult{TIPv4Bytes{10, 0, 0, 5}, 0};
+            return TLookupResult{TIPv4Bytes{127, 0, 0, 5}, 0};
         return TLookupResult{std::nullopt, WinsockError::HostNotFound};
     });
 }

@@ -43,7 +43,9 @@ public:
 
     uint32_t window() const { return m_window; }
 
-    // Finds the top-level window with the given WM_NAME.
+    // Finds the mapped top-level window with the given WM_NAME: the one a user
+    // could close. The toolkit also names its hidden client-leader window after
+    // the application, so unmapped windows are skipped.
     xcb_window_t findWindow(const std::string& title) {
         xcb_connection_t* c = m_c.get();
         std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
@@ -58,8 +60,13 @@ public:
                     xcb_get_property(c, 0, children[i], XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 256),
                     nullptr),
                 &std::free);
-            if (name && std::string(static_cast<const char*>(xcb_get_property_value(name.get())),
-                                    xcb_get_property_value_length(name.get())) == title)
+            if (!name || std::string(static_cast<const char*>(xcb_get_property_value(name.get())),
+                                     xcb_get_property_value_length(name.get())) != title)
+                continue;
+            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> attributes(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, children[i]), nullptr),
+                &std::free);
+            if (attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE)
                 return children[i];
         }
         return XCB_WINDOW_NONE;

@@ -1,4 +1,5 @@
 #include "WizardTestSupport.h"
+#include "audio/loopback/MicrophonePage.h"
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/SamplePlayer.h"
 #include "shell/settings/SystemTestSettings.h"
@@ -129,6 +130,40 @@ private slots:
         QVERIFY(w.FormKeyDown(Qt::Key_Control, false));
         QVERIFY(w.FormKeyUp(Qt::Key_Control, false));
         QVERIFY(!w.FormKeyDown(Qt::Key_Shift, false));
+    }
+
+    // Real key events on the window: holding Ctrl on the microphone page runs
+    // one loop through its auto-repeats, releasing it stops the loop; on any
+    // other page the key starts nothing.
+    void pushToTalkWithRealKeyEvents() {
+        TWizardFixture f;
+        using tavora::platform::audio::MemoryWaveDeviceSetup;
+        f.audio().addWaveIn(MemoryWaveDeviceSetup::named("Microphone"));
+        f.audio().addWaveOut(MemoryWaveDeviceSetup::named("Speakers"));
+        TfMain& w = f.window();
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QWidget* focus = w.ui->btnNext;
+        focus->setFocus();
+        for (int page = 0; page < 3; ++page) {
+            QTest::keyPress(focus, Qt::Key_Control);
+            QTest::keyRelease(focus, Qt::Key_Control);
+            QVERIFY(f.audio().openedWaveIns().empty());
+            w.acNextTest->trigger();
+        }
+        QCOMPARE(w.CurrentPage, 3);
+        QTest::keyPress(focus, Qt::Key_Control);
+        QVERIFY(w.microphonePage->MikeTestRunning());
+        for (int i = 0; i < 3; ++i) {
+            QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(focus, &repeat);
+            QVERIFY(w.microphonePage->MikeTestRunning());
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, QString(), true);
+            QApplication::sendEvent(focus, &press);
+        }
+        QCOMPARE(f.audio().openedWaveIns().size(), std::size_t{1});
+        QTest::keyRelease(focus, Qt::Key_Control);
+        QVERIFY(!w.microphonePage->MikeTestRunning());
     }
 
     void settingsLoadedAtStartAndStoredAtClose() {

@@ -25,7 +25,9 @@ protected:
     // `openMessage`; otherwise drops it and answers why.
     MmResult waitUntilReady(WaveMessage openMessage);
     void dropStream();
-    void cork(bool on);
+    // Corks or uncorks the stream; with `untilDone`, returns once the server
+    // has done it (or after a bounded wait).
+    void cork(bool on, bool untilDone = false);
     bool ready() const { return stream_ && pa_stream_get_state(stream_) == PA_STREAM_READY; }
     void post(WaveMessage message, WaveHeader* header);
 

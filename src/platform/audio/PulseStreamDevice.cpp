@@ -6,6 +6,7 @@ namespace tavora::platform::audio {
 
 namespace {
 constexpr auto OpenTimeout = std::chrono::seconds(5);
+constexpr auto CorkTimeout = std::chrono::seconds(2);
 }
 
 PulseStreamDevice::PulseStreamDevice(std::shared_ptr<PulseAudioPlatform::Connection> connection,
@@ -51,9 +52,12 @@ void PulseStreamDevice::dropStream() {
     stream_ = nullptr;
 }
 
-void PulseStreamDevice::cork(bool on) {
-    if (ready())
-        Operation(pa_stream_cork(stream_, on ? 1 : 0, nullptr, nullptr));
+void PulseStreamDevice::cork(bool on, bool untilDone) {
+    if (!ready())
+        return;
+    const Operation op(pa_stream_cork(stream_, on ? 1 : 0, nullptr, nullptr));
+    if (untilDone && !c_->waitOperation(op, CorkTimeout))
+        qCWarning(lcAudio) << "The sound server did not confirm a stream start or stop in time";
 }
 
 void PulseStreamDevice::post(WaveMessage message, WaveHeader* header) {

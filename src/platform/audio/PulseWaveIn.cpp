@@ -70,7 +70,10 @@ public:
         if (failed_)
             return MMSYSERR_NODRIVER;
         started_ = true;
-        cork(false);
+        // Recording runs once start returns: sound that reaches the source
+        // after this call is recorded, not lost while the server is still
+        // being told to start.
+        cork(false, true);
         return MMSYSERR_NOERROR;
     }
 

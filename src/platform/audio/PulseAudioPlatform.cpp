@@ -74,10 +74,7 @@ MmResult openStream(const std::shared_ptr<PulseAudioPlatform::Connection>& c, bo
 
 PulseAudioPlatform::PulseAudioPlatform(std::string server, std::string applicationName)
     : connection_(std::make_shared<Connection>(std::move(server), std::move(applicationName))),
-      codecs_(std::make_unique<TableCodecManager>(TableCodecManager::standardDrivers())) {
-    MainloopLock lock(connection_->loop);
-    connection_->ensureConnected();
-}
+      codecs_(std::make_unique<TableCodecManager>(TableCodecManager::standardDrivers())) {}
 
 PulseAudioPlatform::~PulseAudioPlatform() = default;
 

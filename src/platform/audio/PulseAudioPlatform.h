@@ -21,9 +21,11 @@ class PulseAudioPlatform : public AudioPlatform {
 public:
     // `server` is a libpulse server string such as "unix:/run/x/native";
     // empty means the environment's choice (PULSE_SERVER, then the user's
-    // session server). A daemon is never spawned. A failed or lost
-    // connection is retried at the next call; until then there are no
-    // devices and opens answer MMSYSERR_NODRIVER.
+    // session server). A daemon is never spawned. The connection is made at
+    // the first call that needs the server, so a program that never reaches
+    // its audio parts never waits for one. A failed or lost connection is
+    // retried at the next call; until then there are no devices and opens
+    // answer MMSYSERR_NODRIVER.
     explicit PulseAudioPlatform(std::string server = {},
                                 std::string applicationName = "Tavora Live System Test Wizard");
     ~PulseAudioPlatform() override;

@@ -15,10 +15,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace tavora::platform::audio;
 using namespace tavora::test;
@@ -416,6 +422,47 @@ TEST(PulseServerLoss, QueuedBuffersComeBackAndTheConnectionIsMadeAgain) {
     ASSERT_TRUE(daemon.start());
     EXPECT_TRUE(platform.connected());
     EXPECT_EQ(platform.waveOutCount(), 3u);
+}
+
+// A platform built for a server it never needs makes no connection: only the
+// first call that needs the server connects. The "server" here is a socket
+// that takes connections and hangs them up at once.
+TEST(PulseConnection, MadeAtTheFirstCallThatNeedsTheServer) {
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("native").toStdString();
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, path.c_str(), path.size());
+    ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 8), 0);
+    const auto pending = [listener](int timeoutMs) {
+        pollfd p{listener, POLLIN, 0};
+        return ::poll(&p, 1, timeoutMs) > 0;
+    };
+
+    PulseAudioPlatform platform("unix:" + path);
+    EXPECT_FALSE(pending(300)) << "the platform connected when it was built";
+
+    std::atomic<int> accepted{0};
+    std::atomic<bool> stop{false};
+    std::thread server([&] {
+        while (!stop) {
+            if (!pending(10))
+                continue;
+            if (const int c = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC); c >= 0) {
+                ++accepted;
+                ::close(c);
+            }
+        }
+    });
+    EXPECT_EQ(platform.waveOutCount(), 0u);
+    stop = true;
+    server.join();
+    ::close(listener);
+    EXPECT_GE(accepted.load(), 1);
 }
 
 } // namespace

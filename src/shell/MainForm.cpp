@@ -3,6 +3,7 @@
 #include "BuildConfig.h"
 #include "audio/loopback/MicrophonePage.h"
 #include "audio/player/PlaybackPage.h"
+#include "controls/DesignFont.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
 #include "platform/net/Component.h"
@@ -29,14 +30,6 @@ Q_LOGGING_CATEGORY(lcShell, "tavora.shell")
 
 namespace {
 const int ClosePage = 4;
-
-QFont wizardFont() {
-    QFont font;
-    // Tahoma where it is installed, otherwise the closest common sans faces.
-    font.setFamilies({"Tahoma", "Verdana", "DejaVu Sans", "Liberation Sans", "Noto Sans", "sans-serif"});
-    font.setPixelSize(11);
-    return font;
-}
 
 // The link caption is the address without its scheme.
 QString linkCaption(const QString& url) {
@@ -99,7 +92,10 @@ void TfMain::setUpAppearance() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(ClientWidth, ClientHeight);
-    setFont(wizardFont());
+    // The design face for every widget of the program, dialogs included, so
+    // that texts styled in the forms (bold labels, say) keep its size too.
+    QApplication::setFont(DesignFont("Tahoma"));
+    setFont(DesignFont("Tahoma"));
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);

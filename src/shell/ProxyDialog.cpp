@@ -1,5 +1,6 @@
 #include "shell/ProxyDialog.h"
 
+#include "controls/DesignFont.h"
 #include "shell/settings/SystemTestSettings.h"
 #include "ui_TfrmProxy.h"
 
@@ -19,10 +20,7 @@ int32_t StrToInt(const QString& text) {
 TfrmProxy::TfrmProxy(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::TfrmProxy>()) {
     ui->setupUi(this);
     setFixedSize(size());
-    QFont font;
-    font.setFamilies({"MS Sans Serif", "Tahoma", "DejaVu Sans", "Liberation Sans", "sans-serif"});
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(DesignFont("MS Sans Serif"));
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);

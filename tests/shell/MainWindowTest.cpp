@@ -2,6 +2,7 @@
 #include "audio/loopback/MicrophonePage.h"
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/SamplePlayer.h"
+#include "shell/ProxyDialog.h"
 #include "shell/settings/SystemTestSettings.h"
 #include "ui_PlaybackPage.h"
 #include "ui_TfMain.h"
@@ -9,6 +10,30 @@
 #include <QMessageBox>
 
 #include <QtTest>
+
+namespace {
+// Fails for each label, check box or button whose text does not fit inside it.
+void verifyTextsFit(QWidget* top, const char* situation) {
+    for (QLabel* label : top->findChildren<QLabel*>()) {
+        if (label->text().isEmpty() || label->textFormat() == Qt::RichText)
+            continue;
+        const QRect room = label->contentsRect();
+        const bool fits = label->wordWrap()
+                              ? label->heightForWidth(room.width()) <= room.height()
+                              : label->fontMetrics().horizontalAdvance(label->text()) <= room.width();
+        QVERIFY2(fits, qPrintable(QString("%1 (%2): \"%3\" is cut").arg(label->objectName(), situation,
+                                                                          label->text())));
+    }
+    for (QAbstractButton* button : top->findChildren<QAbstractButton*>()) {
+        if (button->text().isEmpty())
+            continue;
+        QVERIFY2(button->sizeHint().width() <= button->width() ||
+                     button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width(),
+                 qPrintable(QString("%1 (%2): \"%3\" is cut").arg(button->objectName(), situation,
+                                                                    button->text())));
+    }
+}
+} // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -164,6 +189,30 @@ private slots:
         QCOMPARE(f.audio().openedWaveIns().size(), std::size_t{1});
         QTest::keyRelease(focus, Qt::Key_Control);
         QVERIFY(!w.microphonePage->MikeTestRunning());
+    }
+
+    // Every text of the window and the proxy dialog is shown whole in the
+    // font the program picks on this machine: with and without audio devices,
+    // with the display verdicts shown.
+    void textsFitTheirControls() {
+        for (const bool withDevices : {true, false}) {
+            TWizardFixture f;
+            using tavora::platform::audio::MemoryWaveDeviceSetup;
+            if (withDevices) {
+                f.audio().addWaveIn(MemoryWaveDeviceSetup::named("Microphone (USB Audio Device)"));
+                f.audio().addWaveOut(MemoryWaveDeviceSetup::named("Speakers (High Definition Audio)"));
+            }
+            TfMain& w = f.window();
+            w.show();
+            for (int page = 0; page < 3; ++page)
+                w.acNextTest->trigger();
+            auto* testDisplay = w.findChild<QAbstractButton*>("btnTestDisplay");
+            QVERIFY(testDisplay);
+            testDisplay->click();
+            TfrmProxy dialog(&w);
+            for (QWidget* top : std::initializer_list<QWidget*>{&w, &dialog})
+                verifyTextsFit(top, withDevices ? "with devices" : "without devices");
+        }
     }
 
     void settingsLoadedAtStartAndStoredAtClose() {

@@ -494,7 +494,6 @@ public:
 
     MmResult lineInfo(MixerLine& line, std::uint32_t flags) override {
         std::lock_guard lock(p_.mutex_);
-        ++p_.mixerCounters_.lineInfoQueries;
         return topologyLineInfo(lines(), line, flags);
     }
 
@@ -507,13 +506,9 @@ public:
     MmResult controlDetails(MixerControlDetails& details, std::uint32_t flags) override {
         std::lock_guard lock(p_.mutex_);
         ++p_.mixerCounters_.detailReads;
-        if ((flags & MIXER_CONTROLDETAILSF_QUERYMASK) != MIXER_GETCONTROLDETAILSF_VALUE)
-            return MMSYSERR_INVALFLAG;
         MemoryMixerLine* line = nullptr;
-        MemoryMixerControl* c = topologyControl(lines(), details.controlId, &line);
-        if (!c)
-            return MIXERR_INVALCONTROL;
-        if (MmResult r = checkDetailsRequest(details, *line, *c))
+        MemoryMixerControl* c = nullptr;
+        if (MmResult r = topologyDetailsControl(lines(), details, flags, line, c))
             return r;
         if (c->getResult != MMSYSERR_NOERROR)
             return c->getResult;
@@ -527,13 +522,9 @@ public:
     MmResult setControlDetails(const MixerControlDetails& details, std::uint32_t flags) override {
         std::lock_guard lock(p_.mutex_);
         ++p_.mixerCounters_.detailWrites;
-        if ((flags & MIXER_CONTROLDETAILSF_QUERYMASK) != MIXER_SETCONTROLDETAILSF_VALUE)
-            return MMSYSERR_INVALFLAG;
         MemoryMixerLine* line = nullptr;
-        MemoryMixerControl* c = topologyControl(lines(), details.controlId, &line);
-        if (!c)
-            return MIXERR_INVALCONTROL;
-        if (MmResult r = checkDetailsRequest(details, *line, *c))
+        MemoryMixerControl* c = nullptr;
+        if (MmResult r = topologyDetailsControl(lines(), details, flags, line, c))
             return r;
         if (c->setResult != MMSYSERR_NOERROR)
             return c->setResult;
@@ -733,16 +724,6 @@ void MemoryAudioPlatform::addMixer(MemoryMixerSetup setup) {
             prepareControls(source);
     }
     mixers_.push_back(std::move(setup));
-}
-
-MemoryMixerSetup& MemoryAudioPlatform::mixerSetup(std::uint32_t mixerId) {
-    std::lock_guard lock(mutex_);
-    return mixers_.at(mixerId);
-}
-
-void MemoryAudioPlatform::clearMixers() {
-    std::lock_guard lock(mutex_);
-    mixers_.clear();
 }
 
 MemoryMixerControl* MemoryAudioPlatform::findControl(std::uint32_t mixerId, std::string_view lineName,

@@ -182,7 +182,6 @@ struct MemoryMixerSetup {
 struct MemoryMixerCounters {
     int opens = 0;
     int closes = 0;
-    int lineInfoQueries = 0;
     int lineControlsQueries = 0;
     int detailReads = 0;
     int detailWrites = 0;
@@ -210,8 +209,6 @@ public:
 
     // Mixer k; line and control identifiers are assigned here.
     void addMixer(MemoryMixerSetup setup);
-    MemoryMixerSetup& mixerSetup(std::uint32_t mixerId);
-    void clearMixers();
     // The control with this name on the line with this name, to check what
     // was written; null when there is none.
     MemoryMixerControl* findControl(std::uint32_t mixerId, std::string_view lineName,
@@ -220,7 +217,7 @@ public:
     // Mixers open right now (every open must be matched by a close).
     int openMixers() const;
 
-    // Starts with the standard table; tests replace or edit it.
+    // Starts with the standard table; tests edit it.
     TableCodecManager& codecs() { return codecs_; }
 
     std::uint32_t waveOutCount() override;

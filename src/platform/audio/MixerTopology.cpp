@@ -148,14 +148,21 @@ MmResult topologyLineControls(MixerTopology& dests, MixerLineControls& request, 
     }
 }
 
-MmResult checkDetailsRequest(const MixerControlDetails& details, const MemoryMixerLine& line,
-                             const MemoryMixerControl& control) {
-    if (details.channels != 1 && details.channels != line.channels)
+MmResult topologyDetailsControl(MixerTopology& dests, const MixerControlDetails& details, std::uint32_t flags,
+                                MemoryMixerLine*& line, MemoryMixerControl*& control) {
+    // Reads and writes both ask for plain values (the same flag value).
+    static_assert(MIXER_GETCONTROLDETAILSF_VALUE == MIXER_SETCONTROLDETAILSF_VALUE);
+    if ((flags & MIXER_CONTROLDETAILSF_QUERYMASK) != MIXER_GETCONTROLDETAILSF_VALUE)
+        return MMSYSERR_INVALFLAG;
+    control = topologyControl(dests, details.controlId, &line);
+    if (!control)
+        return MIXERR_INVALCONTROL;
+    if (details.channels != 1 && details.channels != line->channels)
         return MMSYSERR_INVALPARAM;
-    if (details.multipleItems != control.multipleItems)
+    if (details.multipleItems != control->multipleItems)
         return MMSYSERR_INVALPARAM;
     const std::size_t needed =
-        std::size_t{details.channels} * std::max<std::uint32_t>(control.multipleItems, 1);
+        std::size_t{details.channels} * std::max<std::uint32_t>(control->multipleItems, 1);
     if (details.values.size() < needed)
         return MMSYSERR_INVALPARAM;
     return MMSYSERR_NOERROR;

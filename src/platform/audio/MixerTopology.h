@@ -18,10 +18,12 @@ MmResult topologyLineControls(MixerTopology& destinations, MixerLineControls& re
 // The control with this identifier and the line it belongs to; null if none.
 MemoryMixerControl* topologyControl(MixerTopology& destinations, std::uint32_t controlId,
                                     MemoryMixerLine** owner);
-// Whether a details request fits the control: channel count 1 or the line's,
-// the control's item count, room for every value.
-MmResult checkDetailsRequest(const MixerControlDetails& details, const MemoryMixerLine& line,
-                             const MemoryMixerControl& control);
+// The control a details request names and its line, once the request has
+// passed the checks both directions make: plain values asked for, a known
+// control, channel count 1 or the line's, the control's item count, room for
+// every value.
+MmResult topologyDetailsControl(MixerTopology& destinations, const MixerControlDetails& details,
+                                std::uint32_t flags, MemoryMixerLine*& line, MemoryMixerControl*& control);
 // Line identifiers: destination d is 0xFFFF0000 | d, its source s is
 // ((s + 1) << 16) | d.
 void assignLineIds(MixerTopology& destinations);

@@ -67,7 +67,7 @@ MmResult openStream(const std::shared_ptr<PulseAudioPlatform::Connection>& c, bo
     if (!device)
         return MMSYSERR_INVALPARAM;
     QObject* target = (flags & CALLBACK_TYPEMASK) == CALLBACK_NULL ? nullptr : callback;
-    return open(c, name, fmt, target, *device);
+    return open(c, name, fmt, sampleSpec, target, *device);
 }
 
 } // namespace

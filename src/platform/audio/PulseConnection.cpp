@@ -262,8 +262,11 @@ bool PulseAudioPlatform::Connection::sourceByName(const std::string& name, Pulse
     return true;
 }
 
-MmResult PulseAudioPlatform::Connection::lastError() const {
-    return context ? pulseErrorToResult(pa_context_errno(context)) : MMSYSERR_NODRIVER;
+MmResult PulseAudioPlatform::Connection::lastError(MmResult fallback) const {
+    if (!context)
+        return MMSYSERR_NODRIVER;
+    const MmResult r = pulseErrorToResult(pa_context_errno(context));
+    return r == MMSYSERR_NOERROR ? fallback : r;
 }
 
 bool pulseSampleSpec(const StreamFormat& format, pa_sample_spec& sampleSpec) {

@@ -89,7 +89,9 @@ struct PulseAudioPlatform::Connection {
     bool sinkByName(const std::string& name, PulseDevice& out);
     bool sourceByName(const std::string& name, PulseDevice& out);
 
-    MmResult lastError() const;
+    // The answer for a call that failed: the server's last error, or
+    // `fallback` when the server names none.
+    MmResult lastError(MmResult fallback = MMSYSERR_ERROR) const;
 
 private:
     template <typename Info, typename Start> bool collect(std::vector<PulseDevice>& out, Start start);

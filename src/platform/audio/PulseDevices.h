@@ -47,11 +47,14 @@ protected:
     bool failed_ = false; // the stream died under us: nothing more plays or records
 };
 
+// Open a stream of `format`, whose server sample spec is `sampleSpec`.
 MmResult openPulseWaveOut(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
-                          const std::string& device, const StreamFormat& format, QObject* target,
+                          const std::string& device, const StreamFormat& format,
+                          const pa_sample_spec& sampleSpec, QObject* target,
                           std::unique_ptr<WaveOutDevice>& opened);
 MmResult openPulseWaveIn(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
-                         const std::string& device, const StreamFormat& format, QObject* target,
+                         const std::string& device, const StreamFormat& format,
+                         const pa_sample_spec& sampleSpec, QObject* target,
                          std::unique_ptr<WaveInDevice>& opened);
 // Mixer of sink `sink` and source `source` (either may be absent: empty).
 std::unique_ptr<Mixer> makePulseMixer(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,

@@ -49,18 +49,14 @@ public:
     }
 
     MmResult controlDetails(MixerControlDetails& details, std::uint32_t flags) override {
-        if ((flags & MIXER_CONTROLDETAILSF_QUERYMASK) != MIXER_GETCONTROLDETAILSF_VALUE)
-            return MMSYSERR_INVALFLAG;
         MemoryMixerLine* line = nullptr;
-        const MemoryMixerControl* control = topologyControl(lines_, details.controlId, &line);
-        if (!control)
-            return MIXERR_INVALCONTROL;
-        if (MmResult r = checkDetailsRequest(details, *line, *control))
+        MemoryMixerControl* control = nullptr;
+        if (MmResult r = topologyDetailsControl(lines_, details, flags, line, control))
             return r;
         MainloopLock lock(c_->loop);
         PulseDevice dev;
         if (!fetch(details.controlId, dev))
-            return c_->lastError() ? c_->lastError() : MMSYSERR_NODRIVER;
+            return c_->lastError(MMSYSERR_NODRIVER);
         const bool mute = details.controlId == SpeakerMute || details.controlId == MicMute;
         if (details.channels == 1) {
             details.values[0] = mute ? (dev.mute ? 1 : 0) : pulseVolumeToLevel(pa_cvolume_max(&dev.volume));
@@ -74,18 +70,14 @@ public:
     }
 
     MmResult setControlDetails(const MixerControlDetails& details, std::uint32_t flags) override {
-        if ((flags & MIXER_CONTROLDETAILSF_QUERYMASK) != MIXER_SETCONTROLDETAILSF_VALUE)
-            return MMSYSERR_INVALFLAG;
         MemoryMixerLine* line = nullptr;
-        const MemoryMixerControl* control = topologyControl(lines_, details.controlId, &line);
-        if (!control)
-            return MIXERR_INVALCONTROL;
-        if (MmResult r = checkDetailsRequest(details, *line, *control))
+        MemoryMixerControl* control = nullptr;
+        if (MmResult r = topologyDetailsControl(lines_, details, flags, line, control))
             return r;
         MainloopLock lock(c_->loop);
         PulseDevice dev;
         if (!fetch(details.controlId, dev))
-            return c_->lastError() ? c_->lastError() : MMSYSERR_NODRIVER;
+            return c_->lastError(MMSYSERR_NODRIVER);
         const bool onSink = details.controlId == SpeakerVolume || details.controlId == SpeakerMute;
         const std::string& name = onSink ? sink_ : source_;
         pa_operation* op = nullptr;

@@ -33,11 +33,9 @@ MmResult PulseStreamDevice::waitUntilReady(WaveMessage openMessage) {
         post(openMessage, nullptr);
         return MMSYSERR_NOERROR;
     }
-    const int error = pa_context_errno(c_->context);
-    qCWarning(lcAudio) << "Cannot open the audio device:" << pa_strerror(error);
+    qCWarning(lcAudio) << "Cannot open the audio device:" << pa_strerror(pa_context_errno(c_->context));
     dropStream();
-    const MmResult r = pulseErrorToResult(error);
-    return r == MMSYSERR_NOERROR ? MMSYSERR_ERROR : r;
+    return c_->lastError();
 }
 
 void PulseStreamDevice::dropStream() {

@@ -182,6 +182,10 @@ private:
                 std::memcpy(block, pending_.data() + used, gsm610::BlockPcmBytes);
                 used += gsm610::BlockPcmBytes;
                 recordedFrames_ += gsm610::BlockSamples;
+                // A buffer with no room for a whole block goes back as it is.
+                while (!entries_.empty() &&
+                       entries_.front()->bufferLength - entries_.front()->bytesRecorded < gsm610::BlockBytes)
+                    finishHead();
                 if (entries_.empty())
                     continue; // no buffer: the block is lost, as on a full device
                 WaveHeader* h = entries_.front();
@@ -219,11 +223,9 @@ private:
 } // namespace
 
 MmResult openPulseWaveIn(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
-                         const std::string& device, const StreamFormat& format, QObject* target,
+                         const std::string& device, const StreamFormat& format,
+                         const pa_sample_spec& sampleSpec, QObject* target,
                          std::unique_ptr<WaveInDevice>& opened) {
-    pa_sample_spec sampleSpec;
-    if (!pulseSampleSpec(format, sampleSpec))
-        return WAVERR_BADFORMAT;
     auto d = std::make_unique<PulseWaveIn>(connection, device, format, sampleSpec, target);
     if (MmResult r = d->connect())
         return r;

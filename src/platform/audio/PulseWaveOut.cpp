@@ -46,16 +46,11 @@ public:
         MainloopLock lock(c_->loop);
         if (closed_)
             return MMSYSERR_INVALHANDLE;
-        if (!(header.flags & WHDR_PREPARED))
-            return WAVERR_UNPREPARED;
-        if (header.flags & WHDR_INQUEUE)
-            return WAVERR_STILLPLAYING;
         if (failed_)
             return MMSYSERR_NODRIVER;
-        header.flags = (header.flags & ~WHDR_DONE) | WHDR_INQUEUE;
-        const bool looped =
-            (header.flags & (WHDR_BEGINLOOP | WHDR_ENDLOOP)) == (WHDR_BEGINLOOP | WHDR_ENDLOOP);
-        entries_.push_back(Entry{&header, looped ? std::max(header.loops, 1u) : 1u});
+        if (MmResult r = queueWaveHeader(header))
+            return r;
+        entries_.push_back(Entry{&header, waveHeaderLoops(header)});
         pump();
         return MMSYSERR_NOERROR;
     }
@@ -367,11 +362,9 @@ private:
 } // namespace
 
 MmResult openPulseWaveOut(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
-                          const std::string& device, const StreamFormat& format, QObject* target,
+                          const std::string& device, const StreamFormat& format,
+                         const pa_sample_spec& sampleSpec, QObject* target,
                           std::unique_ptr<WaveOutDevice>& opened) {
-    pa_sample_spec sampleSpec;
-    if (!pulseSampleSpec(format, sampleSpec))
-        return WAVERR_BADFORMAT;
     auto d = std::make_unique<PulseWaveOut>(connection, device, format, sampleSpec, target);
     if (MmResult r = d->connect())
         return r;

@@ -68,10 +68,6 @@ std::vector<TableCodecManager::Driver> TableCodecManager::standardDrivers() {
     return {std::move(pcm), std::move(gsm)};
 }
 
-void TableCodecManager::setDrivers(std::vector<Driver> drivers) {
-    drivers_ = std::move(drivers);
-}
-
 void TableCodecManager::setMaxFormatSize(std::optional<std::uint32_t> size, MmResult result) {
     maxFormatSize_ = size;
     maxFormatSizeResult_ = result;

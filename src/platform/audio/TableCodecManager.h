@@ -53,8 +53,6 @@ public:
     // standard PCM formats, then GSM 6.10 at 8000, 11025, 22050, 44100 Hz.
     static std::vector<Driver> standardDrivers();
 
-    void setDrivers(std::vector<Driver> drivers);
-    std::vector<Driver>& drivers() { return drivers_; }
     // Forced answers of enumDrivers and maxFormatSize (and its value).
     void setEnumResult(MmResult result) { enumResult_ = result; }
     void setMaxFormatSize(std::optional<std::uint32_t> size, MmResult result = MMSYSERR_NOERROR);

@@ -269,6 +269,32 @@ TEST_F(PulsePlatform, GsmRecordedThroughTheMapperEqualsAReferenceEncoder) {
     EXPECT_EQ(dev->close(), MMSYSERR_NOERROR);
 }
 
+// A buffer too small for one GSM block comes back empty and the recording
+// goes on into the next one, never past a buffer's end.
+TEST_F(PulsePlatform, GsmRecordingSkipsABufferTooSmallForABlock) {
+    fullVolume(*platform, PipeSourceId);
+    PipeSourceWriter source;
+    Recorder rec;
+    const Gsm610WaveFormat fmt = gsm610Format8k();
+    std::unique_ptr<WaveInDevice> dev;
+    ASSERT_EQ(platform->openWaveIn(&dev, PipeSourceId, &fmt.wfx, rec.target(), CALLBACK_WINDOW | WAVE_MAPPED),
+              MMSYSERR_NOERROR);
+    Buffer small(64), large(813);
+    for (Buffer* b : {&small, &large}) {
+        ASSERT_EQ(dev->prepareHeader(b->header), MMSYSERR_NOERROR);
+        ASSERT_EQ(dev->addBuffer(b->header), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(dev->start(), MMSYSERR_NOERROR);
+    source.write(testSignal(8000, 5));
+    ASSERT_TRUE(pumpUntil([&] { return rec.count(WaveMessage::WimData) == 2; }, 5s));
+    EXPECT_EQ(rec.count(WaveMessage::WimData, &small.header), 1);
+    EXPECT_EQ(small.header.bytesRecorded, 0u);
+    EXPECT_EQ(large.header.bytesRecorded, 780u);
+    source.wait();
+    ASSERT_EQ(dev->reset(), MMSYSERR_NOERROR);
+    EXPECT_EQ(dev->close(), MMSYSERR_NOERROR);
+}
+
 TEST_F(PulsePlatform, ResetReturnsEveryQueuedBufferExactlyOnce) {
     PipeSinkReader sink; // keeps the pipe sink flowing
     for (std::uint32_t device : {0u, PipeSinkId}) {
@@ -342,7 +368,35 @@ TEST_F(PulsePlatform, DeviceVolumeIsTheStreamsOwn) {
     ASSERT_EQ(dev->close(), MMSYSERR_NOERROR);
 }
 
+// The identifier of the speaker volume control of `mixer`.
+std::uint32_t speakerVolumeControl(Mixer& mixer) {
+    MixerLine line;
+    line.componentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
+    EXPECT_EQ(mixer.lineInfo(line, MIXER_GETLINEINFOF_COMPONENTTYPE), MMSYSERR_NOERROR);
+    MixerControl control;
+    MixerLineControls request;
+    request.lineId = line.lineId;
+    request.controlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
+    request.controls = std::span(&control, 1);
+    EXPECT_EQ(mixer.lineControls(request, MIXER_GETLINECONTROLSF_ONEBYTYPE), MMSYSERR_NOERROR);
+    return control.controlId;
+}
+
+MmResult mixerLevel(Mixer& mixer, std::uint32_t controlId, std::uint32_t& value, bool write) {
+    MixerControlDetails details{controlId, 1, 0, std::span(&value, 1)};
+    return write ? mixer.setControlDetails(details, MIXER_SETCONTROLDETAILSF_VALUE)
+                 : mixer.controlDetails(details, MIXER_GETCONTROLDETAILSF_VALUE);
+}
+
 TEST_F(PulsePlatform, MixerLevelsReachTheServersVolumes) {
+    // Mixer 0 (spk1) keeps its level while mixer 1 is driven: each mixer
+    // controls its own sink.
+    std::unique_ptr<Mixer> first;
+    ASSERT_EQ(platform->openMixer(first, 0), MMSYSERR_NOERROR);
+    const std::uint32_t firstVolume = speakerVolumeControl(*first);
+    std::uint32_t firstLevel = 20000;
+    ASSERT_EQ(mixerLevel(*first, firstVolume, firstLevel, true), MMSYSERR_NOERROR);
+
     std::unique_ptr<Mixer> mixer;
     ASSERT_EQ(platform->openMixer(mixer, 1), MMSYSERR_NOERROR); // spk2; no second source
     MixerCaps caps;
@@ -354,22 +408,17 @@ TEST_F(PulsePlatform, MixerLevelsReachTheServersVolumes) {
     line.componentType = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
     EXPECT_EQ(mixer->lineInfo(line, MIXER_GETLINEINFOF_COMPONENTTYPE), MIXERR_INVALLINE);
 
-    line.componentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
-    ASSERT_EQ(mixer->lineInfo(line, MIXER_GETLINEINFOF_COMPONENTTYPE), MMSYSERR_NOERROR);
-    MixerControl control;
-    MixerLineControls request;
-    request.lineId = line.lineId;
-    request.controlType = MIXERCONTROL_CONTROLTYPE_VOLUME;
-    request.controls = std::span(&control, 1);
-    ASSERT_EQ(mixer->lineControls(request, MIXER_GETLINECONTROLSF_ONEBYTYPE), MMSYSERR_NOERROR);
+    const std::uint32_t volume = speakerVolumeControl(*mixer);
     for (std::uint32_t level : {0u, 1u, 12345u, 32768u, 65534u, 65535u}) {
         std::uint32_t value = level;
-        MixerControlDetails details{control.controlId, 1, 0, std::span(&value, 1)};
-        ASSERT_EQ(mixer->setControlDetails(details, MIXER_SETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
+        ASSERT_EQ(mixerLevel(*mixer, volume, value, true), MMSYSERR_NOERROR);
         value = 0xDEAD;
-        ASSERT_EQ(mixer->controlDetails(details, MIXER_GETCONTROLDETAILSF_VALUE), MMSYSERR_NOERROR);
+        ASSERT_EQ(mixerLevel(*mixer, volume, value, false), MMSYSERR_NOERROR);
         EXPECT_EQ(value, level);
     }
+    firstLevel = 0xDEAD;
+    ASSERT_EQ(mixerLevel(*first, firstVolume, firstLevel, false), MMSYSERR_NOERROR);
+    EXPECT_EQ(firstLevel, 20000u);
 }
 
 // A daemon of the test's own, so that it can go away without harming others.
@@ -406,14 +455,31 @@ TEST(PulseServerLoss, QueuedBuffersComeBackAndTheConnectionIsMadeAgain) {
         ASSERT_EQ(dev->prepareHeader(buffers.back()->header), MMSYSERR_NOERROR);
         ASSERT_EQ(dev->write(buffers.back()->header), MMSYSERR_NOERROR);
     }
+    // A recording waiting for sound that never comes (nobody feeds the source).
+    Recorder recIn;
+    std::unique_ptr<WaveInDevice> in;
+    ASSERT_EQ(platform.openWaveIn(&in, 0, &fmt, recIn.target(), CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    std::vector<std::unique_ptr<Buffer>> inBuffers;
+    for (int i = 0; i < 2; ++i) {
+        inBuffers.push_back(std::make_unique<Buffer>(16000));
+        ASSERT_EQ(in->prepareHeader(inBuffers.back()->header), MMSYSERR_NOERROR);
+        ASSERT_EQ(in->addBuffer(inBuffers.back()->header), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(in->start(), MMSYSERR_NOERROR);
 
     daemon.stop();
-    // Nothing will ever play them: every buffer returns, once, without waiting.
-    ASSERT_TRUE(pumpUntil([&] { return rec.count(WaveMessage::WomDone) == 3; }, 5s));
+    // Nothing will ever play or fill them: every buffer returns, once,
+    // without waiting.
+    ASSERT_TRUE(pumpUntil(
+        [&] { return rec.count(WaveMessage::WomDone) == 3 && recIn.count(WaveMessage::WimData) == 2; }, 5s));
     for (auto& b : buffers)
         EXPECT_EQ(rec.count(WaveMessage::WomDone, &b->header), 1);
+    for (auto& b : inBuffers)
+        EXPECT_EQ(recIn.count(WaveMessage::WimData, &b->header), 1);
     EXPECT_EQ(dev->write(buffers[0]->header), MMSYSERR_NODRIVER);
+    EXPECT_EQ(in->addBuffer(inBuffers[0]->header), MMSYSERR_NODRIVER);
     EXPECT_EQ(dev->close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(in->close(), MMSYSERR_NOERROR);
     EXPECT_EQ(platform.waveOutCount(), 0u);
     EXPECT_EQ(platform.openWaveOut(&dev, 0, &fmt, rec.target(), CALLBACK_WINDOW), MMSYSERR_NODRIVER);
     std::unique_ptr<Mixer> mixer;

@@ -71,7 +71,8 @@ TfMain::TfMain(const QStringList& arguments, const TWizardServices& services, QW
     playbackPage = new tavora::audio::TPlaybackPage(m_services.Audio, ui->pPlaybackBody);
     microphonePage = new tavora::audio::TMicrophonePage(m_services.Audio, ui->pMicrophoneBody);
 
-    // Key preview: the window sees key presses before its controls do.
+    // Key preview: the window sees key presses before its controls do. The
+    // same filter sees the clicks on the link labels.
     qApp->installEventFilter(this);
 
     FormCreate(arguments);
@@ -95,7 +96,6 @@ void TfMain::setUpAppearance() {
     // The design face for every widget of the program, dialogs included, so
     // that texts styled in the forms (bold labels, say) keep its size too.
     QApplication::setFont(DesignFont("Tahoma"));
-    setFont(DesignFont("Tahoma"));
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
@@ -109,7 +109,7 @@ void TfMain::setUpAppearance() {
             bold.setBold(true);
             label->setFont(bold);
             // The display page draws its brand line in grey.
-            SetFontColour(label, label->parentWidget()->parentWidget()->parentWidget() == ui->pResolution
+            SetFontColour(label, ui->pResolution->isAncestorOf(label)
                                      ? FontColours::Grey
                                      : palette().color(QPalette::WindowText));
         } else if (role == "pageTitle") {
@@ -128,7 +128,6 @@ void TfMain::setUpAppearance() {
             const int width =
                 std::max(label->width(), label->fontMetrics().horizontalAdvance(label->text()) + 2);
             label->setGeometry(right - width + 1, label->y(), width, label->height());
-            label->installEventFilter(this);
         }
     }
 }

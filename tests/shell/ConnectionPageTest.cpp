@@ -180,6 +180,25 @@ private slots:
         QVERIFY(!page->ConnectionOk);
     }
 
+    // The service comes up during the pause: the second attempt succeeds and
+    // its result replaces the first one's.
+    void secondAttemptCanSucceed() {
+        TRefusingPort closed;
+        TLoopbackListener target;
+        page->ConnectionTestPort = closed.Port();
+        page->Sleep = [&](int ms) {
+            sleeps << ms;
+            page->ConnectionTestPort = target.Port();
+        };
+        runTest();
+        QCOMPARE(shownTexts(), QStringList({"Trying to connect to Tavora Server...", "First attempt failed...",
+                                            "Trying to connect to Tavora Server...", "Connection OK"}));
+        QCOMPARE(shown.last().colour, FontColours::Green);
+        QCOMPARE(sleeps, QList<int>({2000}));
+        QVERIFY(page->ConnectionOk);
+        QVERIFY(!client->Connected());
+    }
+
     void proxyOnlyWhenUseProxyIsSet() {
         TLoopbackListener target;
         page->ConnectionTestPort = target.Port();

@@ -1,4 +1,5 @@
 #include "WizardTestSupport.h"
+#include "BuildConfig.h"
 #include "audio/loopback/MicrophonePage.h"
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/SamplePlayer.h"
@@ -7,7 +8,9 @@
 #include "ui_PlaybackPage.h"
 #include "ui_TfMain.h"
 
+#include <QDesktopServices>
 #include <QMessageBox>
+#include <QScopeGuard>
 
 #include <QtTest>
 
@@ -34,6 +37,15 @@ void verifyTextsFit(QWidget* top, const char* situation) {
     }
 }
 } // namespace
+
+// Takes the addresses the program asks the desktop to open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls << url; }
+};
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -213,6 +225,27 @@ private slots:
             for (QWidget* top : std::initializer_list<QWidget*>{&w, &dialog})
                 verifyTextsFit(top, withDevices ? "with devices" : "without devices");
         }
+    }
+
+    // A click on a page's web link opens the vendor's page once; the link
+    // shows the address without its scheme.
+    void linkOpensTheVendorPageOnce() {
+        TWizardFixture f;
+        TfMain& w = f.window();
+        w.show();
+        UrlCatcher catcher;
+        for (const char* scheme : {"http", "https"})
+            QDesktopServices::setUrlHandler(scheme, &catcher, "open");
+        const auto restore = qScopeGuard([] {
+            for (const char* scheme : {"http", "https"})
+                QDesktopServices::unsetUrlHandler(scheme);
+        });
+        const QUrl vendor(QString::fromUtf8(BuildConfig::VendorUrl));
+        QCOMPARE(w.ui->Label8->text(), vendor.host() + vendor.path().chopped(vendor.path().endsWith('/') ? 1 : 0));
+        QTest::mouseClick(w.ui->Label8, Qt::LeftButton);
+        QCOMPARE(catcher.urls, QList<QUrl>{vendor});
+        QTest::mouseClick(w.ui->Label6, Qt::RightButton);
+        QCOMPARE(catcher.urls.size(), 1);
     }
 
     void settingsLoadedAtStartAndStoredAtClose() {

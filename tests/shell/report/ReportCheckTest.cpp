@@ -114,6 +114,8 @@ TEST_F(ReportCheck, PassingReportWithAToneAtTheMicrophone) {
     EXPECT_TRUE(connection["ok"].toBool());
     const QJsonArray attempts = connection["figures"].toObject()["attempts"].toArray();
     ASSERT_EQ(attempts.size(), 1);
+    // Without a settings file nothing is created: the check only reads.
+    EXPECT_FALSE(QDir(config.path()).exists("tavora-live"));
     QStringList stages;
     for (const QJsonValue& s : attempts[0].toObject()["stages"].toArray())
         stages << s.toObject()["stage"].toString();
@@ -180,7 +182,9 @@ TEST_F(ReportCheck, ProxyRefusingTheCredentialsIsAnAuthenticationFailure) {
         runCheck({"--target", QString("127.0.0.1:%1").arg(target.Port())}, "unix:/nonexistent/native");
     const QJsonObject connection = run.check("connection");
     EXPECT_FALSE(connection["ok"].toBool(true));
-    for (const QJsonValue& a : connection["figures"].toObject()["attempts"].toArray()) {
+    const QJsonArray attempts = connection["figures"].toObject()["attempts"].toArray();
+    ASSERT_EQ(attempts.size(), 2);
+    for (const QJsonValue& a : attempts) {
         EXPECT_EQ(a.toObject()["failed_stage"].toString(), "socks-authentication");
         EXPECT_EQ(a.toObject()["error"].toString(), "Authentication error to socks server.");
     }
@@ -197,8 +201,20 @@ TEST_F(ReportCheck, ProxyRefusingTheCredentialsIsAnAuthenticationFailure) {
     EXPECT_EQ(after.readAll(), before);
 }
 
-TEST_F(ReportCheck, UsageAndVersion) {
+TEST_F(ReportCheck, UsageVersionAndNoDisplay) {
     QProcess wizard;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config.path());
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    wizard.setProcessEnvironment(env);
+    // The window without a display: said plainly, not a toolkit abort.
+    wizard.start(WIZARD_BINARY, {});
+    ASSERT_TRUE(wizard.waitForFinished(10000));
+    EXPECT_EQ(wizard.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(wizard.exitCode(), 1);
+    EXPECT_TRUE(wizard.readAllStandardError().contains("no display found"));
     wizard.start(WIZARD_BINARY, {"--json"});
     ASSERT_TRUE(wizard.waitForFinished(10000));
     EXPECT_EQ(wizard.exitCode(), 2);

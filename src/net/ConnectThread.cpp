@@ -8,6 +8,7 @@
 TConnectThread::TConnectThread(TSocketHandle& binding) : Binding_(binding) {}
 
 TConnectThread::~TConnectThread() {
+    Terminate();
     WaitFor();
 }
 

@@ -7,6 +7,10 @@ TTcpConnection::TTcpConnection(TComponent* owner) : TNetComponent(owner) {}
 
 TTcpConnection::~TTcpConnection() {
     CloseSocket();
+    DetachHandler();
+}
+
+void TTcpConnection::DetachHandler() noexcept {
     if (FreeIOHandlerOnDisconnect_)
         ReleaseOwnHandler();
     else if (IOHandler_)
@@ -17,10 +21,7 @@ TTcpConnection::~TTcpConnection() {
 void TTcpConnection::SetIOHandler(TIOHandler* handler) {
     if (handler == IOHandler_)
         return;
-    if (FreeIOHandlerOnDisconnect_)
-        ReleaseOwnHandler();
-    else if (IOHandler_)
-        IOHandler_->RemoveFreeNotification(this);
+    DetachHandler();
     IOHandler_ = handler;
     if (IOHandler_)
         IOHandler_->FreeNotification(this);

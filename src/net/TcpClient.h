@@ -31,6 +31,9 @@ protected:
     void CloseSocket() noexcept;
     void Notification(TComponent* component) override;
     void ReleaseOwnHandler() noexcept;
+    // Lets go of the handler: releases one of its own, else stops being
+    // told when a foreign one goes.
+    void DetachHandler() noexcept;
 
     TIOHandler* IOHandler_ = nullptr;
     bool FreeIOHandlerOnDisconnect_ = false;

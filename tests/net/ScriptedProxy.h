@@ -5,12 +5,12 @@
 // It records every byte the client sent, so tests can compare requests byte
 // for byte. It serves one connection.
 
+#include "platform/net/SocketHandle.h"
 #include "platform/net/TestSockets.h"
 
 #include <atomic>
 #include <cstdint>
 #include <mutex>
-#include <sys/eventfd.h>
 #include <thread>
 #include <vector>
 
@@ -20,7 +20,7 @@ using TByteList = std::vector<std::uint8_t>;
 
 class TScriptedProxy {
 public:
-    TScriptedProxy() : Stop_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+    TScriptedProxy() = default;
     ~TScriptedProxy() { Finish(); }
 
     // Script steps, run in order once a client connects.
@@ -40,8 +40,7 @@ public:
     // Stops serving and waits for the proxy thread.
     void Finish() {
         if (Thread_.joinable()) {
-            const std::uint64_t one = 1;
-            [[maybe_unused]] auto n = ::write(Stop_.Get(), &one, sizeof one);
+            Stop_.Signal();
             Thread_.join();
         }
     }
@@ -65,7 +64,7 @@ private:
 
     // Waits for `fd` or the stop request; false when stopped.
     bool WaitFor(int fd, short events) {
-        pollfd fds[2] = {{fd, events, 0}, {Stop_.Get(), POLLIN, 0}};
+        pollfd fds[2] = {{fd, events, 0}, {Stop_.Fd(), POLLIN, 0}};
         while (poll(fds, 2, -1) == -1) {
         }
         return fds[1].revents == 0;
@@ -137,7 +136,7 @@ private:
     }
 
     TLoopbackListener Listener_;
-    TFd Stop_;
+    TWakeup Stop_;
     std::vector<TStep> Script_;
     std::thread Thread_;
     std::mutex Lock_;

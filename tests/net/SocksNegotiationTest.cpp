@@ -38,6 +38,7 @@ protected:
         Handler->SetSocksInfo(Info);
         Client.SetIOHandler(Handler);
         Client.SetPort(9910);
+        Client.SetStageObserver([this](TConnectStage stage) { Stages.push_back(stage); });
     }
 
     void Through(testnet::TScriptedProxy& proxy, TSocksVersion version, const std::string& target) {
@@ -66,7 +67,11 @@ protected:
     TSocketIOHandler* Handler = nullptr;
     TSocksInfo* Info = nullptr;
     std::vector<std::string> Lookups;
+    std::vector<TConnectStage> Stages; // what the client reported, in order
 };
+
+using enum TConnectStage;
+using TStages = std::vector<TConnectStage>;
 
 TByteList Socks5Connect(const std::string& host, int port = 9910) {
     return Concat({Bytes({5, 1, 0, 3, static_cast<int>(host.size())}), TextBytes(host),
@@ -87,6 +92,7 @@ TEST_F(SocksNegotiationTest, Socks4RequestIsExactAndTargetResolvedLocally) {
     proxy.Finish();
     EXPECT_EQ(proxy.Received(), Bytes({0x04, 0x01, 0x26, 0xB6, 127, 0, 0, 5, 0x00}));
     EXPECT_EQ(Lookups, (std::vector<std::string>{"classroom.test"}));
+    EXPECT_EQ(Stages, (TStages{ResolveProxy, TcpConnect, ResolveTarget, SocksConnectRequest}));
 }
 
 TEST_F(SocksNegotiationTest, Socks4SendsUserNameEvenWithoutAuthenticationAndCutsIt) {
@@ -117,6 +123,7 @@ TEST_F(SocksNegotiationTest, Socks4AsendsHostTextWithoutResolvingIt) {
     EXPECT_EQ(proxy.Received(), Concat({Bytes({4, 1, 0x26, 0xB6, 0, 0, 0, 1}), TextBytes("bob"), Bytes({0}),
                                         TextBytes(target), Bytes({0})}));
     EXPECT_TRUE(Lookups.empty());
+    EXPECT_EQ(Stages, (TStages{ResolveProxy, TcpConnect, SocksConnectRequest}));
 }
 
 TEST_F(SocksNegotiationTest, Socks4StatusCodes) {
@@ -144,6 +151,8 @@ TEST_F(SocksNegotiationTest, Socks4UnknownTargetFailsBeforeSendingAnything) {
     proxy.Finish();
     EXPECT_TRUE(proxy.Accepted());
     EXPECT_TRUE(proxy.Received().empty());
+    ASSERT_FALSE(Stages.empty());
+    EXPECT_EQ(Stages.back(), ResolveTarget);
 }
 
 TEST_F(SocksNegotiationTest, Socks4ReplyCutShortOrNeverSent) {
@@ -177,6 +186,7 @@ TEST_F(SocksNegotiationTest, Socks5WithoutAuthenticationGoesStraightToConnect) {
     proxy.Finish();
     EXPECT_EQ(proxy.Received(), Concat({Bytes({0x05, 0x01, 0x00}), Socks5Connect("classroom.test")}));
     EXPECT_TRUE(Lookups.empty()) << "the proxy resolves the target";
+    EXPECT_EQ(Stages, (TStages{ResolveProxy, TcpConnect, SocksGreeting, SocksConnectRequest}));
 }
 
 TEST_F(SocksNegotiationTest, Socks5WithUserNameAndPassword) {
@@ -193,6 +203,7 @@ TEST_F(SocksNegotiationTest, Socks5WithUserNameAndPassword) {
                                         Bytes({6}), TextBytes("s3cret"),
                                         // A dotted target still goes as a name (type 3).
                                         Socks5Connect("127.0.0.1")}));
+    EXPECT_EQ(Stages, (TStages{ResolveProxy, TcpConnect, SocksGreeting, SocksAuthentication, SocksConnectRequest}));
 }
 
 TEST_F(SocksNegotiationTest, Socks5EmptyCredentialsHaveZeroLengths) {
@@ -237,6 +248,8 @@ TEST_F(SocksNegotiationTest, Socks5CredentialsRefused) {
     Through(proxy, svSocks5, "classroom.test");
     EXPECT_EQ(Connect<ESocksAuthError>(), "Authentication error to socks server.");
     EXPECT_FALSE(Client.Connected());
+    ASSERT_FALSE(Stages.empty());
+    EXPECT_EQ(Stages.back(), SocksAuthentication);
 }
 
 TEST_F(SocksNegotiationTest, Socks5ReplyCodes) {

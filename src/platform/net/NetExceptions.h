@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/net/SocketErrors.h"
+
 #include <exception>
 #include <string>
 #include <utility>
@@ -55,7 +57,7 @@ public:
         return {errorCode, "Error on loading Winsock2 library (" + library + ")"};
     }
     static EWS2StubError CallFailed(const std::string& function) {
-        return {10093, "Error on call Winsock2 library function " + function};
+        return {WinsockError::NotInitialised, "Error on call Winsock2 library function " + function};
     }
 
     int ErrorCode() const noexcept { return ErrorCode_; }

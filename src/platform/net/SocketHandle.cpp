@@ -220,22 +220,23 @@ bool TSocketHandle::WaitReady(bool forWriting, const TDeadline& deadline) {
     }
 }
 
-void TSocketHandle::ReadNames(bool withPeer) {
+namespace {
+// The socket's own address, or its peer's; left as they are on failure.
+void ReadAddress(int fd, bool peer, std::string& ip, int& port) {
     sockaddr_in address{};
     socklen_t size = sizeof address;
-    if (getsockname(Handle_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-        TIPv4Bytes bytes{};
-        std::memcpy(bytes.data(), &address.sin_addr.s_addr, 4);
-        IP = TSocketStack::BytesToAddress(bytes);
-        Port = ntohs(address.sin_port);
-    }
-    if (!withPeer)
+    auto* raw = reinterpret_cast<sockaddr*>(&address);
+    if ((peer ? getpeername(fd, raw, &size) : getsockname(fd, raw, &size)) != 0)
         return;
-    size = sizeof address;
-    if (getpeername(Handle_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-        TIPv4Bytes bytes{};
-        std::memcpy(bytes.data(), &address.sin_addr.s_addr, 4);
-        PeerIP = TSocketStack::BytesToAddress(bytes);
-        PeerPort = ntohs(address.sin_port);
-    }
+    TIPv4Bytes bytes{};
+    std::memcpy(bytes.data(), &address.sin_addr.s_addr, 4);
+    ip = TSocketStack::BytesToAddress(bytes);
+    port = ntohs(address.sin_port);
+}
+} // namespace
+
+void TSocketHandle::ReadNames(bool withPeer) {
+    ReadAddress(Handle_, false, IP, Port);
+    if (withPeer)
+        ReadAddress(Handle_, true, PeerIP, PeerPort);
 }

@@ -40,4 +40,13 @@ void ListWaveOutDevices(pa::AudioPlatform& platform, QStringList& Strings) {
         [&](std::uint32_t d, pa::WaveOutCaps& caps) { return platform.waveOutCaps(d, caps); });
 }
 
+std::uint32_t WaveDeviceNumber(std::int32_t id) {
+    return id < 0 ? pa::WAVE_MAPPER - 1 : static_cast<std::uint32_t>(id);
+}
+
+void KeepStoredDeviceInList(std::int32_t& id, const QStringList& devices) {
+    if (id < 0 || id >= devices.size())
+        id = 0;
+}
+
 } // namespace tavora::audio

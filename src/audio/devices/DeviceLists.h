@@ -7,6 +7,8 @@
 
 #include <QStringList>
 
+#include <cstdint>
+
 namespace tavora::platform::audio {
 class AudioPlatform;
 }
@@ -20,5 +22,13 @@ inline constexpr const char* DefaultDeviceSuffix = " (Windows Default)";
 void ListWaveInDevices(platform::audio::AudioPlatform& platform, QStringList& Strings);
 // The same for wave output devices.
 void ListWaveOutDevices(platform::audio::AudioPlatform& platform, QStringList& Strings);
+
+// A stored device identifier as the platform's device number. Stored
+// identifiers are never negative once loaded; one that were would name no
+// device rather than the mapper.
+std::uint32_t WaveDeviceNumber(std::int32_t id);
+// A stored identifier that names no entry of `devices` (a device was
+// removed) falls back to the default device, 0.
+void KeepStoredDeviceInList(std::int32_t& id, const QStringList& devices);
 
 } // namespace tavora::audio

@@ -7,7 +7,6 @@
 #include <QSlider>
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 #include <vector>
 

@@ -51,15 +51,8 @@ void TCaptureStream::Open(std::span<const std::uint8_t> format, std::uint32_t de
     if (!head)
         RaiseError("WaveIn-Open", pa::MMSYSERR_INVALPARAM);
 
-    // Linear audio is taken from the default device as it is; any other
-    // format goes through the codecs on the chosen device.
-    std::uint32_t device = deviceId;
-    std::uint32_t flags = pa::CALLBACK_WINDOW | pa::WAVE_MAPPED;
-    if (head->wFormatTag == pa::WAVE_FORMAT_PCM) {
-        device = pa::WAVE_MAPPER;
-        flags = pa::CALLBACK_WINDOW;
-    }
-    RaiseError("WaveIn-Open", platform_.openWaveIn(&device_, device, head, notifyWindow_.get(), flags));
+    const TLoopDevice at = ChooseLoopDevice(*head, deviceId);
+    RaiseError("WaveIn-Open", platform_.openWaveIn(&device_, at.device, head, notifyWindow_.get(), at.flags));
     try {
         for (int i = 0; i < numBuffers_; ++i)
             AddBuffer();
@@ -74,26 +67,17 @@ void TCaptureStream::Open(std::span<const std::uint8_t> format, std::uint32_t de
 }
 
 void TCaptureStream::AddBuffer() {
-    auto buffer = std::make_unique<Buffer>();
-    buffer->data = std::make_unique<std::uint8_t[]>(bufferSize_);
-    buffer->header.data = buffer->data.get();
-    buffer->header.bufferLength = bufferSize_;
+    auto buffer = std::make_unique<TLoopBuffer>(bufferSize_);
     pa::WaveHeader& header = buffer->header;
     buffers_.push_back(std::move(buffer));
     RaiseError("WaveIn-PrepareHeader", device_->prepareHeader(header));
     RaiseError("WaveIn-AddBuffer", device_->addBuffer(header));
 }
 
-TCaptureStream::Buffer* TCaptureStream::FindBuffer(const pa::WaveHeader* header) const {
-    const auto it = std::find_if(buffers_.begin(), buffers_.end(),
-                                 [header](const auto& buffer) { return &buffer->header == header; });
-    return it == buffers_.end() ? nullptr : it->get();
-}
-
 void TCaptureStream::BufferDone(pa::WaveHeader* header) {
     // Only the stream's own buffers are touched: the pointer is compared
     // before it is followed.
-    Buffer* buffer = FindBuffer(header);
+    TLoopBuffer* buffer = FindLoopBuffer(buffers_, header);
     if (!buffer)
         return;
     if (!active_) {
@@ -105,7 +89,7 @@ void TCaptureStream::BufferDone(pa::WaveHeader* header) {
         const std::vector<std::uint8_t> copy(header->data, header->data + size);
         OnBufferFull(this, copy.data(), static_cast<int>(size));
         // The handler may have closed the stream, and with it this buffer.
-        if (!active_ || FindBuffer(header) != buffer)
+        if (!active_ || FindLoopBuffer(buffers_, header) != buffer)
             return;
     }
     RaiseError("WaveIn-UnprepareHeader", device_->unprepareHeader(*header));
@@ -120,7 +104,7 @@ void TCaptureStream::BufferDone(pa::WaveHeader* header) {
 }
 
 void TCaptureStream::ReleaseBuffer(pa::WaveHeader* header) {
-    Buffer* buffer = FindBuffer(header);
+    TLoopBuffer* buffer = FindLoopBuffer(buffers_, header);
     if (!buffer)
         return;
     if (device_)

@@ -72,14 +72,8 @@ public:
     void BufferDone(platform::audio::WaveHeader* header);
 
 private:
-    struct Buffer {
-        platform::audio::WaveHeader header;
-        std::unique_ptr<std::uint8_t[]> data;
-    };
-
     void AddBuffer();
     void ReleaseBuffer(platform::audio::WaveHeader* header);
-    Buffer* FindBuffer(const platform::audio::WaveHeader* header) const;
     // Resets and closes the device, releases every buffer and drops the
     // notifications already posted for them.
     void ShutDown();
@@ -87,7 +81,7 @@ private:
 
     platform::audio::AudioPlatform& platform_;
     bool active_ = false;
-    std::vector<std::unique_ptr<Buffer>> buffers_; // in allocation order
+    TLoopBuffers buffers_; // in allocation order
     std::uint32_t bufferSize_ = DefaultBufferSize;
     std::vector<std::uint8_t> format_;
     std::uint8_t numBuffers_ = DefaultNumBuffers;

@@ -1,5 +1,7 @@
 #include "audio/loopback/LoopStreamCommon.h"
 
+#include <algorithm>
+
 namespace tavora::audio {
 
 namespace pa = platform::audio;
@@ -55,6 +57,23 @@ const pa::WaveFormatEx* FormatHead(std::span<const std::uint8_t> record) {
     if (sizeof(pa::WaveFormatEx) + head->cbSize > record.size())
         return nullptr;
     return head;
+}
+
+TLoopDevice ChooseLoopDevice(const pa::WaveFormatEx& head, std::uint32_t deviceId) {
+    if (head.wFormatTag == pa::WAVE_FORMAT_PCM)
+        return {pa::WAVE_MAPPER, pa::CALLBACK_WINDOW};
+    return {deviceId, pa::CALLBACK_WINDOW | pa::WAVE_MAPPED};
+}
+
+TLoopBuffer::TLoopBuffer(std::uint32_t size) : data(std::make_unique<std::uint8_t[]>(size)) {
+    header.data = data.get();
+    header.bufferLength = size;
+}
+
+TLoopBuffer* FindLoopBuffer(const TLoopBuffers& buffers, const pa::WaveHeader* header) {
+    const auto it = std::find_if(buffers.begin(), buffers.end(),
+                                 [header](const auto& buffer) { return &buffer->header == header; });
+    return it == buffers.end() ? nullptr : it->get();
 }
 
 } // namespace tavora::audio

@@ -2,15 +2,18 @@
 
 // What the microphone loop's two streams share: their errors, whose message
 // is the name of the failed operation followed by a fixed text chosen by the
-// result code, and the reading of the format record they are opened with.
+// result code, the reading of the format record they are opened with, the
+// choice of device, and their buffers.
 
 #include "platform/audio/WaveTypes.h"
 
 #include <QLoggingCategory>
 
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace tavora::audio {
 
@@ -33,5 +36,25 @@ std::string LoopStreamErrorMessage(const std::string& name, platform::audio::MmR
 // The head of a format record, or null when `record` is too short for the
 // head and the extra bytes it announces (a device would read past its end).
 const platform::audio::WaveFormatEx* FormatHead(std::span<const std::uint8_t> record);
+
+// The device and open flags for a stream in the format `head`: linear audio
+// goes to and from the default device as it is; any other format goes
+// through the codecs on the chosen device.
+struct TLoopDevice {
+    std::uint32_t device;
+    std::uint32_t flags;
+};
+TLoopDevice ChooseLoopDevice(const platform::audio::WaveFormatEx& head, std::uint32_t deviceId);
+
+// A buffer of a stream: the header the device sees and the bytes it points at.
+struct TLoopBuffer {
+    explicit TLoopBuffer(std::uint32_t size);
+    platform::audio::WaveHeader header;
+    std::unique_ptr<std::uint8_t[]> data;
+};
+using TLoopBuffers = std::vector<std::unique_ptr<TLoopBuffer>>;
+// The stream's own buffer with this header; null for any other pointer, so
+// that a header is compared before it is followed.
+TLoopBuffer* FindLoopBuffer(const TLoopBuffers& buffers, const platform::audio::WaveHeader* header);
 
 } // namespace tavora::audio

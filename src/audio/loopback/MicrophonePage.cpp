@@ -32,12 +32,6 @@ const char* const BoostQuestion =
     "microphone only in case you can't adjust its volume with the volume slider.\r\n\r\nDo you want to boost "
     "the microphone?";
 
-// A stored device number as the platform's unsigned one; the settings never
-// hold a negative number, and one would name no device.
-std::uint32_t deviceNumber(std::int32_t id) {
-    return id < 0 ? platform::audio::WAVE_MAPPER - 1 : static_cast<std::uint32_t>(id);
-}
-
 // The hourglass from construction to destruction, however the scope is left.
 class WaitCursor {
 public:
@@ -72,8 +66,8 @@ TMicrophonePage::~TMicrophonePage() {
 }
 
 void TMicrophonePage::RefreshLevels() {
-    RefreshLevelControls(platform_, deviceNumber(SystemTestSettings.AudioInDeviceID),
-                         deviceNumber(SystemTestSettings.AudioOutDeviceID), ui->tbMikeVolume,
+    RefreshLevelControls(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID),
+                         WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID), ui->tbMikeVolume,
                          ui->lbMikeVolAvail, nullptr, nullptr);
 }
 
@@ -95,8 +89,7 @@ void TMicrophonePage::EnterMicrophonePage() {
     if (!devices.isEmpty()) {
         ui->pMikeAvail->show();
         ui->pMikeNotAvail->hide();
-        if (SystemTestSettings.AudioInDeviceID < 0 || SystemTestSettings.AudioInDeviceID >= devices.size())
-            SystemTestSettings.AudioInDeviceID = 0;
+        KeepStoredDeviceInList(SystemTestSettings.AudioInDeviceID, devices);
         ui->cbMikes->setCurrentIndex(SystemTestSettings.AudioInDeviceID);
         ui->btnStopMike->setEnabled(false);
         ui->btnStartMikeTest->setEnabled(true);
@@ -111,7 +104,7 @@ void TMicrophonePage::EnterMicrophonePage() {
     mikeTestRunning_ = false;
 
     std::uint32_t boost = 0;
-    if (GetMicBoost(platform_, deviceNumber(SystemTestSettings.AudioInDeviceID), boost)) {
+    if (GetMicBoost(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID), boost)) {
         ui->cbBoost->show();
         ui->cbBoost->setChecked(boost == 1);
     } else {
@@ -121,7 +114,7 @@ void TMicrophonePage::EnterMicrophonePage() {
     if (ui->cbBoost->isChecked()) {
         ui->cbBoost->setText(BoostOnCaption);
         if (AskWarning(BoostOnAtEntryQuestion)) {
-            SetMicBoost(platform_, deviceNumber(SystemTestSettings.AudioInDeviceID), 0);
+            SetMicBoost(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID), 0);
             ui->cbBoost->setChecked(false);
             ui->cbBoost->setText(BoostCaption);
         }
@@ -136,12 +129,12 @@ void TMicrophonePage::cbMikesChange() {
 }
 
 void TMicrophonePage::tbMikeVolumeChange() {
-    SetMicVolume(platform_, deviceNumber(SystemTestSettings.AudioInDeviceID),
+    SetMicVolume(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID),
                  static_cast<std::uint16_t>(ui->tbMikeVolume->value()));
 }
 
 void TMicrophonePage::cbBoostClick() {
-    const std::uint32_t device = deviceNumber(SystemTestSettings.AudioInDeviceID);
+    const std::uint32_t device = WaveDeviceNumber(SystemTestSettings.AudioInDeviceID);
     if (ui->cbBoost->isChecked()) {
         if (AskWarning(BoostQuestion)) {
             ui->cbBoost->setText(BoostOnCaption);
@@ -185,7 +178,7 @@ void TMicrophonePage::btnStopMikeClick() {
 
 void TMicrophonePage::OpenCapture() {
     try {
-        captureStream_->Open(loopFormat_, deviceNumber(SystemTestSettings.AudioInDeviceID));
+        captureStream_->Open(loopFormat_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID));
     } catch (...) {
         // The playback device and the relay thread of this run would
         // otherwise stay open and waiting with nothing to stop them.
@@ -218,7 +211,7 @@ int TMicrophonePage::PrepareLoopback() {
 
         playbackStream_ = std::make_unique<TPlaybackStream>(platform_);
         playbackStream_->SetNumBuffers(PlaybackBuffers);
-        playbackStream_->Open(loopFormat_, deviceNumber(SystemTestSettings.AudioOutDeviceID));
+        playbackStream_->Open(loopFormat_, WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID));
 
         playThread_ = std::make_unique<TPlayThread>(HandOff, *playbackStream_, true);
         playThread_->Resume();

@@ -76,20 +76,13 @@ void TPlaybackStream::Open(std::span<const std::uint8_t> format, std::uint32_t d
     if (!head)
         RaiseError("WaveOutOpen", pa::MMSYSERR_INVALPARAM);
 
-    std::uint32_t device = deviceId;
-    std::uint32_t flags = pa::CALLBACK_WINDOW | pa::WAVE_MAPPED;
-    if (head->wFormatTag == pa::WAVE_FORMAT_PCM) {
-        device = pa::WAVE_MAPPER;
-        flags = pa::CALLBACK_WINDOW;
-    }
-    RaiseError("WaveOutOpen", platform_.openWaveOut(&device_, device, head, notifyWindow_.get(), flags));
+    const TLoopDevice at = ChooseLoopDevice(*head, deviceId);
+    RaiseError("WaveOutOpen", platform_.openWaveOut(&device_, at.device, head, notifyWindow_.get(), at.flags));
     active_ = true;
 }
 
-TPlaybackStream::Buffer& TPlaybackStream::NewHeader(std::uint32_t size) {
-    auto buffer = std::make_unique<Buffer>();
-    buffer->data = std::make_unique<std::uint8_t[]>(size);
-    buffers_.push_back(std::move(buffer));
+TLoopBuffer& TPlaybackStream::NewHeader(std::uint32_t size) {
+    buffers_.push_back(std::make_unique<TLoopBuffer>(size));
     return *buffers_.back();
 }
 
@@ -102,11 +95,9 @@ void TPlaybackStream::Play(const std::uint8_t* data, std::uint32_t size) {
         qCDebug(lcLoopback) << "every slot taken; block of" << size << "bytes dropped";
         return;
     }
-    Buffer& buffer = NewHeader(size);
+    TLoopBuffer& buffer = NewHeader(size);
     std::memcpy(buffer.data.get(), data, size);
     pa::WaveHeader& header = buffer.header;
-    header.data = buffer.data.get();
-    header.bufferLength = size;
     header.loops = 1;
     --freeSlots_;
     // A block the device refused never comes back from it: give its slot
@@ -121,20 +112,14 @@ void TPlaybackStream::Play(const std::uint8_t* data, std::uint32_t size) {
     }
 }
 
-TPlaybackStream::Buffer* TPlaybackStream::FindBuffer(const pa::WaveHeader* header) const {
-    const auto it = std::find_if(buffers_.begin(), buffers_.end(),
-                                 [header](const auto& buffer) { return &buffer->header == header; });
-    return it == buffers_.end() ? nullptr : it->get();
-}
-
 void TPlaybackStream::BufferDone(pa::WaveHeader* header) {
     Guard guard(lock_);
-    Buffer* buffer = FindBuffer(header);
+    TLoopBuffer* buffer = FindLoopBuffer(buffers_, header);
     if (!active_ || !buffer)
         return;
     if (OnBufferPlayed) {
         OnBufferPlayed(this, header);
-        if (!active_ || FindBuffer(header) != buffer)
+        if (!active_ || FindLoopBuffer(buffers_, header) != buffer)
             return;
     }
     // Should the device refuse, the buffer stays in the list (and its slot
@@ -144,7 +129,7 @@ void TPlaybackStream::BufferDone(pa::WaveHeader* header) {
 }
 
 void TPlaybackStream::ReleaseHeader(pa::WaveHeader* header) {
-    Buffer* buffer = FindBuffer(header);
+    TLoopBuffer* buffer = FindLoopBuffer(buffers_, header);
     if (!buffer)
         return;
     if (device_)

@@ -79,14 +79,8 @@ public:
     void BufferDone(platform::audio::WaveHeader* header);
 
 private:
-    struct Buffer {
-        platform::audio::WaveHeader header;
-        std::unique_ptr<std::uint8_t[]> data;
-    };
-
-    Buffer& NewHeader(std::uint32_t size);
+    TLoopBuffer& NewHeader(std::uint32_t size);
     void ReleaseHeader(platform::audio::WaveHeader* header);
-    Buffer* FindBuffer(const platform::audio::WaveHeader* header) const;
     static void RaiseError(const char* name, platform::audio::MmResult code);
 
     platform::audio::AudioPlatform& platform_;
@@ -94,7 +88,7 @@ private:
     bool active_ = false;
     std::uint8_t freeSlots_ = 0;
     std::uint8_t numBuffers_ = DefaultNumBuffers;
-    std::vector<std::unique_ptr<Buffer>> buffers_;
+    TLoopBuffers buffers_;
     std::vector<std::uint8_t> format_;
     std::uint64_t dropped_ = 0;
     std::unique_ptr<platform::audio::WaveOutDevice> device_;

@@ -20,11 +20,6 @@ namespace tavora::audio {
 
 namespace {
 
-// The stored device number as the platform's (never negative once loaded).
-uint32_t DeviceNumber(int32_t id) {
-    return id < 0 ? platform::audio::WAVE_MAPPER - 1 : static_cast<uint32_t>(id);
-}
-
 const char* ErrorText(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
@@ -91,14 +86,12 @@ void TPlaybackPage::EnterPlaybackPage() {
     ui->pWaveAvailable->show();
     ui->pWaveNotAvailable->hide();
 
-    // A stored device beyond the list (one that was removed) falls back to
-    // the default device; the reset value is stored at the next save.
-    if (SystemTestSettings.AudioOutDeviceID < 0 || SystemTestSettings.AudioOutDeviceID >= devices.size())
-        SystemTestSettings.AudioOutDeviceID = 0;
+    // The reset value of a removed device is stored at the next save.
+    KeepStoredDeviceInList(SystemTestSettings.AudioOutDeviceID, devices);
     ui->cbAoudioOutDevices->setCurrentIndex(SystemTestSettings.AudioOutDeviceID);
 
-    RefreshLevelControls(platform_, DeviceNumber(SystemTestSettings.AudioInDeviceID),
-                         DeviceNumber(SystemTestSettings.AudioOutDeviceID), nullptr, nullptr,
+    RefreshLevelControls(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID),
+                         WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID), nullptr, nullptr,
                          ui->tbWaveVolume, ui->lbWaveVolAvail);
     ui->btnStopPlay->setEnabled(false);
     ui->btnPlay->setEnabled(true);
@@ -159,7 +152,7 @@ void TPlaybackPage::StopPlayback() {
 }
 
 void TPlaybackPage::tbWaveVolumeChange() {
-    SetSpeakerVolume(platform_, DeviceNumber(SystemTestSettings.AudioOutDeviceID),
+    SetSpeakerVolume(platform_, WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID),
                      static_cast<uint16_t>(ui->tbWaveVolume->value()));
 }
 

@@ -157,8 +157,6 @@ protected:
     // 0 frees the header. Out of memory is reported as MMSYSERR_NOMEM.
     bool ReallocHeader(WaveHeader*& header, uint32_t size, uint8_t* external = nullptr);
 
-    void Lock() { lock_.lock(); }
-    void Unlock() { lock_.unlock(); }
     std::recursive_mutex& EngineLock() { return lock_; }
     size_t QueuedCount() const { return headers_.size(); }
     uint32_t BufferBytes() const { return TimeToBufferSize(deviceFormat_, bufferLength_); }
@@ -181,7 +179,6 @@ protected:
     // by the destructor of the most derived class, while its provider is
     // still whole; later calls do nothing. No OnDeactivate fires.
     void DestroyEngine();
-    bool Destroying() const { return destroying_; }
     // Lets go of an open device that did not report its close in time: no
     // further notification is handled and every buffer is freed.
     virtual void AbandonDevice() = 0;

@@ -103,10 +103,6 @@ bool ReadStructure(TMemoryStream& stream, TReading& out) {
 
 } // namespace
 
-TWaveImage::~TWaveImage() {
-    waveFormat_.reset();
-}
-
 size_t TWaveImage::Write(const void* buffer, size_t count) {
     Changed();
     return TMemoryStream::Write(buffer, count);

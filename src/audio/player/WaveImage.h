@@ -16,7 +16,7 @@ public:
     using TNotifyEvent = std::function<void(TWaveImage* sender)>;
 
     TWaveImage() = default;
-    ~TWaveImage() override;
+    ~TWaveImage() override = default;
 
     size_t Write(const void* buffer, size_t count) override;
 

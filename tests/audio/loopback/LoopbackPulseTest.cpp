@@ -9,6 +9,7 @@
 #include "audio/loopback/PlayThread.h"
 #include "platform/audio/PulseAudioPlatform.h"
 #include "shell/settings/SystemTestSettings.h"
+#include "support/audio/DeviceNamed.h"
 #include "support/audio/EventPump.h"
 #include "support/audio/PulseFifos.h"
 #include "ui_MicrophonePage.h"
@@ -30,14 +31,6 @@ constexpr std::size_t Rate = 8000;
 // GSM 6.10 turns digital silence into a faint floor (peaks of 16 seen),
 // far below anything audible: -60 dBFS.
 constexpr int SilencePeak = 32;
-
-std::int32_t deviceNamed(std::uint32_t count, const std::function<std::string(std::uint32_t)>& name,
-                         const std::string& wanted) {
-    for (std::uint32_t d = 0; d < count; ++d)
-        if (name(d) == wanted)
-            return static_cast<std::int32_t>(d);
-    return -1;
-}
 
 int peak(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to) {
     int p = 0;
@@ -65,20 +58,8 @@ private slots:
             QSKIP("needs the pulse fixture");
         platform = std::make_unique<PulseAudioPlatform>(pulseServer());
         QVERIFY(platform->connected());
-        pipeSource = deviceNamed(
-            platform->waveInCount(),
-            [&](std::uint32_t d) {
-                WaveInCaps caps;
-                return platform->waveInCaps(d, caps) == MMSYSERR_NOERROR ? fixedText(caps.productName) : "";
-            },
-            "Pipe_Source");
-        pipeSink = deviceNamed(
-            platform->waveOutCount(),
-            [&](std::uint32_t d) {
-                WaveOutCaps caps;
-                return platform->waveOutCaps(d, caps) == MMSYSERR_NOERROR ? fixedText(caps.productName) : "";
-            },
-            "Pipe_Sink");
+        pipeSource = waveDeviceNamed(*platform, true, "Pipe_Source");
+        pipeSink = waveDeviceNamed(*platform, false, "Pipe_Sink");
         QVERIFY(pipeSource >= 0);
         QVERIFY(pipeSink >= 0);
     }

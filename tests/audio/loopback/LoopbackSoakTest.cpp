@@ -8,6 +8,7 @@
 #include "audio/loopback/PlaybackStream.h"
 #include "platform/audio/PulseAudioPlatform.h"
 #include "shell/settings/SystemTestSettings.h"
+#include "support/audio/DeviceNamed.h"
 #include "support/audio/EventPump.h"
 #include "support/audio/PulseFifos.h"
 
@@ -32,25 +33,6 @@ long long heapInUse() {
     return static_cast<long long>(mallinfo2().uordblks);
 }
 
-std::int32_t findDevice(PulseAudioPlatform& platform, bool input, const std::string& name) {
-    const std::uint32_t count = input ? platform.waveInCount() : platform.waveOutCount();
-    for (std::uint32_t d = 0; d < count; ++d) {
-        std::string found;
-        if (input) {
-            WaveInCaps caps;
-            if (platform.waveInCaps(d, caps) == MMSYSERR_NOERROR)
-                found = fixedText(caps.productName);
-        } else {
-            WaveOutCaps caps;
-            if (platform.waveOutCaps(d, caps) == MMSYSERR_NOERROR)
-                found = fixedText(caps.productName);
-        }
-        if (found == name)
-            return static_cast<std::int32_t>(d);
-    }
-    return -1;
-}
-
 } // namespace
 
 class LoopbackSoakTest : public QObject {
@@ -68,8 +50,8 @@ private slots:
         PulseAudioPlatform platform(pulseServer());
         QVERIFY(platform.connected());
         SystemTestSettings = TSystemTestSettings{};
-        SystemTestSettings.AudioInDeviceID = findDevice(platform, true, "Pipe_Source");
-        SystemTestSettings.AudioOutDeviceID = findDevice(platform, false, "Pipe_Sink");
+        SystemTestSettings.AudioInDeviceID = waveDeviceNamed(platform, true, "Pipe_Source");
+        SystemTestSettings.AudioOutDeviceID = waveDeviceNamed(platform, false, "Pipe_Sink");
         QVERIFY(SystemTestSettings.AudioInDeviceID >= 0 && SystemTestSettings.AudioOutDeviceID >= 0);
 
         PipeSinkReader sink;

@@ -7,6 +7,7 @@
 #include "audio/player/WaveResource.h"
 
 #include "platform/audio/PulseAudioPlatform.h"
+#include "support/audio/DeviceNamed.h"
 #include "support/audio/EventPump.h"
 #include "support/audio/PulseFifos.h"
 
@@ -24,15 +25,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int32_t FindDevice(mm::AudioPlatform& platform, const std::string& name) {
-    for (uint32_t d = 0; d < platform.waveOutCount(); ++d) {
-        mm::WaveOutCaps caps;
-        if (platform.waveOutCaps(d, caps) == mm::MMSYSERR_NOERROR && mm::fixedText(caps.productName) == name)
-            return static_cast<int32_t>(d);
-    }
-    return -1;
-}
-
 std::vector<int16_t> ReferenceDecode(TWaveImage& wave) {
     return GsmDecode(reinterpret_cast<const uint8_t*>(wave.Memory()) + wave.DataOffset(), wave.DataSize());
 }
@@ -47,7 +39,7 @@ protected:
         if (pulseDir().empty())
             GTEST_SKIP() << "needs the pulse fixture";
         platform = std::make_unique<mm::PulseAudioPlatform>(pulseServer());
-        pipe = FindDevice(*platform, "Pipe_Sink");
+        pipe = waveDeviceNamed(*platform, false, "Pipe_Sink");
         ASSERT_GE(pipe, 0);
     }
 

@@ -1,7 +1,6 @@
 # One static library per source folder. Sources are collected from the folder
 # itself (not its sub-folders, which are modules of their own), so adding a
-# file never means editing a CMake list. A folder without sources yet gives an
-# interface library, so that dependants still configure.
+# file never means editing a CMake list.
 function(tavora_module name dir)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${dir}/*.cpp)
@@ -11,13 +10,7 @@ function(tavora_module name dir)
     file(GLOB _forms CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/forms/*.ui)
     list(APPEND _extra ${_forms})
   endif()
-  if(_sources)
-    add_library(${name} STATIC ${_sources} ${_extra})
-    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
-  else()
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
-    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
-  endif()
+  add_library(${name} STATIC ${_sources} ${_extra})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()

@@ -50,6 +50,5 @@ void TXPButton::paintEvent(QPaintEvent*) {
         p.drawRoundedRect(r.adjusted(3, 3, -3, -3), 2, 2);
     }
     p.setPen(isEnabled() ? palette().color(QPalette::ButtonText) : XPPalette::disabledText);
-    p.setFont(font());
     p.drawText(rect().translated(down ? 1 : 0, down ? 1 : 0), Qt::AlignCenter | Qt::TextShowMnemonic, text());
 }

@@ -1,7 +1,9 @@
 #pragma once
 
-// A registry held in memory, for tests: it can refuse to open keys, to read or
-// to write values of given names, and it records every write in order.
+// A registry held in memory. The headless report reads the settings from a
+// snapshot of this kind, so that nothing it does can write the real file.
+// For tests it can refuse to open keys, to read or to write values of given
+// names, and it records every write in order.
 
 #include "platform/settings/RegFile.h"
 #include "platform/settings/Registry.h"

@@ -232,11 +232,9 @@ void AppendValue(std::string& out, const TRegFileValue& v) {
     const auto& data = v.Value.Data;
     if (v.Value.Type == REG_SZ) {
         AppendEscaped(out, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-    } else if (v.Value.Type == REG_DWORD && data.size() == 4) {
+    } else if (const std::optional<std::uint32_t> number = v.Value.AsDword()) {
         char buf[16];
-        std::snprintf(buf, sizeof buf, "dword:%08x",
-                      static_cast<unsigned>(data[0] | data[1] << 8 | data[2] << 16 |
-                                            static_cast<std::uint32_t>(data[3]) << 24));
+        std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(*number));
         out += buf;
     } else {
         char buf[24];

@@ -8,6 +8,12 @@ TRegValue TRegValue::Dword(std::uint32_t value) {
              static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)}};
 }
 
+std::optional<std::uint32_t> TRegValue::AsDword() const {
+    if (Type != REG_DWORD || Data.size() != 4)
+        return std::nullopt;
+    return Data[0] | Data[1] << 8 | Data[2] << 16 | static_cast<std::uint32_t>(Data[3]) << 24;
+}
+
 TRegValue TRegValue::Text(std::string_view text, std::uint32_t type) {
     return {type, std::vector<std::uint8_t>(text.begin(), text.end())};
 }

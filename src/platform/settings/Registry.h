@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,8 @@ struct TRegValue {
     std::vector<std::uint8_t> Data;
 
     static TRegValue Dword(std::uint32_t value);
+    // The number of a REG_DWORD of four bytes (little-endian); none otherwise.
+    std::optional<std::uint32_t> AsDword() const;
     static TRegValue Text(std::string_view text, std::uint32_t type = REG_SZ);
     static TRegValue Binary(std::vector<std::uint8_t> bytes);
 

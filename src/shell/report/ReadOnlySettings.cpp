@@ -19,7 +19,7 @@ QString LoadSettingsReadOnly() {
         std::stringstream text;
         text << file.rdbuf();
         const std::optional<TRegFileDocument> document = ParseRegFile(text.str());
-        const std::string keyName = "HKEY_CURRENT_USER\\" + std::string(SettingsKeyPath);
+        const std::string keyName = RegKeyFullName(TRegRoot::CurrentUser, SettingsKeyPath);
         const TRegFileKey* key = document ? document->FindKey(keyName) : nullptr;
         if (key)
             for (const TRegFileValue& value : key->Values)

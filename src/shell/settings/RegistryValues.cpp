@@ -54,9 +54,10 @@ std::optional<TRegistryValue> Decode(ValueKind kind, const TRegValue& raw) {
         std::memcpy(&value, d.data(), sizeof value);
         return value;
     }
-    if (raw.Type != REG_DWORD || d.size() != 4)
+    const std::optional<std::uint32_t> dword = raw.AsDword();
+    if (!dword)
         return std::nullopt;
-    const std::uint32_t n = d[0] | d[1] << 8 | d[2] << 16 | static_cast<std::uint32_t>(d[3]) << 24;
+    const std::uint32_t n = *dword;
     switch (kind) {
     case ValueKind::Int8:
         return static_cast<std::int8_t>(n);

@@ -18,10 +18,6 @@ enum class ValueKind { Int8, Int16, Int32, UInt8, UInt16, Boolean, String, Doubl
 using TRegistryValue = std::variant<std::int8_t, std::int16_t, std::int32_t, std::uint8_t, std::uint16_t,
                                     bool, std::string, double>;
 
-inline ValueKind KindOf(const TRegistryValue& value) {
-    return static_cast<ValueKind>(value.index());
-}
-
 class ERegistryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -152,10 +153,22 @@ TEST_F(RegFileStoreTest, UnreadableFileIsKeptAsideBeforeItIsReplaced) {
     EXPECT_EQ(ReadFile(UserFile.parent_path() / names[1]), garbage);
     EXPECT_EQ(Mode(UserFile.parent_path() / names[1]), 0600u);
     EXPECT_EQ(notices.size(), 1u);
-    EXPECT_TRUE(ParseRegFile(ReadFile(UserFile))->FindKey("HKEY_CURRENT_USER\\" + std::string(KeyPath)));
+    EXPECT_TRUE(ParseRegFile(ReadFile(UserFile))->FindKey(RegKeyFullName(TRegRoot::CurrentUser, KeyPath)));
 
     ASSERT_TRUE(Open());
     EXPECT_EQ(FilesBesideUserFile().size(), 3u) << "a readable file is not kept aside again";
+
+    // A second bad file, within the same second as likely as not, is kept
+    // beside the first one, never over it.
+    WriteFile(UserFile, "garbage 2");
+    ASSERT_TRUE(Open());
+    const auto after = FilesBesideUserFile();
+    std::vector<std::string> kept;
+    for (const std::string& name : after)
+        if (name.starts_with("user.reg.corrupt-"))
+            kept.push_back(ReadFile(UserFile.parent_path() / name));
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (std::vector<std::string>{"garbage 2", garbage}));
 }
 
 TEST_F(RegFileStoreTest, UnreadableFileIsNotReplacedWhenItCannotBeKeptAside) {
@@ -237,7 +250,7 @@ TEST_F(RegFileStoreTest, WriterKilledAtAnyInstantLeavesAWholeFile) {
 
         const auto document = ParseRegFile(ReadFile(UserFile));
         ASSERT_TRUE(document) << "round " << round;
-        const TRegFileKey* key = document->FindKey("HKEY_CURRENT_USER\\" + std::string(KeyPath));
+        const TRegFileKey* key = document->FindKey(RegKeyFullName(TRegRoot::CurrentUser, KeyPath));
         ASSERT_TRUE(key);
         const TRegValue* blob = key->FindValue("Blob");
         ASSERT_TRUE(blob);

@@ -6,9 +6,9 @@
 BUILD_PACKAGES := qt6-base-dev libgl-dev libpulse-dev libgsm1-dev libxcb1-dev pkg-config \
   cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev googletest libbenchmark-dev pulseaudio \
-  pulseaudio-utils xvfb xauth x11-utils x11-xserver-utils imagemagick dante-server microsocks \
-  curl sox libsox-fmt-all ffmpeg espeak-ng netcat-openbsd clang libclang-rt-14-dev iproute2 \
-  util-linux procps bc
+  pulseaudio-utils xvfb x11-utils x11-xserver-utils dante-server microsocks \
+  curl sox libsox-fmt-all ffmpeg espeak-ng netcat-openbsd clang libclang-rt-dev \
+  util-linux bc
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 CMAKE_LAUNCHER := $(shell command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

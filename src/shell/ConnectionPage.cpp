@@ -9,8 +9,6 @@
 
 #include <QApplication>
 
-#include <chrono>
-#include <thread>
 
 namespace {
 const char* const Trying = "Trying to connect to Tavora Server...";
@@ -27,7 +25,7 @@ const char* const FailureText =
 
 TConnectionPage::TConnectionPage(TTcpClient& client, TComponent& owner, QWidget* parent)
     : QWidget(parent), ConnectionTestHost(BuildConfig::ConnectionTestHost),
-      Sleep([](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }),
+      Sleep(TConnectionTest::SleepFor),
       ui(std::make_unique<Ui::TConnectionPage>()), m_client(client),
       m_test(client, owner, SystemTestSettings) {
     ui->setupUi(this);
@@ -49,7 +47,7 @@ void TConnectionPage::Button1Click() {
     ConnectionOk = !TestConnect(m_client, ConnectionTestHost, ConnectionTestPort);
     if (!ConnectionOk) {
         showResult(FirstFailed, FontColours::Black);
-        Sleep(PauseBetweenAttemptsMs);
+        Sleep(TConnectionTest::PauseBetweenAttemptsMs);
         showResult(Trying, FontColours::Black);
         ConnectionOk = !TestConnect(m_client, ConnectionTestHost, ConnectionTestPort);
         if (!ConnectionOk)

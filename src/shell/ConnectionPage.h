@@ -21,8 +21,6 @@ class TConnectionPage;
 class TConnectionPage : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int PauseBetweenAttemptsMs = 2000;
-
     // `client` and `owner` belong to the window: the client is reused by
     // every attempt, and the owner owns the proxy transport of an attempt.
     TConnectionPage(TTcpClient& client, TComponent& owner, QWidget* parent = nullptr);
@@ -39,7 +37,7 @@ public:
     bool ConnectionOk = false;
     // The service's test host and port; tests aim them at a local listener.
     std::string ConnectionTestHost;
-    int ConnectionTestPort = 9910;
+    int ConnectionTestPort = TConnectionTest::ConnectionTestPort;
     // How the pause between the attempts sleeps (the UI thread blocks).
     std::function<void(int milliseconds)> Sleep;
 

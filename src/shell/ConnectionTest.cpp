@@ -5,6 +5,9 @@
 #include "net/TcpClient.h"
 #include "shell/settings/SystemTestSettings.h"
 
+#include <chrono>
+#include <thread>
+
 TConnectionTest::TConnectionTest(TTcpClient& client, TComponent& owner, const TSystemTestSettings& settings)
     : m_client(client), m_owner(owner), m_settings(settings) {}
 
@@ -62,4 +65,8 @@ void TConnectionTest::DetachProxy() {
     } catch (...) {
         // Detaching never fails the attempt.
     }
+}
+
+void TConnectionTest::SleepFor(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

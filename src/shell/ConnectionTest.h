@@ -13,7 +13,13 @@ struct TSystemTestSettings;
 // at once. The page and the headless report share it.
 class TConnectionTest {
 public:
+    // The service's test port, the time limit of one attempt, and the pause
+    // before the second attempt when the first one failed.
+    static constexpr int ConnectionTestPort = 9910;
     static constexpr int ConnectionTimeoutMs = 60000;
+    static constexpr int PauseBetweenAttemptsMs = 2000;
+    // The pause as the program takes it: the calling thread sleeps.
+    static void SleepFor(int milliseconds);
 
     // `client` is reused by every attempt; `owner` owns the proxy transport of
     // an attempt while it exists.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/ConnectionTest.h"
 #include "shell/report/Report.h"
 
 #include <functional>
@@ -13,10 +14,10 @@ struct TSystemTestSettings;
 // message and how long every stage took.
 struct TConnectionCheckOptions {
     std::string Host;
-    int Port = 9910;
-    int TimeoutMs = 60000;
-    int PauseMs = 2000;
-    std::function<void(int milliseconds)> Sleep;
+    int Port = TConnectionTest::ConnectionTestPort;
+    int TimeoutMs = TConnectionTest::ConnectionTimeoutMs;
+    int PauseMs = TConnectionTest::PauseBetweenAttemptsMs;
+    std::function<void(int milliseconds)> Sleep = TConnectionTest::SleepFor;
 };
 
 TCheckResult CheckConnection(const TSystemTestSettings& settings, const TConnectionCheckOptions& options);

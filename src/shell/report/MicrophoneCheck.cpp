@@ -76,20 +76,13 @@ TCheckResult CheckMicrophone(pa::AudioPlatform& platform, const TSystemTestSetti
         result.Detail = "no input device found";
         return result;
     }
-    // The page falls back to the first device when the stored one is gone.
-    const bool storedListed = settings.AudioInDeviceID >= 0 && settings.AudioInDeviceID < devices.size();
-    const std::uint32_t device = storedListed ? std::uint32_t(settings.AudioInDeviceID) : 0;
-    result.Figures["stored_device"] = settings.AudioInDeviceID;
-    result.Figures["device"] = int(device);
-    result.Figures["device_name"] = devices[int(device)];
+    const std::uint32_t device = PickStoredDevice(result, devices, settings.AudioInDeviceID).Device;
 
     std::uint16_t level = 0;
     if (audio::GetMicVolume(platform, device, level))
         result.Figures["microphone_level"] = level;
     std::uint16_t speaker = 0;
-    const std::uint32_t output =
-        settings.AudioOutDeviceID >= 0 ? std::uint32_t(settings.AudioOutDeviceID) : 0;
-    if (audio::GetSpeakerVolume(platform, output, speaker))
+    if (audio::GetSpeakerVolume(platform, audio::WaveDeviceNumber(settings.AudioOutDeviceID), speaker))
         result.Figures["speaker_level"] = speaker;
     std::uint32_t boost = 0;
     if (audio::GetMicBoost(platform, device, boost))

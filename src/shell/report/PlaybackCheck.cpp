@@ -22,11 +22,7 @@ TCheckResult CheckPlayback(pa::AudioPlatform& platform, const TSystemTestSetting
         result.Detail = "no output device found";
         return result;
     }
-    const bool storedListed = settings.AudioOutDeviceID >= 0 && settings.AudioOutDeviceID < devices.size();
-    const std::uint32_t device = storedListed ? std::uint32_t(settings.AudioOutDeviceID) : 0;
-    result.Figures["stored_device"] = settings.AudioOutDeviceID;
-    result.Figures["device"] = int(device);
-    result.Figures["device_name"] = devices[int(device)];
+    const auto [device, storedListed] = PickStoredDevice(result, devices, settings.AudioOutDeviceID);
     std::uint16_t level = 0;
     if (audio::GetSpeakerVolume(platform, device, level))
         result.Figures["speaker_level"] = level;

@@ -1,9 +1,19 @@
 #include "shell/report/Report.h"
 
 #include "BuildConfig.h"
+#include "audio/devices/DeviceLists.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
+
+TStoredDevice PickStoredDevice(TCheckResult& result, const QStringList& devices, std::int32_t stored) {
+    std::int32_t used = stored;
+    tavora::audio::KeepStoredDeviceInList(used, devices);
+    result.Figures["stored_device"] = stored;
+    result.Figures["device"] = used;
+    result.Figures["device_name"] = devices[used];
+    return {static_cast<std::uint32_t>(used), used == stored};
+}
 
 bool TReport::Ok() const {
     for (const TCheckResult& check : m_checks)

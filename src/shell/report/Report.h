@@ -2,6 +2,9 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
+
+#include <cstdint>
 
 #include <vector>
 
@@ -13,6 +16,16 @@ struct TCheckResult {
     QString Detail;
     QJsonObject Figures;
 };
+
+// The device an audio check uses, as the pages choose it: the stored one
+// when `devices` lists it, else the first. The stored number and the choice
+// (number and name) go into the result's figures. `devices` must not be
+// empty.
+struct TStoredDevice {
+    std::uint32_t Device;
+    bool StoredListed; // false: the stored device is gone and the first is used
+};
+TStoredDevice PickStoredDevice(TCheckResult& result, const QStringList& devices, std::int32_t stored);
 
 // The whole report, printed as short text or as JSON.
 class TReport {

@@ -14,10 +14,8 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
-#include <chrono>
 #include <cstdio>
 #include <memory>
-#include <thread>
 
 namespace {
 void print(const QByteArray& text, FILE* stream = stdout) {
@@ -62,7 +60,6 @@ int RunReport(const TReportOptions& options, int argc, char** argv) {
                                                    : options.TargetHost.toStdString();
     if (options.TargetPort != 0)
         connection.Port = options.TargetPort;
-    connection.Sleep = [](int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); };
     report.Add(CheckConnection(settings, connection));
 
     std::unique_ptr<TScreenMetrics> metrics = display ? std::make_unique<TScreenMetrics>() : nullptr;

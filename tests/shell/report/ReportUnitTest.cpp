@@ -92,3 +92,22 @@ TEST(Report, TextAndJson) {
     EXPECT_EQ(checks[0].toObject()["figures"].toObject()["ms"].toInt(), 3);
     EXPECT_EQ(checks[1].toObject()["detail"].toString(), "800x600 pixels (below 1024x768)");
 }
+
+// The audio checks use the stored device while it is listed, and the first
+// one once it is gone, as the pages do.
+TEST(Report, StoredDeviceOrTheFirst) {
+    const QStringList devices{"Speakers (Windows Default)", "Headphones"};
+    TCheckResult listed{"playback", false, {}, {}};
+    const TStoredDevice one = PickStoredDevice(listed, devices, 1);
+    EXPECT_EQ(one.Device, 1u);
+    EXPECT_TRUE(one.StoredListed);
+    EXPECT_EQ(listed.Figures["device_name"].toString(), "Headphones");
+
+    TCheckResult gone{"playback", false, {}, {}};
+    const TStoredDevice first = PickStoredDevice(gone, devices, 5);
+    EXPECT_EQ(first.Device, 0u);
+    EXPECT_FALSE(first.StoredListed);
+    EXPECT_EQ(gone.Figures["stored_device"].toInt(), 5);
+    EXPECT_EQ(gone.Figures["device"].toInt(), 0);
+    EXPECT_EQ(gone.Figures["device_name"].toString(), "Speakers (Windows Default)");
+}

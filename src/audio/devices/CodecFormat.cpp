@@ -44,8 +44,19 @@ std::vector<std::uint8_t> MakeLoopFormat(std::uint32_t MaxFormatSize) {
     return record;
 }
 
-bool CodecDriverEnumProc(pa::CodecDriverId driverId, std::uintptr_t instance, std::uint32_t) {
-    auto& search = *reinterpret_cast<TCodecSearch*>(instance);
+namespace {
+
+// The search state of one FindCodecFormat call.
+struct TCodecSearch {
+    pa::CodecManager& codecs;
+    std::vector<std::uint8_t> target;  // what is looked for; the match once found
+    std::vector<std::uint8_t> scratch; // each format a codec describes
+    bool found = false;
+};
+
+// Looks through one driver's formats. Answers true to go on with the next
+// driver.
+bool CodecDriverEnumProc(TCodecSearch& search, pa::CodecDriverId driverId) {
     search.scratch = search.target;
     const pa::WaveFormatEx target = headOf(search.target);
 
@@ -80,15 +91,15 @@ bool CodecDriverEnumProc(pa::CodecDriverId driverId, std::uintptr_t instance, st
     return !search.found;
 }
 
+} // namespace
+
 void FindCodecFormat(pa::CodecManager& codecs, std::vector<std::uint8_t>& LoopFormat) {
     // Without room for a head there is nothing to compare.
     if (LoopFormat.size() < sizeof(pa::WaveFormatEx))
         throw std::runtime_error("Invalid Format details");
     TCodecSearch search{codecs, LoopFormat, std::vector<std::uint8_t>(LoopFormat.size()), false};
     const pa::MmResult r = codecs.enumDrivers(
-        [&](pa::CodecDriverId id, std::uint32_t support) {
-            return CodecDriverEnumProc(id, reinterpret_cast<std::uintptr_t>(&search), support);
-        },
+        [&](pa::CodecDriverId id, std::uint32_t) { return CodecDriverEnumProc(search, id); },
         0);
     if (r != pa::MMSYSERR_NOERROR || !search.found)
         throw std::runtime_error("Invalid Format details");

@@ -36,17 +36,4 @@ std::vector<std::uint8_t> MakeLoopFormat(std::uint32_t MaxFormatSize);
 // was when there is none.
 void FindCodecFormat(platform::audio::CodecManager& codecs, std::vector<std::uint8_t>& LoopFormat);
 
-// The search state of one FindCodecFormat call.
-struct TCodecSearch {
-    platform::audio::CodecManager& codecs;
-    std::vector<std::uint8_t> target;  // what is looked for; the match once found
-    std::vector<std::uint8_t> scratch; // each format a codec describes
-    bool found = false;
-};
-
-// Looks through one driver's formats; `instance` is the address of the
-// TCodecSearch. Answers true to go on with the next driver.
-bool CodecDriverEnumProc(platform::audio::CodecDriverId driverId, std::uintptr_t instance,
-                         std::uint32_t support);
-
 } // namespace tavora::audio

@@ -1,6 +1,7 @@
 // The capture and playback streams against the in-memory wave devices.
 
 #include "LoopTestSupport.h"
+#include "support/audio/CatchingApplication.h"
 
 #include "audio/loopback/CaptureStream.h"
 #include "audio/loopback/PlaybackStream.h"
@@ -16,7 +17,7 @@ using namespace tavora::platform::audio;
 
 namespace {
 
-looptest::CatchingApplication<QCoreApplication>* app = nullptr;
+tavora::test::TCatchingApplication* app = nullptr;
 
 void deliverNotifications() {
     QCoreApplication::sendPostedEvents();
@@ -483,7 +484,7 @@ TEST(LoopStreamErrors, EveryKnownCodeHasItsText) {
 } // namespace
 
 int main(int argc, char** argv) {
-    looptest::CatchingApplication<QCoreApplication> application(argc, argv);
+    tavora::test::TCatchingApplication application(argc, argv);
     app = &application;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

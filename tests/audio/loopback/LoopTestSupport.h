@@ -24,20 +24,4 @@ inline std::vector<std::uint8_t> gsmRecord(std::size_t spare = 0) {
     return record;
 }
 
-template <typename App> class CatchingApplication : public App {
-public:
-    using App::App;
-
-    bool notify(QObject* receiver, QEvent* event) override {
-        try {
-            return App::notify(receiver, event);
-        } catch (const std::exception& e) {
-            errors.emplace_back(e.what());
-        }
-        return false;
-    }
-
-    std::vector<std::string> errors;
-};
-
 } // namespace looptest

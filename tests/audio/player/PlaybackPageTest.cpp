@@ -1,5 +1,6 @@
 // The playback page on in-memory devices and an in-memory registry.
 
+#include "PlayerTestSupport.h"
 #include "audio/player/PlaybackPage.h"
 
 #include "controls/FontColour.h"
@@ -17,6 +18,7 @@
 #include <QTimer>
 
 using namespace tavora::audio;
+using tavora::test::Pump;
 namespace mm = tavora::platform::audio;
 
 namespace {
@@ -45,11 +47,6 @@ TBox CatchMessageBox(const std::function<void()>& action) {
     poll.start();
     action();
     return box;
-}
-
-void Pump() {
-    for (int i = 0; i < 20; ++i)
-        QCoreApplication::sendPostedEvents();
 }
 
 } // namespace

@@ -10,18 +10,15 @@
 #include "net/SocketIOHandler.h"
 #include "net/SocksInfo.h"
 #include "net/TcpClient.h"
+#include "platform/net/TestSockets.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <netinet/in.h>
-#include <poll.h>
 #include <string>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
 
@@ -38,27 +35,6 @@ double CpuMs() {
     getrusage(RUSAGE_SELF, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-}
-
-int LoopbackSocket(int port, bool listening, int backlog) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd == -1 || bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        (listening && listen(fd, backlog) != 0)) {
-        std::perror("listener");
-        std::exit(1);
-    }
-    return fd;
-}
-
-int PortOf(int fd) {
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
-    return ntohs(address.sin_port);
 }
 
 void Report(const char* name, std::vector<double> samples) {
@@ -103,24 +79,11 @@ int Connect(int port, int count) {
 
 int Wait(int limit) {
     // A listener with a full backlog never answers a further connect.
-    const int listener = LoopbackSocket(0, true, 0);
-    std::vector<int> fillers;
-    for (int i = 0; i < 8; ++i) {
-        const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(PortOf(listener)));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        fillers.push_back(fd);
-        pollfd p{fd, POLLOUT, 0};
-        if (poll(&p, 1, 200) == 0)
-            break;
-    }
+    const testnet::TSilentListener silent;
     TComponent owner;
     TTcpClient client(&owner);
     client.SetHost("127.0.0.1");
-    client.SetPort(PortOf(listener));
+    client.SetPort(silent.Port());
     const double cpuBefore = CpuMs();
     const auto start = Clock::now();
     std::string outcome = "connected (unexpected)";
@@ -175,13 +138,10 @@ int Socks5(int proxyPort, const std::string& user, const std::string& password, 
 }
 
 int Sink(const char* portFile) {
-    const int listener = LoopbackSocket(0, true, 64);
-    std::ofstream(portFile) << PortOf(listener) << '\n';
-    for (;;) {
-        const int fd = accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd != -1)
-            close(fd);
-    }
+    const testnet::TLoopbackListener listener(64);
+    std::ofstream(portFile) << listener.Port() << '\n';
+    for (;;)
+        listener.Accept(-1); // closed again at once
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // result codes) while the test drives time.
 
 #include "platform/audio/MemoryAudioPlatform.h"
+#include "WaveRecorder.h"
 #include "support/audio/EventPump.h"
 
 #include <gtest/gtest.h>
@@ -15,36 +16,6 @@ using namespace tavora::test;
 using namespace std::chrono_literals;
 
 namespace {
-
-struct Notification {
-    WaveMessage message;
-    WaveHeader* header;
-};
-
-class Recorder {
-public:
-    Recorder() : receiver_([this](WaveMessage m, WaveHeader* h) { log.push_back({m, h}); }) {}
-    QObject* target() { return &receiver_; }
-    void pump() { receiver_.dispatchPending(); }
-    int count(WaveMessage m, const WaveHeader* h = nullptr) const {
-        return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const Notification& n) {
-            return n.message == m && (!h || n.header == h);
-        }));
-    }
-    std::vector<Notification> log;
-
-private:
-    WaveNotifyReceiver receiver_;
-};
-
-struct Buffer {
-    explicit Buffer(std::size_t size, std::uint8_t fill = 0) : data(size, fill) {
-        header.data = data.data();
-        header.bufferLength = static_cast<std::uint32_t>(size);
-    }
-    std::vector<std::uint8_t> data;
-    WaveHeader header;
-};
 
 class MemoryDevices : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 // monitors and pipesrc ("Pipe_Source", the default, read from src.fifo).
 
 #include "GsmReference.h"
+#include "WaveRecorder.h"
 
 #include "platform/audio/Gsm610.h"
 #include "platform/audio/PulseAudioPlatform.h"
@@ -34,38 +35,6 @@ namespace {
 
 constexpr std::uint32_t PipeSinkId = 2;
 constexpr std::uint32_t PipeSourceId = 0;
-
-struct Notification {
-    WaveMessage message;
-    WaveHeader* header;
-};
-
-// Keeps every notification a device posts, in the order they arrive.
-class Recorder {
-public:
-    Recorder() : receiver_([this](WaveMessage m, WaveHeader* h) { log.push_back({m, h}); }) {}
-    QObject* target() { return &receiver_; }
-    int count(WaveMessage m, const WaveHeader* h = nullptr) const {
-        return static_cast<int>(std::count_if(log.begin(), log.end(), [&](const Notification& n) {
-            return n.message == m && (!h || n.header == h);
-        }));
-    }
-    std::vector<Notification> log;
-
-private:
-    WaveNotifyReceiver receiver_;
-};
-
-// A buffer with its own storage.
-struct Buffer {
-    explicit Buffer(std::vector<std::uint8_t> bytes) : data(std::move(bytes)) {
-        header.data = data.data();
-        header.bufferLength = static_cast<std::uint32_t>(data.size());
-    }
-    explicit Buffer(std::size_t size) : Buffer(std::vector<std::uint8_t>(size)) {}
-    std::vector<std::uint8_t> data;
-    WaveHeader header;
-};
 
 std::vector<std::uint8_t> bytesOf(std::span<const std::int16_t> samples) {
     std::vector<std::uint8_t> out(samples.size() * 2);

@@ -10,7 +10,7 @@
 
 #include "audio/loopback/MicrophonePage.h"
 #include "platform/audio/PulseAudioPlatform.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 #include <QApplication>
 #include <QEventLoop>

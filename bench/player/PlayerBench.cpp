@@ -11,7 +11,7 @@
 #include "audio/player/WaveResource.h"
 #include "platform/audio/PulseAudioPlatform.h"
 #include "platform/settings/MemoryRegistry.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "ui_PlaybackPage.h"
 
 #include <gsm.h>

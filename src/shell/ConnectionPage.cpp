@@ -4,7 +4,7 @@
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
 #include "shell/ProxyDialog.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "ui_TConnectionPage.h"
 
 #include <QApplication>

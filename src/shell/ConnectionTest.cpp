@@ -3,7 +3,7 @@
 #include "net/SocketIOHandler.h"
 #include "net/SocksInfo.h"
 #include "net/TcpClient.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 #include <chrono>
 #include <thread>

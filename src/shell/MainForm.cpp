@@ -11,7 +11,7 @@
 #include "shell/CommandLine.h"
 #include "shell/ConnectionPage.h"
 #include "shell/DisplayPage.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "ui_TfMain.h"
 
 #include <QAbstractEventDispatcher>

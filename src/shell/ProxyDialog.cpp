@@ -1,7 +1,7 @@
 #include "shell/ProxyDialog.h"
 
 #include "controls/DesignFont.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "ui_TfrmProxy.h"
 
 #include <QRegularExpression>

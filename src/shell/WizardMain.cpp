@@ -5,7 +5,7 @@
 #include "shell/DisplayMetrics.h"
 #include "shell/MainForm.h"
 #include "shell/WizardApplication.h"
-#include "shell/settings/RegistryValues.h"
+#include "settings/RegistryValues.h"
 
 #include <QLoggingCategory>
 

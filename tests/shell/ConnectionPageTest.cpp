@@ -4,7 +4,7 @@
 #include "platform/net/Component.h"
 #include "platform/net/TestSockets.h"
 #include "shell/ProxyDialog.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "ui_TConnectionPage.h"
 #include "ui_TfrmProxy.h"
 

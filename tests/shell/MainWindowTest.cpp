@@ -4,7 +4,7 @@
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/SamplePlayer.h"
 #include "shell/ProxyDialog.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "ui_PlaybackPage.h"
 #include "ui_TfMain.h"
 

@@ -1,7 +1,7 @@
 #include "shell/ProxyDialog.h"
 #include "WizardTestSupport.h"
 #include "shell/ConnectionPage.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "ui_TConnectionPage.h"
 #include "ui_TfrmProxy.h"
 

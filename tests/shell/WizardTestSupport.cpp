@@ -1,6 +1,6 @@
 #include "WizardTestSupport.h"
 
-#include "shell/settings/RegistryValues.h"
+#include "settings/RegistryValues.h"
 
 #include <QDir>
 #include <QEventLoop>

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/audio/MemoryAudioPlatform.h"
 #include "platform/settings/RegFileStore.h"
 #include "shell/DisplayMetrics.h"
 #include "shell/MainForm.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include <QTemporaryDir>
 

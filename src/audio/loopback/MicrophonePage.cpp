@@ -8,7 +8,7 @@
 #include "audio/loopback/PlaybackStream.h"
 #include "controls/FontColour.h"
 #include "platform/audio/AudioPlatform.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "ui_MicrophonePage.h"
 
 #include <QApplication>

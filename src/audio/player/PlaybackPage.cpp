@@ -6,7 +6,7 @@
 #include "audio/player/WaveResource.h"
 #include "controls/FontColour.h"
 #include "platform/audio/AudioPlatform.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "ui_PlaybackPage.h"
 
 #include <QApplication>

@@ -1,9 +1,9 @@
 #pragma once
 
 // The audio platform: wave output and input devices, the mixer and the codec
-// manager behind one interface. Two implementations exist: PulseAudioPlatform
-// (the real one) and MemoryAudioPlatform (scriptable, for tests). Whoever
-// builds the program chooses one and passes it to the code that needs it.
+// manager behind one interface. The program runs PulseAudioPlatform; the
+// tests also have a scriptable in-memory one. Whoever builds the program
+// chooses one and passes it to the code that needs it.
 //
 // Every call answers an MmResult, MMSYSERR_NOERROR (0) on success. Device
 // objects are the open handles: destroying one without close() stops it

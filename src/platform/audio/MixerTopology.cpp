@@ -7,7 +7,7 @@ namespace tavora::platform::audio {
 namespace {
 
 struct Found {
-    const MemoryMixerLine* line = nullptr;
+    const TopologyLine* line = nullptr;
     std::uint32_t destination = 0;
     std::uint32_t source = 0;
     bool isSource = false;
@@ -35,7 +35,7 @@ Found byType(const MixerTopology& dests, std::uint32_t componentType) {
     return {};
 }
 
-void fillControl(MixerControl& out, const MemoryMixerControl& c) {
+void fillControl(MixerControl& out, const TopologyControl& c) {
     out = MixerControl{};
     out.controlId = c.controlId;
     out.controlType = c.type;
@@ -87,9 +87,9 @@ MmResult topologyLineInfo(const MixerTopology& dests, MixerLine& line, std::uint
     return MMSYSERR_NOERROR;
 }
 
-MemoryMixerControl* topologyControl(MixerTopology& dests, std::uint32_t controlId, MemoryMixerLine** owner) {
-    auto visit = [&](MemoryMixerLine& line) -> MemoryMixerControl* {
-        for (MemoryMixerControl& c : line.controls)
+TopologyControl* topologyControl(MixerTopology& dests, std::uint32_t controlId, TopologyLine** owner) {
+    auto visit = [&](TopologyLine& line) -> TopologyControl* {
+        for (TopologyControl& c : line.controls)
             if (c.controlId == controlId) {
                 if (owner)
                     *owner = &line;
@@ -97,10 +97,10 @@ MemoryMixerControl* topologyControl(MixerTopology& dests, std::uint32_t controlI
             }
         return nullptr;
     };
-    for (MemoryMixerLine& d : dests) {
+    for (TopologyLine& d : dests) {
         if (auto* c = visit(d))
             return c;
-        for (MemoryMixerLine& s : d.sources)
+        for (TopologyLine& s : d.sources)
             if (auto* c = visit(s))
                 return c;
     }
@@ -110,8 +110,8 @@ MemoryMixerControl* topologyControl(MixerTopology& dests, std::uint32_t controlI
 MmResult topologyLineControls(MixerTopology& dests, MixerLineControls& request, std::uint32_t flags) {
     const std::uint32_t kind = flags & MIXER_GETLINECONTROLSF_QUERYMASK;
     if (kind == MIXER_GETLINECONTROLSF_ONEBYID) {
-        MemoryMixerLine* line = nullptr;
-        const MemoryMixerControl* control = topologyControl(dests, request.controlId, &line);
+        TopologyLine* line = nullptr;
+        const TopologyControl* control = topologyControl(dests, request.controlId, &line);
         if (!control)
             return MIXERR_INVALCONTROL;
         if (line->controlsResult != MMSYSERR_NOERROR)
@@ -122,7 +122,7 @@ MmResult topologyLineControls(MixerTopology& dests, MixerLineControls& request, 
         request.lineId = line->lineId;
         return MMSYSERR_NOERROR;
     }
-    const MemoryMixerLine* line = byId(dests, request.lineId).line;
+    const TopologyLine* line = byId(dests, request.lineId).line;
     if (!line)
         return MIXERR_INVALLINE;
     if (line->controlsResult != MMSYSERR_NOERROR)
@@ -137,7 +137,7 @@ MmResult topologyLineControls(MixerTopology& dests, MixerLineControls& request, 
     case MIXER_GETLINECONTROLSF_ONEBYTYPE:
         if (request.controls.empty())
             return MMSYSERR_INVALPARAM;
-        for (const MemoryMixerControl& c : line->controls)
+        for (const TopologyControl& c : line->controls)
             if (c.type == request.controlType) {
                 fillControl(request.controls[0], c);
                 return MMSYSERR_NOERROR;
@@ -149,7 +149,7 @@ MmResult topologyLineControls(MixerTopology& dests, MixerLineControls& request, 
 }
 
 MmResult topologyDetailsControl(MixerTopology& dests, const MixerControlDetails& details, std::uint32_t flags,
-                                MemoryMixerLine*& line, MemoryMixerControl*& control) {
+                                TopologyLine*& line, TopologyControl*& control) {
     // Reads and writes both ask for plain values (the same flag value).
     static_assert(MIXER_GETCONTROLDETAILSF_VALUE == MIXER_SETCONTROLDETAILSF_VALUE);
     if ((flags & MIXER_CONTROLDETAILSF_QUERYMASK) != MIXER_GETCONTROLDETAILSF_VALUE)

@@ -17,8 +17,7 @@ public:
         : c_(std::move(connection)) {
         if (sink) {
             sink_ = sink->name;
-            MemoryMixerLine speakers{
-                MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", sink->channels, {}, {}};
+            TopologyLine speakers{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", sink->channels, {}, {}};
             speakers.controls.push_back(
                 {MIXERCONTROL_CONTROLTYPE_VOLUME, "Speakers Volume", 0, {}, 0, 0, SpeakerVolume});
             speakers.controls.push_back(
@@ -27,10 +26,9 @@ public:
         }
         if (source) {
             source_ = source->name;
-            MemoryMixerLine recording{
+            TopologyLine recording{
                 MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording Control", source->channels, {}, {}};
-            MemoryMixerLine mic{
-                MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Microphone", source->channels, {}, {}};
+            TopologyLine mic{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Microphone", source->channels, {}, {}};
             mic.controls.push_back(
                 {MIXERCONTROL_CONTROLTYPE_VOLUME, "Microphone Volume", 0, {}, 0, 0, MicVolume});
             mic.controls.push_back({MIXERCONTROL_CONTROLTYPE_MUTE, "Microphone Mute", 0, {}, 0, 0, MicMute});
@@ -49,8 +47,8 @@ public:
     }
 
     MmResult controlDetails(MixerControlDetails& details, std::uint32_t flags) override {
-        MemoryMixerLine* line = nullptr;
-        MemoryMixerControl* control = nullptr;
+        TopologyLine* line = nullptr;
+        TopologyControl* control = nullptr;
         if (MmResult r = topologyDetailsControl(lines_, details, flags, line, control))
             return r;
         MainloopLock lock(c_->loop);
@@ -70,8 +68,8 @@ public:
     }
 
     MmResult setControlDetails(const MixerControlDetails& details, std::uint32_t flags) override {
-        MemoryMixerLine* line = nullptr;
-        MemoryMixerControl* control = nullptr;
+        TopologyLine* line = nullptr;
+        TopologyControl* control = nullptr;
         if (MmResult r = topologyDetailsControl(lines_, details, flags, line, control))
             return r;
         MainloopLock lock(c_->loop);

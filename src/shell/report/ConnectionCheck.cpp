@@ -4,7 +4,7 @@
 #include "net/TcpClient.h"
 #include "platform/net/Component.h"
 #include "shell/ConnectionTest.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 #include <QJsonArray>
 

@@ -7,7 +7,7 @@
 #include "platform/audio/AudioPlatform.h"
 #include "platform/audio/Gsm610.h"
 #include "shell/report/LevelMeter.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 #include <QEventLoop>
 #include <QJsonArray>

@@ -5,7 +5,7 @@
 #include "audio/player/WaveImage.h"
 #include "audio/player/WaveResource.h"
 #include "platform/audio/AudioPlatform.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 #include <QIODevice>
 #include <QJsonArray>

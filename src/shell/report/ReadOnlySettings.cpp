@@ -3,7 +3,7 @@
 #include "platform/settings/MemoryRegistry.h"
 #include "platform/settings/RegFile.h"
 #include "platform/settings/RegFileStore.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 #include <fstream>
 #include <sstream>

@@ -9,7 +9,7 @@
 #include "shell/report/PlaybackCheck.h"
 #include "shell/report/ReadOnlySettings.h"
 #include "shell/report/Report.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>

@@ -1,6 +1,6 @@
 #include "audio/devices/DeviceLists.h"
 
-#include "platform/audio/MemoryAudioPlatform.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "audio/devices/MixerControls.h"
 
 #include "controls/GradientSlider.h"
-#include "platform/audio/MemoryAudioPlatform.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
 #include "audio/devices/MixerControls.h"
 
-#include "platform/audio/MemoryAudioPlatform.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include <gtest/gtest.h>
 
@@ -9,23 +9,23 @@ using namespace tavora::platform::audio;
 
 namespace {
 
-MemoryMixerLine line(std::uint32_t type, std::string name, std::uint32_t channels = 1) {
-    MemoryMixerLine l;
+TopologyLine line(std::uint32_t type, std::string name, std::uint32_t channels = 1) {
+    TopologyLine l;
     l.componentType = type;
     l.name = std::move(name);
     l.channels = channels;
     return l;
 }
 
-MemoryMixerControl control(std::uint32_t type, std::string name, std::vector<std::uint32_t> values = {}) {
-    MemoryMixerControl c;
+TopologyControl control(std::uint32_t type, std::string name, std::vector<std::uint32_t> values = {}) {
+    TopologyControl c;
     c.type = type;
     c.name = std::move(name);
     c.values = std::move(values);
     return c;
 }
 
-MemoryMixerControl volume(std::string name, std::uint32_t level = 0) {
+TopologyControl volume(std::string name, std::uint32_t level = 0) {
     return control(MIXERCONTROL_CONTROLTYPE_VOLUME, std::move(name), {level, level});
 }
 
@@ -33,10 +33,10 @@ MemoryMixerControl volume(std::string name, std::uint32_t level = 0) {
 // after the line.
 MemoryMixerSetup recordingWith(std::vector<std::pair<std::uint32_t, std::string>> sources) {
     MemoryMixerSetup setup;
-    MemoryMixerLine rec = line(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording", 2);
+    TopologyLine rec = line(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording", 2);
     rec.controls.push_back(volume("Recording Volume", 1000));
     for (auto& [type, name] : sources) {
-        MemoryMixerLine src = line(type, name);
+        TopologyLine src = line(type, name);
         src.controls.push_back(volume(name + " Volume", 2000));
         rec.sources.push_back(std::move(src));
     }
@@ -45,10 +45,10 @@ MemoryMixerSetup recordingWith(std::vector<std::pair<std::uint32_t, std::string>
 }
 
 // A microphone source on the recording destination with these controls.
-MemoryMixerSetup micWith(std::vector<MemoryMixerControl> controls, std::uint32_t channels = 1) {
+MemoryMixerSetup micWith(std::vector<TopologyControl> controls, std::uint32_t channels = 1) {
     MemoryMixerSetup setup;
-    MemoryMixerLine rec = line(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording", 2);
-    MemoryMixerLine mic = line(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Microphone", channels);
+    TopologyLine rec = line(MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording", 2);
+    TopologyLine mic = line(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Microphone", channels);
     mic.controls = std::move(controls);
     rec.sources.push_back(std::move(mic));
     setup.destinations.push_back(std::move(rec));
@@ -149,7 +149,7 @@ TEST(MixerControls, ARecordingDestinationWithoutSourcesUsesItsOwnVolume) {
 TEST(MixerControls, LinesWithoutAVolumeControlHaveNoLevel) {
     MemoryAudioPlatform platform;
     MemoryMixerSetup setup;
-    MemoryMixerLine speakers = line(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2);
+    TopologyLine speakers = line(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2);
     speakers.controls.push_back(control(MIXERCONTROL_CONTROLTYPE_MUTE, "Mute"));
     setup.destinations.push_back(speakers);
     platform.addMixer(setup);
@@ -219,8 +219,8 @@ TEST(MixerControls, StereoBoostChangesTheFirstChannelOnly) {
 TEST(MixerControls, TheFirstMicrophoneOverAllDestinationsWins) {
     MemoryAudioPlatform platform;
     MemoryMixerSetup setup;
-    MemoryMixerLine speakers = line(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2);
-    MemoryMixerLine playbackMic = line(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Playback Mic");
+    TopologyLine speakers = line(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2);
+    TopologyLine playbackMic = line(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Playback Mic");
     playbackMic.controls.push_back(control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", {0}));
     speakers.sources.push_back(playbackMic);
     setup.destinations.push_back(speakers);
@@ -235,7 +235,7 @@ TEST(MixerControls, TheFirstMicrophoneOverAllDestinationsWins) {
 TEST(MixerControls, ADestinationThatCannotBeReadEndsTheBoostSearch) {
     MemoryAudioPlatform platform;
     MemoryMixerSetup setup = micWith({control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", {1})});
-    MemoryMixerLine broken = line(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2);
+    TopologyLine broken = line(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2);
     broken.infoResult = MMSYSERR_ERROR;
     setup.destinations.insert(setup.destinations.begin(), broken);
     platform.addMixer(setup);

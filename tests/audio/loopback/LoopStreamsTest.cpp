@@ -5,8 +5,8 @@
 
 #include "audio/loopback/CaptureStream.h"
 #include "audio/loopback/PlaybackStream.h"
-#include "platform/audio/MemoryAudioPlatform.h"
 #include "platform/audio/WaveNotify.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include <gtest/gtest.h>
 

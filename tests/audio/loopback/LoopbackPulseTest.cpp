@@ -8,7 +8,7 @@
 #include "audio/loopback/MicrophonePage.h"
 #include "audio/loopback/PlayThread.h"
 #include "platform/audio/PulseAudioPlatform.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "support/audio/DeviceNamed.h"
 #include "support/audio/EventPump.h"
 #include "support/audio/PulseFifos.h"

@@ -5,8 +5,8 @@
 #include "audio/loopback/CaptureStream.h"
 #include "audio/loopback/PlaybackStream.h"
 #include "controls/FontColour.h"
-#include "platform/audio/MemoryAudioPlatform.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
+#include "support/audio/MemoryAudioPlatform.h"
 #include "ui_MicrophonePage.h"
 
 #include <QAbstractButton>

@@ -6,7 +6,7 @@
 
 #include "audio/loopback/PlayThread.h"
 #include "audio/loopback/PlaybackStream.h"
-#include "platform/audio/MemoryAudioPlatform.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include <gtest/gtest.h>
 

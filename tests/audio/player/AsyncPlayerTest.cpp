@@ -5,8 +5,8 @@
 #include "audio/player/RiffBuilder.h"
 #include "audio/player/SamplePlayer.h"
 
-#include "platform/audio/MemoryAudioPlatform.h"
 #include "support/audio/EventPump.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include <QThread>
 

@@ -9,7 +9,7 @@
 
 #include "platform/audio/PulseAudioPlatform.h"
 #include "platform/settings/MemoryRegistry.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 #include "support/audio/PulseFifos.h"
 #include "ui_PlaybackPage.h"
 

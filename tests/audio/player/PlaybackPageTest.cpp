@@ -1,12 +1,12 @@
 // The playback page on in-memory devices and an in-memory registry.
 
-#include "PlayerTestSupport.h"
 #include "audio/player/PlaybackPage.h"
+#include "PlayerTestSupport.h"
 
 #include "controls/FontColour.h"
-#include "platform/audio/MemoryAudioPlatform.h"
 #include "platform/settings/MemoryRegistry.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
+#include "support/audio/MemoryAudioPlatform.h"
 #include "ui_PlaybackPage.h"
 
 #include <QComboBox>

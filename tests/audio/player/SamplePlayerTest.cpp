@@ -3,7 +3,7 @@
 #include "audio/player/RiffBuilder.h"
 #include "audio/player/WaveResource.h"
 
-#include "platform/audio/MemoryAudioPlatform.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include <QIODevice>
 

@@ -2,9 +2,9 @@
 // keep the same promises as the real ones (order, exactly-once return,
 // result codes) while the test drives time.
 
-#include "platform/audio/MemoryAudioPlatform.h"
 #include "WaveRecorder.h"
 #include "support/audio/EventPump.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include <gtest/gtest.h>
 

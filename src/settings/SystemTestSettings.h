@@ -6,8 +6,8 @@
 // one value per field, named like the field; the classroom client reads the
 // same values.
 
-#include "shell/settings/PasswordScrambling.h"
-#include "shell/settings/RegistryValues.h"
+#include "settings/PasswordScrambling.h"
+#include "settings/RegistryValues.h"
 
 #include <cstdint>
 #include <string>

@@ -8,6 +8,7 @@
 // passes, posting notifications from that thread like a real device.
 
 #include "platform/audio/AudioPlatform.h"
+#include "platform/audio/MixerTopology.h"
 #include "platform/audio/TableCodecManager.h"
 
 #include <chrono>
@@ -145,33 +146,11 @@ private:
     std::unique_ptr<State> s_;
 };
 
-struct MemoryMixerControl {
-    std::uint32_t type = MIXERCONTROL_CONTROLTYPE_VOLUME;
-    std::string name;
-    std::uint32_t multipleItems = 0;
-    // channels x max(1, multipleItems) values; missing ones read as 0.
-    std::vector<std::uint32_t> values;
-    MmResult getResult = MMSYSERR_NOERROR;
-    MmResult setResult = MMSYSERR_NOERROR;
-    std::uint32_t controlId = 0; // assigned by addMixer
-};
-
-struct MemoryMixerLine {
-    std::uint32_t componentType = 0;
-    std::string name;
-    std::uint32_t channels = 1;
-    std::vector<MemoryMixerControl> controls;
-    std::vector<MemoryMixerLine> sources;       // destinations only
-    MmResult infoResult = MMSYSERR_NOERROR;     // answer of lineInfo for this line
-    MmResult controlsResult = MMSYSERR_NOERROR; // answer of lineControls for this line
-    std::uint32_t lineId = 0;                   // assigned by addMixer
-};
-
 struct MemoryMixerSetup {
     std::string name = "Memory Mixer";
     MmResult capsResult = MMSYSERR_NOERROR;
     MmResult openResult = MMSYSERR_NOERROR;
-    std::vector<MemoryMixerLine> destinations;
+    std::vector<TopologyLine> destinations;
 
     // Speakers with a volume, and a recording destination with a microphone
     // source carrying a volume and, if asked, a "Mic Boost" on/off control.
@@ -211,8 +190,8 @@ public:
     void addMixer(MemoryMixerSetup setup);
     // The control with this name on the line with this name, to check what
     // was written; null when there is none.
-    MemoryMixerControl* findControl(std::uint32_t mixerId, std::string_view lineName,
-                                    std::string_view controlName);
+    TopologyControl* findControl(std::uint32_t mixerId, std::string_view lineName,
+                                 std::string_view controlName);
     MemoryMixerCounters mixerCounters() const;
     // Mixers open right now (every open must be matched by a close).
     int openMixers() const;

@@ -1,5 +1,5 @@
 #include "platform/settings/MemoryRegistry.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/audio/MemoryAudioPlatform.h"
+#include "support/audio/MemoryAudioPlatform.h"
 
 #include "platform/audio/MixerTopology.h"
 #include "platform/audio/WaveDeviceSupport.h"
@@ -468,12 +468,12 @@ MemoryMixerSetup MemoryMixerSetup::standard(std::string name, std::uint32_t spea
                                             std::uint32_t micLevel, bool withBoost) {
     MemoryMixerSetup setup;
     setup.name = std::move(name);
-    MemoryMixerLine speakers{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2, {}, {}};
+    TopologyLine speakers{MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, "Speakers", 2, {}, {}};
     speakers.controls.push_back({MIXERCONTROL_CONTROLTYPE_VOLUME, "Volume", 0, {speakerLevel, speakerLevel}});
     speakers.controls.push_back({MIXERCONTROL_CONTROLTYPE_MUTE, "Mute", 0, {0, 0}});
-    MemoryMixerLine recording{MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording Control", 2, {}, {}};
+    TopologyLine recording{MIXERLINE_COMPONENTTYPE_DST_WAVEIN, "Recording Control", 2, {}, {}};
     recording.controls.push_back({MIXERCONTROL_CONTROLTYPE_VOLUME, "Recording Volume", 0, {65535, 65535}});
-    MemoryMixerLine mic{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Microphone", 1, {}, {}};
+    TopologyLine mic{MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Microphone", 1, {}, {}};
     mic.controls.push_back({MIXERCONTROL_CONTROLTYPE_VOLUME, "Microphone Volume", 0, {micLevel}});
     if (withBoost)
         mic.controls.push_back({MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", 0, {0}});
@@ -506,8 +506,8 @@ public:
     MmResult controlDetails(MixerControlDetails& details, std::uint32_t flags) override {
         std::lock_guard lock(p_.mutex_);
         ++p_.mixerCounters_.detailReads;
-        MemoryMixerLine* line = nullptr;
-        MemoryMixerControl* c = nullptr;
+        TopologyLine* line = nullptr;
+        TopologyControl* c = nullptr;
         if (MmResult r = topologyDetailsControl(lines(), details, flags, line, c))
             return r;
         if (c->getResult != MMSYSERR_NOERROR)
@@ -522,8 +522,8 @@ public:
     MmResult setControlDetails(const MixerControlDetails& details, std::uint32_t flags) override {
         std::lock_guard lock(p_.mutex_);
         ++p_.mixerCounters_.detailWrites;
-        MemoryMixerLine* line = nullptr;
-        MemoryMixerControl* c = nullptr;
+        TopologyLine* line = nullptr;
+        TopologyControl* c = nullptr;
         if (MmResult r = topologyDetailsControl(lines(), details, flags, line, c))
             return r;
         if (c->setResult != MMSYSERR_NOERROR)
@@ -711,38 +711,38 @@ MmResult MemoryAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, 
 void MemoryAudioPlatform::addMixer(MemoryMixerSetup setup) {
     std::lock_guard lock(mutex_);
     assignLineIds(setup.destinations);
-    auto prepareControls = [&](MemoryMixerLine& line) {
-        for (MemoryMixerControl& c : line.controls) {
+    auto prepareControls = [&](TopologyLine& line) {
+        for (TopologyControl& c : line.controls) {
             if (c.controlId == 0)
                 c.controlId = nextControlId_++;
             c.values.resize(std::size_t{line.channels} * std::max<std::uint32_t>(c.multipleItems, 1), 0);
         }
     };
-    for (MemoryMixerLine& dest : setup.destinations) {
+    for (TopologyLine& dest : setup.destinations) {
         prepareControls(dest);
-        for (MemoryMixerLine& source : dest.sources)
+        for (TopologyLine& source : dest.sources)
             prepareControls(source);
     }
     mixers_.push_back(std::move(setup));
 }
 
-MemoryMixerControl* MemoryAudioPlatform::findControl(std::uint32_t mixerId, std::string_view lineName,
-                                                     std::string_view controlName) {
+TopologyControl* MemoryAudioPlatform::findControl(std::uint32_t mixerId, std::string_view lineName,
+                                                  std::string_view controlName) {
     std::lock_guard lock(mutex_);
     if (mixerId >= mixers_.size())
         return nullptr;
-    auto visit = [&](MemoryMixerLine& line) -> MemoryMixerControl* {
+    auto visit = [&](TopologyLine& line) -> TopologyControl* {
         if (line.name != lineName)
             return nullptr;
-        for (MemoryMixerControl& c : line.controls)
+        for (TopologyControl& c : line.controls)
             if (c.name == controlName)
                 return &c;
         return nullptr;
     };
-    for (MemoryMixerLine& d : mixers_[mixerId].destinations) {
+    for (TopologyLine& d : mixers_[mixerId].destinations) {
         if (auto* c = visit(d))
             return c;
-        for (MemoryMixerLine& s : d.sources)
+        for (TopologyLine& s : d.sources)
             if (auto* c = visit(s))
                 return c;
     }

@@ -5,7 +5,7 @@
 // depends on both the position and the length; the classroom client, which
 // reads the same value, unscrambles it with the same table.
 
-#include "shell/settings/RegistryValues.h"
+#include "settings/RegistryValues.h"
 
 #include <array>
 #include <cstddef>

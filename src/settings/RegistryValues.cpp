@@ -1,4 +1,4 @@
-#include "shell/settings/RegistryValues.h"
+#include "settings/RegistryValues.h"
 
 #include "platform/settings/RegFileStore.h"
 

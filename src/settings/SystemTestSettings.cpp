@@ -1,4 +1,4 @@
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 TSystemTestSettings SystemTestSettings;
 

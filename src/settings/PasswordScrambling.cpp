@@ -1,4 +1,4 @@
-#include "shell/settings/PasswordScrambling.h"
+#include "settings/PasswordScrambling.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,7 +1,7 @@
 // The settings on the registry file that the classroom client reads.
 
 #include "platform/settings/RegFileStore.h"
-#include "shell/settings/SystemTestSettings.h"
+#include "settings/SystemTestSettings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,18 @@
 # Two commands do everything on a fresh Debian 12 machine (as root or with sudo):
 #   make run    install missing packages, build, start the wizard
 #   make test   the same with the test packages, then every test
-# Further targets: test-asan test-tsan fuzz soak bench install clean
+# Further targets: deb test-asan test-tsan fuzz soak bench install clean
 
 BUILD_PACKAGES := qt6-base-dev libgl-dev libpulse-dev libgsm1-dev libxcb1-dev pkg-config \
   cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra
-TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev googletest libbenchmark-dev pulseaudio \
-  pulseaudio-utils xvfb x11-utils x11-xserver-utils dante-server microsocks \
+# Making the Debian package: dpkg-shlibdeps finds the libraries' packages, file
+# tells CPack which files are programs.
+DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file
+# The package test also checks the package with lintian, its AppStream file
+# with appstreamcli and its manual page with man.
+TEST_PACKAGES := $(DEB_PACKAGES) lintian appstream man-db \
+  libgtest-dev googletest libbenchmark-dev pulseaudio pulseaudio-utils \
+  xvfb x11-utils x11-xserver-utils dante-server microsocks \
   curl sox libsox-fmt-all ffmpeg espeak-ng netcat-openbsd clang libclang-rt-dev \
   util-linux bc
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -17,7 +23,7 @@ CTEST := ctest --output-on-failure --no-tests=error
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := true
 
-.PHONY: run test deps deps-test build test-asan test-tsan fuzz soak bench install clean
+.PHONY: run test deb deps deps-test deps-deb build test-asan test-tsan fuzz soak bench install clean
 
 # Installs only what is missing; with everything present this asks no registry.
 define install_missing
@@ -33,6 +39,9 @@ deps:
 
 deps-test:
 	$(call install_missing,$(TEST_PACKAGES))
+
+deps-deb:
+	$(call install_missing,$(DEB_PACKAGES))
 
 build/build.ninja:
 	cmake -S . -B build -G Ninja $(CMAKE_LAUNCHER)
@@ -85,6 +94,12 @@ soak: deps-test
 bench: deps-test
 	@$(MAKE) --no-print-directory build
 	bench/run.sh build
+
+# build/tavora-wizard_<version>_<arch>.deb (see the README for installing it).
+deb: deps-deb
+	@$(MAKE) --no-print-directory build
+	cd build && cpack -G DEB
+	@ls build/tavora-wizard_*.deb
 
 install: deps
 	@$(MAKE) --no-print-directory build

@@ -51,6 +51,7 @@ void TCaptureStream::Open(std::span<const std::uint8_t> format, std::uint32_t de
     if (!head)
         RaiseError("WaveIn-Open", pa::MMSYSERR_INVALPARAM);
 
+    lost_ = false;
     const TLoopDevice at = ChooseLoopDevice(*head, deviceId);
     RaiseError("WaveIn-Open", platform_.openWaveIn(&device_, at.device, head, notifyWindow_.get(), at.flags));
     try {
@@ -80,7 +81,7 @@ void TCaptureStream::BufferDone(pa::WaveHeader* header) {
     TLoopBuffer* buffer = FindLoopBuffer(buffers_, header);
     if (!buffer)
         return;
-    if (!active_) {
+    if (!active_ || lost_) {
         ReleaseBuffer(header);
         return;
     }
@@ -92,15 +93,35 @@ void TCaptureStream::BufferDone(pa::WaveHeader* header) {
         if (!active_ || FindLoopBuffer(buffers_, header) != buffer)
             return;
     }
-    RaiseError("WaveIn-UnprepareHeader", device_->unprepareHeader(*header));
-    header->bufferLength = bufferSize_;
-    header->bytesRecorded = 0;
-    header->user = 0;
-    header->flags = 0;
-    header->loops = 0;
-    std::memset(header->data, 0, bufferSize_);
-    RaiseError("WaveIn-PrepareHeader", device_->prepareHeader(*header));
-    RaiseError("WaveInAddBuffer", device_->addBuffer(*header));
+    const char* step = nullptr;
+    const pa::MmResult result = Requeue(*header, step);
+    if (result == pa::MMSYSERR_NOERROR)
+        return;
+    if (pa::waveDeviceGone(result) && OnDeviceLost) {
+        // Every other buffer comes back the same way; one report ends the run.
+        lost_ = true;
+        ReleaseBuffer(header);
+        OnDeviceLost(result);
+        return;
+    }
+    RaiseError(step, result);
+}
+
+pa::MmResult TCaptureStream::Requeue(pa::WaveHeader& header, const char*& step) {
+    step = "WaveIn-UnprepareHeader";
+    if (const pa::MmResult r = device_->unprepareHeader(header))
+        return r;
+    header.bufferLength = bufferSize_;
+    header.bytesRecorded = 0;
+    header.user = 0;
+    header.flags = 0;
+    header.loops = 0;
+    std::memset(header.data, 0, bufferSize_);
+    step = "WaveIn-PrepareHeader";
+    if (const pa::MmResult r = device_->prepareHeader(header))
+        return r;
+    step = "WaveInAddBuffer";
+    return device_->addBuffer(header);
 }
 
 void TCaptureStream::ReleaseBuffer(pa::WaveHeader* header) {

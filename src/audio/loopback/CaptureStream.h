@@ -51,6 +51,11 @@ public:
     void SetNumBuffers(int count);
 
     TBufferFullEvent OnBufferFull;
+    // Called (on the stream's thread) when a buffer cannot be queued again
+    // because the device or the sound server has gone away; the run is over
+    // and the owner ends it. Without a handler that failure raises like any
+    // other. Once called, the stream releases what comes back quietly.
+    TDeviceLostEvent OnDeviceLost;
 
     // Opens input device `deviceId` in `format` (a whole format record: the
     // head, its extra bytes and any spare space) and starts recording. Does
@@ -73,6 +78,8 @@ public:
 
 private:
     void AddBuffer();
+    // Queues a returned buffer again; answers the failed step and its code.
+    platform::audio::MmResult Requeue(platform::audio::WaveHeader& header, const char*& step);
     void ReleaseBuffer(platform::audio::WaveHeader* header);
     // Resets and closes the device, releases every buffer and drops the
     // notifications already posted for them.
@@ -81,6 +88,7 @@ private:
 
     platform::audio::AudioPlatform& platform_;
     bool active_ = false;
+    bool lost_ = false;    // the device went away during this run
     TLoopBuffers buffers_; // in allocation order
     std::uint32_t bufferSize_ = DefaultBufferSize;
     std::vector<std::uint8_t> format_;

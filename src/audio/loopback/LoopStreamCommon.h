@@ -9,6 +9,7 @@
 
 #include <QLoggingCategory>
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -32,6 +33,10 @@ public:
 // "<name> The specified resource is already in use." and the like; a code
 // without a text of its own gives "<name> raised an unknown error (code #n)".
 std::string LoopStreamErrorMessage(const std::string& name, platform::audio::MmResult code);
+
+// Called once when a stream finds its device gone, with the code that said
+// so; on whichever thread found it (the relay thread for a playback stream).
+using TDeviceLostEvent = std::function<void(platform::audio::MmResult code)>;
 
 // The head of a format record, or null when `record` is too short for the
 // head and the extra bytes it announces (a device would read past its end).

@@ -81,25 +81,7 @@ void TMicrophonePage::EnterMicrophonePage() {
     // A page entry starts from idle; a run left over would otherwise keep
     // its devices open with no way to stop it.
     StopMikeTest();
-
-    QStringList devices;
-    ListWaveInDevices(platform_, devices);
-    ui->cbMikes->clear();
-    ui->cbMikes->addItems(devices);
-    if (!devices.isEmpty()) {
-        ui->pMikeAvail->show();
-        ui->pMikeNotAvail->hide();
-        KeepStoredDeviceInList(SystemTestSettings.AudioInDeviceID, devices);
-        ui->cbMikes->setCurrentIndex(SystemTestSettings.AudioInDeviceID);
-        ui->btnStopMike->setEnabled(false);
-        ui->btnStartMikeTest->setEnabled(true);
-    } else {
-        ui->pMikeAvail->hide();
-        ui->pMikeNotAvail->show();
-        ui->btnStopMike->setEnabled(false);
-        ui->btnStartMikeTest->setEnabled(false);
-    }
-
+    ListMikes();
     RefreshLevels();
     mikeTestRunning_ = false;
 
@@ -120,6 +102,26 @@ void TMicrophonePage::EnterMicrophonePage() {
         }
     } else {
         ui->cbBoost->setText(BoostCaption);
+    }
+}
+
+void TMicrophonePage::ListMikes() {
+    QStringList devices;
+    ListWaveInDevices(platform_, devices);
+    ui->cbMikes->clear();
+    ui->cbMikes->addItems(devices);
+    if (!devices.isEmpty()) {
+        ui->pMikeAvail->show();
+        ui->pMikeNotAvail->hide();
+        KeepStoredDeviceInList(SystemTestSettings.AudioInDeviceID, devices);
+        ui->cbMikes->setCurrentIndex(SystemTestSettings.AudioInDeviceID);
+        ui->btnStopMike->setEnabled(false);
+        ui->btnStartMikeTest->setEnabled(true);
+    } else {
+        ui->pMikeAvail->hide();
+        ui->pMikeNotAvail->show();
+        ui->btnStopMike->setEnabled(false);
+        ui->btnStartMikeTest->setEnabled(false);
     }
 }
 
@@ -208,8 +210,21 @@ int TMicrophonePage::PrepareLoopback() {
         captureStream_->OnBufferFull = [this](TCaptureStream* sender, const std::uint8_t* data, int size) {
             CaptureBufferFull(sender, data, size);
         };
+        // Either stream may find its device gone, the playback stream on the
+        // relay thread: the news reaches the page through its event queue,
+        // where the run can be taken down safely.
+        const std::uint64_t run = ++runNumber_;
+        const auto lost = [this, run](bool input) {
+            return [this, run, input](platform::audio::MmResult code) {
+                QMetaObject::invokeMethod(
+                    this, [this, run, code, input] { LoopDeviceLost(run, code, input); },
+                    Qt::QueuedConnection);
+            };
+        };
+        captureStream_->OnDeviceLost = lost(true);
 
         playbackStream_ = std::make_unique<TPlaybackStream>(platform_);
+        playbackStream_->OnDeviceLost = lost(false);
         playbackStream_->SetNumBuffers(PlaybackBuffers);
         playbackStream_->Open(loopFormat_, WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID));
 
@@ -225,6 +240,23 @@ int TMicrophonePage::PrepareLoopback() {
 
 void TMicrophonePage::CaptureBufferFull(TCaptureStream*, const std::uint8_t* data, int size) {
     HandOff.Put(data, static_cast<std::size_t>(std::max(size, 0)));
+}
+
+void TMicrophonePage::LoopDeviceLost(std::uint64_t run, platform::audio::MmResult code, bool input) {
+    if (!mikeTestRunning_ || run != runNumber_)
+        return;
+    qCWarning(lcLoopback) << (input ? "capture" : "playback") << "device gone, result" << code
+                          << "; run ended";
+    StopMikeTest();
+    const bool serverGone = code == platform::audio::MMSYSERR_NODRIVER;
+    // The device list no longer matches the devices: a Start would open
+    // another device than the one shown.
+    if (input && !serverGone)
+        ListMikes();
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                    serverGone ? ServerStoppedText : (input ? InputRemovedText : OutputRemovedText),
+                    QMessageBox::Ok, this);
+    box.exec();
 }
 
 void TMicrophonePage::StopLoopback() {

@@ -8,6 +8,7 @@
 // StopMikeTest and the push-to-talk pair PushToTalkDown / StopMikeTest.
 
 #include "audio/loopback/PlayThread.h"
+#include "platform/audio/WaveTypes.h"
 
 #include <QWidget>
 
@@ -33,6 +34,16 @@ public:
     static constexpr std::uint32_t CaptureBufferSize = 813; // half a second of GSM 6.10
     static constexpr int CaptureBuffers = 2;
     static constexpr std::uint8_t PlaybackBuffers = 3;
+    // Said when a run ends because a device or the sound server went away.
+    static constexpr const char* InputRemovedText =
+        "The microphone was removed during the test, so the test has stopped.\n\nConnect it again or choose "
+        "another input device, then press Start.";
+    static constexpr const char* OutputRemovedText =
+        "The playback device was removed during the test, so the test has stopped.\n\nConnect it again or "
+        "choose another playback device on the playback page, then press Start.";
+    static constexpr const char* ServerStoppedText =
+        "The sound server stopped during the test, so the test has stopped.\n\nStart the sound server again "
+        "(or log out and back in), then press Start.";
 
     TMicrophonePage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
     // Ends a run still going.
@@ -64,6 +75,10 @@ public:
     void btnStartMikeClick();
     void btnStopMikeClick();
     void CaptureBufferFull(TCaptureStream* sender, const std::uint8_t* data, int size);
+    // A stream of run `run` found its device gone (`input`: the capture
+    // device): the run ends and one box says what happened. Nothing when
+    // that run is already over.
+    void LoopDeviceLost(std::uint64_t run, platform::audio::MmResult code, bool input);
 
     // The objects of the current run; null between runs.
     TCaptureStream* CaptureStream() const { return captureStream_.get(); }
@@ -80,11 +95,14 @@ public:
 
 private:
     void OpenCapture();
+    // Fills the input device list and selects the stored device in it.
+    void ListMikes();
     bool AskWarning(const QString& text);
     void RefreshLevels();
 
     platform::audio::AudioPlatform& platform_;
     bool mikeTestRunning_ = false;
+    std::uint64_t runNumber_ = 0; // counts the runs prepared
     std::vector<std::uint8_t> loopFormat_;
     std::unique_ptr<TCaptureStream> captureStream_;
     std::unique_ptr<TPlaybackStream> playbackStream_;

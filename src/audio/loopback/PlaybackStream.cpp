@@ -71,13 +71,15 @@ void TPlaybackStream::Open(std::span<const std::uint8_t> format, std::uint32_t d
     device_.reset();
     freeSlots_ = numBuffers_;
     dropped_ = 0;
+    lost_ = false;
     format_.assign(format.begin(), format.end());
     const pa::WaveFormatEx* head = FormatHead(format_);
     if (!head)
         RaiseError("WaveOutOpen", pa::MMSYSERR_INVALPARAM);
 
     const TLoopDevice at = ChooseLoopDevice(*head, deviceId);
-    RaiseError("WaveOutOpen", platform_.openWaveOut(&device_, at.device, head, notifyWindow_.get(), at.flags));
+    RaiseError("WaveOutOpen",
+               platform_.openWaveOut(&device_, at.device, head, notifyWindow_.get(), at.flags));
     active_ = true;
 }
 
@@ -108,6 +110,10 @@ void TPlaybackStream::Play(const std::uint8_t* data, std::uint32_t size) {
     }
     if (const pa::MmResult result = device_->write(header); result != pa::MMSYSERR_NOERROR) {
         ReleaseHeader(&header);
+        if (pa::waveDeviceGone(result) && OnDeviceLost && !lost_) {
+            lost_ = true;
+            OnDeviceLost(result);
+        }
         RaiseError("WaveOut-Write", result);
     }
 }

@@ -51,6 +51,11 @@ public:
     // Called for each buffer the device hands back while open, before the
     // buffer is released.
     TBufferPlayedEvent OnBufferPlayed;
+    // Called once per run, on the thread that calls Play and with the
+    // stream's lock held, when the device refuses a block because it or the
+    // sound server has gone away (Play raises as well). A handler only
+    // passes the news on, for example by posting it to its own thread.
+    TDeviceLostEvent OnDeviceLost;
 
     // Opens output device `deviceId` in `format` (a whole format record).
     // Does nothing while open. Throws EPlaybackStreamError.
@@ -86,6 +91,7 @@ private:
     platform::audio::AudioPlatform& platform_;
     mutable std::recursive_mutex lock_;
     bool active_ = false;
+    bool lost_ = false; // the device went away during this run
     std::uint8_t freeSlots_ = 0;
     std::uint8_t numBuffers_ = DefaultNumBuffers;
     TLoopBuffers buffers_;

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include <exception>
+#include <utility>
 
 namespace tavora::audio {
 
@@ -59,6 +60,7 @@ TPlaybackPage::TPlaybackPage(platform::audio::AudioPlatform& platform, QWidget* 
     SamplePlayer1 = std::make_unique<TSamplePlayer>(platform);
     SamplePlayer1->OnActivate = [this](TWaveEngine* sender) { SamplePlayer1Activate(sender); };
     SamplePlayer1->OnDeactivate = [this](TWaveEngine* sender) { SamplePlayer1Deactivate(sender); };
+    SamplePlayer1->OnError = [this](TWaveEngine* sender) { SamplePlayer1Error(sender); };
 
     connect(ui->btnPlay, &QPushButton::clicked, this, [this] { btnPlayClick(); });
     connect(ui->btnStopPlay, &QPushButton::clicked, this, [this] { btnStopPlayClick(); });
@@ -108,6 +110,8 @@ void TPlaybackPage::btnPlayClick() {
         SamplePlayer1->Wave().LoadFromStream(*stream);
         stream.reset();
         SamplePlayer1->SetActive(true);
+        playing_ = true;
+        lost_ = platform::audio::MMSYSERR_NOERROR;
         ui->btnPlay->setEnabled(false);
         ui->btnStopPlay->setEnabled(true);
     } catch (...) {
@@ -133,7 +137,40 @@ void TPlaybackPage::SamplePlayer1Activate(TWaveEngine*) {
 }
 
 void TPlaybackPage::SamplePlayer1Deactivate(TWaveEngine*) {
+    const platform::audio::MmResult lost = std::exchange(lost_, platform::audio::MMSYSERR_NOERROR);
     StopPlayback();
+    // The box waits for the page's event loop: this runs inside the
+    // player's notification, which a modal box must not hold up.
+    if (lost != platform::audio::MMSYSERR_NOERROR)
+        QTimer::singleShot(0, this, [this, lost] { ReportLostDevice(lost); });
+}
+
+void TPlaybackPage::SamplePlayer1Error(TWaveEngine* sender) {
+    const uint32_t code = sender->LastError();
+    // A device or server that goes away while the sample plays is no error
+    // of the program: the player ends the run by itself, and its
+    // deactivation brings the page back to Ready. Everything else stays an
+    // error, raised as the player raises it without a handler.
+    if (playing_ && platform::audio::waveDeviceGone(code)) {
+        lost_ = code;
+        return;
+    }
+    throw EWaveSysError(sender->GetErrorText(code));
+}
+
+void TPlaybackPage::ReportLostDevice(platform::audio::MmResult code) {
+    const bool serverGone = code == platform::audio::MMSYSERR_NODRIVER;
+    qCWarning(lcPlayer) << (serverGone ? "the sound server" : "the playback device")
+                        << "went away; sample stopped";
+    // With the server gone the list stays as it is, so that Play works
+    // again as soon as the server is back; a removed device changes the
+    // list, and a Play would otherwise open another device than the one
+    // shown.
+    if (!serverGone)
+        EnterPlaybackPage();
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                    serverGone ? ServerStoppedText : DeviceRemovedText, QMessageBox::Ok, this);
+    box.exec();
 }
 
 void TPlaybackPage::tmrTimerTimer() {
@@ -141,6 +178,7 @@ void TPlaybackPage::tmrTimerTimer() {
 }
 
 void TPlaybackPage::StopPlayback() {
+    playing_ = false;
     if (SamplePlayer1->Active()) {
         SamplePlayer1->SetActive(false);
         SaveSettings();

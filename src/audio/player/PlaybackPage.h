@@ -33,6 +33,14 @@ public:
     static constexpr int BlinkInterval = 800;
     static constexpr const char* CannotPlayText =
         "The audio sample cannot be played with the selected playback device!";
+    // Said when the sample stops because its device or the sound server
+    // went away.
+    static constexpr const char* DeviceRemovedText =
+        "The playback device was removed while the sample was playing, so it has stopped.\n\nConnect it "
+        "again or choose another device from the list, then press Play.";
+    static constexpr const char* ServerStoppedText =
+        "The sound server stopped while the sample was playing, so it has stopped.\n\nStart the sound "
+        "server again (or log out and back in), then press Play.";
 
     TPlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
     // The player goes with the page; a sample still playing ends here.
@@ -50,6 +58,7 @@ public:
     void btnStopPlayClick();
     void SamplePlayer1Activate(TWaveEngine* sender);
     void SamplePlayer1Deactivate(TWaveEngine* sender);
+    void SamplePlayer1Error(TWaveEngine* sender);
     void tmrTimerTimer();
     void tbWaveVolumeChange();
 
@@ -60,7 +69,14 @@ public:
     std::unique_ptr<TSamplePlayer> SamplePlayer1;
 
 private:
+    // Once the device or the server has gone away and the sample stopped:
+    // the list is brought up to date where a device went, and a box says
+    // what happened.
+    void ReportLostDevice(platform::audio::MmResult code);
+
     platform::audio::AudioPlatform& platform_;
+    bool playing_ = false;                                               // Play opened the device
+    platform::audio::MmResult lost_ = platform::audio::MMSYSERR_NOERROR; // why it went away
 };
 
 } // namespace tavora::audio

@@ -302,24 +302,42 @@ bool pulseSampleSpec(const StreamFormat& format, pa_sample_spec& sampleSpec) {
 }
 
 MmResult pulseErrorToResult(int error) {
+    // Every server error maps onto the wave code whose text says what went
+    // wrong; MMSYSERR_ERROR, which says nothing, is left for errors libpulse
+    // does not name.
     switch (error) {
     case PA_OK:
         return MMSYSERR_NOERROR;
     case PA_ERR_NOENTITY:
+    case PA_ERR_KILLED: // the server ended a stream: its device went away
         return MMSYSERR_BADDEVICEID;
     case PA_ERR_ACCESS:
     case PA_ERR_BUSY:
     case PA_ERR_EXIST:
         return MMSYSERR_ALLOCATED;
     case PA_ERR_INVALID:
+    case PA_ERR_BADSTATE:
         return MMSYSERR_INVALPARAM;
     case PA_ERR_NOTSUPPORTED:
         return WAVERR_BADFORMAT;
+    case PA_ERR_COMMAND:
+    case PA_ERR_NOTIMPLEMENTED:
+    case PA_ERR_NOEXTENSION:
+    case PA_ERR_OBSOLETE:
+        return MMSYSERR_NOTSUPPORTED;
     case PA_ERR_CONNECTIONREFUSED:
     case PA_ERR_CONNECTIONTERMINATED:
-    case PA_ERR_KILLED:
     case PA_ERR_INVALIDSERVER:
     case PA_ERR_NODATA:
+    case PA_ERR_TIMEOUT:
+    case PA_ERR_PROTOCOL:
+    case PA_ERR_AUTHKEY:
+    case PA_ERR_INTERNAL:
+    case PA_ERR_VERSION:
+    case PA_ERR_MODINITFAILED:
+    case PA_ERR_IO:
+    case PA_ERR_FORKED:
+    case PA_ERR_UNKNOWN:
         return MMSYSERR_NODRIVER;
     case PA_ERR_TOOLARGE:
         return MMSYSERR_NOMEM;

@@ -90,8 +90,9 @@ struct PulseAudioPlatform::Connection {
     bool sourceByName(const std::string& name, PulseDevice& out);
 
     // The answer for a call that failed: the server's last error, or
-    // `fallback` when the server names none.
-    MmResult lastError(MmResult fallback = MMSYSERR_ERROR) const;
+    // `fallback` when the server names none (a server that did not answer
+    // in time has reported nothing, which is no success).
+    MmResult lastError(MmResult fallback = MMSYSERR_NODRIVER) const;
 
 private:
     template <typename Info, typename Start> bool collect(std::vector<PulseDevice>& out, Start start);

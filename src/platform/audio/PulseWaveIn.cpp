@@ -16,7 +16,8 @@ class PulseWaveIn final : public WaveInDevice, private PulseStreamDevice {
 public:
     PulseWaveIn(std::shared_ptr<PulseAudioPlatform::Connection> connection, std::string device,
                 const StreamFormat& format, const pa_sample_spec& sampleSpec, QObject* target)
-        : PulseStreamDevice(std::move(connection), std::move(device), format, sampleSpec, target) {
+        : PulseStreamDevice(std::move(connection), std::move(device), format, sampleSpec, target,
+                            Direction::Input) {
         if (fmt_.kind == StreamFormat::Kind::Gsm)
             encoder_.emplace();
     }
@@ -26,25 +27,18 @@ public:
         dropStream();
     }
 
+    // With the lock held: connects the stream and waits until it runs.
     MmResult connect() {
-        stream_ = newStream("Wave input");
-        if (!stream_)
-            return c_->lastError();
-        pa_stream_set_state_callback(stream_, onState, this);
-        pa_stream_set_read_callback(stream_, onRead, this);
         pa_buffer_attr attr;
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = attr.prebuf = attr.minreq = static_cast<std::uint32_t>(-1);
         attr.fragsize = static_cast<std::uint32_t>(pa_usec_to_bytes(FragmentUs, &spec_));
         // Recording begins with start(); until then the server sends nothing.
         const auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
-        if (pa_stream_connect_record(stream_, device_.empty() ? nullptr : device_.c_str(), &attr, flags) <
-            0) {
-            const MmResult r = c_->lastError();
-            dropStream();
+        if (MmResult r = openStream(attr, flags, nullptr))
             return r;
-        }
-        return waitUntilReady(WaveMessage::WimOpen);
+        post(WaveMessage::WimOpen, nullptr);
+        return MMSYSERR_NOERROR;
     }
 
     MmResult prepareHeader(WaveHeader& header) override { return prepare(header); }
@@ -54,8 +48,8 @@ public:
         MainloopLock lock(c_->loop);
         if (closed_)
             return MMSYSERR_INVALHANDLE;
-        if (failed_)
-            return MMSYSERR_NODRIVER;
+        if (failed())
+            return failure();
         if (MmResult r = queueWaveHeader(header))
             return r;
         header.bytesRecorded = 0;
@@ -67,8 +61,8 @@ public:
         MainloopLock lock(c_->loop);
         if (closed_)
             return MMSYSERR_INVALHANDLE;
-        if (failed_)
-            return MMSYSERR_NODRIVER;
+        if (failed())
+            return failure();
         started_ = true;
         // Recording runs once start returns: sound that reaches the source
         // after this call is recorded, not lost while the server is still
@@ -105,8 +99,6 @@ public:
     }
 
     MmResult close() override {
-        // The queue is only changed under the main loop lock, which
-        // closeStream takes again (it is recursive).
         MainloopLock lock(c_->loop);
         return closeStream(!entries_.empty(), WaveMessage::WimClose);
     }
@@ -120,20 +112,13 @@ public:
     }
 
 private:
-    static void onState(pa_stream*, void* userdata) { static_cast<PulseWaveIn*>(userdata)->stateChanged(); }
-    static void onRead(pa_stream*, std::size_t, void* userdata) {
-        static_cast<PulseWaveIn*>(userdata)->read();
-    }
+    void streamReadable() override { read(); }
 
-    void stateChanged() {
-        const pa_stream_state_t st = pa_stream_get_state(stream_);
-        if (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED) {
-            qCWarning(lcAudio) << "Input stream ended:" << pa_strerror(pa_context_errno(c_->context));
-            failed_ = true;
-            started_ = false;
-            returnAll();
-        }
-        c_->signal();
+    // Nothing more will be recorded: every buffer comes back now rather
+    // than never.
+    void streamLost() override {
+        started_ = false;
+        returnAll();
     }
 
     void finishHead() {
@@ -226,11 +211,7 @@ MmResult openPulseWaveIn(const std::shared_ptr<PulseAudioPlatform::Connection>& 
                          const std::string& device, const StreamFormat& format,
                          const pa_sample_spec& sampleSpec, QObject* target,
                          std::unique_ptr<WaveInDevice>& opened) {
-    auto d = std::make_unique<PulseWaveIn>(connection, device, format, sampleSpec, target);
-    if (MmResult r = d->connect())
-        return r;
-    opened = std::move(d);
-    return MMSYSERR_NOERROR;
+    return openPulseDevice<PulseWaveIn>(connection, device, format, sampleSpec, target, opened);
 }
 
 } // namespace tavora::platform::audio

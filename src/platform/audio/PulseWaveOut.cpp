@@ -21,7 +21,8 @@ class PulseWaveOut final : public WaveOutDevice, private PulseStreamDevice {
 public:
     PulseWaveOut(std::shared_ptr<PulseAudioPlatform::Connection> connection, std::string device,
                  const StreamFormat& format, const pa_sample_spec& sampleSpec, QObject* target)
-        : PulseStreamDevice(std::move(connection), std::move(device), format, sampleSpec, target) {
+        : PulseStreamDevice(std::move(connection), std::move(device), format, sampleSpec, target,
+                            Direction::Output) {
         frameBytes_ = pa_frame_size(&spec_);
         if (fmt_.kind == StreamFormat::Kind::Gsm)
             decoder_.emplace();
@@ -34,9 +35,10 @@ public:
 
     // With the lock held: connects the stream and waits until it plays.
     MmResult connect() {
-        if (!createStream())
-            return c_->lastError();
-        return waitUntilReady(WaveMessage::WomOpen);
+        if (MmResult r = startStream())
+            return r;
+        post(WaveMessage::WomOpen, nullptr);
+        return MMSYSERR_NOERROR;
     }
 
     MmResult prepareHeader(WaveHeader& header) override { return prepare(header); }
@@ -46,8 +48,10 @@ public:
         MainloopLock lock(c_->loop);
         if (closed_)
             return MMSYSERR_INVALHANDLE;
-        if (failed_)
-            return MMSYSERR_NODRIVER;
+        // The stream comes first: a buffer the device cannot take is not
+        // queued, so it never comes back.
+        if (MmResult r = ensureStream())
+            return r;
         if (MmResult r = queueWaveHeader(header))
             return r;
         entries_.push_back(Entry{&header, waveHeaderLoops(header)});
@@ -80,21 +84,17 @@ public:
             return MMSYSERR_INVALHANDLE;
         returnAll();
         paused_ = false;
-        if (!failed_) {
-            // A fresh stream drops what the server still holds and starts
-            // the byte count at 0 again, which a flush would not.
-            dropStream();
-            if (fmt_.kind == StreamFormat::Kind::Gsm)
-                decoder_.emplace();
-            if (!createStream())
-                failed_ = true;
-        }
+        // What the server still holds goes with the stream. The next write
+        // starts a fresh one, whose byte count starts at 0 again as the
+        // position must (a flush would not do that); a stop, which resets
+        // before it closes, then creates no stream only to end it again.
+        dropStream();
+        if (fmt_.kind == StreamFormat::Kind::Gsm)
+            decoder_.emplace();
         return MMSYSERR_NOERROR;
     }
 
     MmResult close() override {
-        // The queue is only changed under the main loop lock, which
-        // closeStream takes again (it is recursive).
         MainloopLock lock(c_->loop);
         return closeStream(!entries_.empty(), WaveMessage::WomClose);
     }
@@ -118,8 +118,8 @@ public:
         MainloopLock lock(c_->loop);
         if (closed_)
             return MMSYSERR_INVALHANDLE;
-        if (!ready())
-            return MMSYSERR_NODRIVER;
+        if (MmResult r = ensureStream())
+            return r;
         struct Request {
             pa_threaded_mainloop* loop;
             pa_cvolume volume{};
@@ -152,8 +152,10 @@ public:
         if (closed_)
             return MMSYSERR_INVALHANDLE;
         volume_ = streamVolume(value);
+        if (!stream_)
+            return failure(); // the next stream starts at this volume
         if (!ready())
-            return MMSYSERR_NODRIVER;
+            return failed() ? failure() : MMSYSERR_NODRIVER;
         Operation op(pa_context_set_sink_input_volume(c_->context, pa_stream_get_index(stream_), &*volume_,
                                                       nullptr, nullptr));
         return c_->waitOperation(op) ? MMSYSERR_NOERROR : c_->lastError();
@@ -178,12 +180,14 @@ private:
         std::uint64_t end;
     };
 
-    static void onState(pa_stream*, void* userdata) { static_cast<PulseWaveOut*>(userdata)->stateChanged(); }
-    static void onWrite(pa_stream*, std::size_t, void* userdata) {
-        auto* self = static_cast<PulseWaveOut*>(userdata);
-        self->pump();
-        self->checkDone();
+    void streamWritable() override {
+        pump();
+        checkDone();
     }
+
+    // Nothing queued will ever play: every buffer comes back now rather
+    // than never.
+    void streamLost() override { returnAll(); }
 
     pa_cvolume streamVolume(std::uint32_t value) const {
         pa_cvolume v;
@@ -196,12 +200,14 @@ private:
         return v;
     }
 
-    bool createStream() {
-        stream_ = newStream("Wave output");
-        if (!stream_)
-            return false;
-        pa_stream_set_state_callback(stream_, onState, this);
-        pa_stream_set_write_callback(stream_, onWrite, this);
+    // A stream for what is written next, unless the device has failed.
+    MmResult ensureStream() {
+        if (stream_ || failed())
+            return failure();
+        return startStream();
+    }
+
+    MmResult startStream() {
         pa_buffer_attr attr;
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(TargetLatencyUs, &spec_));
@@ -213,24 +219,7 @@ private:
                                            PA_STREAM_ADJUST_LATENCY | (paused_ ? PA_STREAM_START_CORKED : 0));
         writeIndex_ = 0;
         lastPlayed_ = 0;
-        if (pa_stream_connect_playback(stream_, device_.empty() ? nullptr : device_.c_str(), &attr, flags,
-                                       volume_ ? &*volume_ : nullptr, nullptr) < 0) {
-            dropStream();
-            return false;
-        }
-        return true;
-    }
-
-    void stateChanged() {
-        const pa_stream_state_t st = pa_stream_get_state(stream_);
-        if (st == PA_STREAM_FAILED || st == PA_STREAM_TERMINATED) {
-            // The sink went away or the server did: nothing queued will ever
-            // play, so every buffer comes back now rather than never.
-            qCWarning(lcAudio) << "Output stream ended:" << pa_strerror(pa_context_errno(c_->context));
-            failed_ = true;
-            returnAll();
-        }
-        c_->signal();
+        return openStream(attr, flags, volume_ ? &*volume_ : nullptr);
     }
 
     void returnAll() {
@@ -363,13 +352,9 @@ private:
 
 MmResult openPulseWaveOut(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
                           const std::string& device, const StreamFormat& format,
-                         const pa_sample_spec& sampleSpec, QObject* target,
+                          const pa_sample_spec& sampleSpec, QObject* target,
                           std::unique_ptr<WaveOutDevice>& opened) {
-    auto d = std::make_unique<PulseWaveOut>(connection, device, format, sampleSpec, target);
-    if (MmResult r = d->connect())
-        return r;
-    opened = std::move(d);
-    return MMSYSERR_NOERROR;
+    return openPulseDevice<PulseWaveOut>(connection, device, format, sampleSpec, target, opened);
 }
 
 } // namespace tavora::platform::audio

@@ -46,6 +46,13 @@ inline constexpr MmResult MIXERR_INVALVALUE = 1026;
 // MMSYSERR_BADERRNUM and leaves `text` empty for a code it does not know.
 MmResult waveErrorText(MmResult code, std::string& text);
 
+// Whether a device's answer says that it, or the sound server behind it, has
+// gone away (MMSYSERR_BADDEVICEID: the device was removed; MMSYSERR_NODRIVER:
+// no sound server): nothing will be played or recorded on it again.
+inline bool waveDeviceGone(MmResult code) {
+    return code == MMSYSERR_BADDEVICEID || code == MMSYSERR_NODRIVER;
+}
+
 // Device number that stands for "the default device, converting as needed".
 inline constexpr std::uint32_t WAVE_MAPPER = 0xFFFFFFFFu;
 

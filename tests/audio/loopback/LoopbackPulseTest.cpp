@@ -14,10 +14,14 @@
 #include "support/audio/PulseFifos.h"
 #include "ui_MicrophonePage.h"
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
 #include <cstdlib>
+#include <unistd.h>
 
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
@@ -38,6 +42,24 @@ int peak(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t
         p = std::max(p, std::abs(int(samples[i])));
     return p;
 }
+
+// Closes each message box that comes up and keeps its text.
+class BoxReader {
+public:
+    BoxReader() {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                texts << box->text();
+                box->accept();
+            }
+        });
+        timer_.start(10);
+    }
+    QStringList texts;
+
+private:
+    QTimer timer_;
+};
 
 double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -166,6 +188,141 @@ private slots:
         page.StopMikeTest();
         QVERIFY(!page.MikeTestRunning());
         source.wait();
+    }
+
+    // However the loop is started and stopped, the page gives every stream
+    // back: counted by the daemon after each of many runs, with the
+    // program's file descriptors and threads flat.
+    void manyRunsLeaveNothingOnTheServer() {
+        SystemTestSettings = TSystemTestSettings{};
+        SystemTestSettings.AudioInDeviceID = pipeSource;
+        SystemTestSettings.AudioOutDeviceID = pipeSink;
+        PipeSinkReader sink;
+        PipeSourceWriter source;
+        TMicrophonePage page(*platform);
+        page.show();
+        ProcessResources before;
+        for (int run = 0; run < 20; ++run) {
+            if (run % 5 == 0)
+                page.EnterMicrophonePage(); // the page left and entered again
+            if (run % 2)
+                page.PushToTalkDown();
+            else
+                QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
+            QVERIFY(page.MikeTestRunning());
+            if (run % 3 == 0) { // a block goes round before the stop
+                const auto relayed = page.PlayThread()->RelayedBlocks();
+                source.write(std::vector<std::int16_t>(Rate * 3 / 5, 0));
+                QVERIFY(pumpUntil([&] { return page.PlayThread()->RelayedBlocks() > relayed; }, 10s));
+                source.wait();
+            }
+            page.StopMikeTest();
+            pumpFor(5ms);
+            const ServerStreams left = ownServerStreams();
+            QVERIFY2(left.sinkInputs == 0 && left.sourceOutputs == 0,
+                     qPrintable(QString("run %1: %2 playback and %3 recording streams left")
+                                    .arg(run)
+                                    .arg(left.sinkInputs)
+                                    .arg(left.sourceOutputs)));
+            if (run == 0)
+                before = processResources();
+        }
+        const ProcessResources after = processResources();
+        QCOMPARE(after.fds, before.fds);
+        QCOMPARE(after.threads, before.threads);
+    }
+
+    // A device of the test's own (a module it loads) goes away during a
+    // run: the run ends by itself, one box says which device went, and
+    // nothing stays on the server.
+    void aRemovedDeviceEndsTheRun_data() {
+        QTest::addColumn<bool>("input");
+        QTest::newRow("microphone") << true;
+        QTest::newRow("speakers") << false;
+    }
+
+    void aRemovedDeviceEndsTheRun() {
+        QFETCH(bool, input);
+        ::unlink((pulseDir() + "/gone.fifo").c_str()); // the pipe source refuses an existing fifo
+        LoadedPulseModule module(input ? "module-pipe-source source_name=gone_src file=" + pulseDir() +
+                                             "/gone.fifo format=s16le rate=8000 channels=1 "
+                                             "source_properties=device.description=Gone_Source"
+                                       : std::string("module-null-sink sink_name=gone_sink "
+                                                     "sink_properties=device.description=Gone_Sink"));
+        QVERIFY(module.loaded());
+        SystemTestSettings = TSystemTestSettings{};
+        SystemTestSettings.AudioInDeviceID =
+            input ? waveDeviceNamed(*platform, true, "Gone_Source") : pipeSource;
+        SystemTestSettings.AudioOutDeviceID =
+            input ? pipeSink : waveDeviceNamed(*platform, false, "Gone_Sink");
+        QVERIFY(SystemTestSettings.AudioInDeviceID >= 0 && SystemTestSettings.AudioOutDeviceID >= 0);
+        PipeSinkReader sink;
+        PipeSourceWriter source(input ? pulseDir() + "/gone.fifo" : pulseDir() + "/src.fifo");
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
+        QVERIFY(page.MikeTestRunning());
+        source.write(std::vector<std::int16_t>(Rate, 0));
+        QVERIFY(pumpUntil([&] { return page.PlayThread()->RelayedBlocks() >= 1; }, 10s));
+        source.wait();
+
+        BoxReader boxes;
+        QVERIFY(module.unload());
+        // The capture device keeps its blocks coming for the speakers' case.
+        if (!input)
+            source.write(std::vector<std::int16_t>(2 * Rate, 0));
+        QVERIFY(pumpUntil([&] { return !page.MikeTestRunning() && !boxes.texts.isEmpty(); }, 10s));
+        pumpFor(300ms);
+        source.wait();
+        QCOMPARE(boxes.texts.size(), 1);
+        QCOMPARE(boxes.texts[0],
+                 QString(input ? TMicrophonePage::InputRemovedText : TMicrophonePage::OutputRemovedText));
+        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
+        QVERIFY(!page.ui->btnStopMike->isEnabled());
+        QCOMPARE(ownServerStreams().sinkInputs, 0);
+        QCOMPARE(ownServerStreams().sourceOutputs, 0);
+        if (input)
+            QCOMPARE(page.ui->cbMikes->findText("Gone_Source"), -1);
+    }
+
+    // The sound server stops during a run (a daemon of the test's own): the
+    // run ends with one box saying so, and Start works again as soon as the
+    // server is back, without leaving the page.
+    void theServerStoppingEndsTheRunAndStartWorksWhenItIsBack() {
+        OwnPulseDaemon daemon;
+        if (!daemon.available())
+            QSKIP("needs tests/harness/pulse.sh (TAVORA_PULSE_HARNESS)");
+        QVERIFY(daemon.start());
+        PulseAudioPlatform own(daemon.server());
+        SystemTestSettings = TSystemTestSettings{};
+        SystemTestSettings.AudioInDeviceID = waveDeviceNamed(own, true, "Pipe_Source");
+        SystemTestSettings.AudioOutDeviceID = waveDeviceNamed(own, false, "Pipe_Sink");
+        QVERIFY(SystemTestSettings.AudioInDeviceID >= 0 && SystemTestSettings.AudioOutDeviceID >= 0);
+        TMicrophonePage page(own);
+        page.show();
+        page.EnterMicrophonePage();
+        {
+            PipeSinkReader sink(daemon.dir() + "/sink.fifo");
+            QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
+            QVERIFY(page.MikeTestRunning());
+        }
+        BoxReader boxes;
+        daemon.stop();
+        QVERIFY(pumpUntil([&] { return !page.MikeTestRunning() && !boxes.texts.isEmpty(); }, 10s));
+        pumpFor(300ms);
+        QCOMPARE(boxes.texts, QStringList{TMicrophonePage::ServerStoppedText});
+        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
+
+        QVERIFY(daemon.start());
+        PipeSinkReader sink(daemon.dir() + "/sink.fifo");
+        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
+        QVERIFY(page.MikeTestRunning());
+        QTest::mouseClick(page.ui->btnStopMike, Qt::LeftButton);
+        QVERIFY(!page.MikeTestRunning());
+        QCOMPARE(ownServerStreams(daemon.server()).sinkInputs, 0);
+        QCOMPARE(ownServerStreams(daemon.server()).sourceOutputs, 0);
+        QCOMPARE(boxes.texts.size(), 1);
     }
 };
 

@@ -404,11 +404,71 @@ private slots:
         page.EnterMicrophonePage();
         const std::vector<std::uint8_t> stale(65, 0x77);
         page.CaptureBufferFull(nullptr, stale.data(), 65);
+        // Taking a loop down empties the hand-off: no relay thread runs here,
+        // so nothing else could have taken the block.
+        page.StopLoopback();
+        {
+            std::lock_guard<std::mutex> lock(page.HandOff.BufferLock);
+            QVERIFY(!page.HandOff.PendingBlock.has_value());
+        }
+        page.CaptureBufferFull(nullptr, stale.data(), 65);
         page.btnStartMikeClick();
         QVERIFY(page.MikeTestRunning());
         relayOneBlock(page, 0x01);
         QCOMPARE(platform->lastWaveOut()->played().size(), std::size_t{780});
         page.StopMikeTest();
+    }
+
+    // A device (or the server) that goes away ends the run by itself, with
+    // one box in words; the list is brought up to date where a microphone
+    // went. The playback stream finds its loss on the relay thread.
+    void aDeviceGoingAwayEndsTheRunWithOneBox_data() {
+        QTest::addColumn<bool>("input");
+        QTest::addColumn<std::uint32_t>("code");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("listed");
+        QTest::newRow("microphone removed")
+            << true << MMSYSERR_BADDEVICEID << QString(TMicrophonePage::InputRemovedText) << 1;
+        QTest::newRow("server stopped")
+            << true << MMSYSERR_NODRIVER << QString(TMicrophonePage::ServerStoppedText) << 2;
+        QTest::newRow("speakers removed")
+            << false << MMSYSERR_BADDEVICEID << QString(TMicrophonePage::OutputRemovedText) << 2;
+    }
+
+    void aDeviceGoingAwayEndsTheRunWithOneBox() {
+        QFETCH(bool, input);
+        QFETCH(std::uint32_t, code);
+        QFETCH(QString, text);
+        QFETCH(int, listed);
+        addStandardDevices();
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
+        QVERIFY(page.MikeTestRunning());
+        MemoryWaveIn* in = platform->lastWaveIn();
+        if (input) {
+            in->setResult(WaveOp::Write, code);
+            if (code == MMSYSERR_BADDEVICEID) {
+                platform->clearWaveDevices();
+                platform->addWaveIn(MemoryWaveDeviceSetup::named("Microphone One"));
+            }
+        } else {
+            platform->lastWaveOut()->setResult(WaveOp::Write, code);
+        }
+        BoxAnswerer boxes{QMessageBox::Ok};
+        // Both capture buffers come back, as a device that went away sends
+        // every buffer back.
+        QVERIFY(in->deliver(std::vector<std::uint8_t>(780, 1)));
+        QVERIFY(in->deliver(std::vector<std::uint8_t>(780, 2)));
+        QTRY_VERIFY_WITH_TIMEOUT(!page.MikeTestRunning(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), std::size_t{1}, 5000);
+        QTest::qWait(100); // room for a second box, which must not come
+        QCOMPARE(boxes.seen.size(), std::size_t{1});
+        QCOMPARE(boxes.seen[0].text, text);
+        QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
+        verifyIdle(page);
+        QCOMPARE(page.ui->cbMikes->count(), listed);
     }
 
     void pushToTalkHeldWithRepeatsThenReleased() {

@@ -7,6 +7,7 @@
 #include "audio/loopback/PlayThread.h"
 #include "audio/loopback/PlaybackStream.h"
 #include "support/audio/MemoryAudioPlatform.h"
+#include "support/audio/TestDeadlines.h"
 
 #include <gtest/gtest.h>
 
@@ -157,5 +158,6 @@ TEST_F(Relay, StaysOrderedWhileBuffersComeBackConcurrently) {
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    tavora::test::installTestDeadlines();
     return RUN_ALL_TESTS();
 }

@@ -13,10 +13,12 @@
 #include "support/audio/PulseFifos.h"
 #include "ui_PlaybackPage.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QIODevice>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -51,9 +53,17 @@ private slots:
     void cleanup();
     void playOnThePipeSinkPlaysTheWholeSample();
     void stopPartWaySilencesAndSaves();
+    void manyPlayStopRunsLeaveNothingOnTheServer();
+    void aRemovedSinkEndsTheSampleAndTheListFollows();
+    void theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBack();
 
 private:
     void EnterOnPipeSink();
+    // Closes each message box that comes up and keeps its text.
+    void AnswerBoxes();
+
+    QStringList boxes;
+    QTimer boxWatch;
 
     std::unique_ptr<mm::PulseAudioPlatform> platform;
     std::shared_ptr<TMemoryRegistry> registry;
@@ -64,6 +74,18 @@ private:
 void PlaybackPagePulseTest::initTestCase() {
     if (pulseDir().empty())
         QSKIP("needs the pulse fixture");
+}
+
+void PlaybackPagePulseTest::AnswerBoxes() {
+    boxes.clear();
+    boxWatch.disconnect();
+    QObject::connect(&boxWatch, &QTimer::timeout, [this] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxes << box->text();
+            box->accept();
+        }
+    });
+    boxWatch.start(10);
 }
 
 void PlaybackPagePulseTest::init() {
@@ -141,6 +163,102 @@ void PlaybackPagePulseTest::stopPartWaySilencesAndSaves() {
     const auto heard = reader.samples();
     QVERIFY(heard.size() > atStop + 8000);
     QVERIFY(AllZero(std::span(heard).subspan(atStop + 4000)));
+}
+
+// Play and Stop, again and again, at different points of the sample: the
+// daemon counts no stream of this program after any of them, and the
+// program's file descriptors and threads stay flat.
+void PlaybackPagePulseTest::manyPlayStopRunsLeaveNothingOnTheServer() {
+    EnterOnPipeSink();
+    PipeSinkReader reader;
+    auto& ui = *page->ui;
+    ProcessResources before;
+    for (int run = 0; run < 15; ++run) {
+        QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+        QVERIFY(page->SamplePlayer1->Active());
+        if (run == 0)
+            QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams().sinkInputs, 1, 5000); // the count sees a stream
+        QTest::qWait(run % 3 * 150);
+        QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 5000);
+        QCOMPARE(ownServerStreams().sinkInputs, 0);
+        if (run == 0)
+            before = processResources();
+        if (run % 5 == 4)
+            EnterOnPipeSink(); // the page left and entered again
+    }
+    const ProcessResources after = processResources();
+    QCOMPARE(after.fds, before.fds);
+    QCOMPARE(after.threads, before.threads);
+}
+
+// The sink the sample plays on goes away (a module of the test's own): the
+// page is back to Ready with one box saying so, nothing stays on the
+// server, the list no longer shows the sink, and the next Play goes to the
+// device the list shows.
+void PlaybackPagePulseTest::aRemovedSinkEndsTheSampleAndTheListFollows() {
+    LoadedPulseModule module(
+        "module-null-sink sink_name=gone_sink sink_properties=device.description=Gone_Sink");
+    QVERIFY(module.loaded());
+    page->EnterPlaybackPage();
+    auto& ui = *page->ui;
+    const int gone = ui.cbAoudioOutDevices->findText("Gone_Sink");
+    QVERIFY(gone > 0);
+    ui.cbAoudioOutDevices->setCurrentIndex(gone);
+    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams().sinkInputs, 1, 5000);
+
+    AnswerBoxes();
+    QVERIFY(module.unload());
+    QTRY_VERIFY_WITH_TIMEOUT(ui.btnPlay->isEnabled() && !boxes.isEmpty(), 5000);
+    QTest::qWait(300); // room for a second box, which must not come
+    QCOMPARE(boxes, QStringList{TPlaybackPage::DeviceRemovedText});
+    QVERIFY(!page->SamplePlayer1->Active());
+    QVERIFY(ui.lbPlaying->isHidden());
+    QCOMPARE(ownServerStreams().sinkInputs, 0);
+    QCOMPARE(ui.cbAoudioOutDevices->findText("Gone_Sink"), -1);
+
+    // Play now opens the entry shown, whichever it is.
+    const QString shown = ui.cbAoudioOutDevices->currentText();
+    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    QVERIFY(page->SamplePlayer1->Active());
+    QVERIFY(shown.startsWith(QString::fromStdString(page->SamplePlayer1->GetDeviceName())));
+    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
+}
+
+// The sound server stops while the sample plays (a daemon of the test's
+// own): Ready with one box saying so; once the server is back, Play works
+// without leaving the page.
+void PlaybackPagePulseTest::theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBack() {
+    OwnPulseDaemon daemon;
+    if (!daemon.available())
+        QSKIP("needs tests/harness/pulse.sh (TAVORA_PULSE_HARNESS)");
+    QVERIFY(daemon.start());
+    page.reset();
+    platform = std::make_unique<mm::PulseAudioPlatform>(daemon.server());
+    page = std::make_unique<TPlaybackPage>(*platform);
+    page->show();
+    page->EnterPlaybackPage();
+    auto& ui = *page->ui;
+    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    QVERIFY(page->SamplePlayer1->Active());
+    QTest::qWait(300);
+
+    AnswerBoxes();
+    daemon.stop();
+    QTRY_VERIFY_WITH_TIMEOUT(ui.btnPlay->isEnabled() && !boxes.isEmpty(), 5000);
+    QTest::qWait(300);
+    QCOMPARE(boxes, QStringList{TPlaybackPage::ServerStoppedText});
+    QVERIFY(!page->SamplePlayer1->Active());
+
+    QVERIFY(daemon.start());
+    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    QVERIFY(page->SamplePlayer1->Active());
+    QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams(daemon.server()).sinkInputs, 1, 5000);
+    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 5000);
+    QCOMPARE(ownServerStreams(daemon.server()).sinkInputs, 0);
+    QCOMPARE(boxes.size(), 1);
 }
 
 QTEST_MAIN(PlaybackPagePulseTest)

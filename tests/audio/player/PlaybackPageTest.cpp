@@ -64,6 +64,8 @@ private slots:
     void playingToTheEndReturnsToReadyWithoutSaving();
     void aDeviceGoneSinceTheListingShowsTheMessageBox();
     void aDeviceRefusingTheSampleShowsTheMessageBox();
+    void aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy_data();
+    void aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy();
     void theSliderActsOnTheStoredDeviceAndTheListOnTheNextPlay();
     void closingThePageWhilePlayingLetsGoOfTheDevice();
 
@@ -284,6 +286,52 @@ void PlaybackPageTest::aDeviceRefusingTheSampleShowsTheMessageBox() {
     QVERIFY(!page->SamplePlayer1->Active());
     QVERIFY(page->ui->btnPlay->isEnabled());
     QVERIFY(!page->ui->btnStopPlay->isEnabled());
+}
+
+void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy_data() {
+    QTest::addColumn<uint32_t>("code");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("listed");
+    // A removed device leaves the list shorter; with the server gone the
+    // list stays, so that Play works once it is back.
+    QTest::newRow("device removed") << mm::MMSYSERR_BADDEVICEID << QString(TPlaybackPage::DeviceRemovedText)
+                                    << 1;
+    QTest::newRow("server stopped") << mm::MMSYSERR_NODRIVER << QString(TPlaybackPage::ServerStoppedText)
+                                    << 2;
+}
+
+void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy() {
+    QFETCH(uint32_t, code);
+    QFETCH(QString, text);
+    QFETCH(int, listed);
+    AddDevices(2);
+    SystemTestSettings.AudioOutDeviceID = 1;
+    page->EnterPlaybackPage();
+    QTest::mouseClick(page->ui->btnPlay, Qt::LeftButton);
+    Pump();
+    mm::MemoryWaveOut* device = platform->lastWaveOut();
+    QVERIFY(device && device->queued() > 0);
+    if (code == mm::MMSYSERR_BADDEVICEID) {
+        platform->clearWaveDevices();
+        AddDevices(1);
+    }
+    // From now on the device takes nothing: the next buffer back cannot be
+    // queued again.
+    device->setResult(mm::WaveOp::Write, code);
+    const TBox box = CatchMessageBox([&] {
+        device->completeNext();
+        QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 5000);
+        QTest::qWait(100); // the box comes up from the page's event loop
+    });
+    QVERIFY(box.seen);
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    auto& ui = *page->ui;
+    QVERIFY(ui.btnPlay->isEnabled());
+    QVERIFY(!ui.btnStopPlay->isEnabled());
+    QVERIFY(ui.lbPlaying->isHidden());
+    QCOMPARE(ui.cbAoudioOutDevices->count(), listed);
+    QVERIFY(platform->openedWaveOuts().empty());
 }
 
 void PlaybackPageTest::theSliderActsOnTheStoredDeviceAndTheListOnTheNextPlay() {

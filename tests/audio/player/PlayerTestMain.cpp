@@ -1,9 +1,11 @@
 #include "audio/player/PlayerTestSupport.h"
+#include "support/audio/TestDeadlines.h"
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     tavora::test::TCatchingApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
+    tavora::test::installTestDeadlines();
     return RUN_ALL_TESTS();
 }

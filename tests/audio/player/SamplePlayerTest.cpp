@@ -142,6 +142,25 @@ TEST_F(PlayerTest, SamplePlaysStraightFromTheWaveIn19BuffersAndDeactivatesOnce) 
     EXPECT_TRUE(App()->errors.empty());
 }
 
+// A chunk after the data (the LIST of tags many editors append) is no
+// audio: the data chunk plays, to its last byte and no further.
+TEST_F(PlayerTest, OnlyTheDataChunkPlaysNotAChunkAfterIt) {
+    std::vector<uint8_t> data(65 * 30);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 5 + 3);
+    std::vector<uint8_t> fact;
+    PutLe(fact, 30 * 320, 4);
+    const std::vector<uint8_t> tags{'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T', 6,
+                                    0,   0,   0,   'E', 'd', 'i', 't', 'o', 'r'};
+    const auto bytes = Riff("WAVE", {Chunk("fmt ", FmtBody(0x31, 1, 8000, 1625, 65, 0, {0x40, 0x01})),
+                                     Chunk("fact", fact), Chunk("data", data), Chunk("LIST", tags)});
+    TSamplePlayer player(platform);
+    Load(player, bytes);
+    player.SetActive(true);
+    EXPECT_EQ(PlayToEnd(player), data);
+    EXPECT_FALSE(player.Active());
+}
+
 TEST_F(PlayerTest, PlayingAgainAfterDeactivateStartsFromTheBeginning) {
     TEvents ev;
     TSamplePlayer player(platform);

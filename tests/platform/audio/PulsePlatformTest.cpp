@@ -8,6 +8,7 @@
 
 #include "platform/audio/Gsm610.h"
 #include "platform/audio/PulseAudioPlatform.h"
+#include "support/audio/DeviceNamed.h"
 #include "support/audio/EventPump.h"
 #include "support/audio/PulseFifos.h"
 
@@ -337,6 +338,58 @@ TEST_F(PulsePlatform, DeviceVolumeIsTheStreamsOwn) {
     ASSERT_EQ(dev->close(), MMSYSERR_NOERROR);
 }
 
+// Every way a device ends gives its stream back to the server: a reset
+// right before the close (as every stop does), a reset with more audio after
+// it, a destruction without a close.
+// Counted by the daemon; the program's file descriptors and threads stay
+// flat as well.
+TEST_F(PulsePlatform, EveryEndGivesTheStreamBackToTheServer) {
+    PipeSinkReader sink;
+    PipeSourceWriter source;
+    ASSERT_EQ(ownServerStreams().sinkInputs, 0);
+    ASSERT_EQ(ownServerStreams().sourceOutputs, 0);
+    const Gsm610WaveFormat gsm = gsm610Format8k();
+    const std::uint32_t mapped = CALLBACK_WINDOW | WAVE_MAPPED;
+    ProcessResources before;
+    for (int run = 0; run < 20; ++run) {
+        Recorder rec;
+        std::unique_ptr<WaveOutDevice> out;
+        std::unique_ptr<WaveInDevice> in;
+        ASSERT_EQ(platform->openWaveOut(&out, run % 2 ? PipeSinkId : 0, &gsm.wfx, rec.target(), mapped),
+                  MMSYSERR_NOERROR);
+        ASSERT_EQ(platform->openWaveIn(&in, PipeSourceId, &gsm.wfx, rec.target(), mapped), MMSYSERR_NOERROR);
+        Buffer played(65 * 10, 0x5A), recorded(65 * 10);
+        ASSERT_EQ(out->prepareHeader(played.header), MMSYSERR_NOERROR);
+        ASSERT_EQ(in->prepareHeader(recorded.header), MMSYSERR_NOERROR);
+        ASSERT_EQ(out->write(played.header), MMSYSERR_NOERROR);
+        ASSERT_EQ(in->addBuffer(recorded.header), MMSYSERR_NOERROR);
+        ASSERT_EQ(in->start(), MMSYSERR_NOERROR);
+        source.write(std::vector<std::int16_t>(320, 0), false);
+        ASSERT_EQ(out->reset(), MMSYSERR_NOERROR);
+        if (run % 4 == 1) { // plays on after the reset, then resets again
+            played.header.flags &= ~WHDR_DONE;
+            ASSERT_EQ(out->write(played.header), MMSYSERR_NOERROR);
+            ASSERT_EQ(out->reset(), MMSYSERR_NOERROR);
+        }
+        ASSERT_EQ(in->reset(), MMSYSERR_NOERROR);
+        if (run % 4 != 3) {
+            EXPECT_EQ(out->close(), MMSYSERR_NOERROR);
+            EXPECT_EQ(in->close(), MMSYSERR_NOERROR);
+        }
+        out.reset();
+        in.reset();
+        source.wait();
+        pumpFor(5ms);
+        EXPECT_EQ(ownServerStreams().sinkInputs, 0) << "run " << run;
+        EXPECT_EQ(ownServerStreams().sourceOutputs, 0) << "run " << run;
+        if (run == 0)
+            before = processResources();
+    }
+    const ProcessResources after = processResources();
+    EXPECT_EQ(after.fds, before.fds);
+    EXPECT_EQ(after.threads, before.threads);
+}
+
 // The identifier of the speaker volume control of `mixer`.
 std::uint32_t speakerVolumeControl(Mixer& mixer) {
     MixerLine line;
@@ -390,26 +443,61 @@ TEST_F(PulsePlatform, MixerLevelsReachTheServersVolumes) {
     EXPECT_EQ(firstLevel, 20000u);
 }
 
-// A daemon of the test's own, so that it can go away without harming others.
-class OwnDaemon {
-public:
-    OwnDaemon() : script_(std::getenv("TAVORA_PULSE_HARNESS") ? std::getenv("TAVORA_PULSE_HARNESS") : "") {}
-    ~OwnDaemon() { stop(); }
-    bool start() { return !script_.empty() && std::system((script_ + " start " + dir()).c_str()) == 0; }
-    void stop() {
-        if (!script_.empty())
-            std::system((script_ + " stop " + dir() + " >/dev/null 2>&1").c_str());
-    }
-    std::string server() const { return "unix:" + dir() + "/run/native"; }
+// A sink or source that goes away (its module unloaded) ends the devices
+// on it instead of letting the server move them elsewhere: every queued
+// buffer comes back at once, later calls say the device is gone, and
+// nothing stays on the server.
+TEST_F(PulsePlatform, ARemovedDeviceEndsItsStreamsAndSaysSo) {
+    LoadedPulseModule sinkModule(
+        "module-null-sink sink_name=gone_sink sink_properties=device.description=Gone_Sink");
+    LoadedPulseModule sourceModule("module-null-source source_name=gone_source description=Gone_Source");
+    ASSERT_TRUE(sinkModule.loaded());
+    ASSERT_TRUE(sourceModule.loaded());
+    const std::int32_t sinkId = waveDeviceNamed(*platform, false, "Gone_Sink");
+    const std::int32_t sourceId = waveDeviceNamed(*platform, true, "Gone_Source");
+    ASSERT_GE(sinkId, 0);
+    ASSERT_GE(sourceId, 0);
 
-private:
-    std::string dir() const { return work_.path().toStdString() + "/pulse"; }
-    std::string script_;
-    QTemporaryDir work_;
-};
+    Recorder rec;
+    const WaveFormatEx fmt = pcmFormat(8000, 16, 1);
+    std::unique_ptr<WaveOutDevice> out;
+    std::unique_ptr<WaveInDevice> in;
+    ASSERT_EQ(platform->openWaveOut(&out, sinkId, &fmt, rec.target(), CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    ASSERT_EQ(platform->openWaveIn(&in, sourceId, &fmt, rec.target(), CALLBACK_WINDOW), MMSYSERR_NOERROR);
+    std::vector<std::unique_ptr<Buffer>> played, recorded;
+    for (int i = 0; i < 3; ++i) {
+        played.push_back(std::make_unique<Buffer>(16000)); // a second each
+        recorded.push_back(std::make_unique<Buffer>(160000));
+        ASSERT_EQ(out->prepareHeader(played.back()->header), MMSYSERR_NOERROR);
+        ASSERT_EQ(out->write(played.back()->header), MMSYSERR_NOERROR);
+        ASSERT_EQ(in->prepareHeader(recorded.back()->header), MMSYSERR_NOERROR);
+        ASSERT_EQ(in->addBuffer(recorded.back()->header), MMSYSERR_NOERROR);
+    }
+    ASSERT_EQ(in->start(), MMSYSERR_NOERROR);
+    EXPECT_EQ(ownServerStreams().sinkInputs, 1);
+    EXPECT_EQ(ownServerStreams().sourceOutputs, 1);
+
+    ASSERT_TRUE(sinkModule.unload());
+    ASSERT_TRUE(sourceModule.unload());
+    ASSERT_TRUE(pumpUntil(
+        [&] { return rec.count(WaveMessage::WomDone) == 3 && rec.count(WaveMessage::WimData) == 3; }, 5s));
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(rec.count(WaveMessage::WomDone, &played[i]->header), 1);
+        EXPECT_EQ(rec.count(WaveMessage::WimData, &recorded[i]->header), 1);
+    }
+    EXPECT_EQ(out->write(played[0]->header), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(in->addBuffer(recorded[0]->header), MMSYSERR_BADDEVICEID);
+    EXPECT_EQ(out->reset(), MMSYSERR_NOERROR);
+    EXPECT_EQ(out->close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(in->close(), MMSYSERR_NOERROR);
+    EXPECT_EQ(ownServerStreams().sinkInputs, 0);
+    EXPECT_EQ(ownServerStreams().sourceOutputs, 0);
+    // The server itself is still there.
+    EXPECT_EQ(platform->waveOutCount(), 3u);
+}
 
 TEST(PulseServerLoss, QueuedBuffersComeBackAndTheConnectionIsMadeAgain) {
-    OwnDaemon daemon;
+    OwnPulseDaemon daemon;
     if (!daemon.start())
         GTEST_SKIP() << "needs tests/harness/pulse.sh (TAVORA_PULSE_HARNESS)";
     PulseAudioPlatform platform(daemon.server());

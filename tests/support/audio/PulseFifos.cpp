@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
@@ -19,6 +21,95 @@ std::string pulseDir() {
 std::string pulseServer() {
     const std::string dir = pulseDir();
     return dir.empty() ? std::string() : "unix:" + dir + "/run/native";
+}
+
+namespace {
+
+// Streams of `kind` ("sink-inputs", "source-outputs") that name this
+// process as theirs.
+int countOwnStreams(const std::string& server, const char* kind) {
+    const std::string command = "pactl --server='" + server + "' list " + kind + " 2>/dev/null";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    const std::string mine = "application.process.id = \"" + std::to_string(::getpid()) + "\"";
+    int count = 0;
+    char line[4096];
+    while (std::fgets(line, sizeof line, pipe))
+        if (std::string(line).find(mine) != std::string::npos)
+            ++count;
+    return ::pclose(pipe) == 0 ? count : -1;
+}
+
+int countEntries(const char* directory) {
+    DIR* dir = ::opendir(directory);
+    if (!dir)
+        return -1;
+    int n = 0;
+    while (const dirent* e = ::readdir(dir))
+        if (e->d_name[0] != '.')
+            ++n;
+    ::closedir(dir);
+    return n - (std::string(directory) == "/proc/self/fd" ? 1 : 0); // the listing's own
+}
+
+} // namespace
+
+LoadedPulseModule::LoadedPulseModule(const std::string& arguments) {
+    const std::string command =
+        "pactl --server='" + pulseServer() + "' load-module " + arguments + " 2>/dev/null";
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        int index = -1;
+        const bool read = std::fscanf(pipe, "%d", &index) == 1;
+        if (::pclose(pipe) == 0 && read)
+            index_ = index;
+    }
+}
+
+LoadedPulseModule::~LoadedPulseModule() {
+    unload();
+}
+
+bool LoadedPulseModule::unload() {
+    if (index_ < 0)
+        return false;
+    const std::string command =
+        "pactl --server='" + pulseServer() + "' unload-module " + std::to_string(index_) + " >/dev/null 2>&1";
+    index_ = -1;
+    return std::system(command.c_str()) == 0;
+}
+
+OwnPulseDaemon::OwnPulseDaemon() {
+    const char* script = std::getenv("TAVORA_PULSE_HARNESS");
+    char pattern[] = "/tmp/tavora-pulse-XXXXXX";
+    if (script && ::mkdtemp(pattern)) {
+        script_ = script;
+        dir_ = pattern;
+    }
+}
+
+OwnPulseDaemon::~OwnPulseDaemon() {
+    stop();
+    if (!dir_.empty())
+        std::system(("rm -rf '" + dir_ + "'").c_str());
+}
+
+bool OwnPulseDaemon::start() {
+    return available() &&
+           std::system(("'" + script_ + "' start '" + dir_ + "' >/dev/null 2>&1").c_str()) == 0;
+}
+
+void OwnPulseDaemon::stop() {
+    if (available())
+        std::system(("'" + script_ + "' stop '" + dir_ + "' >/dev/null 2>&1").c_str());
+}
+
+ServerStreams ownServerStreams(const std::string& server) {
+    return {countOwnStreams(server, "sink-inputs"), countOwnStreams(server, "source-outputs")};
+}
+
+ProcessResources processResources() {
+    return {countEntries("/proc/self/fd"), countEntries("/proc/self/task")};
 }
 
 PipeSinkReader::PipeSinkReader(const std::string& fifo) {

@@ -69,6 +69,61 @@ private:
     std::thread thread_;
 };
 
+// What this process holds on the daemon at `server` (default: the
+// fixture's), as the daemon itself reports it (pactl, by the process id it
+// records for each stream); -1 each when the daemon cannot be asked.
+struct ServerStreams {
+    int sinkInputs = -1;
+    int sourceOutputs = -1;
+    bool operator==(const ServerStreams&) const = default;
+};
+ServerStreams ownServerStreams(const std::string& server = pulseServer());
+
+// A module the test loads into the fixture's daemon (pactl load-module
+// ARGS); unloading it takes away every sink or source it made, at the
+// latest when the object goes. Tests take away only what they loaded.
+class LoadedPulseModule {
+public:
+    explicit LoadedPulseModule(const std::string& arguments);
+    ~LoadedPulseModule();
+    LoadedPulseModule(const LoadedPulseModule&) = delete;
+    LoadedPulseModule& operator=(const LoadedPulseModule&) = delete;
+
+    bool loaded() const { return index_ >= 0; }
+    bool unload();
+
+private:
+    int index_ = -1;
+};
+
+// A daemon of the test's own (tests/harness/pulse.sh, named by
+// TAVORA_PULSE_HARNESS) in a directory of its own, so that it can go away
+// without harming the fixture's daemon or other tests.
+class OwnPulseDaemon {
+public:
+    OwnPulseDaemon();
+    ~OwnPulseDaemon();
+    OwnPulseDaemon(const OwnPulseDaemon&) = delete;
+    OwnPulseDaemon& operator=(const OwnPulseDaemon&) = delete;
+
+    bool available() const { return !script_.empty(); }
+    bool start();
+    void stop();
+    std::string dir() const { return dir_; }
+    std::string server() const { return "unix:" + dir_ + "/run/native"; }
+
+private:
+    std::string script_;
+    std::string dir_;
+};
+
+// Open file descriptors and threads of this process.
+struct ProcessResources {
+    int fds = 0;
+    int threads = 0;
+};
+ProcessResources processResources();
+
 // Index of the first place where `needle` occurs in `hay`, or npos.
 std::size_t findSamples(std::span<const std::int16_t> hay, std::span<const std::int16_t> needle);
 

@@ -14,7 +14,7 @@ TEST_PACKAGES := $(DEB_PACKAGES) lintian appstream man-db \
   libgtest-dev googletest libbenchmark-dev pulseaudio pulseaudio-utils \
   xvfb x11-utils x11-xserver-utils dante-server microsocks \
   curl sox libsox-fmt-all ffmpeg espeak-ng netcat-openbsd clang libclang-rt-dev \
-  util-linux bc
+  util-linux bc pipewire pipewire-bin pipewire-pulse wireplumber dbus
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 CMAKE_LAUNCHER := $(shell command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

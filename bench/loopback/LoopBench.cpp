@@ -7,6 +7,11 @@
 //   bench-loopback pipeline SRC_FIFO SINK_FIFO DAEMON_PID RUNS COMMAND
 //       the same delay and CPU for a shell pipeline (COMMAND, run by sh)
 //       such as `parec ... | pacat ...` on the same daemon.
+//   bench-loopback speech SERVER SRC_FIFO SINK_FIFO SPEECH_RAW [COMMAND]
+//       speech (8000 Hz mono s16le) fed into the pipe source in real time
+//       and found again in what the pipe sink plays: the delay over the run
+//       and every gap (silence inserted into the sound) with its length,
+//       through the wizard's loop, or through COMMAND when given.
 
 #include "audio/loopback/MicrophonePage.h"
 #include "platform/audio/PulseAudioPlatform.h"
@@ -369,6 +374,285 @@ int pipeline(const std::string& src, const std::string& sinkPath, pid_t daemon, 
     return 0;
 }
 
+// Everything the pipe sink plays, with the time each read from its fifo
+// came back: sample k came out at the end time of its read less the samples
+// after it in that read.
+class SinkRecorder {
+public:
+    explicit SinkRecorder(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)) {
+        if (fd_ < 0)
+            throw std::runtime_error("cannot open " + path);
+        thread_ = std::thread([this] { run(); });
+    }
+    ~SinkRecorder() {
+        stop();
+        ::close(fd_);
+    }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+    // Call after stop().
+    const std::vector<std::int16_t>& samples() const { return samples_; }
+    Clock::time_point timeOf(std::size_t k) const {
+        const auto it = std::lower_bound(reads_.begin(), reads_.end(), k + 1,
+                                         [](const Read& r, std::size_t end) { return r.end < end; });
+        const Read& r = it == reads_.end() ? reads_.back() : *it;
+        return r.at - std::chrono::microseconds(
+                          (static_cast<long long>(r.end) - 1 - static_cast<long long>(k)) * 1000000 / Rate);
+    }
+
+private:
+    struct Read {
+        std::size_t end; // samples read so far
+        Clock::time_point at;
+    };
+    void run() {
+        std::vector<std::uint8_t> buffer(4096);
+        std::vector<std::uint8_t> bytes;
+        while (!stop_) {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 2) <= 0)
+                continue;
+            const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+            if (n <= 0)
+                continue;
+            const auto now = Clock::now();
+            bytes.insert(bytes.end(), buffer.begin(), buffer.begin() + n);
+            const std::size_t whole = bytes.size() / 2;
+            for (std::size_t i = 0; i < whole; ++i)
+                samples_.push_back(static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8));
+            bytes.erase(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(whole * 2));
+            reads_.push_back({samples_.size(), now});
+        }
+    }
+
+    int fd_;
+    std::atomic<bool> stop_{false};
+    std::vector<std::int16_t> samples_;
+    std::vector<Read> reads_;
+    std::thread thread_;
+};
+
+// Writes `samples` into the source fifo at the pace of real time, 20 ms at
+// a time; sample i went in at start() + i / Rate.
+class SpeechFeed {
+public:
+    SpeechFeed(const std::string& path, std::vector<std::int16_t> samples)
+        : fd_(::open(path.c_str(), O_WRONLY | O_CLOEXEC)), samples_(std::move(samples)) {
+        if (fd_ < 0)
+            throw std::runtime_error("cannot open " + path);
+    }
+    ~SpeechFeed() {
+        if (thread_.joinable())
+            thread_.join();
+        ::close(fd_);
+    }
+    void start() {
+        start_ = Clock::now();
+        running_ = true;
+        thread_ = std::thread([this] {
+            auto next = start_;
+            for (std::size_t at = 0; at < samples_.size(); at += ChunkSamples) {
+                std::this_thread::sleep_until(next);
+                next += 20ms;
+                const std::size_t n = std::min<std::size_t>(ChunkSamples, samples_.size() - at);
+                const auto* p = reinterpret_cast<const char*>(samples_.data() + at);
+                std::size_t left = n * 2;
+                while (left > 0) {
+                    const ssize_t w = ::write(fd_, p, left);
+                    if (w <= 0)
+                        break;
+                    p += w;
+                    left -= static_cast<std::size_t>(w);
+                }
+            }
+            running_ = false;
+        });
+    }
+    bool running() const { return running_; }
+    void wait() {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    Clock::time_point timeOf(std::size_t i) const {
+        return start_ + std::chrono::microseconds(static_cast<long long>(i) * 1000000 / Rate);
+    }
+    const std::vector<std::int16_t>& samples() const { return samples_; }
+
+private:
+    int fd_;
+    std::vector<std::int16_t> samples_;
+    Clock::time_point start_;
+    std::atomic<bool> running_{false};
+    std::thread thread_;
+};
+
+// Normalised cross-correlation of in[i, i + n) with out[k, k + n).
+double correlation(const std::vector<std::int16_t>& in, std::size_t i, const std::vector<std::int16_t>& out,
+                   std::size_t k, std::size_t n) {
+    double xy = 0, xx = 0, yy = 0;
+    for (std::size_t j = 0; j < n; ++j) {
+        const double x = in[i + j], y = out[k + j];
+        xy += x * y;
+        xx += x * x;
+        yy += y * y;
+    }
+    return xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0;
+}
+
+// Where the window in[i, i + n) best matches the output, searching output
+// positions [from, to); npos when nothing correlates well (GSM 6.10 keeps the
+// waveform of speech: a true match correlates far above 0.7).
+std::size_t findWindow(const std::vector<std::int16_t>& in, std::size_t i,
+                       const std::vector<std::int16_t>& out, std::size_t from, std::size_t to,
+                       std::size_t n) {
+    to = std::min(to, out.size() >= n ? out.size() - n + 1 : 0);
+    double best = 0.7;
+    std::size_t at = std::string::npos;
+    for (std::size_t k = from; k < to; ++k)
+        if (const double c = correlation(in, i, out, k, n); c > best) {
+            best = c;
+            at = k;
+        }
+    return at;
+}
+
+// Follows the speech through the output 100 ms at a time: the offset
+// between output and input positions stays the same while the sound flows
+// and grows by the length of every stretch of silence inserted (a gap);
+// audio left out makes it shrink.
+void analyseSpeech(const SpeechFeed& feed, const SinkRecorder& sink) {
+    const std::vector<std::int16_t>& in = feed.samples();
+    const std::vector<std::int16_t>& out = sink.samples();
+    constexpr std::size_t Window = Rate / 10;
+    constexpr std::size_t Near = Rate / 20; // a gap or a cut of up to 50 ms between two windows
+    Stats delays, firstSecond;
+    std::vector<double> gaps, cuts;
+    std::optional<long long> offset; // output position less input position
+    double endDelay = 0;
+    std::size_t matched = 0, windows = 0;
+    for (std::size_t i = 0; i + Window <= in.size(); i += Window) {
+        double energy = 0;
+        for (std::size_t j = i; j < i + Window; ++j)
+            energy += double(in[j]) * in[j];
+        if (std::sqrt(energy / Window) < 300)
+            continue; // a pause between words says nothing
+        ++windows;
+        std::size_t k = std::string::npos;
+        if (offset) {
+            const long long guess = static_cast<long long>(i) + *offset;
+            k = findWindow(in, i, out, static_cast<std::size_t>(std::max(0LL, guess - long(Near))),
+                           static_cast<std::size_t>(std::max(0LL, guess + long(Near) + 1)), Window);
+        }
+        if (k == std::string::npos) { // the first window, or a jump beyond the near search
+            const long long guess = static_cast<long long>(i) + offset.value_or(0);
+            const long long reach = offset ? 3 * long(Rate) / 2 : 4 * long(Rate);
+            k = findWindow(in, i, out, static_cast<std::size_t>(std::max(0LL, guess - reach)),
+                           static_cast<std::size_t>(guess + reach), Window);
+        }
+        if (k == std::string::npos)
+            continue;
+        ++matched;
+        const long long now = static_cast<long long>(k) - static_cast<long long>(i);
+        // A sample either way is the codec, not the timing.
+        if (offset && std::abs(now - *offset) > 2) {
+            const double step = 1000.0 * double(now - *offset) / Rate;
+            (step > 0 ? gaps : cuts).push_back(std::abs(step));
+        }
+        if (!offset || std::abs(now - *offset) > 2)
+            offset = now;
+        const double delay = ms(sink.timeOf(k) - feed.timeOf(i));
+        delays.add(delay);
+        if (double(i) < Rate)
+            firstSecond.add(delay);
+        endDelay = delay;
+    }
+    double gapTotal = 0, cutTotal = 0;
+    for (double g : gaps)
+        gapTotal += g;
+    for (double c : cuts)
+        cutTotal += c;
+    std::printf("%-34s %zu of %zu windows of 100 ms with speech found\n", "speech found again", matched,
+                windows);
+    std::printf("%-34s %zu, %.1f ms in all", "gaps (silence inserted)", gaps.size(), gapTotal);
+    for (double g : gaps)
+        std::printf(" %.1f", g);
+    std::printf("\n%-34s %zu, %.1f ms in all\n", "audio left out", cuts.size(), cutTotal);
+    delays.print("delay over the run");
+    firstSecond.print("delay in the first second");
+    std::printf("%-34s %.1f ms\n", "delay at the end", endDelay);
+}
+
+std::vector<std::int16_t> readRaw(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+// Runs the event loop until the feed has ended and `settle` more.
+void runEventLoop(const SpeechFeed& feed, std::chrono::milliseconds settle) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!feed.running()) {
+            poll.stop();
+            QTimer::singleShot(settle, &loop, &QEventLoop::quit);
+        }
+    });
+    poll.start(50);
+    loop.exec();
+}
+
+int speech(const char* server, const std::string& src, const std::string& sinkPath, const char* raw,
+           const char* command) {
+    SpeechFeed feed(src, readRaw(raw));
+    SinkRecorder sink(sinkPath);
+    if (command) {
+        const pid_t child = fork();
+        if (child == 0) {
+            setpgid(0, 0);
+            execl("/bin/sh", "sh", "-c", command, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        setpgid(child, child);
+        std::this_thread::sleep_for(1s); // let both streams connect
+        feed.start();
+        feed.wait();
+        std::this_thread::sleep_for(3s); // the pipeline may buffer more
+        kill(-child, SIGTERM);
+        waitpid(child, nullptr, 0);
+        sink.stop();
+        std::printf("== %s, %.0f s of speech\n", command, double(feed.samples().size()) / Rate);
+    } else {
+        PulseAudioPlatform platform(server);
+        if (!platform.connected()) {
+            std::printf("no server at %s\n", server);
+            return 1;
+        }
+        SystemTestSettings.AudioInDeviceID = deviceNamed(platform, true, "Pipe_Source");
+        SystemTestSettings.AudioOutDeviceID = deviceNamed(platform, false, "Pipe_Sink");
+        TMicrophonePage page(platform);
+        page.EnterMicrophonePage();
+        page.btnStartMikeClick();
+        if (!page.MikeTestRunning()) {
+            std::printf("the loop did not start\n");
+            return 1;
+        }
+        feed.start();
+        runEventLoop(feed, 1500ms);
+        page.StopMikeTest();
+        sink.stop();
+        std::printf("== the wizard's loop, %.0f s of speech\n", double(feed.samples().size()) / Rate);
+    }
+    analyseSpeech(feed, sink);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -378,12 +662,18 @@ int main(int argc, char** argv) {
         QApplication app(argc, argv);
         return loop(argv[2], argv[3], argv[4], static_cast<pid_t>(std::atoi(argv[5])), std::atoi(argv[6]));
     }
+    if (mode == "speech" && argc >= 6) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        QApplication app(argc, argv);
+        return speech(argv[2], argv[3], argv[4], argv[5], argc >= 7 ? argv[6] : nullptr);
+    }
     if (mode == "pipeline" && argc >= 7)
         return pipeline(argv[2], argv[3], static_cast<pid_t>(std::atoi(argv[4])), std::atoi(argv[5]),
                         argv[6]);
     std::fprintf(stderr,
                  "usage: %s loop SERVER SRC_FIFO SINK_FIFO DAEMON_PID RUNS\n"
-                 "       %s pipeline SRC_FIFO SINK_FIFO DAEMON_PID RUNS COMMAND\n",
-                 argv[0], argv[0]);
+                 "       %s pipeline SRC_FIFO SINK_FIFO DAEMON_PID RUNS COMMAND\n"
+                 "       %s speech SERVER SRC_FIFO SINK_FIFO SPEECH_RAW [COMMAND]\n",
+                 argv[0], argv[0], argv[0]);
     return 2;
 }

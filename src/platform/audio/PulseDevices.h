@@ -66,6 +66,8 @@ protected:
     // device has failed by then; every queued buffer must come back).
     virtual void streamWritable() {}
     virtual void streamReadable() {}
+    // Output only: the server has played everything it was given.
+    virtual void streamRanDry() {}
     virtual void streamLost() = 0;
 
     std::shared_ptr<PulseAudioPlatform::Connection> c_;
@@ -80,6 +82,7 @@ private:
     static void onState(pa_stream* stream, void* userdata);
     static void onWrite(pa_stream* stream, std::size_t bytes, void* userdata);
     static void onRead(pa_stream* stream, std::size_t bytes, void* userdata);
+    static void onUnderflow(pa_stream* stream, void* userdata);
     void stateChanged(pa_stream* stream);
     // The failure a stream that ended by itself stands for.
     MmResult lostCause() const;

@@ -37,6 +37,12 @@ void PulseStreamDevice::onRead(pa_stream* stream, std::size_t, void* userdata) {
         self->streamReadable();
 }
 
+void PulseStreamDevice::onUnderflow(pa_stream* stream, void* userdata) {
+    auto* self = static_cast<PulseStreamDevice*>(userdata);
+    if (stream == self->stream_)
+        self->streamRanDry();
+}
+
 MmResult PulseStreamDevice::lostCause() const {
     if (!c_->context || !PA_CONTEXT_IS_GOOD(pa_context_get_state(c_->context)))
         return MMSYSERR_NODRIVER;
@@ -83,9 +89,10 @@ MmResult PulseStreamDevice::openStream(const pa_buffer_attr& attr, pa_stream_fla
     }
     stream_ = s;
     pa_stream_set_state_callback(s, onState, this);
-    if (output)
+    if (output) {
         pa_stream_set_write_callback(s, onWrite, this);
-    else
+        pa_stream_set_underflow_callback(s, onUnderflow, this);
+    } else
         pa_stream_set_read_callback(s, onRead, this);
     // A device the participant chose is not swapped for another behind
     // their back: when it goes away the stream ends, and the run with it,
@@ -127,6 +134,7 @@ void PulseStreamDevice::dropStream() {
     // Only the state callback stays, to wake the waits below; as the stream
     // is no longer stream_, it reaches none of the device's buffers.
     pa_stream_set_write_callback(s, nullptr, nullptr);
+    pa_stream_set_underflow_callback(s, nullptr, nullptr);
     pa_stream_set_read_callback(s, nullptr, nullptr);
     c_->waitFor([s] { return pa_stream_get_state(s) != PA_STREAM_CREATING; }, SettleTimeout);
     if (pa_stream_get_state(s) == PA_STREAM_READY && pa_stream_disconnect(s) == 0)

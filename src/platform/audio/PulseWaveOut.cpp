@@ -16,6 +16,16 @@ namespace {
 // machine lets the server run dry, which cuts a gap into the sound.
 constexpr pa_usec_t TargetLatencyUs = 250'000;
 constexpr pa_usec_t RequestUs = 25'000;
+// Sound that starts from silence (the first buffer, or one written after the
+// sound has stopped) gets this much silence in front of it: the room that
+// lets the next buffer, written a little late, follow on without a gap. Paid
+// once when the sound starts, not at every buffer.
+constexpr pa_usec_t LeadInUs = 120'000;
+// With every queued byte written, the sound stops once the server holds no
+// more than this of it: silence then goes after the last audio, so that a
+// server that plays whole periods only does not hold back a tail shorter
+// than one. A buffer written before that follows on without a gap.
+constexpr pa_usec_t StopAtUs = 3 * RequestUs;
 
 class PulseWaveOut final : public WaveOutDevice, private PulseStreamDevice {
 public:
@@ -184,6 +194,7 @@ private:
         pump();
         checkDone();
     }
+    void streamRanDry() override { ranDry(); }
 
     // Nothing queued will ever play: every buffer comes back now rather
     // than never.
@@ -211,7 +222,9 @@ private:
         pa_buffer_attr attr;
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.tlength = static_cast<std::uint32_t>(pa_usec_to_bytes(TargetLatencyUs, &spec_));
-        attr.prebuf = static_cast<std::uint32_t>(-1);
+        // After running dry the server starts again as soon as anything comes
+        // (at least the lead-in), not only once a whole target is there.
+        attr.prebuf = static_cast<std::uint32_t>(pa_usec_to_bytes(RequestUs, &spec_));
         attr.minreq = static_cast<std::uint32_t>(pa_usec_to_bytes(RequestUs, &spec_));
         attr.fragsize = static_cast<std::uint32_t>(-1);
         auto flags =
@@ -219,6 +232,9 @@ private:
                                            PA_STREAM_ADJUST_LATENCY | (paused_ ? PA_STREAM_START_CORKED : 0));
         writeIndex_ = 0;
         lastPlayed_ = 0;
+        audioEnd_ = 0;
+        dry_ = true;
+        silenceDue_ = 0;
         return openStream(attr, flags, volume_ ? &*volume_ : nullptr);
     }
 
@@ -240,13 +256,72 @@ private:
             segments_.back().end += n;
         else
             segments_.push_back({start, start + n});
+        audioEnd_ = start + n;
     }
 
-    // Fills what the server asks for: queued audio first, silence after it,
-    // so that the server keeps asking and new audio starts without a gap.
+    bool audioToWrite() const { return stagingPos_ < staging_.size() || cursor_ < entries_.size(); }
+
+    // Ends the sound: the lead-in of whatever comes next goes after the last
+    // audio at once, and carries out a tail the server may hold back.
+    void stopSound() {
+        dry_ = true;
+        silenceDue_ = frames(LeadInUs);
+    }
+
+    // The server has played everything it was given. Once the silence after
+    // the last audio has run out too, everything written has been heard.
+    void ranDry() {
+        if (paused_)
+            return; // a paused stream plays nothing, and nothing has been heard
+        if (audioToWrite()) {
+            pump(); // the client was late: the server starts again with what comes
+            return;
+        }
+        if (!dry_) {
+            stopSound();
+            pump();
+            return;
+        }
+        if (silenceDue_ == 0) {
+            lastPlayed_ = writeIndex_;
+            checkDone();
+        }
+    }
+
+    // Bytes of whole frames in `us` of sound.
+    std::size_t frames(pa_usec_t us) const {
+        const std::size_t n = pa_usec_to_bytes(us, &spec_);
+        return n - n % frameBytes_;
+    }
+
+    // Writes what the server asks for: the caller's audio, after a lead-in of
+    // silence when the sound starts from silence. With nothing queued, nothing
+    // is written until the server is about to run out (it asks for more as it
+    // plays, so what it holds is what it was given less what it asks for):
+    // the next buffer, written before then, is heard right after the last
+    // instead of behind silence.
     void pump() {
         if (!ready() || paused_)
             return;
+        if (!dry_ && !audioToWrite()) {
+            const std::size_t asked = pa_stream_writable_size(stream_);
+            const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
+            if (attr && asked != static_cast<std::size_t>(-1) &&
+                asked + frames(StopAtUs) >= std::size_t{attr->tlength})
+                stopSound();
+        }
+        if (dry_ && audioToWrite()) {
+            // Silence written since the audio stopped and not yet heard
+            // counts towards the lead-in.
+            const std::uint64_t pending = writeIndex_ - std::max(playedBytes(), audioEnd_);
+            const std::size_t lead = frames(LeadInUs);
+            silenceDue_ = pending >= lead ? 0 : lead - static_cast<std::size_t>(pending);
+            dry_ = false;
+        }
+        if (!audioToWrite() && silenceDue_ == 0) {
+            checkDone();
+            return;
+        }
         std::size_t len = pa_stream_writable_size(stream_);
         if (len == 0 || len == static_cast<std::size_t>(-1))
             return;
@@ -259,8 +334,11 @@ private:
             return;
         }
         auto* out = static_cast<std::uint8_t*>(buffer);
-        std::size_t produced = 0;
-        while (produced < len) {
+        const std::uint8_t silence = spec_.format == PA_SAMPLE_U8 ? 0x80 : 0;
+        std::size_t produced = std::min(silenceDue_, len);
+        std::memset(out, silence, produced);
+        silenceDue_ -= produced;
+        while (produced < len && silenceDue_ == 0) {
             if (stagingPos_ < staging_.size()) {
                 const std::size_t k = std::min(len - produced, staging_.size() - stagingPos_);
                 std::memcpy(out + produced, staging_.data() + stagingPos_, k);
@@ -301,10 +379,13 @@ private:
             e.offset += static_cast<std::uint32_t>(k);
             produced += k;
         }
-        if (produced < len)
-            std::memset(out + produced, spec_.format == PA_SAMPLE_U8 ? 0x80 : 0, len - produced);
-        if (pa_stream_write(stream_, buffer, len, nullptr, 0, PA_SEEK_RELATIVE) == 0)
-            writeIndex_ += len;
+        if (produced == 0) {
+            pa_stream_cancel_write(stream_);
+            checkDone();
+            return;
+        }
+        if (pa_stream_write(stream_, buffer, produced, nullptr, 0, PA_SEEK_RELATIVE) == 0)
+            writeIndex_ += produced;
     }
 
     // Bytes of the stream heard so far.
@@ -342,6 +423,9 @@ private:
     std::optional<gsm610::Decoder> decoder_;
     std::uint64_t writeIndex_ = 0;
     std::uint64_t lastPlayed_ = 0;
+    std::uint64_t audioEnd_ = 0; // stream byte after the caller's last one written
+    bool dry_ = true;            // the sound stopped: what comes next starts from silence
+    std::size_t silenceDue_ = 0; // silence still to write before more audio
     std::deque<Segment> segments_;
     std::uint64_t completedFrames_ = 0;
     std::optional<pa_cvolume> volume_;

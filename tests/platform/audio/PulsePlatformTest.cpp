@@ -1,4 +1,5 @@
-// The PulseAudio platform against the private daemon of tests/harness/pulse.sh:
+// The PulseAudio platform against the private daemon of tests/harness/pulse.sh
+// (or the private PipeWire of tests/harness/pipewire.sh, with the same devices):
 // sinks spk1 (default, "Speakers_One"), spk2 ("Headphones_Two"), pipesink
 // ("Pipe_Sink", 8000 Hz mono s16, played into sink.fifo); sources: the
 // monitors and pipesrc ("Pipe_Source", the default, read from src.fifo).
@@ -176,6 +177,12 @@ void fullVolume(PulseAudioPlatform& platform, std::uint32_t mixerId) {
 }
 
 TEST_F(PulsePlatform, GsmRecordedThroughTheMapperEqualsAReferenceEncoder) {
+    // PipeWire's pipe source runs on the server's clock: it records silence
+    // until the first sample arrives and wherever the writer falls behind, so
+    // what it gives is not the signal alone, sample for sample.
+    if (const char* server = std::getenv("TAVORA_TEST_SOUND_SERVER");
+        server && std::string(server) == "pipewire")
+        GTEST_SKIP() << "the pipe source of this server is not sample-exact in time";
     QTemporaryDir work;
     fullVolume(*platform, PipeSourceId);
     PipeSourceWriter source;
@@ -499,7 +506,7 @@ TEST_F(PulsePlatform, ARemovedDeviceEndsItsStreamsAndSaysSo) {
 TEST(PulseServerLoss, QueuedBuffersComeBackAndTheConnectionIsMadeAgain) {
     OwnPulseDaemon daemon;
     if (!daemon.start())
-        GTEST_SKIP() << "needs tests/harness/pulse.sh (TAVORA_PULSE_HARNESS)";
+        GTEST_SKIP() << "needs the harness script (TAVORA_PULSE_HARNESS)";
     PulseAudioPlatform platform(daemon.server());
     ASSERT_EQ(platform.waveOutCount(), 3u);
     Recorder rec;

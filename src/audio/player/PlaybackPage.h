@@ -39,7 +39,7 @@ public:
     ~TPlaybackPage() override;
 
     // Page entry: lists the output devices, selects the stored one (entry 0
-    // when it is beyond the list), loads the speaker level and enables Play.
+    // when it is beyond the list), loads its speaker level and enables Play.
     void EnterPlaybackPage();
     // Stops a playing sample (storing the settings when one was playing) and
     // resets the buttons, the timer and the label.
@@ -52,6 +52,10 @@ public:
     void SamplePlayer1Deactivate(TWaveEngine* sender);
     void tmrTimerTimer();
     void tbWaveVolumeChange();
+    // The participant picked another output device: it becomes the stored
+    // one, so the speaker slider, the microphone loop and the classroom
+    // client all use the device that was heard.
+    void cbAoudioOutDevicesChange();
 
     std::unique_ptr<Ui::TPlaybackPage> ui;
     QTimer* tmrTimer = nullptr;
@@ -60,6 +64,9 @@ public:
     std::unique_ptr<TSamplePlayer> SamplePlayer1;
 
 private:
+    // The speaker slider and its label follow the mixer of AudioOutDeviceID.
+    void RefreshSpeakerLevel();
+
     platform::audio::AudioPlatform& platform_;
 };
 

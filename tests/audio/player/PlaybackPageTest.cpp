@@ -1,7 +1,7 @@
 // The playback page on in-memory devices and an in-memory registry.
 
-#include "PlayerTestSupport.h"
 #include "audio/player/PlaybackPage.h"
+#include "PlayerTestSupport.h"
 
 #include "controls/FontColour.h"
 #include "platform/audio/MemoryAudioPlatform.h"
@@ -64,7 +64,7 @@ private slots:
     void playingToTheEndReturnsToReadyWithoutSaving();
     void aDeviceGoneSinceTheListingShowsTheMessageBox();
     void aDeviceRefusingTheSampleShowsTheMessageBox();
-    void theSliderActsOnTheStoredDeviceAndTheListOnTheNextPlay();
+    void thePickedDeviceIsPlayedLevelledAndStored();
     void closingThePageWhilePlayingLetsGoOfTheDevice();
 
 private:
@@ -286,20 +286,27 @@ void PlaybackPageTest::aDeviceRefusingTheSampleShowsTheMessageBox() {
     QVERIFY(!page->ui->btnStopPlay->isEnabled());
 }
 
-void PlaybackPageTest::theSliderActsOnTheStoredDeviceAndTheListOnTheNextPlay() {
-    AddDevices(2);
+void PlaybackPageTest::thePickedDeviceIsPlayedLevelledAndStored() {
+    AddDevices(3);
     SystemTestSettings.AudioOutDeviceID = 1;
     page->EnterPlaybackPage();
     auto& ui = *page->ui;
-    // Choosing another entry changes neither the stored device nor the slider's mixer.
-    ui.cbAoudioOutDevices->setCurrentIndex(0);
-    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 1);
+    // The participant picks the third device with the keyboard.
+    ui.cbAoudioOutDevices->setFocus();
+    QTest::keyClick(ui.cbAoudioOutDevices, Qt::Key_Down);
+    QCOMPARE(ui.cbAoudioOutDevices->currentIndex(), 2);
+    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
+    QCOMPARE(ui.tbWaveVolume->value(), 30000); // the slider shows the picked device's level
     ui.tbWaveVolume->setValue(54321);
-    QCOMPARE(SpeakerLevel(1), 54321u);
-    QCOMPARE(SpeakerLevel(0), 10000u);
-    // It is used by the next Play.
+    QCOMPARE(SpeakerLevel(2), 54321u);
+    QCOMPARE(SpeakerLevel(1), 20000u);
+    QVERIFY(!SettingsWritten());
+
     QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-    QCOMPARE(platform->lastWaveOut()->deviceId(), 0u);
+    QCOMPARE(platform->lastWaveOut()->deviceId(), 2u);
+    Pump();
+    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
+    QVERIFY(registry->Writes().front().Value == TRegValue::Dword(2));
 }
 
 void PlaybackPageTest::closingThePageWhilePlayingLetsGoOfTheDevice() {

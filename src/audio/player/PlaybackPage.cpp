@@ -64,6 +64,8 @@ TPlaybackPage::TPlaybackPage(platform::audio::AudioPlatform& platform, QWidget* 
 
     connect(ui->btnPlay, &QPushButton::clicked, this, [this] { btnPlayClick(); });
     connect(ui->btnStopPlay, &QPushButton::clicked, this, [this] { btnStopPlayClick(); });
+    // Only the participant's picks: filling and selecting from code do not.
+    connect(ui->cbAoudioOutDevices, &QComboBox::activated, this, [this] { cbAoudioOutDevicesChange(); });
     // Only the participant's moves write the level; RefreshLevelControls
     // positions the slider with its signals blocked.
     connect(ui->tbWaveVolume, &QSlider::valueChanged, this, [this] { tbWaveVolumeChange(); });
@@ -92,9 +94,7 @@ void TPlaybackPage::EnterPlaybackPage() {
     KeepStoredDeviceInList(SystemTestSettings.AudioOutDeviceID, devices);
     ui->cbAoudioOutDevices->setCurrentIndex(SystemTestSettings.AudioOutDeviceID);
 
-    RefreshLevelControls(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID),
-                         WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID), nullptr, nullptr,
-                         ui->tbWaveVolume, ui->lbWaveVolAvail);
+    RefreshSpeakerLevel();
     ui->btnStopPlay->setEnabled(false);
     ui->btnPlay->setEnabled(true);
 }
@@ -187,6 +187,20 @@ void TPlaybackPage::StopPlayback() {
     ui->btnPlay->setEnabled(true);
     tmrTimer->stop();
     ui->lbPlaying->hide();
+}
+
+void TPlaybackPage::RefreshSpeakerLevel() {
+    RefreshLevelControls(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID),
+                         WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID), nullptr, nullptr,
+                         ui->tbWaveVolume, ui->lbWaveVolAvail);
+}
+
+void TPlaybackPage::cbAoudioOutDevicesChange() {
+    const int picked = ui->cbAoudioOutDevices->currentIndex();
+    if (picked < 0)
+        return;
+    SystemTestSettings.AudioOutDeviceID = picked;
+    RefreshSpeakerLevel();
 }
 
 void TPlaybackPage::tbWaveVolumeChange() {

@@ -47,7 +47,7 @@ public:
     ~TPlaybackPage() override;
 
     // Page entry: lists the output devices, selects the stored one (entry 0
-    // when it is beyond the list), loads the speaker level and enables Play.
+    // when it is beyond the list), loads its speaker level and enables Play.
     void EnterPlaybackPage();
     // Stops a playing sample (storing the settings when one was playing) and
     // resets the buttons, the timer and the label.
@@ -61,6 +61,10 @@ public:
     void SamplePlayer1Error(TWaveEngine* sender);
     void tmrTimerTimer();
     void tbWaveVolumeChange();
+    // The participant picked another output device: it becomes the stored
+    // one, so the speaker slider, the microphone loop and the classroom
+    // client all use the device that was heard.
+    void cbAoudioOutDevicesChange();
 
     std::unique_ptr<Ui::TPlaybackPage> ui;
     QTimer* tmrTimer = nullptr;
@@ -73,6 +77,8 @@ private:
     // the list is brought up to date where a device went, and a box says
     // what happened.
     void ReportLostDevice(platform::audio::MmResult code);
+    // The speaker slider and its label follow the mixer of AudioOutDeviceID.
+    void RefreshSpeakerLevel();
 
     platform::audio::AudioPlatform& platform_;
     bool playing_ = false;                                               // Play opened the device

@@ -11,30 +11,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <regex>
+#include <cmath>
 
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 
 namespace {
 
-// The raw volume of the first channel as pactl reports it (0..65536 = 100 %).
-long pactlVolume(const std::string& what, const std::string& name) {
-    const std::string command =
-        "PULSE_SERVER=" + tavora::test::pulseServer() + " pactl get-" + what + "-volume " + name + " 2>&1";
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[512];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
-    }
-    std::smatch m;
-    if (!std::regex_search(out, m, std::regex(R"(: (\d+) /)")))
-        return -1;
-    return std::stol(m[1]);
-}
+using tavora::test::pactlVolume;
 
 class PulseDevices : public ::testing::Test {
 protected:

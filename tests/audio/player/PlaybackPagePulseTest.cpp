@@ -1,16 +1,20 @@
 // The playback page on the private PulseAudio daemon, driven through its
-// buttons as a participant would: Play on the pipe sink plays the whole
+// controls as a participant would: Play on the pipe sink plays the whole
 // sample and returns to Ready without saving; Stop part-way silences it and
-// saves.
+// saves; the device picked in the list is the one the slider levels, the
+// settings keep and the microphone loop plays on.
 
+#include "audio/loopback/MicrophonePage.h"
 #include "audio/player/GsmReference.h"
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/WaveResource.h"
 
 #include "platform/audio/PulseAudioPlatform.h"
 #include "platform/settings/MemoryRegistry.h"
+#include "platform/settings/RegFileStore.h"
 #include "settings/SystemTestSettings.h"
 #include "support/audio/PulseFifos.h"
+#include "ui_MicrophonePage.h"
 #include "ui_PlaybackPage.h"
 
 #include <QApplication>
@@ -20,8 +24,12 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSlider>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <QScopeGuard>
 
 #include <algorithm>
 
@@ -56,9 +64,12 @@ private slots:
     void manyPlayStopRunsLeaveNothingOnTheServer();
     void aRemovedSinkEndsTheSampleAndTheListFollows();
     void theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBack();
+    void thePickedDeviceIsLevelledKeptAndLoopedOn();
 
 private:
     void EnterOnPipeSink();
+    // Picks `name` in the device list with the arrow keys.
+    void Pick(const QString& name);
     // Closes each message box that comes up and keeps its text.
     void AnswerBoxes();
 
@@ -259,6 +270,77 @@ void PlaybackPagePulseTest::theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBa
     QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 5000);
     QCOMPARE(ownServerStreams(daemon.server()).sinkInputs, 0);
     QCOMPARE(boxes.size(), 1);
+}
+
+void PlaybackPagePulseTest::Pick(const QString& name) {
+    QComboBox* list = page->ui->cbAoudioOutDevices;
+    const int wanted = list->findText(name);
+    QVERIFY(wanted >= 0);
+    list->setFocus();
+    while (list->currentIndex() != wanted)
+        QTest::keyClick(list, list->currentIndex() < wanted ? Qt::Key_Down : Qt::Key_Up);
+}
+
+void PlaybackPagePulseTest::thePickedDeviceIsLevelledKeptAndLoopedOn() {
+    // The settings live in a file, as the wizard keeps them, so that a
+    // second start reads back what the first stored.
+    QTemporaryDir config;
+    const TRegFileStore::TPaths paths{config.filePath("user.reg").toStdString(),
+                                      config.filePath("system.reg").toStdString()};
+    SetSettingsRegistry(std::make_shared<TRegFileStore>(paths));
+    LoadSettings();
+    pactl("set-sink-volume spk1 0x2000");
+    pactl("set-sink-volume spk2 0x6000");
+    auto restoreVolumes = qScopeGuard([] {
+        pactl("set-sink-volume spk1 0x10000");
+        pactl("set-sink-volume spk2 0x10000");
+    });
+
+    // The sinks of the streams that started since this point.
+    auto known = pactlSinkInputs();
+    auto NewStreamSinks = [&] {
+        QStringList sinks;
+        for (const auto& [input, sink] : pactlSinkInputs())
+            if (!known.count(input))
+                sinks << QString::fromStdString(sink);
+        return sinks;
+    };
+
+    page->EnterPlaybackPage();
+    QCOMPARE(page->ui->cbAoudioOutDevices->currentIndex(), 0);
+    Pick("Headphones_Two");
+    QCOMPARE(page->ui->tbWaveVolume->value(), int(mm::pulseVolumeToLevel(0x6000)));
+    page->ui->tbWaveVolume->setValue(50000);
+    QCOMPARE(pactlVolume("sink", "spk2"), long(mm::levelToPulseVolume(50000)));
+    QCOMPARE(pactlVolume("sink", "spk1"), 0x2000L);
+
+    // Play goes to the headphones; Stop stores the choice.
+    QTest::mouseClick(page->ui->btnPlay, Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(NewStreamSinks(), QStringList{"spk2"}, 5000);
+    QTest::mouseClick(page->ui->btnStopPlay, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 2000);
+
+    // The next start finds the headphones selected at their level.
+    page.reset();
+    SystemTestSettings = {};
+    SetSettingsRegistry(std::make_shared<TRegFileStore>(paths));
+    LoadSettings();
+    page = std::make_unique<TPlaybackPage>(*platform);
+    page->show();
+    page->EnterPlaybackPage();
+    QCOMPARE(page->ui->cbAoudioOutDevices->currentText(), QString("Headphones_Two"));
+    QCOMPARE(page->ui->tbWaveVolume->value(), 50000);
+
+    // The microphone loop plays the voice on them.
+    known = pactlSinkInputs();
+    TMicrophonePage microphone(*platform);
+    microphone.show();
+    microphone.EnterMicrophonePage();
+    QTest::mouseClick(microphone.ui->btnStartMikeTest, Qt::LeftButton);
+    QVERIFY(microphone.MikeTestRunning());
+    QTRY_COMPARE_WITH_TIMEOUT(NewStreamSinks(), QStringList{"spk2"}, 5000);
+    QTest::mouseClick(microphone.ui->btnStopMike, Qt::LeftButton);
+    QVERIFY(!microphone.MikeTestRunning());
 }
 
 QTEST_MAIN(PlaybackPagePulseTest)

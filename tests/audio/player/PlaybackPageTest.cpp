@@ -66,7 +66,7 @@ private slots:
     void aDeviceRefusingTheSampleShowsTheMessageBox();
     void aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy_data();
     void aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy();
-    void theSliderActsOnTheStoredDeviceAndTheListOnTheNextPlay();
+    void thePickedDeviceIsPlayedLevelledAndStored();
     void closingThePageWhilePlayingLetsGoOfTheDevice();
 
 private:
@@ -334,20 +334,27 @@ void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy() {
     QVERIFY(platform->openedWaveOuts().empty());
 }
 
-void PlaybackPageTest::theSliderActsOnTheStoredDeviceAndTheListOnTheNextPlay() {
-    AddDevices(2);
+void PlaybackPageTest::thePickedDeviceIsPlayedLevelledAndStored() {
+    AddDevices(3);
     SystemTestSettings.AudioOutDeviceID = 1;
     page->EnterPlaybackPage();
     auto& ui = *page->ui;
-    // Choosing another entry changes neither the stored device nor the slider's mixer.
-    ui.cbAoudioOutDevices->setCurrentIndex(0);
-    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 1);
+    // The participant picks the third device with the keyboard.
+    ui.cbAoudioOutDevices->setFocus();
+    QTest::keyClick(ui.cbAoudioOutDevices, Qt::Key_Down);
+    QCOMPARE(ui.cbAoudioOutDevices->currentIndex(), 2);
+    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
+    QCOMPARE(ui.tbWaveVolume->value(), 30000); // the slider shows the picked device's level
     ui.tbWaveVolume->setValue(54321);
-    QCOMPARE(SpeakerLevel(1), 54321u);
-    QCOMPARE(SpeakerLevel(0), 10000u);
-    // It is used by the next Play.
+    QCOMPARE(SpeakerLevel(2), 54321u);
+    QCOMPARE(SpeakerLevel(1), 20000u);
+    QVERIFY(!SettingsWritten());
+
     QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-    QCOMPARE(platform->lastWaveOut()->deviceId(), 0u);
+    QCOMPARE(platform->lastWaveOut()->deviceId(), 2u);
+    Pump();
+    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
+    QVERIFY(registry->Writes().front().Value == TRegValue::Dword(2));
 }
 
 void PlaybackPageTest::closingThePageWhilePlayingLetsGoOfTheDevice() {

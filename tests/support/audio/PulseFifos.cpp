@@ -8,6 +8,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <regex>
+#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -110,6 +112,48 @@ ServerStreams ownServerStreams(const std::string& server) {
 
 ProcessResources processResources() {
     return {countEntries("/proc/self/fd"), countEntries("/proc/self/task")};
+}
+
+std::string pactl(const std::string& arguments) {
+    const std::string command = "PULSE_SERVER=" + pulseServer() + " pactl " + arguments + " 2>&1";
+    std::string out;
+    if (FILE* p = popen(command.c_str(), "r")) {
+        char buf[512];
+        while (fgets(buf, sizeof buf, p))
+            out += buf;
+        pclose(p);
+    }
+    return out;
+}
+
+long pactlVolume(const std::string& what, const std::string& name) {
+    const std::string out = pactl("get-" + what + "-volume " + name);
+    std::smatch m;
+    if (!std::regex_search(out, m, std::regex(R"(: (\d+) /)")))
+        return -1;
+    return std::stol(m[1]);
+}
+
+std::map<std::string, std::string> pactlSinkInputs() {
+    // "list short" prints tab-separated rows: a sink's index and name, a
+    // sink input's index and its sink's index.
+    std::map<std::string, std::string> sinkNames;
+    std::istringstream sinks(pactl("list short sinks"));
+    for (std::string line; std::getline(sinks, line);) {
+        std::istringstream fields(line);
+        std::string index, name;
+        if (fields >> index >> name)
+            sinkNames[index] = name;
+    }
+    std::map<std::string, std::string> playing;
+    std::istringstream inputs(pactl("list short sink-inputs"));
+    for (std::string line; std::getline(inputs, line);) {
+        std::istringstream fields(line);
+        std::string index, sink;
+        if (fields >> index >> sink)
+            playing[index] = sinkNames.count(sink) ? sinkNames[sink] : "#" + sink;
+    }
+    return playing;
 }
 
 PipeSinkReader::PipeSinkReader(const std::string& fifo) {

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -21,6 +22,17 @@ namespace tavora::test {
 // empty when the test does not run under the pulse fixture.
 std::string pulseDir();
 std::string pulseServer();
+
+// Runs pactl against the private daemon with `arguments` (a shell word list)
+// and answers what it printed. pactl shares no code with the platform, so
+// tests read the server's state back through it.
+std::string pactl(const std::string& arguments);
+// The raw volume of the first channel of a sink or source (`what`) as pactl
+// reports it (0..65536 = 100 %); -1 when it cannot be read.
+long pactlVolume(const std::string& what, const std::string& name);
+// The streams playing now: the index of each sink input with the name of
+// the sink it goes to.
+std::map<std::string, std::string> pactlSinkInputs();
 
 // Reads the sink fifo on a thread of its own and keeps every sample, with
 // the time the first non-zero sample arrived.

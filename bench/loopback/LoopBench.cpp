@@ -245,7 +245,7 @@ void collectDelays(const std::vector<Clock::time_point>& starts, const std::vect
 
 // Runs the event loop, as the wizard does (the capture notifications come
 // through it), while the feed writes and then for `settle` more.
-void runEventLoop(SourceFeed& feed, std::chrono::milliseconds settle) {
+template <typename Feed> void runEventLoop(Feed& feed, std::chrono::milliseconds settle) {
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
@@ -462,6 +462,12 @@ public:
                 const auto* p = reinterpret_cast<const char*>(samples_.data() + at);
                 std::size_t left = n * 2;
                 while (left > 0) {
+                    pollfd pf{fd_, POLLOUT, 0};
+                    if (::poll(&pf, 1, 2000) <= 0) {
+                        std::printf("the pipe source stopped taking samples\n");
+                        running_ = false;
+                        return;
+                    }
                     const ssize_t w = ::write(fd_, p, left);
                     if (w <= 0)
                         break;
@@ -505,12 +511,12 @@ double correlation(const std::vector<std::int16_t>& in, std::size_t i, const std
 
 // Where the window in[i, i + n) best matches the output, searching output
 // positions [from, to); npos when nothing correlates well (GSM 6.10 keeps the
-// waveform of speech: a true match correlates far above 0.7).
+// waveform of speech: a true match correlates far above 0.8).
 std::size_t findWindow(const std::vector<std::int16_t>& in, std::size_t i,
                        const std::vector<std::int16_t>& out, std::size_t from, std::size_t to,
                        std::size_t n) {
     to = std::min(to, out.size() >= n ? out.size() - n + 1 : 0);
-    double best = 0.7;
+    double best = 0.8;
     std::size_t at = std::string::npos;
     for (std::size_t k = from; k < to; ++k)
         if (const double c = correlation(in, i, out, k, n); c > best) {
@@ -547,12 +553,14 @@ void analyseSpeech(const SpeechFeed& feed, const SinkRecorder& sink) {
             k = findWindow(in, i, out, static_cast<std::size_t>(std::max(0LL, guess - long(Near))),
                            static_cast<std::size_t>(std::max(0LL, guess + long(Near) + 1)), Window);
         }
-        if (k == std::string::npos) { // the first window, or a jump beyond the near search
-            const long long guess = static_cast<long long>(i) + offset.value_or(0);
-            const long long reach = offset ? 3 * long(Rate) / 2 : 4 * long(Rate);
+        if (k == std::string::npos && offset) { // a jump beyond the near search
+            const long long guess = static_cast<long long>(i) + *offset;
+            const long long reach = 3 * long(Rate) / 2;
             k = findWindow(in, i, out, static_cast<std::size_t>(std::max(0LL, guess - reach)),
                            static_cast<std::size_t>(guess + reach), Window);
         }
+        if (k == std::string::npos && !offset) // the first window: anywhere after its input
+            k = findWindow(in, i, out, i, out.size(), Window);
         if (k == std::string::npos)
             continue;
         ++matched;
@@ -592,20 +600,6 @@ std::vector<std::int16_t> readRaw(const char* path) {
     std::vector<std::int16_t> samples(bytes.size() / 2);
     std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
     return samples;
-}
-
-// Runs the event loop until the feed has ended and `settle` more.
-void runEventLoop(const SpeechFeed& feed, std::chrono::milliseconds settle) {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!feed.running()) {
-            poll.stop();
-            QTimer::singleShot(settle, &loop, &QEventLoop::quit);
-        }
-    });
-    poll.start(50);
-    loop.exec();
 }
 
 int speech(const char* server, const std::string& src, const std::string& sinkPath, const char* raw,

@@ -3,8 +3,8 @@
 #   make test   the same with the test packages, then every test
 # Further targets: test-asan test-tsan fuzz soak bench install clean
 
-BUILD_PACKAGES := qt6-base-dev libgl-dev libpulse-dev libgsm1-dev libxcb1-dev pkg-config \
-  cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra
+BUILD_PACKAGES := qt6-base-dev qt6-base-private-dev libgl-dev libpulse-dev libgsm1-dev libxcb1-dev \
+  pkg-config cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra fonts-liberation
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev googletest libbenchmark-dev pulseaudio \
   pulseaudio-utils xvfb x11-utils x11-xserver-utils dante-server microsocks \
   curl sox libsox-fmt-all ffmpeg espeak-ng netcat-openbsd clang libclang-rt-dev \

@@ -247,6 +247,9 @@ void TfMain::closeEvent(QCloseEvent* event) {
 
 void TfMain::FormClose() {
     StopMikeTest();
+    // A close asked for while a connection test waits for its answer ends the
+    // test; the wizard then ends as soon as the test has given up.
+    connectionPage->StopConnectionTest();
     // A failed save must never keep the participant in a window that cannot
     // close: say that the settings were not saved, then close all the same.
     try {

@@ -4,10 +4,13 @@
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/SamplePlayer.h"
 #include "controls/DesignFont.h"
+#include "platform/net/TestSockets.h"
+#include "shell/ConnectionPage.h"
 #include "shell/ProxyDialog.h"
 #include "shell/WizardApplication.h"
 #include "shell/settings/SystemTestSettings.h"
 #include "ui_PlaybackPage.h"
+#include "ui_TConnectionPage.h"
 #include "ui_TfMain.h"
 
 #include <QDesktopServices>
@@ -342,6 +345,32 @@ private slots:
         QVERIFY(file.readAll().contains("\"AudioOutDeviceID\"=dword:00000001"));
         f.destroyWindow();
         QVERIFY(f.audio().openedWaveOuts().empty());
+    }
+
+    // The close box while a connection test waits for an answer that never
+    // comes (a listener whose backlog is full): the window goes on handling
+    // events other than input meanwhile, so the close is taken at once, with
+    // the settings stored; the test then gives up without showing more.
+    void closeBoxDuringAConnectionAttempt() {
+        testnet::TSilentListener silent;
+        TWizardFixture f;
+        TfMain& w = f.window();
+        w.show();
+        w.connectionPage->ConnectionTestHost = "127.0.0.1";
+        w.connectionPage->ConnectionTestPort = silent.Port();
+        const QStringList trying{"Trying to connect to Tavora Server..."};
+        QStringList shown;
+        bool closedDuringTheAttempt = false;
+        connect(w.connectionPage, &TConnectionPage::resultShown, &w, [&](const QString& text) {
+            shown << text;
+            if (shown.size() == 1)
+                QTimer::singleShot(200, &w, [&] { closedDuringTheAttempt = shown == trying && w.close(); });
+        });
+        QTest::mouseClick(w.connectionPage->ui->XPButton1, Qt::LeftButton);
+        QVERIFY(closedDuringTheAttempt);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(shown, trying);
+        QVERIFY(QFile::exists(f.settingsFile()));
     }
 };
 

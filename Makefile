@@ -3,8 +3,8 @@
 #   make test   the same with the test packages, then every test
 # Further targets: deb test-asan test-tsan fuzz soak bench install clean
 
-BUILD_PACKAGES := qt6-base-dev libgl-dev libpulse-dev libgsm1-dev libxcb1-dev pkg-config \
-  cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra
+BUILD_PACKAGES := qt6-base-dev qt6-base-private-dev libgl-dev libpulse-dev libgsm1-dev libxcb1-dev \
+  pkg-config cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra fonts-liberation
 # Making the Debian package: dpkg-shlibdeps finds the libraries' packages, file
 # tells CPack which files are programs.
 DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file

@@ -3,6 +3,7 @@
 #include "net/ConnectStage.h"
 #include "platform/net/Component.h"
 
+#include <functional>
 #include <string>
 
 // What a TCP connection needs from its transport.
@@ -33,6 +34,14 @@ public:
             StageObserver_(stage);
     }
 
+    // How a timed connect waits between its checks of the connect thread;
+    // empty sleeps the calling thread. Tests record the slices with it, and a
+    // window keeps answering its desktop meanwhile.
+    using TSleep = std::function<void(int milliseconds)>;
+    void SetSleep(TSleep sleep) { Sleep_ = std::move(sleep); }
+    const TSleep& Sleep() const { return Sleep_; }
+
 private:
     TStageObserver StageObserver_;
+    TSleep Sleep_;
 };

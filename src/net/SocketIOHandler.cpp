@@ -84,7 +84,7 @@ void TSocketIOHandler::TimedConnect(int timeoutMs) {
 
     int remaining = unlimited ? slice + 1 : timeoutMs;
     while (remaining > slice) {
-        Sleep(slice);
+        SleepSlice(slice);
         remaining -= slice;
         if (unlimited)
             remaining = slice + 1;
@@ -93,7 +93,7 @@ void TSocketIOHandler::TimedConnect(int timeoutMs) {
             break;
         }
     }
-    Sleep(remaining > 0 ? remaining : 0);
+    SleepSlice(remaining > 0 ? remaining : 0);
 
     if (thread.Finished()) {
         if (!thread.ErrorMessage().empty())
@@ -109,15 +109,11 @@ void TSocketIOHandler::TimedConnect(int timeoutMs) {
     throw EConnectTimeout();
 }
 
-void TSocketIOHandler::Sleep(int milliseconds) {
-    if (Sleep_)
-        Sleep_(milliseconds);
+void TSocketIOHandler::SleepSlice(int milliseconds) {
+    if (Sleep())
+        Sleep()(milliseconds);
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-}
-
-void TSocketIOHandler::SetSleep(TSleep sleep) {
-    Sleep_ = std::move(sleep);
 }
 
 int TSocketIOHandler::Send(const void* buffer, int length) {

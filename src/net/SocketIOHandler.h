@@ -3,7 +3,6 @@
 #include "net/IOHandler.h"
 #include "platform/net/SocketHandle.h"
 
-#include <functional>
 #include <memory>
 
 class TSocksInfo;
@@ -43,20 +42,15 @@ public:
     // The socket handle object; null before the first Open.
     TSocketHandle* Binding() const { return Binding_.get(); }
 
-    // How the timed connect sleeps; tests record the slices with it.
-    using TSleep = std::function<void(int milliseconds)>;
-    void SetSleep(TSleep sleep);
-
 protected:
     void Notification(TComponent* component) override;
 
 private:
     void TimedConnect(int timeoutMs);
-    void Sleep(int milliseconds);
+    void SleepSlice(int milliseconds);
     void ForgetSocksInfo();
 
     std::unique_ptr<TSocketHandle> Binding_;
     TSocksInfo* SocksInfo_ = nullptr;
     TDeadline ExchangeDeadline_;
-    TSleep Sleep_;
 };

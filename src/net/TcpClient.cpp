@@ -75,17 +75,24 @@ void TTcpClient::Connect(int timeoutMs) {
         SetIOHandler(new TSocketIOHandler(this));
         FreeIOHandlerOnDisconnect_ = true;
     }
-    // The handler hears the stages only during this connect; a foreign one
-    // may be reused by someone else afterwards.
+    // The handler hears the stages and waits the client's way only during
+    // this connect; a foreign one may be reused by someone else afterwards.
     struct TObserverScope {
         TIOHandler* Handler;
+        TIOHandler::TSleep HandlerSleep;
+        bool Observed;
+        bool Slept;
         ~TObserverScope() {
-            if (Handler)
+            if (Observed)
                 Handler->SetStageObserver({});
+            if (Slept)
+                Handler->SetSleep(std::move(HandlerSleep));
         }
-    } scope{StageObserver_ ? IOHandler_ : nullptr};
+    } scope{IOHandler_, IOHandler_->Sleep(), bool(StageObserver_), bool(Sleep_)};
     if (StageObserver_)
         IOHandler_->SetStageObserver(StageObserver_);
+    if (Sleep_)
+        IOHandler_->SetSleep(Sleep_);
     try {
         IOHandler_->Open();
         InputBuffer_.clear();

@@ -71,6 +71,9 @@ public:
     // Told of each stage of the next connects as it begins (whatever handler
     // they use); empty for none.
     void SetStageObserver(TStageObserver observer) { StageObserver_ = std::move(observer); }
+    // How the next timed connects wait between their checks (whatever handler
+    // they use); empty leaves the handler's own.
+    void SetSleep(TIOHandler::TSleep sleep) { Sleep_ = std::move(sleep); }
 
 private:
     std::string Host_;
@@ -80,4 +83,5 @@ private:
     int BoundPortMin_ = 0;
     int BoundPortMax_ = 0;
     TStageObserver StageObserver_;
+    TIOHandler::TSleep Sleep_;
 };

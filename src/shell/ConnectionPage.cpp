@@ -8,7 +8,8 @@
 #include "ui_TConnectionPage.h"
 
 #include <QApplication>
-
+#include <QEventLoop>
+#include <QTimer>
 
 namespace {
 const char* const Trying = "Trying to connect to Tavora Server...";
@@ -25,15 +26,19 @@ const char* const FailureText =
 
 TConnectionPage::TConnectionPage(TTcpClient& client, TComponent& owner, QWidget* parent)
     : QWidget(parent), ConnectionTestHost(BuildConfig::ConnectionTestHost),
-      Sleep(TConnectionTest::SleepFor),
+      Sleep([this](int milliseconds) { WaitProcessingEvents(milliseconds); }),
       ui(std::make_unique<Ui::TConnectionPage>()), m_client(client),
       m_test(client, owner, SystemTestSettings) {
     ui->setupUi(this);
+    m_client.SetSleep([this](int milliseconds) { WaitProcessingEvents(milliseconds); });
     connect(ui->XPButton1, &QPushButton::clicked, this, &TConnectionPage::Button1Click);
     connect(ui->XPButton2, &QPushButton::clicked, this, &TConnectionPage::XPButton2Click);
 }
 
-TConnectionPage::~TConnectionPage() = default;
+// The client belongs to the window and outlives the page.
+TConnectionPage::~TConnectionPage() {
+    m_client.SetSleep({});
+}
 
 void TConnectionPage::showResult(const QString& text, const QColor& colour) {
     SetFontColour(ui->lbConnectionRes, colour);
@@ -43,13 +48,20 @@ void TConnectionPage::showResult(const QString& text, const QColor& colour) {
 }
 
 void TConnectionPage::Button1Click() {
+    m_stopRequested = false;
     showResult(Trying, FontColours::Black);
     ConnectionOk = !TestConnect(m_client, ConnectionTestHost, ConnectionTestPort);
+    if (m_stopRequested)
+        return;
     if (!ConnectionOk) {
         showResult(FirstFailed, FontColours::Black);
         Sleep(TConnectionTest::PauseBetweenAttemptsMs);
+        if (m_stopRequested)
+            return;
         showResult(Trying, FontColours::Black);
         ConnectionOk = !TestConnect(m_client, ConnectionTestHost, ConnectionTestPort);
+        if (m_stopRequested)
+            return;
         if (!ConnectionOk)
             showResult(SecondFailed, FontColours::Black);
     }
@@ -59,11 +71,30 @@ void TConnectionPage::Button1Click() {
         showResult(FailureText, FontColours::Red);
 }
 
+void TConnectionPage::StopConnectionTest() {
+    m_stopRequested = true;
+    if (m_wait)
+        m_wait->quit();
+}
+
+// A stopped attempt's remaining waits take no time, so it ends as if its time
+// were up, without a text.
+void TConnectionPage::WaitProcessingEvents(int milliseconds) {
+    if (m_stopRequested || milliseconds <= 0)
+        return;
+    QEventLoop wait;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    m_wait = &wait;
+    wait.exec(QEventLoop::ExcludeUserInputEvents);
+    m_wait = nullptr;
+}
+
 // The attempt itself is shared with the headless report; the page only
 // passes its client through.
 bool TConnectionPage::TestConnect(TTcpClient& client, const std::string& host, int port) {
     Q_ASSERT(&client == &m_client);
     (void)client;
+    m_test.TimeoutMs = ConnectionTimeoutMs;
     return m_test.TestConnect(host, port);
 }
 

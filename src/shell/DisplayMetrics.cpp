@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <qpa/qplatformscreen.h>
 
 #include <cmath>
 
@@ -16,11 +17,12 @@ TScreenMetrics::TScreenMetrics() {
     m_dpi = screen ? int(std::lround(screen->logicalDotsPerInchY() * screen->devicePixelRatio())) : 96;
 }
 
+// The platform's own geometry of the screen is in device pixels. QScreen's
+// geometry is that divided by the desktop scale and rounded, so multiplying it
+// back is off by a pixel at scales such as 1.7 (a 768-pixel screen reads 767).
 QSize TScreenMetrics::ScreenSize() const {
     const QScreen* screen = primaryScreen();
-    if (!screen)
+    if (!screen || !screen->handle())
         return {};
-    const double ratio = screen->devicePixelRatio();
-    const QSize logical = screen->geometry().size();
-    return {int(std::lround(logical.width() * ratio)), int(std::lround(logical.height() * ratio))};
+    return screen->handle()->geometry().size();
 }

@@ -14,8 +14,8 @@ public:
 };
 
 // The metrics of the running desktop, through Qt's screen information. Qt folds
-// the desktop scale into the device pixel ratio: the screen's pixels are its
-// geometry times that ratio, and its DPI is the logical DPI times the ratio.
+// the desktop scale into the device pixel ratio: the DPI is the logical DPI
+// times that ratio; the size comes from the platform's screen in device pixels.
 class TScreenMetrics final : public TDisplayMetrics {
 public:
     TScreenMetrics();

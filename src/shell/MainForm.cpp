@@ -3,7 +3,6 @@
 #include "BuildConfig.h"
 #include "audio/loopback/MicrophonePage.h"
 #include "audio/player/PlaybackPage.h"
-#include "controls/DesignFont.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
 #include "platform/net/Component.h"
@@ -93,9 +92,6 @@ void TfMain::setUpAppearance() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(ClientWidth, ClientHeight);
-    // The design face for every widget of the program, dialogs included, so
-    // that texts styled in the forms (bold labels, say) keep its size too.
-    QApplication::setFont(DesignFont("Tahoma"));
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
@@ -251,6 +247,9 @@ void TfMain::closeEvent(QCloseEvent* event) {
 
 void TfMain::FormClose() {
     StopMikeTest();
+    // A close asked for while a connection test waits for its answer ends the
+    // test; the wizard then ends as soon as the test has given up.
+    connectionPage->StopConnectionTest();
     // A failed save must never keep the participant in a window that cannot
     // close: say that the settings were not saved, then close all the same.
     try {

@@ -1,6 +1,5 @@
 #include "shell/ProxyDialog.h"
 
-#include "controls/DesignFont.h"
 #include "settings/SystemTestSettings.h"
 #include "ui_TfrmProxy.h"
 
@@ -20,7 +19,6 @@ int32_t StrToInt(const QString& text) {
 TfrmProxy::TfrmProxy(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::TfrmProxy>()) {
     ui->setupUi(this);
     setFixedSize(size());
-    setFont(DesignFont("MS Sans Serif"));
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);

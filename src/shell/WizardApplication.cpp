@@ -1,5 +1,7 @@
 #include "shell/WizardApplication.h"
 
+#include "controls/DesignFont.h"
+
 #include <QLoggingCategory>
 #include <QMessageBox>
 
@@ -9,6 +11,11 @@ TWizardApplication::TWizardApplication(int& argc, char** argv) : QApplication(ar
     setApplicationName("tavora-wizard");
     setApplicationDisplayName("Tavora Live System Test Wizard");
     setDesktopFileName("tavora-wizard");
+    // The design face for every widget of the program: the window, its pages,
+    // the dialogs and the message boxes. It is set before any widget exists:
+    // a widget under a style sheet keeps the font it was polished with, and
+    // would not follow a later change.
+    setFont(DesignFont());
 }
 
 bool TWizardApplication::notify(QObject* receiver, QEvent* event) {

@@ -2,9 +2,10 @@
 
 #include <QApplication>
 
-// The application object. It is the one place where an exception that no
-// handler caught ends up: the message is shown in the standard error box and
-// the wizard goes on, as no exception may unwind through Qt's event loop.
+// The application object. It sets the program's design face, and it is the
+// one place where an exception that no handler caught ends up: the message is
+// shown in the standard error box and the wizard goes on, as no exception may
+// unwind through Qt's event loop.
 class TWizardApplication : public QApplication {
     Q_OBJECT
 public:

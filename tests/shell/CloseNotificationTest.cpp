@@ -1,8 +1,11 @@
 // The real program under Xvfb: a receiver window here, the wizard started with
 // its id, closed through the window manager protocol, and the messages that
-// reached the receiver counted.
+// reached the receiver counted. While a connection test waits, the window
+// still answers the desktop and repaints, and a close is not lost.
 #include "platform/x11/CloseNotification.h"
+#include "platform/net/TestSockets.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -15,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 struct Disconnect {
@@ -85,18 +89,79 @@ public:
         xcb_flush(m_c.get());
     }
 
+    // Asks the window whether its program is alive, as a desktop does, and
+    // waits up to `limit` for the answer the program sends to the root window.
+    bool answersPing(xcb_window_t window, std::chrono::milliseconds limit) {
+        xcb_connection_t* c = m_c.get();
+        // The answer goes to the root window for the window manager, with the
+        // structure mask (some toolkit versions: the substructure mask).
+        const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(c, m_root, XCB_CW_EVENT_MASK, &mask);
+        const xcb_atom_t protocols = atom(c, "WM_PROTOCOLS"), ping = atom(c, "_NET_WM_PING");
+        const uint32_t stamp = ++m_pings;
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = protocols;
+        event.data.data32[0] = ping;
+        event.data.data32[1] = stamp;
+        event.data.data32[2] = window;
+        xcb_send_event(c, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        xcb_flush(c);
+        const bool answered = pollUntil(limit, [&] {
+            bool answered = false;
+            while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
+                const auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
+                answered |= (e->response_type & 0x7f) == XCB_CLIENT_MESSAGE && m->window == m_root &&
+                            m->type == protocols && m->data.data32[0] == ping && m->data.data32[1] == stamp;
+                std::free(e);
+            }
+            return answered;
+        });
+        const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
+        xcb_change_window_attributes(c, m_root, XCB_CW_EVENT_MASK, &none);
+        return answered;
+    }
+
+    // Covers the window with one of ours, uncovers it and waits up to `limit`
+    // for the window to draw the uncovered area again as it was.
+    bool repaintsExposedArea(xcb_window_t window, std::chrono::milliseconds limit) {
+        xcb_connection_t* c = m_c.get();
+        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
+        if (!geometry)
+            return false;
+        const std::vector<uint8_t> before =
+            rootImage(geometry->x, geometry->y, geometry->width, geometry->height);
+        const xcb_window_t cover = xcb_generate_id(c);
+        const uint32_t values[] = {0xff00ff, 1}; // back pixel, override-redirect
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, cover, m_root, geometry->x, geometry->y, geometry->width,
+                          geometry->height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+                          XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_map_window(c, cover);
+        std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        const bool covered = rootImage(geometry->x, geometry->y, geometry->width, geometry->height) != before;
+        xcb_destroy_window(c, cover);
+        xcb_flush(c);
+        return covered && pollUntil(limit, [&] {
+                   return rootImage(geometry->x, geometry->y, geometry->width, geometry->height) == before;
+               });
+    }
+
     struct Count {
         int matching = 0;
         int other = 0;
     };
-    // Counts the notifications that reached the receiver window so far.
+    // Counts the notifications that reached the receiver window so far
+    // (messages to the root window are the desktop's business).
     Count drain(uint32_t expectedMessage) {
         xcb_connection_t* c = m_c.get();
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         Count count;
         while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
-            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE) {
-                auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+            auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && message->window != m_root) {
                 if (message->window == m_window && message->type == m_type && message->format == 32 &&
                     message->data.data32[0] == expectedMessage && message->data.data32[1] == 0 &&
                     message->data.data32[2] == 0)
@@ -110,29 +175,65 @@ public:
     }
 
 private:
+    template <typename Condition>
+    static bool pollUntil(std::chrono::milliseconds limit, Condition condition) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        for (;;) {
+            if (condition())
+                return true;
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+
+    std::vector<uint8_t> rootImage(int x, int y, int width, int height) {
+        xcb_connection_t* c = m_c.get();
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
+            xcb_get_image_reply(c,
+                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(x), int16_t(y),
+                                              uint16_t(width), uint16_t(height), ~0u),
+                                nullptr),
+            &std::free);
+        if (!image)
+            return {};
+        const uint8_t* data = xcb_get_image_data(image.get());
+        return {data, data + xcb_get_image_data_length(image.get())};
+    }
+
     std::unique_ptr<xcb_connection_t, Disconnect> m_c;
     xcb_window_t m_root = 0;
     xcb_window_t m_window = 0;
     xcb_atom_t m_type = 0;
+    uint32_t m_pings = 0;
 };
+
+// Starts `program` with `arguments` and its settings in `config`, and waits
+// for its window; XCB_WINDOW_NONE when none appeared.
+xcb_window_t startWizard(Receiver& receiver, QProcess& wizard, const QString& program,
+                         const QStringList& arguments, const QTemporaryDir& config) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("XDG_CONFIG_HOME", config.path());
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    wizard.setProcessEnvironment(env);
+    wizard.start(program, arguments);
+    xcb_window_t window = XCB_WINDOW_NONE;
+    if (!wizard.waitForStarted(10000))
+        return window;
+    for (int i = 0; i < 400 && window == XCB_WINDOW_NONE; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        window = receiver.findWindow("Tavora Live System Test Wizard");
+    }
+    return window;
+}
 
 // Starts the wizard with `arguments`, closes its window with the close box and
 // waits for the program to end.
 void runWizardAndClose(Receiver& receiver, const QStringList& arguments) {
     QTemporaryDir config;
     QProcess wizard;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("XDG_CONFIG_HOME", config.path());
-    env.insert("QT_QPA_PLATFORM", "xcb");
-    wizard.setProcessEnvironment(env);
     wizard.setProcessChannelMode(QProcess::ForwardedChannels);
-    wizard.start(WIZARD_BINARY, arguments);
-    ASSERT_TRUE(wizard.waitForStarted(10000));
-    xcb_window_t window = XCB_WINDOW_NONE;
-    for (int i = 0; i < 400 && window == XCB_WINDOW_NONE; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        window = receiver.findWindow("Tavora Live System Test Wizard");
-    }
+    const xcb_window_t window = startWizard(receiver, wizard, WIZARD_BINARY, arguments, config);
     ASSERT_NE(window, XCB_WINDOW_NONE) << "the wizard window did not appear";
     receiver.requestClose(window);
     ASSERT_TRUE(wizard.waitForFinished(20000));
@@ -177,4 +278,43 @@ TEST(CloseNotification, NoDisplayOrBadWindowIsIgnored) {
     EXPECT_EQ(receiver.drain(6).matching, 0);
     PostCloseNotification(receiver.window(), 6);
     EXPECT_EQ(receiver.drain(6).matching, 1);
+}
+
+// A close during a connection attempt that never gets an answer (a loopback
+// listener whose backlog is full, each attempt limited to 20 s): meanwhile the
+// window answers the desktop's liveness ping and repaints what was covered,
+// within the few seconds after which a desktop greys a window out. The close
+// box counts as input, which waits for the attempt's end; then the window
+// closes with its settings stored and the notification sent, and no second
+// attempt is made.
+TEST(CloseNotification, CloseDuringAConnectionAttemptIsKept) {
+    testnet::TSilentListener silent;
+    Receiver receiver;
+    QTemporaryDir config;
+    QProcess wizard;
+    wizard.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    const xcb_window_t window = startWizard(
+        receiver, wizard, ATTEMPT_DRIVER,
+        {QString::number(silent.Port()), "20000", "49155", QString::number(receiver.window())}, config);
+    ASSERT_NE(window, XCB_WINDOW_NONE) << "the wizard window did not appear";
+    QByteArray shown;
+    while (!shown.contains('\n') && wizard.waitForReadyRead(20000))
+        shown += wizard.readAllStandardOutput();
+    const QByteArray trying = "Trying to connect to Tavora Server...\n";
+    ASSERT_EQ(shown, trying);
+
+    EXPECT_TRUE(receiver.answersPing(window, std::chrono::seconds(5)));
+    EXPECT_TRUE(receiver.repaintsExposedArea(window, std::chrono::seconds(5)));
+    receiver.requestClose(window);
+    shown += wizard.readAllStandardOutput();
+    EXPECT_EQ(shown, trying) << "the attempt ended before the checks were done";
+    ASSERT_TRUE(wizard.waitForFinished(60000));
+    EXPECT_EQ(wizard.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(wizard.exitCode(), 0);
+    shown += wizard.readAllStandardOutput();
+    EXPECT_EQ(shown, trying + "First attempt failed...\n");
+    const Receiver::Count count = receiver.drain(49155);
+    EXPECT_EQ(count.matching, 1);
+    EXPECT_EQ(count.other, 0);
+    EXPECT_TRUE(QFile::exists(config.filePath("tavora-live/user.reg")));
 }

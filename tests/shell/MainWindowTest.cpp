@@ -1,39 +1,52 @@
-#include "WizardTestSupport.h"
 #include "BuildConfig.h"
+#include "WizardTestSupport.h"
 #include "audio/loopback/MicrophonePage.h"
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/SamplePlayer.h"
+#include "controls/DesignFont.h"
+#include "platform/net/TestSockets.h"
+#include "shell/ConnectionPage.h"
 #include "shell/ProxyDialog.h"
 #include "settings/SystemTestSettings.h"
+#include "shell/WizardApplication.h"
 #include "ui_PlaybackPage.h"
+#include "ui_TConnectionPage.h"
 #include "ui_TfMain.h"
 
 #include <QDesktopServices>
+#include <QFontDatabase>
 #include <QMessageBox>
 #include <QScopeGuard>
 
 #include <QtTest>
 
 namespace {
-// Fails for each label, check box or button whose text does not fit inside it.
-void verifyTextsFit(QWidget* top, const char* situation) {
+// Fails for each label, check box or button whose text does not fit inside it
+// in the font it is drawn with (word wrap included), or that is not drawn in
+// `family`.
+void verifyTextsFit(QWidget* top, const QString& family, const QString& situation) {
+    const auto where = [&](QWidget* widget, const QString& what) {
+        return QString("%1 (%2, %3): %4").arg(widget->objectName(), family, situation, what);
+    };
     for (QLabel* label : top->findChildren<QLabel*>()) {
         if (label->text().isEmpty() || label->textFormat() == Qt::RichText)
             continue;
+        QVERIFY2(QFontInfo(label->font()).family() == family,
+                 qPrintable(where(label, "drawn in " + QFontInfo(label->font()).family())));
         const QRect room = label->contentsRect();
         const bool fits = label->wordWrap()
                               ? label->heightForWidth(room.width()) <= room.height()
                               : label->fontMetrics().horizontalAdvance(label->text()) <= room.width();
-        QVERIFY2(fits, qPrintable(QString("%1 (%2): \"%3\" is cut").arg(label->objectName(), situation,
-                                                                          label->text())));
+        QVERIFY2(fits, qPrintable(where(label, "\"" + label->text() + "\" is cut")));
     }
     for (QAbstractButton* button : top->findChildren<QAbstractButton*>()) {
         if (button->text().isEmpty())
             continue;
+        QVERIFY2(QFontInfo(button->font()).family() == family,
+                 qPrintable(where(button, "drawn in " + QFontInfo(button->font()).family())));
         QVERIFY2(button->sizeHint().width() <= button->width() ||
                      button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width(),
-                 qPrintable(QString("%1 (%2): \"%3\" is cut").arg(button->objectName(), situation,
-                                                                    button->text())));
+                 qPrintable(where(button, "\"" + button->text() + "\" is cut")));
     }
 }
 } // namespace
@@ -204,9 +217,32 @@ private slots:
     }
 
     // Every text of the window and the proxy dialog is shown whole in the
-    // font the program picks on this machine: with and without audio devices,
-    // with the display verdicts shown.
+    // design face: as the program picks it on this machine, and in each face
+    // it may fall back to elsewhere (the last resort, the wide DejaVu Sans,
+    // aside); with and without audio devices, with the display verdicts shown.
+    void textsFitTheirControls_data() {
+        QTest::addColumn<QString>("face");
+        QTest::newRow("as picked here") << QString();
+        for (const QString& face : DesignFaces.mid(0, DesignFaces.size() - 1))
+            QTest::newRow(qPrintable(face)) << face;
+    }
     void textsFitTheirControls() {
+        QFETCH(QString, face);
+        const QFont designFont = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(designFont); });
+        if (face.isEmpty()) {
+            face = QFontInfo(DesignFont()).family();
+        } else if (!QFontDatabase::hasFamily(face)) {
+            // The build installs these two; Tahoma and Arial are the user's own.
+            if (face == "Liberation Sans" || face == "DejaVu Sans Condensed")
+                QFAIL(qPrintable(face + " is not installed"));
+            QSKIP("not installed on this machine");
+        } else {
+            // A machine where this face is the first of the list that is installed.
+            QFont only = designFont;
+            only.setFamilies({face});
+            QApplication::setFont(only);
+        }
         for (const bool withDevices : {true, false}) {
             TWizardFixture f;
             using tavora::platform::audio::MemoryWaveDeviceSetup;
@@ -222,8 +258,9 @@ private slots:
             QVERIFY(testDisplay);
             testDisplay->click();
             TfrmProxy dialog(&w);
+            dialog.show();
             for (QWidget* top : std::initializer_list<QWidget*>{&w, &dialog})
-                verifyTextsFit(top, withDevices ? "with devices" : "without devices");
+                verifyTextsFit(top, face, withDevices ? "with devices" : "without devices");
         }
     }
 
@@ -241,7 +278,8 @@ private slots:
                 QDesktopServices::unsetUrlHandler(scheme);
         });
         const QUrl vendor(QString::fromUtf8(BuildConfig::VendorUrl));
-        QCOMPARE(w.ui->Label8->text(), vendor.host() + vendor.path().chopped(vendor.path().endsWith('/') ? 1 : 0));
+        QCOMPARE(w.ui->Label8->text(),
+                 vendor.host() + vendor.path().chopped(vendor.path().endsWith('/') ? 1 : 0));
         QTest::mouseClick(w.ui->Label8, Qt::LeftButton);
         QCOMPARE(catcher.urls, QList<QUrl>{vendor});
         QTest::mouseClick(w.ui->Label6, Qt::RightButton);
@@ -308,7 +346,39 @@ private slots:
         f.destroyWindow();
         QVERIFY(f.audio().openedWaveOuts().empty());
     }
+
+    // The close box while a connection test waits for an answer that never
+    // comes (a listener whose backlog is full): the window goes on handling
+    // events other than input meanwhile, so the close is taken at once, with
+    // the settings stored; the test then gives up without showing more.
+    void closeBoxDuringAConnectionAttempt() {
+        testnet::TSilentListener silent;
+        TWizardFixture f;
+        TfMain& w = f.window();
+        w.show();
+        w.connectionPage->ConnectionTestHost = "127.0.0.1";
+        w.connectionPage->ConnectionTestPort = silent.Port();
+        const QStringList trying{"Trying to connect to Tavora Server..."};
+        QStringList shown;
+        bool closedDuringTheAttempt = false;
+        connect(w.connectionPage, &TConnectionPage::resultShown, &w, [&](const QString& text) {
+            shown << text;
+            if (shown.size() == 1)
+                QTimer::singleShot(200, &w, [&] { closedDuringTheAttempt = shown == trying && w.close(); });
+        });
+        QTest::mouseClick(w.connectionPage->ui->XPButton1, Qt::LeftButton);
+        QVERIFY(closedDuringTheAttempt);
+        QVERIFY(!w.isVisible());
+        QCOMPARE(shown, trying);
+        QVERIFY(QFile::exists(f.settingsFile()));
+    }
 };
 
-QTEST_MAIN(MainWindowTest)
+// The program's own application object, which sets the design face before
+// any widget exists.
+int main(int argc, char** argv) {
+    TWizardApplication app(argc, argv);
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "MainWindowTest.moc"

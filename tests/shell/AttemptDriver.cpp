@@ -1,0 +1,39 @@
+// The wizard as the program starts it, with its connection test aimed at a
+// loopback port, each attempt limited to LIMIT milliseconds, and started as
+// soon as the window is shown. Each text the result line shows is printed on
+// a line of its own (the long failure text cut short).
+// Usage: attempt_driver PORT LIMIT [WIZARD ARGUMENTS...]
+#include "shell/ConnectionPage.h"
+#include "shell/MainForm.h"
+#include "shell/WizardMain.h"
+
+#include <QColor>
+#include <QObject>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+int main(int argc, char** argv) {
+    const int port = argc >= 3 ? std::atoi(argv[1]) : 0;
+    const int limit = argc >= 3 ? std::atoi(argv[2]) : 0;
+    if (port <= 0 || port > 65535 || limit <= 0) {
+        std::fprintf(stderr, "usage: %s PORT LIMIT [WIZARD ARGUMENTS...]\n", argv[0]);
+        return 2;
+    }
+    std::vector<char*> arguments{argv[0]};
+    arguments.insert(arguments.end(), argv + 3, argv + argc);
+    int count = int(arguments.size());
+    arguments.push_back(nullptr);
+    return WizardMain(count, arguments.data(), [port, limit](TfMain& window) {
+        TConnectionPage& page = *window.connectionPage;
+        page.ConnectionTestHost = "127.0.0.1";
+        page.ConnectionTestPort = port;
+        page.ConnectionTimeoutMs = limit;
+        QObject::connect(&page, &TConnectionPage::resultShown, [](const QString& text, const QColor&) {
+            std::printf("%s\n", qPrintable(text.left(40)));
+            std::fflush(stdout);
+        });
+        page.Button1Click();
+    });
+}

@@ -1,5 +1,5 @@
-#include "WizardTestSupport.h"
 #include "BuildConfig.h"
+#include "WizardTestSupport.h"
 #include "audio/loopback/MicrophonePage.h"
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/SamplePlayer.h"
@@ -24,16 +24,17 @@ void verifyTextsFit(QWidget* top, const char* situation) {
         const bool fits = label->wordWrap()
                               ? label->heightForWidth(room.width()) <= room.height()
                               : label->fontMetrics().horizontalAdvance(label->text()) <= room.width();
-        QVERIFY2(fits, qPrintable(QString("%1 (%2): \"%3\" is cut").arg(label->objectName(), situation,
-                                                                          label->text())));
+        QVERIFY2(
+            fits,
+            qPrintable(QString("%1 (%2): \"%3\" is cut").arg(label->objectName(), situation, label->text())));
     }
     for (QAbstractButton* button : top->findChildren<QAbstractButton*>()) {
         if (button->text().isEmpty())
             continue;
         QVERIFY2(button->sizeHint().width() <= button->width() ||
                      button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width(),
-                 qPrintable(QString("%1 (%2): \"%3\" is cut").arg(button->objectName(), situation,
-                                                                    button->text())));
+                 qPrintable(
+                     QString("%1 (%2): \"%3\" is cut").arg(button->objectName(), situation, button->text())));
     }
 }
 } // namespace
@@ -241,7 +242,8 @@ private slots:
                 QDesktopServices::unsetUrlHandler(scheme);
         });
         const QUrl vendor(QString::fromUtf8(BuildConfig::VendorUrl));
-        QCOMPARE(w.ui->Label8->text(), vendor.host() + vendor.path().chopped(vendor.path().endsWith('/') ? 1 : 0));
+        QCOMPARE(w.ui->Label8->text(),
+                 vendor.host() + vendor.path().chopped(vendor.path().endsWith('/') ? 1 : 0));
         QTest::mouseClick(w.ui->Label8, Qt::LeftButton);
         QCOMPARE(catcher.urls, QList<QUrl>{vendor});
         QTest::mouseClick(w.ui->Label6, Qt::RightButton);
@@ -266,26 +268,40 @@ private slots:
         QVERIFY(text.contains("\"Keep\"=\"me\""));
     }
 
-    // A save that fails must not trap the participant: the window tells them
-    // and closes all the same.
-    void failedSaveStillCloses() {
-        TWizardFixture f;
-        f.store().SetFaultHook([](TRegWriteStep step) { return step == TRegWriteStep::Rename ? EIO : 0; });
+    // A folder that refuses writes: every stop of the sample and the close
+    // fail to save. The participant is told once per run, in words, where
+    // and why; the window closes all the same.
+    void failedSavesAreToldOncePerRunAndTheWindowCloses() {
+        TWizardFixture f({"audio"});
+        f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Speakers"));
         TfMain& w = f.window();
-        QSignalSpy notSaved(&w, &TfMain::settingsNotSaved);
-        QString boxText;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            boxText = box->text();
-            box->accept();
-        });
         w.show();
+        f.store().SetFaultHook(
+            [](TRegWriteStep step) { return step == TRegWriteStep::CreateTemp ? EROFS : 0; });
+        QSignalSpy notSaved(&w, &TfMain::settingsNotSaved);
+        QStringList boxes;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes << box->text();
+                box->accept();
+            }
+        });
+        answer.start(10);
+        for (int stop = 0; stop < 2; ++stop) {
+            QTest::mouseClick(w.playbackPage->ui->btnPlay, Qt::LeftButton);
+            QVERIFY(w.playbackPage->SamplePlayer1->Active());
+            QTest::mouseClick(w.playbackPage->ui->btnStopPlay, Qt::LeftButton);
+            while (w.playbackPage->SamplePlayer1->Active())
+                TWizardFixture::idle(); // the player closes
+        }
         QVERIFY(w.close());
         QVERIFY(!w.isVisible());
-        QCOMPARE(notSaved.count(), 1);
-        QVERIFY(boxText.contains("could not be saved"));
-        QVERIFY(boxText.contains("Failed to set data for 'AudioOutDeviceID'"));
+        QCOMPARE(notSaved.count(), 3);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].contains("cannot be saved to " + f.settingsFile() + ": Read-only file system"),
+                 qPrintable(boxes[0]));
+        QVERIFY(!boxes[0].contains("AudioOutDeviceID"));
     }
 
     // The close box on the playback page while the sample plays: the

@@ -27,6 +27,17 @@ int Offset(std::size_t length, std::size_t i) {
 
 } // namespace
 
+std::optional<std::string> UnstorablePasswordText(std::string_view password) {
+    if (password.size() > MaxPasswordLength)
+        return "The proxy password has " + std::to_string(password.size()) +
+               " bytes; at most 25 bytes can be stored (a character outside plain ASCII takes two or more).";
+    if (std::any_of(password.begin(), password.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
+        return std::string("The proxy password contains a control character (such as a tab or a line break), "
+                           "which cannot be stored.");
+    return std::nullopt;
+}
+
 std::string ScramblePassword(std::string_view password) {
     const std::size_t length = password.size();
     if (length > MaxPasswordLength)

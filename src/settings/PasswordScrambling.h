@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,12 @@ class EPasswordNotStorable : public ERegistryError {
 public:
     using ERegistryError::ERegistryError;
 };
+
+// Why a password typed in the proxy dialog cannot be stored, in words naming
+// the limit; nothing when it can be. The rule is simpler than the exact one of
+// ScramblePassword, and stricter: at most 25 bytes and no control characters
+// at all, wherever they stand.
+std::optional<std::string> UnstorablePasswordText(std::string_view password);
 
 // Throws EPasswordNotStorable instead of producing a form that would read back
 // as another password.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -124,7 +125,32 @@ TRegistryValue ReadRegistryValue(std::string_view keyPath, std::string_view valu
 
 void WriteRegistryValue(std::string_view keyPath, std::string_view valueName, const TRegistryValue& value,
                         bool currentUser) {
-    const auto key = SettingsRegistry()->CreateKey(RootFor(currentUser), keyPath);
-    if (!key || !key->SetValue(valueName, Encode(value)))
-        throw ERegistryError("Failed to set data for '" + std::string(valueName) + "'");
+    TRegistryWriteBatch batch(keyPath, currentUser);
+    batch.Write(valueName, value);
+    batch.Commit();
+}
+
+TRegistryWriteBatch::TRegistryWriteBatch(std::string_view keyPath, bool currentUser)
+    : m_keyPath(keyPath), m_currentUser(currentUser) {}
+
+void TRegistryWriteBatch::Write(std::string_view valueName, const TRegistryValue& value) {
+    m_values.push_back({std::string(valueName), Encode(value)});
+}
+
+void TRegistryWriteBatch::Commit() {
+    const std::vector<TRegNamedValue> values = std::exchange(m_values, {});
+    if (values.empty())
+        return;
+    const std::shared_ptr<TRegistry> registry = SettingsRegistry();
+    const TRegRoot root = RootFor(m_currentUser);
+    const auto key = registry->CreateKey(root, m_keyPath);
+    const std::size_t stored = key ? key->SetValues(values) : 0;
+    if (stored >= values.size())
+        return;
+    ERegistryError error("Failed to set data for '" + values[stored].Name + "'");
+    error.Location = registry->Location(root);
+    error.Reason = registry->LastError();
+    for (std::size_t i = 0; i < values.size(); ++i)
+        (i < stored ? error.Stored : error.NotStored).push_back(values[i].Name);
+    throw error;
 }

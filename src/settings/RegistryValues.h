@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 // The alternatives of TRegistryValue, in the same order.
 enum class ValueKind { Int8, Int16, Int32, UInt8, UInt16, Boolean, String, Double };
@@ -18,9 +19,20 @@ enum class ValueKind { Int8, Int16, Int32, UInt8, UInt16, Boolean, String, Doubl
 using TRegistryValue = std::variant<std::int8_t, std::int16_t, std::int32_t, std::uint8_t, std::uint16_t,
                                     bool, std::string, double>;
 
+// A refused write. The message names the first value that was not stored;
+// the fields say where and why, for a message in words, and what was stored.
 class ERegistryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+
+    // Where the registry keeps the key (a file's path) and why it refused,
+    // in the system's words; empty when not known.
+    std::string Location;
+    std::string Reason;
+    // The values of the refused writes that were stored and those that were
+    // not, in the order they were written.
+    std::vector<std::string> Stored;
+    std::vector<std::string> NotStored;
 };
 
 // The registry that settings are read from and written to: the registry files
@@ -47,3 +59,24 @@ TRegistryValue ReadRegistryValue(std::string_view keyPath, std::string_view valu
 // ERegistryError "Failed to set data for '<value name>'".
 void WriteRegistryValue(std::string_view keyPath, std::string_view valueName, const TRegistryValue& value,
                         bool currentUser);
+
+// Writes to one key that are stored as one change: Write collects them, in
+// order, and Commit stores them at once, so that neither a reader nor a crash
+// ever sees some of them new and others old. Each is written as
+// WriteRegistryValue writes it. When the registry refuses one, the ones before
+// it are stored and it and the later ones are not (a file registry stores all
+// of them or none), and Commit throws ERegistryError "Failed to set data for
+// '<its name>'".
+class TRegistryWriteBatch {
+public:
+    TRegistryWriteBatch(std::string_view keyPath, bool currentUser);
+
+    void Write(std::string_view valueName, const TRegistryValue& value);
+    // Stores the writes collected so far and starts a new batch.
+    void Commit();
+
+private:
+    std::string m_keyPath;
+    bool m_currentUser;
+    std::vector<TRegNamedValue> m_values;
+};

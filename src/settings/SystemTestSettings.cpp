@@ -16,8 +16,11 @@ std::string ReadString(std::string_view name) {
     return std::get<std::string>(ReadRegistryValue(SettingsKeyPath, name, ValueKind::String, true));
 }
 
-void Write(std::string_view name, TRegistryValue value) {
-    WriteRegistryValue(SettingsKeyPath, name, value, true);
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : ", ") + name;
+    return text;
 }
 
 } // namespace
@@ -47,13 +50,47 @@ void LoadSettings() {
 
 void SaveSettings() {
     const TSystemTestSettings& s = SystemTestSettings;
-    Write("AudioOutDeviceID", s.AudioOutDeviceID);
-    Write("AudioInDeviceID", s.AudioInDeviceID);
-    Write("UseProxy", s.UseProxy);
-    Write("SocksVersion", s.SocksVersion);
-    Write("ProxyHost", s.ProxyHost);
-    Write("ProxyPort", s.ProxyPort);
-    Write("ProxyAuthentication", s.ProxyAuthentication);
-    Write("ProxyUserName", s.ProxyUserName);
-    Write("ProxyPassword", ScramblePassword(s.ProxyPassword));
+    const std::pair<std::string_view, TRegistryValue> beforePassword[] = {
+        {"AudioOutDeviceID", s.AudioOutDeviceID},
+        {"AudioInDeviceID", s.AudioInDeviceID},
+        {"UseProxy", s.UseProxy},
+        {"SocksVersion", s.SocksVersion},
+        {"ProxyHost", s.ProxyHost},
+        {"ProxyPort", s.ProxyPort},
+        {"ProxyAuthentication", s.ProxyAuthentication},
+        {"ProxyUserName", s.ProxyUserName},
+    };
+    TRegistryWriteBatch batch(SettingsKeyPath, true);
+    for (const auto& [name, value] : beforePassword)
+        batch.Write(name, value);
+    std::string scrambled;
+    try {
+        scrambled = ScramblePassword(s.ProxyPassword);
+    } catch (EPasswordNotStorable& e) {
+        // The values before the password are stored all the same, as the
+        // save stops only at the value it cannot write.
+        batch.Commit();
+        for (const auto& [name, value] : beforePassword)
+            e.Stored.emplace_back(name);
+        e.NotStored = {"ProxyPassword"};
+        throw;
+    }
+    batch.Write("ProxyPassword", scrambled);
+    batch.Commit();
+}
+
+std::string SaveFailureText(const ERegistryError& error) {
+    if (dynamic_cast<const EPasswordNotStorable*>(&error))
+        return std::string(error.what()) +
+               " The other settings were saved; the proxy password saved before is kept.";
+    std::string text = "The settings cannot be saved";
+    if (!error.Location.empty())
+        text += " to " + error.Location;
+    if (!error.Reason.empty())
+        text += ": " + error.Reason;
+    text += '.';
+    if (error.Stored.empty())
+        return text + " None of them were stored; the settings saved before stay.";
+    return text + " Stored: " + Joined(error.Stored) + ". Not stored: " + Joined(error.NotStored) +
+           " (they keep the values saved before).";
 }

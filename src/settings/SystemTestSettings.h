@@ -36,9 +36,14 @@ extern TSystemTestSettings SystemTestSettings;
 // version 0, empty host, port 1080, no authentication, empty user and password.
 void LoadSettings();
 
-// Writes the nine values from SystemTestSettings. Throws ERegistryError at the
-// first value that is refused, leaving the later ones unwritten;
-// EPasswordNotStorable (an ERegistryError) when the password cannot be stored,
-// after the other eight values were written and with the stored password left
-// as it was.
+// Writes the nine values from SystemTestSettings as one change of the
+// registry (TRegistryWriteBatch): a crash leaves all nine old values or all
+// nine new ones. Throws ERegistryError at the first value that is refused,
+// leaving it and the later ones unwritten; EPasswordNotStorable (an
+// ERegistryError) when the password cannot be stored, after the other eight
+// values were written and with the stored password left as it was.
 void SaveSettings();
+
+// A failed save in words, for the participant: that the settings cannot be
+// saved, where and why, and which values were stored all the same.
+std::string SaveFailureText(const ERegistryError& error);

@@ -3,6 +3,7 @@
 #include "net/SocketIOHandler.h"
 #include "net/SocksInfo.h"
 #include "net/TcpClient.h"
+#include "platform/net/NetExceptions.h"
 #include "settings/SystemTestSettings.h"
 
 #include <chrono>
@@ -18,6 +19,7 @@ bool TConnectionTest::TestConnect(const std::string& host, int port) {
     m_client.SetPort(port);
     bool failed = false;
     LastError.clear();
+    LastErrorCode = 0;
     try {
         AttachProxy();
         m_client.Connect(TimeoutMs);
@@ -27,6 +29,8 @@ bool TConnectionTest::TestConnect(const std::string& host, int port) {
         // message; the report does.
         failed = true;
         LastError = e.what();
+        if (const auto* socketError = dynamic_cast<const ESocketError*>(&e))
+            LastErrorCode = socketError->ErrorCode();
     }
     DetachProxy();
     return failed;

@@ -26,12 +26,15 @@ public:
     TConnectionTest(TTcpClient& client, TComponent& owner, const TSystemTestSettings& settings);
 
     // One attempt; true when it failed. The error of a failed attempt is kept
-    // in LastError.
+    // in LastError and LastErrorCode.
     bool TestConnect(const std::string& host, int port);
     void AttachProxy();
     void DetachProxy();
 
     std::string LastError;
+    // The Windows Sockets number of a failed attempt's socket error; 0 for
+    // any other failure.
+    int LastErrorCode = 0;
     int TimeoutMs = ConnectionTimeoutMs;
 
 private:

@@ -68,6 +68,8 @@ TfMain::TfMain(const QStringList& arguments, const TWizardServices& services, QW
     connectionPage = new TConnectionPage(*vcrClient, *Components, ui->pConnectionTest);
     displayPage = new TDisplayPage(m_services.DisplayMetrics, ui->Panel3);
     playbackPage = new tavora::audio::TPlaybackPage(m_services.Audio, ui->pPlaybackBody);
+    connect(playbackPage, &tavora::audio::TPlaybackPage::settingsNotSaved, this,
+            &TfMain::TellSettingsNotSaved);
     microphonePage = new tavora::audio::TMicrophonePage(m_services.Audio, ui->pMicrophoneBody);
 
     // Key preview: the window sees key presses before its controls do. The
@@ -254,17 +256,26 @@ void TfMain::FormClose() {
     // close: say that the settings were not saved, then close all the same.
     try {
         SaveSettings();
+    } catch (const ERegistryError& e) {
+        const QString message = QString::fromStdString(SaveFailureText(e));
+        qCWarning(lcShell) << "settings not saved at the close:" << e.what() << message;
+        TellSettingsNotSaved(message);
     } catch (const std::exception& e) {
-        const QString reason = QString::fromLocal8Bit(e.what());
-        qCWarning(lcShell) << "settings not saved:" << reason;
-        emit settingsNotSaved(reason);
-        QMessageBox::warning(this, windowTitle(),
-                             tr("Your settings could not be saved:\n%1\n\nThe wizard will close; the choices "
-                                "made in this session will not be remembered.")
-                                 .arg(reason));
+        qCWarning(lcShell) << "settings not saved at the close:" << e.what();
+        TellSettingsNotSaved(tr("The settings cannot be saved: %1").arg(QString::fromLocal8Bit(e.what())));
     }
     if (NotifyMessage != 0 && NotifyWindow != 0)
         PostCloseNotification(static_cast<uint32_t>(NotifyWindow), static_cast<uint32_t>(NotifyMessage));
+}
+
+void TfMain::TellSettingsNotSaved(const QString& message) {
+    emit settingsNotSaved(message);
+    // Every stop of the sample saves again, and mostly fails again for the
+    // same reason: the participant is told once per run, the log every time.
+    if (m_toldSettingsNotSaved)
+        return;
+    m_toldSettingsNotSaved = true;
+    QMessageBox::warning(this, windowTitle(), message);
 }
 
 bool TfMain::eventFilter(QObject* watched, QEvent* event) {

@@ -90,8 +90,9 @@ public:
     QWidget* FrontPage() const;
 
 signals:
-    // Storing the settings failed while the window closed; the window closes anyway.
-    void settingsNotSaved(const QString& reason);
+    // Storing the settings failed (at a stop of the sample or at the close;
+    // the window closes anyway); `message` says so in words.
+    void settingsNotSaved(const QString& message);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -102,8 +103,11 @@ private:
     void setUpAppearance();
     void bringToFront(QWidget* page);
     void updateActions();
+    // Tells the participant that the settings cannot be saved, once per run.
+    void TellSettingsNotSaved(const QString& message);
 
     const TWizardServices& m_services;
     bool m_shown = false;
     bool m_closed = false;
+    bool m_toldSettingsNotSaved = false;
 };

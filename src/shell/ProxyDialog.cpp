@@ -3,6 +3,7 @@
 #include "settings/SystemTestSettings.h"
 #include "ui_TfrmProxy.h"
 
+#include <QMessageBox>
 #include <QRegularExpression>
 
 #include <limits>
@@ -27,6 +28,18 @@ TfrmProxy::TfrmProxy(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::T
 }
 
 TfrmProxy::~TfrmProxy() = default;
+
+void TfrmProxy::accept() {
+    // Refused here, while it can still be corrected: taken over, the password
+    // would be used for this session and then fail to be stored at the close.
+    if (const auto refusal = UnstorablePasswordText(ui->eProxyPassword->text().toStdString())) {
+        QMessageBox::warning(this, windowTitle(), QString::fromStdString(*refusal));
+        ui->eProxyPassword->setFocus(Qt::OtherFocusReason);
+        ui->eProxyPassword->selectAll();
+        return;
+    }
+    QDialog::accept();
+}
 
 void FillProxyDialog(TfrmProxy& dialog, const TSystemTestSettings& settings) {
     Ui::TfrmProxy& ui = *dialog.ui;

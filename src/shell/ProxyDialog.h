@@ -21,13 +21,17 @@ public:
 // leading minus sign. Throws EConvertError "'%s' is not a valid integer value".
 int32_t StrToInt(const QString& text);
 
-// The proxy settings dialog. It has no behaviour of its own: the connection
-// page fills it from the settings record and takes the values back on OK.
+// The proxy settings dialog. The connection page fills it from the settings
+// record and takes the values back on OK. Its one behaviour of its own: OK
+// refuses a password that the settings file cannot store, saying why, and
+// keeps the dialog open on the password.
 class TfrmProxy : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmProxy(QWidget* owner);
     ~TfrmProxy() override;
+
+    void accept() override;
 
     std::unique_ptr<Ui::TfrmProxy> ui;
 };

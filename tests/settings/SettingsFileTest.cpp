@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
+#include <random>
 #include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -26,8 +30,8 @@ protected:
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         Dir = pattern;
         UserFile = Dir / "tavora-live" / "user.reg";
-        SetSettingsRegistry(
-            std::make_shared<TRegFileStore>(TRegFileStore::TPaths{UserFile, Dir / "system.reg"}));
+        Store = std::make_shared<TRegFileStore>(TRegFileStore::TPaths{UserFile, Dir / "system.reg"});
+        SetSettingsRegistry(Store);
         SystemTestSettings = {};
     }
     void TearDown() override {
@@ -36,7 +40,11 @@ protected:
     }
 
     fs::path Dir, UserFile;
+    std::shared_ptr<TRegFileStore> Store;
 };
+
+const TSystemTestSettings Old{1, 2, true, 3, "old.proxy", 1080, true, "ann", "old-pw"};
+const TSystemTestSettings New{3, 4, false, 1, "new.proxy", 3128, false, "bob", "new-pw"};
 
 } // namespace
 
@@ -75,4 +83,80 @@ TEST_F(SettingsFileTest, CorruptFileGivesDefaultsAndIsKeptAside) {
         kept += entry.path().filename().string().starts_with("user.reg.corrupt-") &&
                 ReadFile(entry.path()) == "\"ProxyPort\"=dword:00000c38\n";
     EXPECT_EQ(kept, 1);
+}
+
+TEST_F(SettingsFileTest, CommentsBeforeTheHeaderAreReadNotKeptAside) {
+    fs::create_directories(UserFile.parent_path());
+    std::ofstream(UserFile) << "; Classroom proxy, set up by the help desk\n\n"
+                               "Windows Registry Editor Version 5.00\n\n"
+                               "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
+                               "\"UseProxy\"=dword:00000001\n\"ProxyHost\"=\"10.1.2.3\"\n"
+                               "\n[HKEY_CURRENT_USER\\Software\\Client]\n\"Room\"=\"12\"\n";
+    LoadSettings();
+    EXPECT_TRUE(SystemTestSettings.UseProxy);
+    EXPECT_EQ(SystemTestSettings.ProxyHost, "10.1.2.3");
+    SaveSettings();
+    for (const auto& entry : fs::directory_iterator(UserFile.parent_path()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with("user.reg.corrupt-")) << entry.path();
+    EXPECT_NE(ReadFile(UserFile).find("\"Room\"=\"12\""), std::string::npos);
+}
+
+// A save killed at any instant leaves the nine values of one save, never
+// some new and others old.
+TEST_F(SettingsFileTest, SaveKilledAtAnyInstantLeavesOneWholeRecord) {
+    SystemTestSettings = Old;
+    SaveSettings();
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 300; ++round) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::close(ready[0]);
+            try {
+                for (int n = 0;; ++n) {
+                    SystemTestSettings = n % 2 ? Old : New;
+                    SaveSettings();
+                    if (n == 0 && ::write(ready[1], "r", 1) != 1)
+                        ::_exit(1);
+                }
+            } catch (...) {
+                ::_exit(2);
+            }
+        }
+        ::close(ready[1]);
+        char byte;
+        ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the child's first save failed";
+        ::close(ready[0]);
+        ::usleep(std::uniform_int_distribution<useconds_t>(0, 3000)(random));
+        ::kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
+
+        SystemTestSettings = {};
+        LoadSettings();
+        ASSERT_TRUE(SystemTestSettings == Old || SystemTestSettings == New) << "round " << round << ":\n"
+                                                                            << ReadFile(UserFile);
+    }
+}
+
+// A folder that refuses writes: the save says where and why, and the file
+// keeps every value saved before.
+TEST_F(SettingsFileTest, RefusedSaveSaysWhereAndWhyAndStoresNothing) {
+    SystemTestSettings = Old;
+    SaveSettings();
+    const std::string before = ReadFile(UserFile);
+    Store->SetFaultHook([](TRegWriteStep step) { return step == TRegWriteStep::CreateTemp ? EROFS : 0; });
+    SystemTestSettings = New;
+    try {
+        SaveSettings();
+        FAIL() << "a refused save reported no error";
+    } catch (const ERegistryError& e) {
+        EXPECT_EQ(SaveFailureText(e), "The settings cannot be saved to " + UserFile.string() +
+                                          ": Read-only file system. None of them were stored; the settings "
+                                          "saved before stay.");
+    }
+    EXPECT_EQ(ReadFile(UserFile), before);
 }

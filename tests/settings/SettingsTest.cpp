@@ -134,6 +134,11 @@ TEST_F(SettingsTest, RefusedWriteStopsTheSaveAndNamesTheValue) {
             ADD_FAILURE() << "no error for " << SaveOrder[refused];
         } catch (const ERegistryError& e) {
             EXPECT_STREQ(e.what(), ("Failed to set data for '" + SaveOrder[refused] + "'").c_str());
+            EXPECT_EQ(e.Stored, std::vector<std::string>(SaveOrder.begin(), SaveOrder.begin() + refused));
+            EXPECT_EQ(e.NotStored, std::vector<std::string>(SaveOrder.begin() + refused, SaveOrder.end()));
+            const std::string text = SaveFailureText(e);
+            EXPECT_TRUE(text.starts_with("The settings cannot be saved.")) << text;
+            EXPECT_EQ(text.find("Stored: AudioOutDeviceID") != std::string::npos, refused > 0) << text;
         }
         EXPECT_EQ(WrittenNames(), std::vector<std::string>(SaveOrder.begin(), SaveOrder.begin() + refused));
     }
@@ -178,6 +183,8 @@ TEST_F(SettingsTest, UnstorablePasswordIsRefusedAfterTheOtherValues) {
         ADD_FAILURE() << "a 26-byte password was stored";
     } catch (const EPasswordNotStorable& e) {
         EXPECT_STREQ(e.what(), "The proxy password is longer than 25 bytes and cannot be stored.");
+        EXPECT_EQ(e.NotStored, std::vector<std::string>{"ProxyPassword"});
+        EXPECT_NE(SaveFailureText(e).find("The other settings were saved"), std::string::npos);
     }
     EXPECT_EQ(WrittenNames(), std::vector<std::string>(SaveOrder.begin(), SaveOrder.end() - 1));
     SystemTestSettings = {};

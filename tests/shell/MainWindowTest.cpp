@@ -304,26 +304,40 @@ private slots:
         QVERIFY(text.contains("\"Keep\"=\"me\""));
     }
 
-    // A save that fails must not trap the participant: the window tells them
-    // and closes all the same.
-    void failedSaveStillCloses() {
-        TWizardFixture f;
-        f.store().SetFaultHook([](TRegWriteStep step) { return step == TRegWriteStep::Rename ? EIO : 0; });
+    // A folder that refuses writes: every stop of the sample and the close
+    // fail to save. The participant is told once per run, in words, where
+    // and why; the window closes all the same.
+    void failedSavesAreToldOncePerRunAndTheWindowCloses() {
+        TWizardFixture f({"audio"});
+        f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Speakers"));
         TfMain& w = f.window();
-        QSignalSpy notSaved(&w, &TfMain::settingsNotSaved);
-        QString boxText;
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            boxText = box->text();
-            box->accept();
-        });
         w.show();
+        f.store().SetFaultHook(
+            [](TRegWriteStep step) { return step == TRegWriteStep::CreateTemp ? EROFS : 0; });
+        QSignalSpy notSaved(&w, &TfMain::settingsNotSaved);
+        QStringList boxes;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                boxes << box->text();
+                box->accept();
+            }
+        });
+        answer.start(10);
+        for (int stop = 0; stop < 2; ++stop) {
+            QTest::mouseClick(w.playbackPage->ui->btnPlay, Qt::LeftButton);
+            QVERIFY(w.playbackPage->SamplePlayer1->Active());
+            QTest::mouseClick(w.playbackPage->ui->btnStopPlay, Qt::LeftButton);
+            while (w.playbackPage->SamplePlayer1->Active())
+                TWizardFixture::idle(); // the player closes
+        }
         QVERIFY(w.close());
         QVERIFY(!w.isVisible());
-        QCOMPARE(notSaved.count(), 1);
-        QVERIFY(boxText.contains("could not be saved"));
-        QVERIFY(boxText.contains("Failed to set data for 'AudioOutDeviceID'"));
+        QCOMPARE(notSaved.count(), 3);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].contains("cannot be saved to " + f.settingsFile() + ": Read-only file system"),
+                 qPrintable(boxes[0]));
+        QVERIFY(!boxes[0].contains("AudioOutDeviceID"));
     }
 
     // The close box on the playback page while the sample plays: the

@@ -5,6 +5,7 @@
 #include "ui_TConnectionPage.h"
 #include "ui_TfrmProxy.h"
 
+#include <QMessageBox>
 #include <QtTest>
 
 #include <functional>
@@ -182,6 +183,49 @@ private slots:
         QVERIFY(QApplication::activeModalWidget() == nullptr); // the dialog is closed
         QCOMPARE(SystemTestSettings.UseProxy, false);
         QCOMPARE(SystemTestSettings.ProxyPort, 3128);
+    }
+
+    // A password that the settings file cannot store is refused at OK, while
+    // it can still be corrected: the dialog stays open on it, and nothing is
+    // taken over.
+    void unstorablePasswordIsRefusedAtOk() {
+        TWizardFixture f;
+        TConnectionPage& page = *f.window().connectionPage;
+        SystemTestSettings = sample();
+        const QString tooLong(26, 'x');
+        const QString nonAsciiTooLong = QString::fromUtf8("\xc3\xa9").repeated(13); // 26 bytes
+        const QString withTab("tab\there");
+        QStringList refusals;
+        answerDialog(
+            [&](TfrmProxy& d) {
+                changeEverything(d);
+                for (const QString& password : {tooLong, nonAsciiTooLong, withTab}) {
+                    d.ui->eProxyPassword->setText(password);
+                    QTimer::singleShot(0, [&] {
+                        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                        QVERIFY(box);
+                        refusals << box->text();
+                        box->accept();
+                    });
+                    QTest::mouseClick(d.ui->BitBtn1, Qt::LeftButton);
+                    QVERIFY(d.isVisible());
+                    QCOMPARE(QApplication::activeModalWidget(), &d);
+                    QCOMPARE(d.focusWidget(), d.ui->eProxyPassword);
+                    QCOMPARE(d.ui->eProxyPassword->text(), password);
+                }
+            },
+            false);
+        page.XPButton2Click();
+        QCOMPARE(refusals.size(), 3);
+        QVERIFY2(refusals[0].contains("at most 25 bytes"), qPrintable(refusals[0]));
+        QVERIFY2(refusals[1].contains("26 bytes"), qPrintable(refusals[1]));
+        QVERIFY2(refusals[2].contains("control character"), qPrintable(refusals[2]));
+        QCOMPARE(SystemTestSettings, sample());
+
+        const QString longest = QString::fromUtf8("\xc3\xa9").repeated(12) + "x"; // 25 bytes
+        answerDialog([&](TfrmProxy& d) { d.ui->eProxyPassword->setText(longest); }, true);
+        page.XPButton2Click();
+        QCOMPARE(SystemTestSettings.ProxyPassword, longest.toStdString());
     }
 
     // The dialog changes only the record in memory; closing the window stores it.

@@ -181,7 +181,13 @@ void TPlaybackPage::StopPlayback() {
     playing_ = false;
     if (SamplePlayer1->Active()) {
         SamplePlayer1->SetActive(false);
-        SaveSettings();
+        try {
+            SaveSettings();
+        } catch (const ERegistryError& e) {
+            const QString message = QString::fromStdString(SaveFailureText(e));
+            qCWarning(lcPlayer) << "settings not saved at the stop:" << e.what() << message;
+            emit settingsNotSaved(message);
+        }
     }
     ui->btnStopPlay->setEnabled(false);
     ui->btnPlay->setEnabled(true);

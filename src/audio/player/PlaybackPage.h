@@ -66,6 +66,12 @@ public:
     // client all use the device that was heard.
     void cbAoudioOutDevicesChange();
 
+signals:
+    // Storing the settings after a stop failed; `message` says so in words.
+    // The window tells the participant (once per run).
+    void settingsNotSaved(const QString& message);
+
+public:
     std::unique_ptr<Ui::TPlaybackPage> ui;
     QTimer* tmrTimer = nullptr;
     // Declared after the form: it goes first, while the controls its events

@@ -288,16 +288,25 @@ std::optional<TRegFileDocument> ParseRegFile(std::string_view text) {
     TLineReader lines(text);
     std::string_view line;
     bool header = false;
+    bool comments = false;
+    // Blank lines and comments may stand before the header too, as the
+    // registry editor accepts them there.
     while (lines.Next(line)) {
         line = TrimLeft(line);
         if (line.empty())
             continue;
+        if (line.front() == ';') {
+            comments = true;
+            continue;
+        }
         header = line == Header || line == OldHeader;
         break;
     }
     TRegFileDocument document;
+    // All-blank text is nothing stored yet. Comments without a header are not
+    // a registry file: reading them as empty would let the first write drop them.
     if (!header)
-        return Trim(line).empty() ? std::optional(document) : std::nullopt;
+        return Trim(line).empty() && !comments ? std::optional(document) : std::nullopt;
 
     TRegFileKey* key = nullptr;
     while (lines.Next(line)) {

@@ -20,7 +20,8 @@
 // does, with a trailing `,\` and two spaces of indent on the next line.
 //
 // Reading is liberal: CRLF or LF line ends, a UTF-8 byte-order mark, a
-// "REGEDIT4" header, blank lines, `;` comment lines, leading white space,
+// "REGEDIT4" header, blank lines and `;` comment lines (before the header
+// too), leading white space,
 // white space around `=` and inside hex lists, hex digits of either case,
 // `\`-continued hex lines, key headers and value names of any case (repeats
 // are merged; the later value wins). Anything else -- a missing header, a value
@@ -35,11 +36,7 @@
 #include <string_view>
 #include <vector>
 
-struct TRegFileValue {
-    std::string Name; // empty: the key's default value
-    TRegValue Value;
-    bool operator==(const TRegFileValue&) const = default;
-};
+using TRegFileValue = TRegNamedValue;
 
 struct TRegFileKey {
     std::string Name; // full name, root first: HKEY_CURRENT_USER\SOFTWARE\...

@@ -3,9 +3,12 @@
 #include "platform/settings/RegFile.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <mutex>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -19,7 +22,30 @@ struct TRegFileStore::TState {
     TPaths Paths;
     TFaultHook FaultHook;
     TNoticeHandler Notice;
+    std::shared_ptr<TRegFileCalls> Calls = std::make_shared<TRegFileCalls>();
+
+    mutable std::mutex ErrorMutex;
+    std::string LastError;
+
+    // Records the error of a refused open or write; errno names it.
+    void Refused(std::string_view what = {}) {
+        const std::string reason = std::string(what) + std::strerror(errno);
+        const std::lock_guard lock(ErrorMutex);
+        LastError = reason;
+    }
 };
+
+ssize_t TRegFileCalls::Write(int fd, const void* data, std::size_t size) {
+    return ::write(fd, data, size);
+}
+
+int TRegFileCalls::Fsync(int fd) {
+    return ::fsync(fd);
+}
+
+int TRegFileCalls::Rename(const char* from, const char* to) {
+    return ::rename(from, to);
+}
 
 namespace {
 
@@ -31,8 +57,11 @@ public:
     TFd(const TFd&) = delete;
     TFd& operator=(const TFd&) = delete;
     ~TFd() {
+        // Cleanup keeps errno: it names why the operation that left early failed.
+        const int error = errno;
         if (Fd >= 0)
             ::close(Fd);
+        errno = error;
     }
     int Get() const { return Fd; }
     explicit operator bool() const { return Fd >= 0; }
@@ -50,8 +79,10 @@ public:
     TUnlinkGuard(const TUnlinkGuard&) = delete;
     TUnlinkGuard& operator=(const TUnlinkGuard&) = delete;
     ~TUnlinkGuard() {
+        const int error = errno;
         if (!Path.empty())
             ::unlink(Path.c_str());
+        errno = error;
     }
     void Release() { Path.clear(); }
 
@@ -69,30 +100,32 @@ bool Step(const TState& state, TRegWriteStep step) {
     return true;
 }
 
-enum class TReadResult { Ok, Missing, Failed };
+} // namespace
 
-TReadResult ReadWholeFile(const fs::path& file, std::string& text) {
+TRegFileRead ReadRegFileText(const fs::path& file, std::string& text) {
     text.clear();
     TFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd)
-        return errno == ENOENT || errno == ENOTDIR ? TReadResult::Missing : TReadResult::Failed;
+        return errno == ENOENT || errno == ENOTDIR ? TRegFileRead::Missing : TRegFileRead::Failed;
     char buffer[8192];
     for (;;) {
         const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
         if (n == 0)
-            return TReadResult::Ok;
+            return TRegFileRead::Ok;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return TReadResult::Failed;
+            return TRegFileRead::Failed;
         }
         text.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
-bool WriteAll(int fd, std::string_view data) {
+namespace {
+
+bool WriteAll(TRegFileCalls& calls, int fd, std::string_view data) {
     while (!data.empty()) {
-        const ssize_t n = ::write(fd, data.data(), data.size());
+        const ssize_t n = calls.Write(fd, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -114,12 +147,39 @@ bool MakeDirectories(const fs::path& dir) {
     return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool SyncDirectory(const fs::path& dir) {
+bool SyncDirectory(TRegFileCalls& calls, const fs::path& dir) {
     TFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd)
         return false;
     // Some file systems cannot sync a directory; their renames are as durable as they get.
-    return ::fsync(fd.Get()) == 0 || errno == EINVAL || errno == ENOTSUP;
+    return calls.Fsync(fd.Get()) == 0 || errno == EINVAL || errno == ENOTSUP;
+}
+
+// The file a change replaces: `file` itself, or the file that the symbolic
+// link `file` finally names (relative links count from their own directory);
+// a link to a missing file names the file to create. Replacing the link by a
+// regular file would cut it from the file it shares.
+bool ResolveLinks(const fs::path& file, fs::path& target) {
+    target = file;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(target.c_str(), &st) != 0)
+            return errno == ENOENT;
+        if (!S_ISLNK(st.st_mode))
+            return true;
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(target.c_str(), buffer, sizeof buffer);
+        if (n < 0)
+            return false;
+        if (static_cast<std::size_t>(n) == sizeof buffer) {
+            errno = ENAMETOOLONG;
+            return false;
+        }
+        const fs::path next(std::string(buffer, static_cast<std::size_t>(n)));
+        target = next.is_absolute() ? next : target.parent_path() / next;
+    }
+    errno = ELOOP;
+    return false;
 }
 
 // Only a writer holding the lock has a temporary file, so under the lock every
@@ -148,8 +208,8 @@ bool KeepAside(const TState& state, const fs::path& file, std::string_view text)
             return false;
         }
         TUnlinkGuard guard(name);
-        if (!WriteAll(fd.Get(), text) || ::fsync(fd.Get()) != 0 || !fd.Close() ||
-            !SyncDirectory(file.parent_path()))
+        if (!WriteAll(*state.Calls, fd.Get(), text) || state.Calls->Fsync(fd.Get()) != 0 || !fd.Close() ||
+            !SyncDirectory(*state.Calls, file.parent_path()))
             return false;
         guard.Release();
         if (state.Notice)
@@ -169,54 +229,68 @@ bool ReplaceFile(const TState& state, const fs::path& file, std::string_view tex
     TUnlinkGuard guard(temporary);
     if (::fchmod(fd.Get(), 0600) != 0)
         return false;
-    if (!Step(state, TRegWriteStep::Write) || !WriteAll(fd.Get(), text))
+    if (!Step(state, TRegWriteStep::Write) || !WriteAll(*state.Calls, fd.Get(), text))
         return false;
-    if (!Step(state, TRegWriteStep::Sync) || ::fsync(fd.Get()) != 0 || !fd.Close())
+    if (!Step(state, TRegWriteStep::Sync) || state.Calls->Fsync(fd.Get()) != 0 || !fd.Close())
         return false;
-    if (!Step(state, TRegWriteStep::Rename) || ::rename(temporary.c_str(), file.c_str()) != 0)
+    if (!Step(state, TRegWriteStep::Rename) || state.Calls->Rename(temporary.c_str(), file.c_str()) != 0)
         return false;
     guard.Release();
     // The new content is in place but not yet durable: still a failure to report.
-    return Step(state, TRegWriteStep::SyncDir) && SyncDirectory(file.parent_path());
+    return Step(state, TRegWriteStep::SyncDir) && SyncDirectory(*state.Calls, file.parent_path());
 }
 
 // Runs `change` on the file's current document under the lock and writes the
 // document back when `change` answers that it changed it. `result` receives
-// the document as it now stands.
+// the document as it now stands. A refusal is recorded in the state.
 template <typename TChange>
-bool UpdateFile(const TState& state, const fs::path& file, TChange change, TRegFileDocument& result) {
-    if (!MakeDirectories(file.parent_path()) || !Step(state, TRegWriteStep::Lock))
+bool UpdateFile(TState& state, const fs::path& configured, TChange change, TRegFileDocument& result) {
+    fs::path file;
+    if (!MakeDirectories(configured.parent_path()) || !ResolveLinks(configured, file) ||
+        !Step(state, TRegWriteStep::Lock)) {
+        state.Refused();
         return false;
+    }
     TFd lock(::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (!lock)
+    if (!lock) {
+        state.Refused();
         return false;
+    }
     while (::flock(lock.Get(), LOCK_EX) != 0) {
-        if (errno != EINTR)
+        if (errno != EINTR) {
+            state.Refused();
             return false;
+        }
     }
     RemoveStaleTemporaries(file.parent_path(), file.filename().string() + ".tmp.");
 
     std::string text;
-    if (ReadWholeFile(file, text) == TReadResult::Failed)
+    if (ReadRegFileText(file, text) == TRegFileRead::Failed) {
+        state.Refused();
         return false;
+    }
     auto document = ParseRegFile(text);
     bool changed = false;
     if (!document) {
-        if (!Step(state, TRegWriteStep::SetAside) || !KeepAside(state, file, text))
+        if (!Step(state, TRegWriteStep::SetAside) || !KeepAside(state, file, text)) {
+            state.Refused("the file cannot be read as settings, and a copy of it could not be kept aside: ");
             return false;
+        }
         document.emplace();
         changed = true;
     }
     changed = change(*document) || changed;
-    if (changed && !ReplaceFile(state, file, FormatRegFile(*document)))
+    if (changed && !ReplaceFile(state, file, FormatRegFile(*document))) {
+        state.Refused();
         return false;
+    }
     result = std::move(*document);
     return true;
 }
 
 class TFileKey final : public TRegKey {
 public:
-    TFileKey(std::shared_ptr<const TState> state, fs::path file, TRegFileKey snapshot)
+    TFileKey(std::shared_ptr<TState> state, fs::path file, TRegFileKey snapshot)
         : State(std::move(state)), File(std::move(file)), Snapshot(std::move(snapshot)) {}
 
     TRegStatus QueryValue(std::string_view name, TRegValue& value) override {
@@ -228,25 +302,36 @@ public:
     }
 
     bool SetValue(std::string_view name, const TRegValue& value) override {
+        const TRegNamedValue one{std::string(name), value};
+        return SetValues({&one, 1}) == 1;
+    }
+
+    // One replacement of the file for all the values: all of them or none.
+    std::size_t SetValues(std::span<const TRegNamedValue> values) override {
         TRegFileDocument now;
         const bool stored = UpdateFile(
             *State, File,
             [&](TRegFileDocument& document) {
                 TRegFileKey& key = document.ObtainKey(Snapshot.Name);
-                const TRegValue* old = key.FindValue(name);
-                if (old && *old == value)
-                    return false;
-                key.SetValue(name, value);
-                return true;
+                bool changed = false;
+                for (const TRegNamedValue& v : values) {
+                    const TRegValue* old = key.FindValue(v.Name);
+                    if (old && *old == v.Value)
+                        continue;
+                    key.SetValue(v.Name, v.Value);
+                    changed = true;
+                }
+                return changed;
             },
             now);
-        if (stored)
-            Snapshot = *now.FindKey(Snapshot.Name);
-        return stored;
+        if (!stored)
+            return 0;
+        Snapshot = *now.FindKey(Snapshot.Name);
+        return values.size();
     }
 
 private:
-    std::shared_ptr<const TState> State;
+    std::shared_ptr<TState> State;
     fs::path File;
     TRegFileKey Snapshot;
 };
@@ -289,18 +374,38 @@ void TRegFileStore::SetNoticeHandler(TNoticeHandler handler) {
     State->Notice = std::move(handler);
 }
 
+void TRegFileStore::SetFileCalls(std::shared_ptr<TRegFileCalls> calls) {
+    State->Calls = std::move(calls);
+}
+
+std::string TRegFileStore::Location(TRegRoot root) const {
+    return (root == TRegRoot::CurrentUser ? State->Paths.CurrentUser : State->Paths.LocalMachine).string();
+}
+
+std::string TRegFileStore::LastError() const {
+    const std::lock_guard lock(State->ErrorMutex);
+    return State->LastError;
+}
+
 std::unique_ptr<TRegKey> TRegFileStore::CreateKey(TRegRoot root, std::string_view path) {
     const fs::path& file =
         root == TRegRoot::CurrentUser ? State->Paths.CurrentUser : State->Paths.LocalMachine;
-    if (file.empty() || !file.has_parent_path() || !IsValidRegKeyPath(path))
+    if (file.empty() || !file.has_parent_path()) {
+        const std::lock_guard lock(State->ErrorMutex);
+        State->LastError = "no folder for the settings is known (HOME is not set)";
+        return nullptr;
+    }
+    if (!IsValidRegKeyPath(path))
         return nullptr;
     const std::string fullName = RegKeyFullName(root, path);
 
     std::string text;
-    const TReadResult read = ReadWholeFile(file, text);
-    if (read == TReadResult::Failed)
+    const TRegFileRead read = ReadRegFileText(file, text);
+    if (read == TRegFileRead::Failed) {
+        State->Refused();
         return nullptr;
-    if (read == TReadResult::Ok) {
+    }
+    if (read == TRegFileRead::Ok) {
         if (const auto document = ParseRegFile(text)) {
             if (const TRegFileKey* key = document->FindKey(fullName))
                 return std::make_unique<TFileKey>(State, file, *key);

@@ -6,12 +6,16 @@
 // reader sees either the old or the new file. Every change is a full
 // read-modify-write under an exclusive flock on "<file>.lock" (a separate file,
 // never deleted, so that the lock outlives the renames): read the current file,
-// change one key, write a temporary file "<file>.tmp.XXXXXX" (mode 0600) in the
-// same directory, fsync it, rename it over the file, fsync the directory. A
-// crash at any instant leaves the old or the new file; temporary files left by
-// a crash are removed by the next writer. Missing directories are created with
-// mode 0700. Every other key and value of the file, of any type, is written
-// back unchanged.
+// change one key (SetValues: all its values at once), write a temporary file
+// "<file>.tmp.XXXXXX" (mode 0600) in the same directory, fsync it, rename it
+// over the file, fsync the directory. A crash at any instant leaves the old or
+// the new file; temporary files left by a crash are removed by the next
+// writer. Missing directories are created with mode 0700. Every other key and
+// value of the file, of any type, is written back unchanged.
+//
+// When the file is a symbolic link (a help desk may link it to a shared file),
+// a change replaces the file the link names, in that file's own directory and
+// with the lock beside it; the link itself stays.
 //
 // A file that cannot be parsed reads as an empty registry. Before the first
 // write over it, it is copied byte for byte to "<file>.corrupt-<local time>"
@@ -24,9 +28,27 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <sys/types.h>
 
 // The steps of a write, in order, for failure injection in tests.
 enum class TRegWriteStep { Lock, SetAside, CreateTemp, Write, Sync, Rename, SyncDir };
+
+// The system calls that put a write's bytes in place and make them durable.
+// Tests replace them to watch their order; each answers as the system call
+// of its name does.
+class TRegFileCalls {
+public:
+    virtual ~TRegFileCalls() = default;
+    virtual ssize_t Write(int fd, const void* data, std::size_t size);
+    virtual int Fsync(int fd);
+    virtual int Rename(const char* from, const char* to);
+};
+
+// Reads a registry file whole, following links. Missing when there is no
+// such file (or folder); Failed, with errno set, when it cannot be read (a
+// folder in its place, say).
+enum class TRegFileRead { Ok, Missing, Failed };
+TRegFileRead ReadRegFileText(const std::filesystem::path& file, std::string& text);
 
 class TRegFileStore final : public TRegistry {
 public:
@@ -43,11 +65,17 @@ public:
     explicit TRegFileStore(TPaths paths);
 
     std::unique_ptr<TRegKey> CreateKey(TRegRoot root, std::string_view path) override;
+    // The root's file, as configured (a link is named as the link).
+    std::string Location(TRegRoot root) const override;
+    // The system's text for the error of the last refused open or write.
+    std::string LastError() const override;
 
     // Called before each step of a write; a non-zero result is taken as the
     // errno of that step failing. Set it before the store is used.
     using TFaultHook = std::function<int(TRegWriteStep)>;
     void SetFaultHook(TFaultHook hook);
+    // Set it before the store is used.
+    void SetFileCalls(std::shared_ptr<TRegFileCalls> calls);
 
     // Told (in English, for a log) when an unreadable file was kept aside.
     using TNoticeHandler = std::function<void(const std::string&)>;

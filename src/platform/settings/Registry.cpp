@@ -22,6 +22,21 @@ TRegValue TRegValue::Binary(std::vector<std::uint8_t> bytes) {
     return {REG_BINARY, std::move(bytes)};
 }
 
+std::size_t TRegKey::SetValues(std::span<const TRegNamedValue> values) {
+    std::size_t stored = 0;
+    while (stored < values.size() && SetValue(values[stored].Name, values[stored].Value))
+        ++stored;
+    return stored;
+}
+
+std::string TRegistry::Location(TRegRoot) const {
+    return {};
+}
+
+std::string TRegistry::LastError() const {
+    return {};
+}
+
 std::string_view RegRootName(TRegRoot root) {
     return root == TRegRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,13 @@ struct TRegValue {
     bool operator==(const TRegValue&) const = default;
 };
 
+// A value with its name (empty: the key's default value).
+struct TRegNamedValue {
+    std::string Name;
+    TRegValue Value;
+    bool operator==(const TRegNamedValue&) const = default;
+};
+
 enum class TRegStatus { Ok, NotFound, Failed };
 
 // An open key. Destroying it closes it; nothing is held open between uses.
@@ -48,6 +56,11 @@ public:
     virtual TRegStatus QueryValue(std::string_view name, TRegValue& value) = 0;
     // Creates or replaces the value. False when the store refuses the write.
     virtual bool SetValue(std::string_view name, const TRegValue& value) = 0;
+    // Creates or replaces the values in order, stopping at the first one the
+    // store refuses; answers how many were stored. A store that can changes
+    // them together, so that no reader (and no crash) ever sees some of them
+    // new and others old; this default stores them one by one.
+    virtual std::size_t SetValues(std::span<const TRegNamedValue> values);
 };
 
 class TRegistry {
@@ -56,6 +69,13 @@ public:
     // Opens the key, creating it (and nothing else) when it does not exist yet.
     // Null when the key can neither be opened nor created.
     virtual std::unique_ptr<TRegKey> CreateKey(TRegRoot root, std::string_view path) = 0;
+
+    // Where the root's keys are kept, for messages (a file's path); empty
+    // when nowhere a person could look.
+    virtual std::string Location(TRegRoot root) const;
+    // Why the last open or write that this registry refused failed, in the
+    // system's words; empty when it gave no reason.
+    virtual std::string LastError() const;
 };
 
 // "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE".

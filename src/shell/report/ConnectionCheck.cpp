@@ -41,7 +41,17 @@ QString route(const TSystemTestSettings& s) {
         .arg(s.SocksVersion == 3 && s.ProxyAuthentication ? " with user name and password" : "");
 }
 
-TAttempt attempt(TConnectionTest& test, TTcpClient& client, const TConnectionCheckOptions& options) {
+// The name the failed stage looked up, when it was a lookup.
+QString lookedUp(const TAttempt& a, const TSystemTestSettings& s, const TConnectionCheckOptions& options) {
+    if (!a.Stages.empty() && a.Stages.back().Stage == TConnectStage::ResolveProxy)
+        return QString::fromStdString(s.ProxyHost);
+    if (!a.Stages.empty() && a.Stages.back().Stage == TConnectStage::ResolveTarget)
+        return QString::fromStdString(options.Host);
+    return {};
+}
+
+TAttempt attempt(TConnectionTest& test, TTcpClient& client, const TSystemTestSettings& settings,
+                 const TConnectionCheckOptions& options) {
     TAttempt result;
     const Clock::time_point start = Clock::now();
     Clock::time_point stageStart = start;
@@ -59,6 +69,9 @@ TAttempt attempt(TConnectionTest& test, TTcpClient& client, const TConnectionChe
         result.Stages.back().Ms = std::chrono::duration<double, std::milli>(end - stageStart).count();
     result.TotalMs = std::chrono::duration<double, std::milli>(end - start).count();
     result.Error = test.LastError;
+    const QString lookup = LookupFailureText(test.LastErrorCode, lookedUp(result, settings, options));
+    if (!lookup.isEmpty())
+        result.Error = QString("Socket Error # %1: %2").arg(test.LastErrorCode).arg(lookup).toStdString();
     return result;
 }
 
@@ -87,7 +100,7 @@ TCheckResult CheckConnection(const TSystemTestSettings& settings, const TConnect
     for (int i = 0; i < 2; ++i) {
         if (i > 0)
             options.Sleep(options.PauseMs);
-        last = attempt(test, *client, options);
+        last = attempt(test, *client, settings, options);
         attempts.append(toJson(*last));
         if (last->Ok)
             break;
@@ -106,4 +119,22 @@ TCheckResult CheckConnection(const TSystemTestSettings& settings, const TConnect
                 .arg(target, route(settings), failed["failed_stage"].toString(), failed["error"].toString());
     }
     return result;
+}
+
+QString LookupFailureText(int errorCode, const QString& host) {
+    const QString name = host.isEmpty() ? QString("a host name") : QString("the name %1").arg(host);
+    switch (errorCode) {
+    case 11001:
+        return QString("%1 could not be resolved: no such host is known (check the spelling)").arg(name);
+    case 11002:
+        return QString("%1 could not be resolved: no name server answered (this computer may be offline, or "
+                       "its DNS server unreachable); try again later")
+            .arg(name);
+    case 11003:
+        return QString("%1 could not be resolved: the name server failed and cannot answer").arg(name);
+    case 11004:
+        return QString("%1 could not be resolved: the name exists but has no IPv4 address").arg(name);
+    default:
+        return {};
+    }
 }

@@ -21,3 +21,9 @@ struct TConnectionCheckOptions {
 };
 
 TCheckResult CheckConnection(const TSystemTestSettings& settings, const TConnectionCheckOptions& options);
+
+// A failed name lookup of `host` in words: the Windows Sockets numbers 11001
+// to 11004 carry no text of their own that says what went wrong (11002 none
+// at all), and the usual offline case is one of them. Empty for any other
+// error number.
+QString LookupFailureText(int errorCode, const QString& host);

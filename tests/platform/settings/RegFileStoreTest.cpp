@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -36,6 +37,44 @@ unsigned Mode(const fs::path& path) {
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
     return st.st_mode & 07777;
 }
+
+// The calls that make a write durable, recorded as "<call> <file>" with the
+// file named relative to the settings folder (a temporary file's random part
+// as "*"; the folder itself as "."). Repeated writes to one file count once.
+class TRecordingCalls final : public TRegFileCalls {
+public:
+    explicit TRecordingCalls(const fs::path& dir) : Dir(fs::canonical(dir)) {}
+
+    ssize_t Write(int fd, const void* data, std::size_t size) override {
+        Note("write " + Name(fd));
+        return TRegFileCalls::Write(fd, data, size);
+    }
+    int Fsync(int fd) override {
+        Note("fsync " + Name(fd));
+        return TRegFileCalls::Fsync(fd);
+    }
+    int Rename(const char* from, const char* to) override {
+        Note("rename " + Name(from) + " " + Name(to));
+        return TRegFileCalls::Rename(from, to);
+    }
+
+    std::vector<std::string> Calls;
+
+private:
+    std::string Name(const fs::path& path) const {
+        std::string name = fs::weakly_canonical(path).lexically_relative(Dir).string();
+        if (const auto at = name.find(".tmp."); at != std::string::npos)
+            name = name.substr(0, at + 5) + "*";
+        return name;
+    }
+    std::string Name(int fd) const { return Name(fs::read_symlink("/proc/self/fd/" + std::to_string(fd))); }
+    void Note(std::string call) {
+        if (Calls.empty() || Calls.back() != call)
+            Calls.push_back(std::move(call));
+    }
+
+    fs::path Dir;
+};
 
 class RegFileStoreTest : public ::testing::Test {
 protected:
@@ -137,6 +176,58 @@ TEST_F(RegFileStoreTest, KeepsEveryOtherKeyAndValue) {
     EXPECT_EQ(Mode(UserFile), 0600u);
 }
 
+// Several values are one replacement of the file, and its bytes are synced
+// before the rename makes them the file, the folder after it.
+TEST_F(RegFileStoreTest, ValuesAreStoredAsOneSyncedReplacement) {
+    auto key = Open();
+    ASSERT_TRUE(key);
+    auto calls = std::make_shared<TRecordingCalls>(UserFile.parent_path());
+    Store->SetFileCalls(calls);
+    const std::vector<TRegNamedValue> values = {{"UseProxy", TRegValue::Dword(1)},
+                                                {"ProxyHost", TRegValue::Text("h")},
+                                                {"ProxyPort", TRegValue::Dword(81)}};
+    EXPECT_EQ(key->SetValues(values), 3u);
+    EXPECT_EQ(calls->Calls, (std::vector<std::string>{"write user.reg.tmp.*", "fsync user.reg.tmp.*",
+                                                      "rename user.reg.tmp.* user.reg", "fsync ."}));
+    const auto document = ParseRegFile(ReadFile(UserFile));
+    ASSERT_TRUE(document);
+    EXPECT_EQ(document->Keys.at(0).Values, values);
+
+    calls->Calls.clear();
+    EXPECT_EQ(key->SetValues(values), 3u);
+    EXPECT_TRUE(calls->Calls.empty()) << "values as stored need no new file";
+}
+
+// A help desk may link the settings file to a shared one: the link stays,
+// and the file it names is replaced in its own folder.
+TEST_F(RegFileStoreTest, LinkedFileStaysALinkAndItsTargetIsWritten) {
+    const fs::path shared = Dir / "shared" / "classroom.reg";
+    WriteFile(shared, std::string(Header) + "\n[HKEY_CURRENT_USER\\Software\\Client]\n\"Room\"=\"12\"\n");
+    fs::create_directories(UserFile.parent_path());
+    fs::create_symlink("../../shared/classroom.reg", UserFile);
+
+    auto key = Open();
+    ASSERT_TRUE(key);
+    ASSERT_TRUE(key->SetValue("ProxyPort", TRegValue::Dword(3128)));
+    EXPECT_TRUE(fs::is_symlink(UserFile));
+    EXPECT_EQ(fs::read_symlink(UserFile), "../../shared/classroom.reg");
+    const std::string text = ReadFile(shared);
+    EXPECT_NE(text.find("\"ProxyPort\"=dword:00000c38"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Room\"=\"12\""), std::string::npos) << text;
+    EXPECT_EQ(FilesBesideUserFile(), std::vector<std::string>{"user.reg"});
+    std::vector<std::string> besideShared;
+    for (const auto& entry : fs::directory_iterator(shared.parent_path()))
+        besideShared.push_back(entry.path().filename().string());
+    std::sort(besideShared.begin(), besideShared.end());
+    EXPECT_EQ(besideShared, (std::vector<std::string>{"classroom.reg", "classroom.reg.lock"}));
+
+    // A link to a file not there yet names the file to create.
+    fs::remove(shared);
+    ASSERT_TRUE(Open());
+    EXPECT_TRUE(fs::is_symlink(UserFile));
+    EXPECT_TRUE(fs::is_regular_file(shared));
+}
+
 TEST_F(RegFileStoreTest, UnreadableFileIsKeptAsideBeforeItIsReplaced) {
     const std::string garbage("not a registry file\0\xff\n[HKEY_CURRENT_USER\\X]\n", 44);
     WriteFile(UserFile, garbage);
@@ -175,6 +266,8 @@ TEST_F(RegFileStoreTest, UnreadableFileIsNotReplacedWhenItCannotBeKeptAside) {
     WriteFile(UserFile, "garbage");
     Store->SetFaultHook([](TRegWriteStep step) { return step == TRegWriteStep::SetAside ? EIO : 0; });
     EXPECT_FALSE(Open());
+    EXPECT_EQ(Store->Location(TRegRoot::CurrentUser), UserFile.string());
+    EXPECT_NE(Store->LastError().find("could not be kept aside"), std::string::npos) << Store->LastError();
     EXPECT_EQ(ReadFile(UserFile), "garbage");
     EXPECT_EQ(FilesBesideUserFile(), (std::vector<std::string>{"user.reg", "user.reg.lock"}));
 }
@@ -189,6 +282,7 @@ TEST_F(RegFileStoreTest, RefusedWriteStepLeavesTheOldFile) {
                          TRegWriteStep::Sync, TRegWriteStep::Rename}) {
         Store->SetFaultHook([=](TRegWriteStep step) { return step == failing ? ENOSPC : 0; });
         EXPECT_FALSE(key->SetValue("V", TRegValue::Dword(next++))) << static_cast<int>(failing);
+        EXPECT_EQ(Store->LastError(), std::strerror(ENOSPC)); // the system's reason, for the message
         EXPECT_EQ(ReadFile(UserFile), before);
         EXPECT_EQ(FilesBesideUserFile(), (std::vector<std::string>{"user.reg", "user.reg.lock"}));
     }

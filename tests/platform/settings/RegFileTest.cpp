@@ -105,6 +105,12 @@ TEST(RegFile, ReadsWhatOtherWritersProduce) {
 
     EXPECT_EQ(ParseRegFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n@=dword:1\n")->Keys[0].Values[0].Value,
               TRegValue::Dword(1));
+    // Comments and blank lines before the header, as a help desk writes them.
+    const auto commented = ParseRegFile("; classroom set-up\r\n\r\n  ;; by hand\r\n"
+                                        "Windows Registry Editor Version 5.00\r\n\r\n"
+                                        "[HKEY_CURRENT_USER\\K]\r\n\"A\"=dword:00000001\r\n");
+    ASSERT_TRUE(commented);
+    EXPECT_EQ(commented->Keys.at(0).Values.at(0), (TRegFileValue{"A", TRegValue::Dword(1)}));
     EXPECT_EQ(ParseRegFile(""), TRegFileDocument{});
     EXPECT_EQ(ParseRegFile(" \r\n\n"), TRegFileDocument{});
 }
@@ -114,6 +120,8 @@ TEST(RegFile, RejectsTextItCannotReadFaithfully) {
     const std::string key = header + "[HKEY_CURRENT_USER\\K]\n";
     const std::vector<std::string> bad = {
         "garbage\n" + key,
+        "; comments only, no header\n",
+        "; a comment\n[HKEY_CURRENT_USER\\K]\n",
         std::string("Windows Registry Editor\0 Version 5.00\n", 38),
         header + "\"A\"=dword:1\n", // a value outside any key
         key + "\"A\"=dword:123456789\n",

@@ -1,9 +1,13 @@
+#include "shell/report/ConnectionCheck.h"
 #include "shell/report/LevelMeter.h"
+#include "shell/report/ReadOnlySettings.h"
 #include "shell/report/Report.h"
 #include "shell/report/ReportOptions.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -110,4 +114,32 @@ TEST(Report, StoredDeviceOrTheFirst) {
     EXPECT_EQ(gone.Figures["stored_device"].toInt(), 5);
     EXPECT_EQ(gone.Figures["device"].toInt(), 0);
     EXPECT_EQ(gone.Figures["device_name"].toString(), "Speakers (Windows Default)");
+}
+
+// Failed name lookups, the usual offline case, are said in words; other
+// socket errors keep their own message.
+TEST(Report, NameLookupFailuresInWords) {
+    EXPECT_EQ(
+        LookupFailureText(11002, "systemtest.example"),
+        "the name systemtest.example could not be resolved: no name server answered (this computer may be "
+        "offline, or its DNS server unreachable); try again later");
+    for (int code : {11001, 11003, 11004})
+        EXPECT_TRUE(LookupFailureText(code, "h").startsWith("the name h could not be resolved: ")) << code;
+    EXPECT_TRUE(LookupFailureText(10061, "h").isEmpty());
+}
+
+// A settings file that is there but cannot be read is not reported as the
+// source of the settings.
+TEST(Report, SettingsFileThatCannotBeRead) {
+    QTemporaryDir config;
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const QString file = config.filePath("tavora-live/user.reg");
+    EXPECT_EQ(LoadSettingsReadOnly(), "no settings file at " + file + " (defaults)");
+    ASSERT_TRUE(QDir(config.path()).mkpath("tavora-live/user.reg"));
+    EXPECT_EQ(LoadSettingsReadOnly(), "settings file " + file + " cannot be read: Is a directory (defaults)");
+    if (saved.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", saved);
 }

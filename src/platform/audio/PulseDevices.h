@@ -37,7 +37,9 @@ protected:
     // Creates a stream in the device's sample format and the channel order
     // of wave files, connects it with `attr` and `flags` (and, for output,
     // `volume`) and waits until it runs. Anything else drops it again and
-    // answers why; the device is then failed (see failure()).
+    // answers why; the device is then failed (see failure()). A stream let
+    // go of by another thread during the wait is no failure: stream_ is
+    // then null.
     MmResult openStream(const pa_buffer_attr& attr, pa_stream_flags_t flags, const pa_cvolume* volume);
     // Ends the stream on the server and lets go of it; nothing when there is
     // none. While it waits for the server the lock is released, so the

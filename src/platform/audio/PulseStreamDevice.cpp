@@ -112,7 +112,9 @@ MmResult PulseStreamDevice::openStream(const pa_buffer_attr& attr, pa_stream_fla
     }
     c_->waitFor([s] { return pa_stream_get_state(s) != PA_STREAM_CREATING; }, OpenTimeout);
     opening_ = false;
-    if (ready())
+    // The wait released the lock: a reset on another thread may have let go
+    // of this stream meanwhile. That is no failure; the caller looks again.
+    if (stream_ != s || ready())
         return MMSYSERR_NOERROR;
     if (stream_ && pa_stream_get_state(stream_) == PA_STREAM_CREATING) {
         // No answer is no success: a server that cannot place the stream on

@@ -213,9 +213,10 @@ private:
 
     // A stream for what is written next, unless the device has failed.
     MmResult ensureStream() {
-        if (stream_ || failed())
-            return failure();
-        return startStream();
+        while (!stream_ && !failed())
+            if (MmResult r = startStream())
+                return r;
+        return failure();
     }
 
     MmResult startStream() {

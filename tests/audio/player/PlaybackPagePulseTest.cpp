@@ -168,12 +168,15 @@ void PlaybackPagePulseTest::stopPartWaySilencesAndSaves() {
     QVERIFY(registry->Writes().front().Value == TRegValue::Dword(0));
     QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 2000);
 
-    // What follows the stop (after the device's latency) is silence.
+    // What follows the stop (after the device's latency) is silence. The
+    // stop ends the stream, and a server that suspends a sink no stream
+    // plays on (PipeWire does) sends nothing at all, which is silent too.
     const size_t atStop = reader.samples().size();
     QTest::qWait(1500);
     const auto heard = reader.samples();
-    QVERIFY(heard.size() > atStop + 8000);
-    QVERIFY(AllZero(std::span(heard).subspan(atStop + 4000)));
+    if (heard.size() > atStop + 4000)
+        QVERIFY(AllZero(std::span(heard).subspan(atStop + 4000)));
+    QCOMPARE(ownServerStreams().sinkInputs, 0);
 }
 
 // Play and Stop, again and again, at different points of the sample: the

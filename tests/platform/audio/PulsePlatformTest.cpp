@@ -457,7 +457,10 @@ TEST_F(PulsePlatform, MixerLevelsReachTheServersVolumes) {
 TEST_F(PulsePlatform, ARemovedDeviceEndsItsStreamsAndSaysSo) {
     LoadedPulseModule sinkModule(
         "module-null-sink sink_name=gone_sink sink_properties=device.description=Gone_Sink");
-    LoadedPulseModule sourceModule("module-null-source source_name=gone_source description=Gone_Source");
+    ::unlink((pulseDir() + "/gone.fifo").c_str()); // the pipe source refuses an existing fifo
+    LoadedPulseModule sourceModule("module-pipe-source source_name=gone_source file=" + pulseDir() +
+                                   "/gone.fifo format=s16le rate=8000 channels=1 "
+                                   "source_properties=device.description=Gone_Source");
     ASSERT_TRUE(sinkModule.loaded());
     ASSERT_TRUE(sourceModule.loaded());
     const std::int32_t sinkId = waveDeviceNamed(*platform, false, "Gone_Sink");

@@ -43,12 +43,16 @@ void LoadSettings() {
         s.AudioOutDeviceID = 0;
     if (s.AudioInDeviceID < 0)
         s.AudioInDeviceID = 0;
+    s.AudioOutDeviceName = ReadString("AudioOutDeviceName");
+    s.AudioInDeviceName = ReadString("AudioInDeviceName");
 }
 
 void SaveSettings() {
     const TSystemTestSettings& s = SystemTestSettings;
     Write("AudioOutDeviceID", s.AudioOutDeviceID);
     Write("AudioInDeviceID", s.AudioInDeviceID);
+    Write("AudioOutDeviceName", s.AudioOutDeviceName);
+    Write("AudioInDeviceName", s.AudioInDeviceName);
     Write("UseProxy", s.UseProxy);
     Write("SocksVersion", s.SocksVersion);
     Write("ProxyHost", s.ProxyHost);

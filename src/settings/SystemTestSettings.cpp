@@ -46,6 +46,8 @@ void LoadSettings() {
         s.AudioOutDeviceID = 0;
     if (s.AudioInDeviceID < 0)
         s.AudioInDeviceID = 0;
+    s.AudioOutDeviceName = ReadString("AudioOutDeviceName");
+    s.AudioInDeviceName = ReadString("AudioInDeviceName");
 }
 
 void SaveSettings() {
@@ -53,6 +55,8 @@ void SaveSettings() {
     const std::pair<std::string_view, TRegistryValue> beforePassword[] = {
         {"AudioOutDeviceID", s.AudioOutDeviceID},
         {"AudioInDeviceID", s.AudioInDeviceID},
+        {"AudioOutDeviceName", s.AudioOutDeviceName},
+        {"AudioInDeviceName", s.AudioInDeviceName},
         {"UseProxy", s.UseProxy},
         {"SocksVersion", s.SocksVersion},
         {"ProxyHost", s.ProxyHost},

@@ -1,10 +1,10 @@
 #pragma once
 
-// The wizard's nine settings: one record for the whole process, loaded when
-// the window is created and stored when it closes (and when a playing sample
-// is stopped). They live in the key SettingsKeyPath under HKEY_CURRENT_USER,
-// one value per field, named like the field; the classroom client reads the
-// same values.
+// The wizard's nine settings, and the names of the two chosen devices beside
+// their numbers: one record for the whole process, loaded when the window is
+// created and stored when it closes (and when a playing sample is stopped).
+// They live in the key SettingsKeyPath under HKEY_CURRENT_USER, one value per
+// field, named like the field; the classroom client reads the same values.
 
 #include "settings/PasswordScrambling.h"
 #include "settings/RegistryValues.h"
@@ -25,22 +25,28 @@ struct TSystemTestSettings {
     bool ProxyAuthentication = false;
     std::string ProxyUserName;
     std::string ProxyPassword; // plain in memory, scrambled when stored
+    // The sound server's names of the chosen devices, so that a choice is
+    // found again when the lists change order; empty: none remembered.
+    std::string AudioOutDeviceName;
+    std::string AudioInDeviceName;
 
     bool operator==(const TSystemTestSettings&) const = default;
 };
 
 extern TSystemTestSettings SystemTestSettings;
 
-// Reads the nine values into SystemTestSettings; never fails. Missing or
+// Reads the eleven values into SystemTestSettings; never fails. Missing or
 // unreadable values give a first run's settings: devices 0, no proxy, SOCKS
-// version 0, empty host, port 1080, no authentication, empty user and password.
+// version 0, empty host, port 1080, no authentication, empty user and
+// password, no device names.
 void LoadSettings();
 
-// Writes the nine values from SystemTestSettings as one change of the
-// registry (TRegistryWriteBatch): a crash leaves all nine old values or all
-// nine new ones. Throws ERegistryError at the first value that is refused,
-// leaving it and the later ones unwritten; EPasswordNotStorable (an
-// ERegistryError) when the password cannot be stored, after the other eight
+// Writes the eleven values from SystemTestSettings, the device names right
+// after the device numbers, as one change of the registry
+// (TRegistryWriteBatch): a crash leaves all old values or all new ones.
+// Throws ERegistryError at the first value that is refused, leaving it and
+// the later ones unwritten; EPasswordNotStorable (an ERegistryError) when
+// the password cannot be stored, after the other ten
 // values were written and with the stored password left as it was.
 void SaveSettings();
 

@@ -43,8 +43,8 @@ protected:
     std::shared_ptr<TRegFileStore> Store;
 };
 
-const TSystemTestSettings Old{1, 2, true, 3, "old.proxy", 1080, true, "ann", "old-pw"};
-const TSystemTestSettings New{3, 4, false, 1, "new.proxy", 3128, false, "bob", "new-pw"};
+const TSystemTestSettings Old{1, 2, true, 3, "old.proxy", 1080, true, "ann", "old-pw", "spk1", "mic1"};
+const TSystemTestSettings New{3, 4, false, 1, "new.proxy", 3128, false, "bob", "new-pw", "spk2", "mic2"};
 
 } // namespace
 
@@ -54,20 +54,26 @@ TEST_F(SettingsFileTest, SavedSettingsAreTheDocumentedLines) {
     EXPECT_EQ(ReadFile(UserFile), "Windows Registry Editor Version 5.00\n\n"
                                   "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n");
 
-    const TSystemTestSettings saved{1, 2, true, 3, "proxy \"one\"", 1080, false, "\xe9mile", "secret"};
+    const TSystemTestSettings saved{
+        1,        2,     true,       3,        "proxy \"one\"",
+        1080,     false, "\xe9mile", "secret", "alsa_output.usb-0d8c_USB_Sound-00.analog-stereo",
+        "pipesrc"};
     SystemTestSettings = saved;
     SaveSettings();
-    EXPECT_EQ(ReadFile(UserFile), "Windows Registry Editor Version 5.00\n\n"
-                                  "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
-                                  "\"AudioOutDeviceID\"=dword:00000001\n"
-                                  "\"AudioInDeviceID\"=dword:00000002\n"
-                                  "\"UseProxy\"=dword:00000001\n"
-                                  "\"SocksVersion\"=dword:00000003\n"
-                                  "\"ProxyHost\"=\"proxy \\\"one\\\"\"\n"
-                                  "\"ProxyPort\"=dword:00000438\n"
-                                  "\"ProxyAuthentication\"=dword:00000000\n"
-                                  "\"ProxyUserName\"=\"\\xe9mile\"\n"
-                                  "\"ProxyPassword\"=\"]GZnT_\"\n");
+    EXPECT_EQ(ReadFile(UserFile),
+              "Windows Registry Editor Version 5.00\n\n"
+              "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
+              "\"AudioOutDeviceID\"=dword:00000001\n"
+              "\"AudioInDeviceID\"=dword:00000002\n"
+              "\"AudioOutDeviceName\"=\"alsa_output.usb-0d8c_USB_Sound-00.analog-stereo\"\n"
+              "\"AudioInDeviceName\"=\"pipesrc\"\n"
+              "\"UseProxy\"=dword:00000001\n"
+              "\"SocksVersion\"=dword:00000003\n"
+              "\"ProxyHost\"=\"proxy \\\"one\\\"\"\n"
+              "\"ProxyPort\"=dword:00000438\n"
+              "\"ProxyAuthentication\"=dword:00000000\n"
+              "\"ProxyUserName\"=\"\\xe9mile\"\n"
+              "\"ProxyPassword\"=\"]GZnT_\"\n");
     SystemTestSettings = {};
     LoadSettings();
     EXPECT_EQ(SystemTestSettings, saved);

@@ -10,18 +10,20 @@ void PrintTo(const TSystemTestSettings& s, std::ostream* os) {
     *os << "{out " << s.AudioOutDeviceID << ", in " << s.AudioInDeviceID << ", proxy " << s.UseProxy
         << ", socks " << int(s.SocksVersion) << ", host '" << s.ProxyHost << "', port " << s.ProxyPort
         << ", auth " << s.ProxyAuthentication << ", user '" << s.ProxyUserName << "', password '"
-        << s.ProxyPassword << "'}";
+        << s.ProxyPassword << "', out name '" << s.AudioOutDeviceName << "', in name '" << s.AudioInDeviceName
+        << "'}";
 }
 
 namespace {
 
 constexpr auto HKCU = TRegRoot::CurrentUser;
 
-const TSystemTestSettings FirstRun{0, 0, false, 0, "", 1080, false, "", ""};
+const TSystemTestSettings FirstRun{0, 0, false, 0, "", 1080, false, "", "", "", ""};
 
-const std::vector<std::string> SaveOrder = {"AudioOutDeviceID",    "AudioInDeviceID", "UseProxy",
-                                            "SocksVersion",        "ProxyHost",       "ProxyPort",
-                                            "ProxyAuthentication", "ProxyUserName",   "ProxyPassword"};
+const std::vector<std::string> SaveOrder = {"AudioOutDeviceID",  "AudioInDeviceID", "AudioOutDeviceName",
+                                            "AudioInDeviceName", "UseProxy",        "SocksVersion",
+                                            "ProxyHost",         "ProxyPort",       "ProxyAuthentication",
+                                            "ProxyUserName",     "ProxyPassword"};
 
 class SettingsTest : public ::testing::Test {
 protected:
@@ -107,14 +109,26 @@ TEST_F(SettingsTest, RefusedReadsAndAnUnopenableKeyGiveDefaults) {
     EXPECT_EQ(SystemTestSettings, FirstRun);
 }
 
-TEST_F(SettingsTest, SaveWritesNineValuesInOrderAndLoadReadsThemBack) {
-    const TSystemTestSettings saved{2, 1, true, 3, "proxy.local", 3128, true, "jo", "s3cret\xc3\xa9"};
+TEST_F(SettingsTest, SaveWritesElevenValuesInOrderAndLoadReadsThemBack) {
+    const TSystemTestSettings saved{2,
+                                    1,
+                                    true,
+                                    3,
+                                    "proxy.local",
+                                    3128,
+                                    true,
+                                    "jo",
+                                    "s3cret\xc3\xa9",
+                                    "alsa_output.usb-Headset-00.analog-stereo",
+                                    "alsa_input.pci-0000_00_1f.3"};
     SystemTestSettings = saved;
     SaveSettings();
     EXPECT_EQ(WrittenNames(), SaveOrder);
     EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "SocksVersion"), TRegValue::Dword(3));
     EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "UseProxy"), TRegValue::Dword(1));
     EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "ProxyHost"), TRegValue::Text("proxy.local"));
+    EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "AudioInDeviceName"),
+              TRegValue::Text("alsa_input.pci-0000_00_1f.3"));
     EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "ProxyPassword"),
               TRegValue::Text(ScramblePassword(saved.ProxyPassword)));
     EXPECT_EQ(Registry->OpenKeys(), 0);
@@ -177,7 +191,7 @@ TEST_F(SettingsTest, UnstorablePasswordIsRefusedAfterTheOtherValues) {
     }
 
     Store("ProxyPassword", TRegValue::Text(ScramblePassword("old")));
-    SystemTestSettings = {1, 1, true, 3, "proxy", 1080, true, "user", std::string(26, 'p')};
+    SystemTestSettings = {1, 1, true, 3, "proxy", 1080, true, "user", std::string(26, 'p'), "spk2", "mic"};
     try {
         SaveSettings();
         ADD_FAILURE() << "a 26-byte password was stored";
@@ -191,6 +205,7 @@ TEST_F(SettingsTest, UnstorablePasswordIsRefusedAfterTheOtherValues) {
     LoadSettings();
     EXPECT_EQ(SystemTestSettings.ProxyPassword, "old");
     EXPECT_EQ(SystemTestSettings.ProxyUserName, "user");
+    EXPECT_EQ(SystemTestSettings.AudioOutDeviceName, "spk2");
 }
 
 TEST_F(SettingsTest, TypedValuesUseTheirRegistryTypes) {

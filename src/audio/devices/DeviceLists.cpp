@@ -9,16 +9,24 @@ namespace pa = platform::audio;
 namespace {
 
 // Both directions differ only in the capability record and the calls.
-template <typename Caps, typename Count, typename Query>
-void listDevices(QStringList& Strings, Count count, Query query) {
+template <typename Caps, typename Count, typename Query, typename QueryNames>
+void listDevices(QStringList& Strings, std::vector<std::string>* Names, Count count, Query query,
+                 QueryNames queryNames) {
     Strings.clear();
+    if (Names)
+        Names->clear();
     Caps caps;
     const std::uint32_t n = count();
     for (std::uint32_t d = 0; d < n; ++d) {
         caps = Caps{};
         if (query(d, caps) != pa::MMSYSERR_NOERROR)
             continue;
-        QString name = QString::fromStdString(pa::fixedText(caps.productName));
+        pa::WaveDeviceNames names;
+        const bool named = queryNames(d, names) == pa::MMSYSERR_NOERROR;
+        QString name = QString::fromStdString(
+            named && !names.description.empty() ? names.description : pa::fixedText(caps.productName));
+        if (Names)
+            Names->push_back(named ? names.serverName : std::string());
         // The suffix belongs to device number 0, not to the first entry.
         if (d == 0)
             name += QLatin1String(DefaultDeviceSuffix);
@@ -28,25 +36,47 @@ void listDevices(QStringList& Strings, Count count, Query query) {
 
 } // namespace
 
-void ListWaveInDevices(pa::AudioPlatform& platform, QStringList& Strings) {
+void ListWaveInDevices(pa::AudioPlatform& platform, QStringList& Strings, std::vector<std::string>* Names) {
     listDevices<pa::WaveInCaps>(
-        Strings, [&] { return platform.waveInCount(); },
-        [&](std::uint32_t d, pa::WaveInCaps& caps) { return platform.waveInCaps(d, caps); });
+        Strings, Names, [&] { return platform.waveInCount(); },
+        [&](std::uint32_t d, pa::WaveInCaps& caps) { return platform.waveInCaps(d, caps); },
+        [&](std::uint32_t d, pa::WaveDeviceNames& names) { return platform.waveInNames(d, names); });
 }
 
-void ListWaveOutDevices(pa::AudioPlatform& platform, QStringList& Strings) {
+void ListWaveOutDevices(pa::AudioPlatform& platform, QStringList& Strings, std::vector<std::string>* Names) {
     listDevices<pa::WaveOutCaps>(
-        Strings, [&] { return platform.waveOutCount(); },
-        [&](std::uint32_t d, pa::WaveOutCaps& caps) { return platform.waveOutCaps(d, caps); });
+        Strings, Names, [&] { return platform.waveOutCount(); },
+        [&](std::uint32_t d, pa::WaveOutCaps& caps) { return platform.waveOutCaps(d, caps); },
+        [&](std::uint32_t d, pa::WaveDeviceNames& names) { return platform.waveOutNames(d, names); });
 }
 
 std::uint32_t WaveDeviceNumber(std::int32_t id) {
     return id < 0 ? pa::WAVE_MAPPER - 1 : static_cast<std::uint32_t>(id);
 }
 
-void KeepStoredDeviceInList(std::int32_t& id, const QStringList& devices) {
-    if (id < 0 || id >= devices.size())
-        id = 0;
+TStoredChoice FindStoredDevice(std::int32_t id, const std::string& name, int count,
+                               const std::vector<std::string>& names) {
+    if (!name.empty())
+        for (int k = 0; k < count && k < int(names.size()); ++k)
+            if (names[std::size_t(k)] == name)
+                return {k, TStoredChoice::ByName};
+    if (id >= 0 && id < count)
+        return {id, TStoredChoice::ByNumber};
+    return {0, TStoredChoice::Default};
+}
+
+int KeepStoredDeviceInList(std::int32_t& id, std::string& name, int count,
+                           const std::vector<std::string>& names) {
+    id = FindStoredDevice(id, name, count, names).Entry;
+    if (name.empty() && id < int(names.size()))
+        name = names[std::size_t(id)];
+    return id;
+}
+
+void StorePickedDevice(int picked, std::int32_t& id, std::string& name,
+                       const std::vector<std::string>& names) {
+    id = picked;
+    name = picked >= 0 && picked < int(names.size()) ? names[std::size_t(picked)] : std::string();
 }
 
 } // namespace tavora::audio

@@ -8,6 +8,8 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace tavora::platform::audio {
 class AudioPlatform;
@@ -18,17 +20,40 @@ namespace tavora::audio {
 inline constexpr const char* DefaultDeviceSuffix = " (Windows Default)";
 
 // Replaces the contents of `Strings` with one entry per wave input device.
-// A device whose capability query fails adds no entry.
-void ListWaveInDevices(platform::audio::AudioPlatform& platform, QStringList& Strings);
+// A device whose capability query fails adds no entry. An entry shows the
+// device's whole product name where the platform knows it (the capability
+// record holds only 32 bytes). `Names`, when given, receives the sound
+// server's name of each entry's device, empty where the platform has none.
+void ListWaveInDevices(platform::audio::AudioPlatform& platform, QStringList& Strings,
+                       std::vector<std::string>* Names = nullptr);
 // The same for wave output devices.
-void ListWaveOutDevices(platform::audio::AudioPlatform& platform, QStringList& Strings);
+void ListWaveOutDevices(platform::audio::AudioPlatform& platform, QStringList& Strings,
+                        std::vector<std::string>* Names = nullptr);
 
 // A stored device identifier as the platform's device number. Stored
 // identifiers are never negative once loaded; one that were would name no
 // device rather than the mapper.
 std::uint32_t WaveDeviceNumber(std::int32_t id);
-// A stored identifier that names no entry of `devices` (a device was
-// removed) falls back to the default device, 0.
-void KeepStoredDeviceInList(std::int32_t& id, const QStringList& devices);
+// Where a stored device choice is found in a list of `count` entries whose
+// devices carry the server names `names`: the entry of the remembered name
+// `name` wherever it stands now (devices plugged in or reordered move it);
+// without that name in the list, or without a name, entry `id` when the
+// list has it; otherwise entry 0, the default device. `count` is above 0.
+struct TStoredChoice {
+    enum TMatch { ByName, ByNumber, Default };
+    int Entry;
+    TMatch Match;
+};
+TStoredChoice FindStoredDevice(std::int32_t id, const std::string& name, int count,
+                               const std::vector<std::string>& names);
+// Page entry: the entry to select for the stored choice (`id`, `name`);
+// `id` becomes that entry. A remembered name that is not in the list is
+// kept, so the device is found again once it is back; without one, the
+// selected entry's device is remembered from now on.
+int KeepStoredDeviceInList(std::int32_t& id, std::string& name, int count,
+                           const std::vector<std::string>& names);
+// The participant picked entry `picked`: it becomes the stored choice.
+void StorePickedDevice(int picked, std::int32_t& id, std::string& name,
+                       const std::vector<std::string>& names);
 
 } // namespace tavora::audio

@@ -107,14 +107,15 @@ void TMicrophonePage::EnterMicrophonePage() {
 
 void TMicrophonePage::ListMikes() {
     QStringList devices;
-    ListWaveInDevices(platform_, devices);
+    ListWaveInDevices(platform_, devices, &deviceNames_);
     ui->cbMikes->clear();
     ui->cbMikes->addItems(devices);
     if (!devices.isEmpty()) {
         ui->pMikeAvail->show();
         ui->pMikeNotAvail->hide();
-        KeepStoredDeviceInList(SystemTestSettings.AudioInDeviceID, devices);
-        ui->cbMikes->setCurrentIndex(SystemTestSettings.AudioInDeviceID);
+        ui->cbMikes->setCurrentIndex(KeepStoredDeviceInList(SystemTestSettings.AudioInDeviceID,
+                                                            SystemTestSettings.AudioInDeviceName,
+                                                            int(devices.size()), deviceNames_));
         ui->btnStopMike->setEnabled(false);
         ui->btnStartMikeTest->setEnabled(true);
     } else {
@@ -126,7 +127,8 @@ void TMicrophonePage::ListMikes() {
 }
 
 void TMicrophonePage::cbMikesChange() {
-    SystemTestSettings.AudioInDeviceID = ui->cbMikes->currentIndex();
+    StorePickedDevice(ui->cbMikes->currentIndex(), SystemTestSettings.AudioInDeviceID,
+                      SystemTestSettings.AudioInDeviceName, deviceNames_);
     RefreshLevels();
 }
 

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace Ui {
@@ -49,8 +50,9 @@ public:
     // Ends a run still going.
     ~TMicrophonePage() override;
 
-    // Page entry: lists the input devices, selects the stored one, reads the
-    // levels and the boost, and offers to turn a boost that is on off.
+    // Page entry: lists the input devices, selects the stored one (found by
+    // its name where it has moved), reads the levels and the boost, and
+    // offers to turn a boost that is on off.
     void EnterMicrophonePage();
     // Ends the running loop (hourglass cursor meanwhile); nothing when none runs.
     void StopMikeTest();
@@ -107,6 +109,8 @@ private:
     std::unique_ptr<TCaptureStream> captureStream_;
     std::unique_ptr<TPlaybackStream> playbackStream_;
     std::unique_ptr<TPlayThread> playThread_;
+    // The sound server's name of each entry of cbMikes.
+    std::vector<std::string> deviceNames_;
 };
 
 } // namespace tavora::audio

@@ -77,7 +77,7 @@ TPlaybackPage::~TPlaybackPage() {
 
 void TPlaybackPage::EnterPlaybackPage() {
     QStringList devices;
-    ListWaveOutDevices(platform_, devices);
+    ListWaveOutDevices(platform_, devices, &deviceNames_);
     ui->cbAoudioOutDevices->clear();
     ui->cbAoudioOutDevices->addItems(devices);
     if (devices.isEmpty()) {
@@ -90,9 +90,11 @@ void TPlaybackPage::EnterPlaybackPage() {
     ui->pWaveAvailable->show();
     ui->pWaveNotAvailable->hide();
 
-    // The reset value of a removed device is stored at the next save.
-    KeepStoredDeviceInList(SystemTestSettings.AudioOutDeviceID, devices);
-    ui->cbAoudioOutDevices->setCurrentIndex(SystemTestSettings.AudioOutDeviceID);
+    // A device found at another place, or the reset value of a removed one,
+    // is stored at the next save.
+    ui->cbAoudioOutDevices->setCurrentIndex(KeepStoredDeviceInList(SystemTestSettings.AudioOutDeviceID,
+                                                                   SystemTestSettings.AudioOutDeviceName,
+                                                                   int(devices.size()), deviceNames_));
 
     RefreshSpeakerLevel();
     ui->btnStopPlay->setEnabled(false);
@@ -205,7 +207,8 @@ void TPlaybackPage::cbAoudioOutDevicesChange() {
     const int picked = ui->cbAoudioOutDevices->currentIndex();
     if (picked < 0)
         return;
-    SystemTestSettings.AudioOutDeviceID = picked;
+    StorePickedDevice(picked, SystemTestSettings.AudioOutDeviceID, SystemTestSettings.AudioOutDeviceName,
+                      deviceNames_);
     RefreshSpeakerLevel();
 }
 

@@ -14,6 +14,8 @@
 #include <QWidget>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class QTimer;
 namespace Ui {
@@ -46,8 +48,9 @@ public:
     // The player goes with the page; a sample still playing ends here.
     ~TPlaybackPage() override;
 
-    // Page entry: lists the output devices, selects the stored one (entry 0
-    // when it is beyond the list), loads its speaker level and enables Play.
+    // Page entry: lists the output devices, selects the stored one (found by
+    // its name where it has moved, entry 0 when it is gone and its number is
+    // beyond the list), loads its speaker level and enables Play.
     void EnterPlaybackPage();
     // Stops a playing sample (storing the settings when one was playing) and
     // resets the buttons, the timer and the label.
@@ -89,6 +92,8 @@ private:
     platform::audio::AudioPlatform& platform_;
     bool playing_ = false;                                               // Play opened the device
     platform::audio::MmResult lost_ = platform::audio::MMSYSERR_NOERROR; // why it went away
+    // The sound server's name of each entry of cbAoudioOutDevices.
+    std::vector<std::string> deviceNames_;
 };
 
 } // namespace tavora::audio

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QObject;
 
@@ -121,6 +122,15 @@ public:
     virtual MmResult openDriver(std::unique_ptr<CodecDriver>& opened, CodecDriverId driver) = 0;
 };
 
+// What a device is called beyond its capability record: its whole product
+// name (the record keeps 32 bytes of it) and the sound server's own name,
+// which stays with the device when the table is reordered. Either may be
+// empty where the platform has none.
+struct WaveDeviceNames {
+    std::string description;
+    std::string serverName;
+};
+
 class AudioPlatform {
 public:
     virtual ~AudioPlatform() = default;
@@ -131,6 +141,11 @@ public:
     virtual MmResult waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) = 0;
     virtual std::uint32_t waveInCount() = 0;
     virtual MmResult waveInCaps(std::uint32_t deviceId, WaveInCaps& caps) = 0;
+    // The names of device `deviceId` in the same numbering;
+    // MMSYSERR_NOTSUPPORTED where the platform knows no more than the
+    // capability records say.
+    virtual MmResult waveOutNames(std::uint32_t, WaveDeviceNames&) { return MMSYSERR_NOTSUPPORTED; }
+    virtual MmResult waveInNames(std::uint32_t, WaveDeviceNames&) { return MMSYSERR_NOTSUPPORTED; }
 
     // Opens device `deviceId` (or WAVE_MAPPER) in `format` (the head followed
     // by its cbSize extra bytes). Flags: WAVE_FORMAT_QUERY only checks the

@@ -126,6 +126,36 @@ MmResult PulseAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& caps
     return MMSYSERR_NOERROR;
 }
 
+namespace {
+
+MmResult deviceNames(const std::vector<PulseDevice>& devices, bool listed, std::uint32_t deviceId,
+                     WaveDeviceNames& names) {
+    if (!listed)
+        return MMSYSERR_NODRIVER;
+    const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
+    if (index >= devices.size())
+        return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+    names.description = devices[index].description;
+    names.serverName = devices[index].name;
+    return MMSYSERR_NOERROR;
+}
+
+} // namespace
+
+MmResult PulseAudioPlatform::waveOutNames(std::uint32_t deviceId, WaveDeviceNames& names) {
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sinks;
+    const bool listed = connection_->sinks(sinks);
+    return deviceNames(sinks, listed, deviceId, names);
+}
+
+MmResult PulseAudioPlatform::waveInNames(std::uint32_t deviceId, WaveDeviceNames& names) {
+    MainloopLock lock(connection_->loop);
+    std::vector<PulseDevice> sources;
+    const bool listed = connection_->sources(sources);
+    return deviceNames(sources, listed, deviceId, names);
+}
+
 MmResult PulseAudioPlatform::openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
                                          const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
     return openStream(connection_, true, device, deviceId, format, callback, flags, openPulseWaveOut);

@@ -40,6 +40,9 @@ public:
     MmResult waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) override;
     std::uint32_t waveInCount() override;
     MmResult waveInCaps(std::uint32_t deviceId, WaveInCaps& caps) override;
+    // The sink's or source's description and name.
+    MmResult waveOutNames(std::uint32_t deviceId, WaveDeviceNames& names) override;
+    MmResult waveInNames(std::uint32_t deviceId, WaveDeviceNames& names) override;
     MmResult openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
                          const WaveFormatEx* format, QObject* callback, std::uint32_t flags) override;
     MmResult openWaveIn(std::unique_ptr<WaveInDevice>* device, std::uint32_t deviceId,

@@ -70,19 +70,31 @@ TCheckResult CheckMicrophone(pa::AudioPlatform& platform, const TSystemTestSetti
                              const TMicrophoneCheckOptions& options) {
     TCheckResult result{"microphone", false, {}, {}};
     QStringList devices;
-    audio::ListWaveInDevices(platform, devices);
+    std::vector<std::string> names;
+    audio::ListWaveInDevices(platform, devices, &names);
     result.Figures["devices"] = QJsonArray::fromStringList(devices);
     if (devices.isEmpty()) {
         result.Detail = "no input device found";
         return result;
     }
-    const std::uint32_t device = PickStoredDevice(result, devices, settings.AudioInDeviceID).Device;
+    const std::uint32_t device =
+        PickStoredDevice(result, devices, names, settings.AudioInDeviceID, settings.AudioInDeviceName).Device;
 
     std::uint16_t level = 0;
     if (audio::GetMicVolume(platform, device, level))
         result.Figures["microphone_level"] = level;
     std::uint16_t speaker = 0;
-    if (audio::GetSpeakerVolume(platform, audio::WaveDeviceNumber(settings.AudioOutDeviceID), speaker))
+    QStringList outputs;
+    std::vector<std::string> outputNames;
+    audio::ListWaveOutDevices(platform, outputs, &outputNames);
+    // The loop plays on the output device the playback page settles on.
+    const std::uint32_t output =
+        outputs.isEmpty()
+            ? audio::WaveDeviceNumber(settings.AudioOutDeviceID)
+            : std::uint32_t(audio::FindStoredDevice(settings.AudioOutDeviceID, settings.AudioOutDeviceName,
+                                                    int(outputs.size()), outputNames)
+                                .Entry);
+    if (audio::GetSpeakerVolume(platform, output, speaker))
         result.Figures["speaker_level"] = speaker;
     std::uint32_t boost = 0;
     if (audio::GetMicBoost(platform, device, boost))

@@ -16,13 +16,15 @@ namespace pa = tavora::platform::audio;
 TCheckResult CheckPlayback(pa::AudioPlatform& platform, const TSystemTestSettings& settings) {
     TCheckResult result{"playback", false, {}, {}};
     QStringList devices;
-    audio::ListWaveOutDevices(platform, devices);
+    std::vector<std::string> names;
+    audio::ListWaveOutDevices(platform, devices, &names);
     result.Figures["devices"] = QJsonArray::fromStringList(devices);
     if (devices.isEmpty()) {
         result.Detail = "no output device found";
         return result;
     }
-    const auto [device, storedListed] = PickStoredDevice(result, devices, settings.AudioOutDeviceID);
+    const auto [device, storedListed] =
+        PickStoredDevice(result, devices, names, settings.AudioOutDeviceID, settings.AudioOutDeviceName);
     std::uint16_t level = 0;
     if (audio::GetSpeakerVolume(platform, device, level))
         result.Figures["speaker_level"] = level;

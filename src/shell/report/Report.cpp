@@ -6,13 +6,16 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-TStoredDevice PickStoredDevice(TCheckResult& result, const QStringList& devices, std::int32_t stored) {
-    std::int32_t used = stored;
-    tavora::audio::KeepStoredDeviceInList(used, devices);
+TStoredDevice PickStoredDevice(TCheckResult& result, const QStringList& devices,
+                               const std::vector<std::string>& names, std::int32_t stored,
+                               const std::string& storedName) {
+    using tavora::audio::TStoredChoice;
+    const TStoredChoice choice =
+        tavora::audio::FindStoredDevice(stored, storedName, int(devices.size()), names);
     result.Figures["stored_device"] = stored;
-    result.Figures["device"] = used;
-    result.Figures["device_name"] = devices[used];
-    return {static_cast<std::uint32_t>(used), used == stored};
+    result.Figures["device"] = choice.Entry;
+    result.Figures["device_name"] = devices[choice.Entry];
+    return {static_cast<std::uint32_t>(choice.Entry), choice.Match != TStoredChoice::Default};
 }
 
 bool TReport::Ok() const {

@@ -5,7 +5,7 @@
 #include <QStringList>
 
 #include <cstdint>
-
+#include <string>
 #include <vector>
 
 // One check of the readiness report: its name, verdict, a sentence that says
@@ -18,14 +18,17 @@ struct TCheckResult {
 };
 
 // The device an audio check uses, as the pages choose it: the stored one
-// when `devices` lists it, else the first. The stored number and the choice
-// (number and name) go into the result's figures. `devices` must not be
-// empty.
+// where `devices` lists it (by its remembered server name `storedName` among
+// `names` first, else by its number), otherwise the first. The stored number
+// and the choice (number and name) go into the result's figures. `devices`
+// must not be empty.
 struct TStoredDevice {
     std::uint32_t Device;
     bool StoredListed; // false: the stored device is gone and the first is used
 };
-TStoredDevice PickStoredDevice(TCheckResult& result, const QStringList& devices, std::int32_t stored);
+TStoredDevice PickStoredDevice(TCheckResult& result, const QStringList& devices,
+                               const std::vector<std::string>& names, std::int32_t stored,
+                               const std::string& storedName);
 
 // The whole report, printed as short text or as JSON.
 class TReport {

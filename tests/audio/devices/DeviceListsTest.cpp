@@ -41,6 +41,19 @@ TEST(DeviceLists, ANameOfAllThirtyTwoBytesIsKeptWhole) {
     EXPECT_EQ(list[1], QString(32, 'x'));
 }
 
+TEST(DeviceLists, TheWholeDescriptionAndTheServerNamesWhereThePlatformHasThem) {
+    MemoryAudioPlatform platform;
+    MemoryWaveDeviceSetup fifo = MemoryWaveDeviceSetup::named("Unix FIFO sink", "fifo_output");
+    fifo.description = "Unix FIFO sink /tmp/aud-audio/sink.fifo";
+    platform.addWaveOut(MemoryWaveDeviceSetup::named("Speakers", "spk1"));
+    platform.addWaveOut(fifo);
+    QStringList list;
+    std::vector<std::string> names{"stale"};
+    ListWaveOutDevices(platform, list, &names);
+    EXPECT_EQ(list, (QStringList{"Speakers (Windows Default)", "Unix FIFO sink /tmp/aud-audio/sink.fifo"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"spk1", "fifo_output"}));
+}
+
 TEST(DeviceLists, AFailingDeviceIsLeftOutAndTheSuffixStaysWithDeviceZero) {
     MemoryAudioPlatform platform;
     MemoryWaveDeviceSetup broken = MemoryWaveDeviceSetup::named("Broken");

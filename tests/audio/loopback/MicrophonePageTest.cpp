@@ -214,6 +214,27 @@ private slots:
         QCOMPARE(page.ui->tbMikeVolume->value(), 20000);
     }
 
+    // The microphone picked is found by its server name after a headset
+    // plugged in ahead of it moved it down the list.
+    void aPickedMicrophoneIsFoundWhereItMoved() {
+        platform->addWaveIn(MemoryWaveDeviceSetup::named("Microphone One", "mic1"));
+        platform->addWaveIn(MemoryWaveDeviceSetup::named("Line In", "line"));
+        TMicrophonePage page(*platform);
+        page.show();
+        page.EnterMicrophonePage();
+        page.ui->cbMikes->setFocus();
+        QTest::keyClick(page.ui->cbMikes, Qt::Key_Down);
+        QCOMPARE(SystemTestSettings.AudioInDeviceID, 1);
+        QCOMPARE(SystemTestSettings.AudioInDeviceName, std::string("line"));
+
+        platform->clearWaveDevices();
+        for (const char* name : {"usb", "mic1", "line"})
+            platform->addWaveIn(MemoryWaveDeviceSetup::named(name, name));
+        page.EnterMicrophonePage();
+        QCOMPARE(page.ui->cbMikes->currentText(), QString("line"));
+        QCOMPARE(SystemTestSettings.AudioInDeviceID, 2);
+    }
+
     void noInputDevice() {
         platform->addWaveOut(MemoryWaveDeviceSetup::named("Speakers One"));
         platform->addMixer(MemoryMixerSetup::standard("Mixer One", 30000, 20000, true));

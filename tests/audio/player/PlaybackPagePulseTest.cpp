@@ -32,6 +32,7 @@
 #include <QScopeGuard>
 
 #include <algorithm>
+#include <cctype>
 
 using namespace tavora::audio;
 using namespace tavora::test;
@@ -65,6 +66,7 @@ private slots:
     void aRemovedSinkEndsTheSampleAndTheListFollows();
     void theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBack();
     void thePickedDeviceIsLevelledKeptAndLoopedOn();
+    void aSinkAheadOfTheChosenOneKeepsTheChoice();
 
 private:
     void EnterOnPipeSink();
@@ -344,6 +346,39 @@ void PlaybackPagePulseTest::thePickedDeviceIsLevelledKeptAndLoopedOn() {
     QTRY_COMPARE_WITH_TIMEOUT(NewStreamSinks(), QStringList{"spk2"}, 5000);
     QTest::mouseClick(microphone.ui->btnStopMike, Qt::LeftButton);
     QVERIFY(!microphone.MikeTestRunning());
+}
+
+void PlaybackPagePulseTest::aSinkAheadOfTheChosenOneKeepsTheChoice() {
+    page->EnterPlaybackPage();
+    Pick("Headphones_Two");
+    SaveSettings();
+    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 1);
+
+    // Before the next start a headset appears and becomes the server's
+    // default, so it comes first and every other sink moves down one place.
+    const QString longName = "USB Audio Headset with a product name longer than thirty-two bytes";
+    const std::string loaded =
+        pactl("load-module module-null-sink sink_name=usbhs \"sink_properties=\\\"device.description='" +
+              longName.toStdString() + "'\\\"\"");
+    QVERIFY2(!loaded.empty() && std::isdigit(static_cast<unsigned char>(loaded[0])), loaded.c_str());
+    const std::string module = std::to_string(std::stoi(loaded));
+    auto unload = qScopeGuard([&] {
+        pactl("set-default-sink spk1");
+        pactl("unload-module " + module);
+    });
+    pactl("set-default-sink usbhs");
+
+    page.reset();
+    SystemTestSettings = {};
+    LoadSettings();
+    page = std::make_unique<TPlaybackPage>(*platform);
+    page->show();
+    page->EnterPlaybackPage();
+    QComboBox* list = page->ui->cbAoudioOutDevices;
+    QCOMPARE(list->itemText(0), longName + " (Windows Default)"); // the whole description
+    QCOMPARE(list->currentText(), QString("Headphones_Two"));
+    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
+    QCOMPARE(SystemTestSettings.AudioOutDeviceName, std::string("spk2"));
 }
 
 QTEST_MAIN(PlaybackPagePulseTest)

@@ -67,6 +67,7 @@ private slots:
     void aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy_data();
     void aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy();
     void thePickedDeviceIsPlayedLevelledAndStored();
+    void aDeviceThatMovedIsFoundByItsName();
     void closingThePageWhilePlayingLetsGoOfTheDevice();
 
 private:
@@ -221,7 +222,7 @@ void PlaybackPageTest::playBlinksTheLabelAndStopSavesTheSettings() {
     Pump();
     QVERIFY(!page->SamplePlayer1->Active());
     QVERIFY(platform->openedWaveOuts().empty());
-    QCOMPARE(registry->Writes().size(), size_t{9}); // saved once
+    QCOMPARE(registry->Writes().size(), size_t{11}); // saved once
 }
 
 void PlaybackPageTest::playingToTheEndReturnsToReadyWithoutSaving() {
@@ -355,6 +356,39 @@ void PlaybackPageTest::thePickedDeviceIsPlayedLevelledAndStored() {
     Pump();
     QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
     QVERIFY(registry->Writes().front().Value == TRegValue::Dword(2));
+}
+
+void PlaybackPageTest::aDeviceThatMovedIsFoundByItsName() {
+    const auto Plug = [&](std::initializer_list<const char*> serverNames) {
+        platform->clearWaveDevices();
+        for (const char* name : serverNames)
+            platform->addWaveOut(mm::MemoryWaveDeviceSetup::named(std::string("Device ") + name, name));
+    };
+    auto& ui = *page->ui;
+    Plug({"spk1", "spk2"});
+    page->EnterPlaybackPage();
+    QCOMPARE(SystemTestSettings.AudioOutDeviceName, std::string("spk1")); // what was selected is remembered
+    ui.cbAoudioOutDevices->setFocus();
+    QTest::keyClick(ui.cbAoudioOutDevices, Qt::Key_Down);
+    QCOMPARE(SystemTestSettings.AudioOutDeviceName, std::string("spk2"));
+
+    // A headset plugged in ahead of it: the same device stays selected.
+    Plug({"usb", "spk1", "spk2"});
+    page->EnterPlaybackPage();
+    QCOMPARE(ui.cbAoudioOutDevices->currentText(), QString("Device spk2"));
+    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
+
+    // Gone: the number decides as without a name, and the name is kept for
+    // the device's return.
+    Plug({"spk1", "usb"});
+    page->EnterPlaybackPage();
+    QCOMPARE(ui.cbAoudioOutDevices->currentIndex(), 0);
+    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 0);
+    QCOMPARE(SystemTestSettings.AudioOutDeviceName, std::string("spk2"));
+    Plug({"spk1", "usb", "spk2"});
+    page->EnterPlaybackPage();
+    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
+    QVERIFY(!SettingsWritten());
 }
 
 void PlaybackPageTest::closingThePageWhilePlayingLetsGoOfTheDevice() {

@@ -97,23 +97,32 @@ TEST(Report, TextAndJson) {
     EXPECT_EQ(checks[1].toObject()["detail"].toString(), "800x600 pixels (below 1024x768)");
 }
 
-// The audio checks use the stored device while it is listed, and the first
-// one once it is gone, as the pages do.
+// The audio checks use the stored device while it is listed (where its
+// remembered name has moved it, or at its number), and the first one once it
+// is gone, as the pages do.
 TEST(Report, StoredDeviceOrTheFirst) {
     const QStringList devices{"Speakers (Windows Default)", "Headphones"};
+    const std::vector<std::string> names{"spk", "phones"};
     TCheckResult listed{"playback", false, {}, {}};
-    const TStoredDevice one = PickStoredDevice(listed, devices, 1);
+    const TStoredDevice one = PickStoredDevice(listed, devices, names, 1, "");
     EXPECT_EQ(one.Device, 1u);
     EXPECT_TRUE(one.StoredListed);
     EXPECT_EQ(listed.Figures["device_name"].toString(), "Headphones");
 
     TCheckResult gone{"playback", false, {}, {}};
-    const TStoredDevice first = PickStoredDevice(gone, devices, 5);
+    const TStoredDevice first = PickStoredDevice(gone, devices, names, 5, "usb-headset");
     EXPECT_EQ(first.Device, 0u);
     EXPECT_FALSE(first.StoredListed);
     EXPECT_EQ(gone.Figures["stored_device"].toInt(), 5);
     EXPECT_EQ(gone.Figures["device"].toInt(), 0);
     EXPECT_EQ(gone.Figures["device_name"].toString(), "Speakers (Windows Default)");
+
+    TCheckResult moved{"playback", false, {}, {}};
+    const TStoredDevice named = PickStoredDevice(moved, devices, names, 0, "phones");
+    EXPECT_EQ(named.Device, 1u);
+    EXPECT_TRUE(named.StoredListed);
+    EXPECT_EQ(moved.Figures["stored_device"].toInt(), 0);
+    EXPECT_EQ(moved.Figures["device_name"].toString(), "Headphones");
 }
 
 // Failed name lookups, the usual offline case, are said in words; other

@@ -132,9 +132,10 @@ struct DeviceCore {
 
 } // namespace
 
-MemoryWaveDeviceSetup MemoryWaveDeviceSetup::named(std::string_view name) {
+MemoryWaveDeviceSetup MemoryWaveDeviceSetup::named(std::string_view name, std::string_view serverName) {
     MemoryWaveDeviceSetup setup;
     setFixedText(setup.productName, name);
+    setup.serverName = serverName;
     return setup;
 }
 
@@ -649,7 +650,29 @@ MmResult fillCaps(const std::vector<MemoryWaveDeviceSetup>& setups, std::uint32_
     return MMSYSERR_NOERROR;
 }
 
+MmResult fillNames(const std::vector<MemoryWaveDeviceSetup>& setups, std::uint32_t deviceId,
+                   WaveDeviceNames& names) {
+    if (deviceId >= setups.size())
+        return MMSYSERR_BADDEVICEID;
+    const MemoryWaveDeviceSetup& s = setups[deviceId];
+    if (s.capsResult != MMSYSERR_NOERROR)
+        return s.capsResult;
+    names.description = s.description.empty() ? fixedText(s.productName) : s.description;
+    names.serverName = s.serverName;
+    return MMSYSERR_NOERROR;
+}
+
 } // namespace
+
+MmResult MemoryAudioPlatform::waveOutNames(std::uint32_t deviceId, WaveDeviceNames& names) {
+    std::lock_guard lock(mutex_);
+    return fillNames(outs_, deviceId, names);
+}
+
+MmResult MemoryAudioPlatform::waveInNames(std::uint32_t deviceId, WaveDeviceNames& names) {
+    std::lock_guard lock(mutex_);
+    return fillNames(ins_, deviceId, names);
+}
 
 MmResult MemoryAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) {
     std::lock_guard lock(mutex_);

@@ -41,6 +41,8 @@ enum class WaveOp {
 
 struct MemoryWaveDeviceSetup {
     std::array<char, 32> productName{}; // raw bytes: a name of 32 bytes needs no zero
+    std::string description;            // the whole product name; empty: productName's
+    std::string serverName;             // the sound server's name; empty: none
     MmResult capsResult = MMSYSERR_NOERROR;
     MmResult openResult = MMSYSERR_NOERROR; // answer of a real (not query) open
     std::uint32_t formats = WAVE_FORMATS_ALL_STANDARD;
@@ -49,7 +51,7 @@ struct MemoryWaveDeviceSetup {
     // Forced answers of the device once opened (copied at each open).
     std::map<WaveOp, MmResult> results;
 
-    static MemoryWaveDeviceSetup named(std::string_view name);
+    static MemoryWaveDeviceSetup named(std::string_view name, std::string_view serverName = {});
 };
 
 class MemoryAudioPlatform;
@@ -203,6 +205,8 @@ public:
     MmResult waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) override;
     std::uint32_t waveInCount() override;
     MmResult waveInCaps(std::uint32_t deviceId, WaveInCaps& caps) override;
+    MmResult waveOutNames(std::uint32_t deviceId, WaveDeviceNames& names) override;
+    MmResult waveInNames(std::uint32_t deviceId, WaveDeviceNames& names) override;
     MmResult openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
                          const WaveFormatEx* format, QObject* callback, std::uint32_t flags) override;
     MmResult openWaveIn(std::unique_ptr<WaveInDevice>* device, std::uint32_t deviceId,

@@ -4,7 +4,8 @@
 # Further targets: test-asan test-tsan fuzz soak bench install clean
 
 BUILD_PACKAGES := qt6-base-dev libgl-dev libpulse-dev libgsm1-dev libxcb1-dev pkg-config \
-  cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra
+  cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra libproxy-dev \
+  libproxy1-plugin-webkit libproxy1-plugin-gsettings libproxy1-plugin-kconfig
 TEST_PACKAGES := $(BUILD_PACKAGES) libgtest-dev googletest libbenchmark-dev pulseaudio \
   pulseaudio-utils xvfb x11-utils x11-xserver-utils dante-server microsocks \
   curl sox libsox-fmt-all ffmpeg espeak-ng netcat-openbsd clang libclang-rt-dev \

@@ -3,12 +3,12 @@
 #include "BuildConfig.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
+#include "shell/DesktopProxyOffer.h"
 #include "shell/ProxyDialog.h"
 #include "shell/settings/SystemTestSettings.h"
 #include "ui_TConnectionPage.h"
 
 #include <QApplication>
-
 
 namespace {
 const char* const Trying = "Trying to connect to Tavora Server...";
@@ -24,8 +24,7 @@ const char* const FailureText =
 } // namespace
 
 TConnectionPage::TConnectionPage(TTcpClient& client, TComponent& owner, QWidget* parent)
-    : QWidget(parent), ConnectionTestHost(BuildConfig::ConnectionTestHost),
-      Sleep(TConnectionTest::SleepFor),
+    : QWidget(parent), ConnectionTestHost(BuildConfig::ConnectionTestHost), Sleep(TConnectionTest::SleepFor),
       ui(std::make_unique<Ui::TConnectionPage>()), m_client(client),
       m_test(client, owner, SystemTestSettings) {
     ui->setupUi(this);
@@ -78,6 +77,7 @@ void TConnectionPage::DetachProxy(TTcpClient&) {
 void TConnectionPage::XPButton2Click() {
     auto dialog = std::make_unique<TfrmProxy>(window());
     FillProxyDialog(*dialog, SystemTestSettings);
+    OfferDesktopProxy(*dialog, SystemTestSettings, DesktopProxy, ConnectionTestHost, ConnectionTestPort);
     if (dialog->exec() == QDialog::Accepted) {
         dialog->hide();
         TakeBackProxyDialog(*dialog, SystemTestSettings);

@@ -9,6 +9,7 @@
 #include "shell/ConnectionTest.h"
 
 class TComponent;
+class TDesktopProxyLookup;
 class TTcpClient;
 namespace Ui {
 class TConnectionPage;
@@ -40,6 +41,8 @@ public:
     int ConnectionTestPort = TConnectionTest::ConnectionTestPort;
     // How the pause between the attempts sleeps (the UI thread blocks).
     std::function<void(int milliseconds)> Sleep;
+    // Where the proxy dialog learns the desktop's SOCKS proxy; none offers nothing.
+    std::shared_ptr<TDesktopProxyLookup> DesktopProxy;
 
     std::unique_ptr<Ui::TConnectionPage> ui;
 

@@ -114,7 +114,8 @@ bool NoProxyExempts(std::string_view noProxy, std::string_view host) {
 }
 
 std::optional<TDesktopProxy> TLibproxyLookup::Lookup(const std::string& host, int port) {
-    // A tcp:// destination: libproxy 0.4 runs no PAC file for a socks:// one.
+    // The test is a plain TCP connection, not a web request: asked as tcp://,
+    // no scheme-specific (HTTP, HTTPS, FTP) proxy setting of the desktop applies.
     const std::string destination = "tcp://" + host + ":" + std::to_string(port);
     if (pxProxyFactory* factory = sharedFactory()) {
         std::unique_ptr<char*, ProxiesDeleter> proxies(

@@ -7,8 +7,8 @@
 #include <memory>
 
 class TComponent;
-class TDesktopProxyLookup;
 class TConnectionPage;
+class TDesktopProxyLookup;
 class TDisplayMetrics;
 class TDisplayPage;
 class TTcpClient;

@@ -4,7 +4,8 @@
 # Further targets: deb test-asan test-tsan fuzz soak bench install clean
 
 BUILD_PACKAGES := qt6-base-dev qt6-base-private-dev libgl-dev libpulse-dev libgsm1-dev libxcb1-dev \
-  pkg-config cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra fonts-liberation
+  pkg-config cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra fonts-liberation \
+  libproxy-dev libproxy1-plugin-webkit libproxy1-plugin-gsettings libproxy1-plugin-kconfig
 # Making the Debian package: dpkg-shlibdeps finds the libraries' packages, file
 # tells CPack which files are programs.
 DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file

@@ -3,8 +3,9 @@
 #include "BuildConfig.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
-#include "shell/ProxyDialog.h"
 #include "settings/SystemTestSettings.h"
+#include "shell/DesktopProxyOffer.h"
+#include "shell/ProxyDialog.h"
 #include "ui_TConnectionPage.h"
 
 #include <QApplication>
@@ -109,6 +110,7 @@ void TConnectionPage::DetachProxy(TTcpClient&) {
 void TConnectionPage::XPButton2Click() {
     auto dialog = std::make_unique<TfrmProxy>(window());
     FillProxyDialog(*dialog, SystemTestSettings);
+    OfferDesktopProxy(*dialog, SystemTestSettings, DesktopProxy, ConnectionTestHost, ConnectionTestPort);
     if (dialog->exec() == QDialog::Accepted) {
         dialog->hide();
         TakeBackProxyDialog(*dialog, SystemTestSettings);

@@ -10,6 +10,7 @@
 
 class QEventLoop;
 class TComponent;
+class TDesktopProxyLookup;
 class TTcpClient;
 namespace Ui {
 class TConnectionPage;
@@ -48,6 +49,8 @@ public:
     // How the pause between the attempts passes; by default as the waits of
     // an attempt do (see WaitProcessingEvents).
     std::function<void(int milliseconds)> Sleep;
+    // Where the proxy dialog learns the desktop's SOCKS proxy; none offers nothing.
+    std::shared_ptr<TDesktopProxyLookup> DesktopProxy;
 
     std::unique_ptr<Ui::TConnectionPage> ui;
 

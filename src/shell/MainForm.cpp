@@ -66,6 +66,7 @@ TfMain::TfMain(const QStringList& arguments, const TWizardServices& services, QW
     Components = std::make_unique<TComponent>();
     vcrClient = new TTcpClient(Components.get());
     connectionPage = new TConnectionPage(*vcrClient, *Components, ui->pConnectionTest);
+    connectionPage->DesktopProxy = m_services.DesktopProxy;
     displayPage = new TDisplayPage(m_services.DisplayMetrics, ui->Panel3);
     playbackPage = new tavora::audio::TPlaybackPage(m_services.Audio, ui->pPlaybackBody);
     connect(playbackPage, &tavora::audio::TPlaybackPage::settingsNotSaved, this,

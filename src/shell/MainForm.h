@@ -8,6 +8,7 @@
 
 class TComponent;
 class TConnectionPage;
+class TDesktopProxyLookup;
 class TDisplayMetrics;
 class TDisplayPage;
 class TTcpClient;
@@ -27,6 +28,8 @@ class TPlaybackPage;
 struct TWizardServices {
     const TDisplayMetrics& DisplayMetrics;
     tavora::platform::audio::AudioPlatform& Audio;
+    // The desktop's proxy configuration, offered in the proxy dialog; none offers nothing.
+    std::shared_ptr<TDesktopProxyLookup> DesktopProxy = nullptr;
 };
 
 // The wizard window: the frame with the page headers and the navigation bar,

@@ -2,6 +2,7 @@
 
 #include "platform/audio/PulseAudioPlatform.h"
 #include "platform/settings/RegFileStore.h"
+#include "shell/DesktopProxy.h"
 #include "shell/DisplayMetrics.h"
 #include "shell/MainForm.h"
 #include "shell/WizardApplication.h"
@@ -22,7 +23,7 @@ int WizardMain(int argc, char** argv, const std::function<void(TfMain&)>& shown)
     SetSettingsRegistry(store);
     TScreenMetrics displayMetrics;
     tavora::platform::audio::PulseAudioPlatform audio;
-    TWizardServices services{displayMetrics, audio};
+    TWizardServices services{displayMetrics, audio, std::make_shared<TLibproxyLookup>()};
     TfMain fMain(app.arguments().mid(1), services);
     fMain.show();
     // Showing a page lets pending events run, so a close asked for meanwhile

@@ -1,14 +1,18 @@
 #include "shell/ProxyDialog.h"
 #include "WizardTestSupport.h"
-#include "shell/ConnectionPage.h"
 #include "settings/SystemTestSettings.h"
+#include "shell/ConnectionPage.h"
+#include "shell/DesktopProxy.h"
+#include "shell/DesktopProxyOffer.h"
 #include "ui_TConnectionPage.h"
 #include "ui_TfrmProxy.h"
 
 #include <QMessageBox>
 #include <QtTest>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 namespace {
 TSystemTestSettings sample() {
@@ -33,6 +37,48 @@ void answerDialog(std::function<void(TfrmProxy&)> edit, bool ok) {
         edit(*dialog);
         QTest::mouseClick(ok ? dialog->ui->BitBtn1 : dialog->ui->BitBtn2, Qt::LeftButton);
     });
+}
+
+// The desktop's proxy configuration as a test sets it: a fixed answer, given
+// once released; the questions are recorded.
+class FakeDesktopProxy final : public TDesktopProxyLookup {
+public:
+    explicit FakeDesktopProxy(std::optional<TDesktopProxy> answer, bool held = false)
+        : m_answer(std::move(answer)), m_held(held) {}
+
+    std::optional<TDesktopProxy> Lookup(const std::string& host, int port) override {
+        std::unique_lock lock(m_mutex);
+        m_asked << QString("%1:%2").arg(QString::fromStdString(host)).arg(port);
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return !m_held; });
+        return m_answer;
+    }
+    QStringList asked() {
+        std::lock_guard lock(m_mutex);
+        return m_asked;
+    }
+    void waitUntilAsked() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return !m_asked.empty(); });
+    }
+    void release() {
+        std::lock_guard lock(m_mutex);
+        m_held = false;
+        m_changed.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::optional<TDesktopProxy> m_answer;
+    bool m_held;
+    QStringList m_asked;
+};
+
+// Waits until every lookup thread has let go of `lookup`, then delivers what they posted.
+void lookupsFinished(const std::shared_ptr<FakeDesktopProxy>& lookup) {
+    QTRY_VERIFY_WITH_TIMEOUT(lookup.use_count() == 1, 60000);
+    QCoreApplication::sendPostedEvents();
 }
 
 void changeEverything(TfrmProxy& d) {
@@ -226,6 +272,125 @@ private slots:
         answerDialog([&](TfrmProxy& d) { d.ui->eProxyPassword->setText(longest); }, true);
         page.XPButton2Click();
         QCOMPARE(SystemTestSettings.ProxyPassword, longest.toStdString());
+    }
+
+    // With nothing stored, the desktop's SOCKS proxy is offered; it fills the
+    // fields only when taken, and reaches the settings only with OK.
+    void desktopProxyOffered() {
+        TWizardFixture f;
+        TConnectionPage& page = *f.window().connectionPage;
+        auto desktop = std::make_shared<FakeDesktopProxy>(TDesktopProxy{svSocks4A, "127.0.0.1", 1081});
+        page.DesktopProxy = desktop;
+        SystemTestSettings = TSystemTestSettings{};
+        const TSystemTestSettings nothingStored = SystemTestSettings;
+        const auto takeIt = [](TfrmProxy& d) {
+            QTRY_VERIFY_WITH_TIMEOUT(d.ui->btnUseDesktopProxy->isVisible(), 60000);
+            QCOMPARE(d.ui->lbDesktopProxy->text(),
+                     QString("Your desktop uses the SOCKS 4A proxy 127.0.0.1:1081."));
+            QVERIFY(!d.ui->cbProxy->isChecked()); // offered, not applied
+            QCOMPARE(d.ui->eProxyHost->text(), QString());
+            QTest::mouseClick(d.ui->btnUseDesktopProxy, Qt::LeftButton);
+            QVERIFY(d.ui->cbProxy->isChecked());
+            QCOMPARE(d.ui->eProxyVersion->currentText(), QString("Socks 4A"));
+            QCOMPARE(d.ui->eProxyHost->text(), QString("127.0.0.1"));
+            QCOMPARE(d.ui->eProxyPort->text(), QString("1081"));
+        };
+        answerDialog(takeIt, false);
+        page.XPButton2Click();
+        QCOMPARE(SystemTestSettings, nothingStored);
+        QCOMPARE(desktop->asked(), QStringList{QString::fromStdString(page.ConnectionTestHost) + ":9910"});
+
+        answerDialog(takeIt, true);
+        page.XPButton2Click();
+        QCOMPARE(SystemTestSettings.UseProxy, true);
+        QCOMPARE(SystemTestSettings.SocksVersion, uint8_t(svSocks4A));
+        QCOMPARE(SystemTestSettings.ProxyHost, std::string("127.0.0.1"));
+        QCOMPARE(SystemTestSettings.ProxyPort, 1081);
+
+        // Now a proxy is stored: the desktop is not asked again.
+        answerDialog([](TfrmProxy& d) { QVERIFY(d.ui->btnUseDesktopProxy->isHidden()); }, false);
+        page.XPButton2Click();
+        page.DesktopProxy.reset();
+        lookupsFinished(desktop);
+        QCOMPARE(desktop->asked().size(), 2);
+    }
+
+    void desktopProxyNotOffered() {
+        const TDesktopProxy socks5{svSocks5, "127.0.0.1", 1080};
+        // A stored host alone counts as a stored proxy: no lookup starts.
+        TSystemTestSettings hostOnly;
+        hostOnly.ProxyHost = "proxy.lan";
+        auto desktop = std::make_shared<FakeDesktopProxy>(socks5);
+        TfrmProxy dialog(nullptr);
+        OfferDesktopProxy(dialog, hostOnly, desktop, "test.invalid", 9910);
+        QCOMPARE(desktop.use_count(), 1L);
+
+        // The desktop names no SOCKS proxy: the line stays hidden.
+        auto none = std::make_shared<FakeDesktopProxy>(std::nullopt);
+        OfferDesktopProxy(dialog, TSystemTestSettings{}, none, "test.invalid", 9910);
+        lookupsFinished(none);
+        QCOMPARE(none->asked().size(), 1);
+        QVERIFY(dialog.ui->lbDesktopProxy->isHidden());
+        QVERIFY(dialog.ui->btnUseDesktopProxy->isHidden());
+
+        // An answer that comes after the dialog is gone goes nowhere.
+        auto late = std::make_shared<FakeDesktopProxy>(socks5, true);
+        auto closed = std::make_unique<TfrmProxy>(nullptr);
+        OfferDesktopProxy(*closed, TSystemTestSettings{}, late, "test.invalid", 9910);
+        late->waitUntilAsked();
+        closed.reset();
+        late->release();
+        lookupsFinished(late);
+        QCoreApplication::processEvents();
+    }
+
+    void desktopProxyAnswers_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("offered"); // version code, host and port; empty for none
+        QTest::newRow("socks5") << "socks5://127.0.0.1:1080"
+                                << "3 127.0.0.1 1080";
+        QTest::newRow("socks is 5") << "socks://proxy.lan:1081"
+                                    << "3 proxy.lan 1081";
+        QTest::newRow("socks4") << "socks4://proxy.lan:1082"
+                                << "1 proxy.lan 1082";
+        QTest::newRow("socks4a") << "socks4a://proxy.lan:1083"
+                                 << "2 proxy.lan 1083";
+        QTest::newRow("credentials left out") << "SOCKS5://al:pw@proxy.lan:1084/"
+                                              << "3 proxy.lan 1084";
+        QTest::newRow("ipv6") << "socks5://[::1]:1085"
+                              << "3 ::1 1085";
+        QTest::newRow("default port") << "socks5://proxy.lan"
+                                      << "3 proxy.lan 1080";
+        QTest::newRow("direct") << "direct://"
+                                << "";
+        QTest::newRow("http proxy") << "http://proxy.lan:3128"
+                                    << "";
+        QTest::newRow("port 0") << "socks5://proxy.lan:0"
+                                << "";
+        QTest::newRow("port too big") << "socks5://proxy.lan:65536"
+                                      << "";
+        QTest::newRow("port not a number") << "socks5://proxy.lan:10a"
+                                           << "";
+        QTest::newRow("empty port") << "socks5://proxy.lan:"
+                                    << "";
+        QTest::newRow("no host") << "socks5://:1080"
+                                 << "";
+        QTest::newRow("open bracket") << "socks5://[::1:1080"
+                                      << "";
+        QTest::newRow("no scheme") << "proxy.lan:1080"
+                                   << "";
+    }
+
+    void desktopProxyAnswers() {
+        QFETCH(QString, answer);
+        QFETCH(QString, offered);
+        const std::optional<TDesktopProxy> proxy = DesktopProxyFromUrl(answer.toStdString());
+        const QString got = proxy ? QString("%1 %2 %3")
+                                        .arg(proxy->Version)
+                                        .arg(QString::fromStdString(proxy->Host))
+                                        .arg(proxy->Port)
+                                  : QString();
+        QCOMPARE(got, offered);
     }
 
     // The dialog changes only the record in memory; closing the window stores it.

@@ -96,11 +96,11 @@ TEST_F(SettingsFileTest, CommentsBeforeTheHeaderAreReadNotKeptAside) {
     std::ofstream(UserFile) << "; Classroom proxy, set up by the help desk\n\n"
                                "Windows Registry Editor Version 5.00\n\n"
                                "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
-                               "\"UseProxy\"=dword:00000001\n\"ProxyHost\"=\"10.1.2.3\"\n"
+                               "\"UseProxy\"=dword:00000001\n\"ProxyHost\"=\"127.0.0.3\"\n"
                                "\n[HKEY_CURRENT_USER\\Software\\Client]\n\"Room\"=\"12\"\n";
     LoadSettings();
     EXPECT_TRUE(SystemTestSettings.UseProxy);
-    EXPECT_EQ(SystemTestSettings.ProxyHost, "10.1.2.3");
+    EXPECT_EQ(SystemTestSettings.ProxyHost, "127.0.0.3");
     SaveSettings();
     for (const auto& entry : fs::directory_iterator(UserFile.parent_path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with("user.reg.corrupt-")) << entry.path();

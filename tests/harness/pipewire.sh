@@ -62,8 +62,16 @@ start)
   rm -f "$dir/sink.fifo" "$dir/src.fifo" # the pipe source refuses an existing fifo
   # The graph runs at the test devices' rate, so that nothing is resampled on
   # the way and what goes in comes out sample for sample, as with pulse.sh.
+  # Its period stays at 20 ms whatever latency a client asks for: PipeWire
+  # 0.3.65's pipe source, once the period changed between recordings (a
+  # client with the default latency, then one asking for 20 ms), can record
+  # nothing but silence while it still empties the fifo, until a client
+  # with another latency comes along.
   cat >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/harness.conf" <<CONF
-context.properties = { default.clock.rate = 8000 default.clock.allowed-rates = [ 8000 ] }
+context.properties = {
+  default.clock.rate = 8000 default.clock.allowed-rates = [ 8000 ]
+  default.clock.quantum = 160 default.clock.min-quantum = 160 default.clock.max-quantum = 160
+}
 CONF
   cat >"$XDG_CONFIG_HOME/pipewire/pipewire-pulse.conf.d/harness.conf" <<CONF
 pulse.properties = { server.address = [ "unix:$dir/run/native" ] }

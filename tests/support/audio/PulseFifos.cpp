@@ -245,7 +245,7 @@ PipeSourceWriter::PipeSourceWriter(const std::string& fifo) {
         ::close(stale);
     }
     // The pipe source keeps the fifo open for reading, so this does not block.
-    fd_ = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    fd_ = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0)
         throw std::runtime_error("cannot open " + fifo);
 }
@@ -273,6 +273,12 @@ void PipeSourceWriter::write(std::vector<std::int16_t> samples, bool realTime) {
                 const ssize_t w = ::write(fd_, p, left);
                 if (w < 0) {
                     if (errno == EINTR)
+                        continue;
+                    // A full fifo that nobody empties within two seconds
+                    // ends the feed: the test then sees what was recorded
+                    // instead of hanging on a source that stopped reading.
+                    pollfd ready{fd_, POLLOUT, 0};
+                    if (errno == EAGAIN && ::poll(&ready, 1, 2000) > 0)
                         continue;
                     return;
                 }

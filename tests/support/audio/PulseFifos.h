@@ -64,7 +64,8 @@ private:
 };
 
 // Writes samples into the source fifo, at the pace of real time (8000 Hz)
-// or at once, on a thread of its own.
+// or at once, on a thread of its own. A fifo that takes nothing for two
+// seconds ends the feed early rather than blocking the test for good.
 class PipeSourceWriter {
 public:
     explicit PipeSourceWriter(const std::string& fifo = pulseDir() + "/src.fifo");

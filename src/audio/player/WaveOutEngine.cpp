@@ -271,6 +271,7 @@ bool TWaveOutEngine::InternalOpen() {
     deviceFormat_ = *format;
     deviceFormat_.cbSize = 0;
     closeIssued_ = false;
+    failed_ = false;
     QObject* notifier = CreateNotifier();
     try {
         if (CheckResult(Platform().openWaveOut(&device_, deviceId, format, notifier, NotifierKind())))
@@ -455,11 +456,21 @@ void TWaveOutEngine::FinishCycle(WaveHeader*& header) {
             device_->unprepareHeader(*header);
         ReallocHeader(header, 0);
     }
-    if (Closing && QueuedCount() == 0)
+    if (Closing && QueuedCount() == 0) {
+        // A device that went away hands back the buffers it never played
+        // like played ones; once everything was written, nothing else shows
+        // the loss, so its position is asked before it is closed.
+        mm::MmTime time;
+        time.type = mm::TIME_MS;
+        const MmResult lost = failed_ ? mm::MMSYSERR_NOERROR : device_->position(time);
         CheckResult(CloseDevice());
+        if (mm::waveDeviceGone(lost))
+            CheckResult(lost);
+    }
 }
 
 void TWaveOutEngine::EndAfterFailure(WaveHeader*& header) {
+    failed_ = true;
     Closing = true;
     if (header) {
         if (header->flags & mm::WHDR_PREPARED)

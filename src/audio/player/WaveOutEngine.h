@@ -103,6 +103,8 @@ private:
     int32_t positionOffset_ = 0;
     // close() was accepted; the close notification is on its way.
     bool closeIssued_ = false;
+    // This run already ended on a failure that was reported.
+    bool failed_ = false;
 };
 
 } // namespace tavora::audio

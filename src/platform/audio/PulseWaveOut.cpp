@@ -113,6 +113,10 @@ public:
         MainloopLock lock(c_->loop);
         if (closed_)
             return MMSYSERR_INVALHANDLE;
+        // A device whose stream the server ended plays nothing any more;
+        // this is how its last buffers, handed back unplayed, say so.
+        if (failed())
+            return failure();
         const std::uint64_t played = playedBytes();
         std::uint64_t frames = completedFrames_;
         for (const Segment& seg : segments_) {

@@ -63,6 +63,7 @@ private slots:
     void playOnThePipeSinkPlaysTheWholeSample();
     void stopPartWaySilencesAndSaves();
     void manyPlayStopRunsLeaveNothingOnTheServer();
+    void aRemovedSinkEndsTheSampleAndTheListFollows_data();
     void aRemovedSinkEndsTheSampleAndTheListFollows();
     void theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBack();
     void thePickedDeviceIsLevelledKeptAndLoopedOn();
@@ -211,8 +212,16 @@ void PlaybackPagePulseTest::manyPlayStopRunsLeaveNothingOnTheServer() {
 // The sink the sample plays on goes away (a module of the test's own): the
 // page is back to Ready with one box saying so, nothing stays on the
 // server, the list no longer shows the sink, and the next Play goes to the
-// device the list shows.
+// device the list shows. Also near the end of the sample, once every buffer
+// has been written and only comes back.
+void PlaybackPagePulseTest::aRemovedSinkEndsTheSampleAndTheListFollows_data() {
+    QTest::addColumn<int>("msBeforeTheEnd");
+    QTest::newRow("while buffers are written") << 0;
+    QTest::newRow("after the last buffer was written") << 2000;
+}
+
 void PlaybackPagePulseTest::aRemovedSinkEndsTheSampleAndTheListFollows() {
+    QFETCH(int, msBeforeTheEnd);
     LoadedPulseModule module(
         "module-null-sink sink_name=gone_sink sink_properties=device.description=Gone_Sink");
     QVERIFY(module.loaded());
@@ -222,6 +231,13 @@ void PlaybackPagePulseTest::aRemovedSinkEndsTheSampleAndTheListFollows() {
     QVERIFY(gone > 0);
     ui.cbAoudioOutDevices->setCurrentIndex(gone);
     QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    if (msBeforeTheEnd > 0) {
+        const uint32_t bytesPerSecond = page->SamplePlayer1->Wave().WaveFormat()->nAvgBytesPerSec;
+        const uint32_t length =
+            uint32_t(uint64_t(page->SamplePlayer1->Wave().DataSize()) * 1000 / bytesPerSecond);
+        page->SamplePlayer1->SetPosition(length - uint32_t(msBeforeTheEnd));
+        QTest::qWait(400); // the rest fits in the buffers queued at once
+    }
     QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams().sinkInputs, 1, 5000);
 
     AnswerBoxes();

@@ -537,6 +537,7 @@ void analyseSpeech(const SpeechFeed& feed, const SinkRecorder& sink) {
     constexpr std::size_t Near = Rate / 20; // a gap or a cut of up to 50 ms between two windows
     Stats delays, firstSecond;
     std::vector<double> gaps, cuts;
+    std::vector<double> gapsAt;      // input time of each gap, in seconds
     std::optional<long long> offset; // output position less input position
     double endDelay = 0;
     std::size_t matched = 0, windows = 0;
@@ -569,6 +570,8 @@ void analyseSpeech(const SpeechFeed& feed, const SinkRecorder& sink) {
         if (offset && std::abs(now - *offset) > 2) {
             const double step = 1000.0 * double(now - *offset) / Rate;
             (step > 0 ? gaps : cuts).push_back(std::abs(step));
+            if (step > 0)
+                gapsAt.push_back(double(i) / Rate);
         }
         if (!offset || std::abs(now - *offset) > 2)
             offset = now;
@@ -586,8 +589,8 @@ void analyseSpeech(const SpeechFeed& feed, const SinkRecorder& sink) {
     std::printf("%-34s %zu of %zu windows of 100 ms with speech found\n", "speech found again", matched,
                 windows);
     std::printf("%-34s %zu, %.1f ms in all", "gaps (silence inserted)", gaps.size(), gapTotal);
-    for (double g : gaps)
-        std::printf(" %.1f", g);
+    for (std::size_t g = 0; g < gaps.size(); ++g)
+        std::printf(" %.1f (at %.1f s)", gaps[g], gapsAt[g]);
     std::printf("\n%-34s %zu, %.1f ms in all\n", "audio left out", cuts.size(), cutTotal);
     delays.print("delay over the run");
     firstSecond.print("delay in the first second");

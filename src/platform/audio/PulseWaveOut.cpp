@@ -20,12 +20,15 @@ constexpr pa_usec_t RequestUs = 25'000;
 // sound has stopped) gets this much silence in front of it: the room that
 // lets the next buffer, written a little late, follow on without a gap. Paid
 // once when the sound starts, not at every buffer.
-constexpr pa_usec_t LeadInUs = 120'000;
-// With every queued byte written, the sound stops once the server holds no
-// more than this of it: silence then goes after the last audio, so that a
-// server that plays whole periods only does not hold back a tail shorter
-// than one. A buffer written before that follows on without a gap.
-constexpr pa_usec_t StopAtUs = 3 * RequestUs;
+constexpr pa_usec_t LeadInUs = 100'000;
+// With every queued byte written, the sound stops once no more than this of
+// it is left to be heard, in the server's queue and in the device: silence
+// then goes after the last audio, so that a server that plays whole periods
+// only does not hold back a tail shorter than one. A buffer written before
+// that follows on without a gap. A device that takes its data well ahead of
+// playing it (a sink with a buffer of its own) empties the queue early;
+// stopping then would put silence in front of a buffer still on time.
+constexpr pa_usec_t StopAtUs = 2 * RequestUs;
 
 class PulseWaveOut final : public WaveOutDevice, private PulseStreamDevice {
 public:
@@ -312,7 +315,8 @@ private:
             const std::size_t asked = pa_stream_writable_size(stream_);
             const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
             if (attr && asked != static_cast<std::size_t>(-1) &&
-                asked + frames(StopAtUs) >= std::size_t{attr->tlength})
+                asked + frames(StopAtUs) >= std::size_t{attr->tlength} &&
+                writeIndex_ - playedBytes() <= frames(StopAtUs))
                 stopSound();
         }
         if (dry_ && audioToWrite()) {

@@ -87,10 +87,13 @@ MmResult topologyLineInfo(const MixerTopology& dests, MixerLine& line, std::uint
     return MMSYSERR_NOERROR;
 }
 
-TopologyControl* topologyControl(MixerTopology& dests, std::uint32_t controlId, TopologyLine** owner) {
+TopologyControl*
+findTopologyControl(MixerTopology& dests,
+                    const std::function<bool(const TopologyLine&, const TopologyControl&)>& match,
+                    TopologyLine** owner) {
     auto visit = [&](TopologyLine& line) -> TopologyControl* {
         for (TopologyControl& c : line.controls)
-            if (c.controlId == controlId) {
+            if (match(line, c)) {
                 if (owner)
                     *owner = &line;
                 return &c;
@@ -105,6 +108,13 @@ TopologyControl* topologyControl(MixerTopology& dests, std::uint32_t controlId, 
                 return c;
     }
     return nullptr;
+}
+
+TopologyControl* topologyControl(MixerTopology& dests, std::uint32_t controlId, TopologyLine** owner) {
+    return findTopologyControl(
+        dests,
+        [controlId](const TopologyLine&, const TopologyControl& c) { return c.controlId == controlId; },
+        owner);
 }
 
 MmResult topologyLineControls(MixerTopology& dests, MixerLineControls& request, std::uint32_t flags) {

@@ -8,6 +8,7 @@
 #include "platform/audio/MixerTypes.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,12 @@ using MixerTopology = std::vector<TopologyLine>;
 
 MmResult topologyLineInfo(const MixerTopology& destinations, MixerLine& line, std::uint32_t flags);
 MmResult topologyLineControls(MixerTopology& destinations, MixerLineControls& request, std::uint32_t flags);
+// The first control, destinations before their sources, for which
+// `match(line, control)` holds, and the line it belongs to; null if none.
+TopologyControl*
+findTopologyControl(MixerTopology& destinations,
+                    const std::function<bool(const TopologyLine&, const TopologyControl&)>& match,
+                    TopologyLine** owner = nullptr);
 // The control with this identifier and the line it belongs to; null if none.
 TopologyControl* topologyControl(MixerTopology& destinations, std::uint32_t controlId, TopologyLine** owner);
 // The control a details request names and its line, once the request has

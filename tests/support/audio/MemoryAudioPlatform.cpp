@@ -754,22 +754,10 @@ TopologyControl* MemoryAudioPlatform::findControl(std::uint32_t mixerId, std::st
     std::lock_guard lock(mutex_);
     if (mixerId >= mixers_.size())
         return nullptr;
-    auto visit = [&](TopologyLine& line) -> TopologyControl* {
-        if (line.name != lineName)
-            return nullptr;
-        for (TopologyControl& c : line.controls)
-            if (c.name == controlName)
-                return &c;
-        return nullptr;
-    };
-    for (TopologyLine& d : mixers_[mixerId].destinations) {
-        if (auto* c = visit(d))
-            return c;
-        for (TopologyLine& s : d.sources)
-            if (auto* c = visit(s))
-                return c;
-    }
-    return nullptr;
+    return findTopologyControl(mixers_[mixerId].destinations,
+                               [&](const TopologyLine& line, const TopologyControl& control) {
+                                   return line.name == lineName && control.name == controlName;
+                               });
 }
 
 MemoryMixerCounters MemoryAudioPlatform::mixerCounters() const {

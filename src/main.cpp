@@ -22,9 +22,9 @@ int main(int argc, char** argv) {
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    const TReportOptions options = ParseReportOptions(arguments);
-    if (options.Mode != TReportOptions::TMode::Window)
-        return RunReport(options, argc, argv);
+    const ReportOptions options = parseReportOptions(arguments);
+    if (options.mode != ReportOptions::Mode::Window)
+        return runReport(options, argc, argv);
     if (!displayAvailable()) {
         std::fputs("tavora-wizard: no display found (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
                    "Start the wizard from a desktop session, or run 'tavora-wizard --check' for a\n"
@@ -32,5 +32,5 @@ int main(int argc, char** argv) {
                    stderr);
         return 1;
     }
-    return WizardMain(argc, argv);
+    return wizardMain(argc, argv);
 }

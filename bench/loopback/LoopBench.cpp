@@ -288,21 +288,21 @@ int loop(const char* server, const std::string& src, const std::string& sinkPath
         std::printf("no server at %s\n", server);
         return 1;
     }
-    SystemTestSettings.AudioInDeviceID = deviceNamed(platform, true, "Pipe_Source");
-    SystemTestSettings.AudioOutDeviceID = deviceNamed(platform, false, "Pipe_Sink");
+    globalSettings.audioInDeviceID = deviceNamed(platform, true, "Pipe_Source");
+    globalSettings.audioOutDeviceID = deviceNamed(platform, false, "Pipe_Sink");
     SinkWatch sink(sinkPath);
     SourceFeed feed(src);
-    TMicrophonePage page(platform);
-    page.EnterMicrophonePage();
+    MicrophonePage page(platform);
+    page.enterMicrophonePage();
 
     Stats delays, stops, startToReady;
     double ownCpu = 0, daemonCpu = 0, seconds = 0;
     for (int r = 0; r < runs; ++r) {
         sink.clear();
         const auto pressed = Clock::now();
-        page.btnStartMikeClick();
+        page.onStartClicked();
         startToReady.add(ms(Clock::now() - pressed));
-        if (!page.MikeTestRunning()) {
+        if (!page.mikeTestRunning()) {
             std::printf("the loop did not start\n");
             return 1;
         }
@@ -315,7 +315,7 @@ int loop(const char* server, const std::string& src, const std::string& sinkPath
         daemonCpu += processCpu(daemon) - daemon0;
 
         const auto stopAt = Clock::now();
-        page.StopMikeTest();
+        page.stopMikeTest();
         stops.add(ms(Clock::now() - stopAt));
         collectDelays(feed.starts(), sink.onsets(), delays);
     }
@@ -631,18 +631,18 @@ int speech(const char* server, const std::string& src, const std::string& sinkPa
             std::printf("no server at %s\n", server);
             return 1;
         }
-        SystemTestSettings.AudioInDeviceID = deviceNamed(platform, true, "Pipe_Source");
-        SystemTestSettings.AudioOutDeviceID = deviceNamed(platform, false, "Pipe_Sink");
-        TMicrophonePage page(platform);
-        page.EnterMicrophonePage();
-        page.btnStartMikeClick();
-        if (!page.MikeTestRunning()) {
+        globalSettings.audioInDeviceID = deviceNamed(platform, true, "Pipe_Source");
+        globalSettings.audioOutDeviceID = deviceNamed(platform, false, "Pipe_Sink");
+        MicrophonePage page(platform);
+        page.enterMicrophonePage();
+        page.onStartClicked();
+        if (!page.mikeTestRunning()) {
             std::printf("the loop did not start\n");
             return 1;
         }
         feed.start();
         runEventLoop(feed, 1500ms);
-        page.StopMikeTest();
+        page.stopMikeTest();
         sink.stop();
         std::printf("== the wizard's loop, %.0f s of speech\n", double(feed.samples().size()) / Rate);
     }

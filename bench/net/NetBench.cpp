@@ -26,18 +26,18 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Ms(Clock::duration d) {
+double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-double CpuMs() {
+double cpuMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
 }
 
-void Report(const char* name, std::vector<double> samples) {
+void report(const char* name, std::vector<double> samples) {
     std::sort(samples.begin(), samples.end());
     double sum = 0;
     for (double s : samples)
@@ -47,28 +47,28 @@ void Report(const char* name, std::vector<double> samples) {
                 sum / double(samples.size()));
 }
 
-int Connect(int port, int count) {
-    TComponent owner;
-    TTcpClient client(&owner);
-    client.SetHost("127.0.0.1");
-    client.SetPort(port);
+int connect(int port, int count) {
+    Component owner;
+    TcpClient client(&owner);
+    client.setHost("127.0.0.1");
+    client.setPort(port);
     std::vector<double> ok, failed;
     std::string failure;
     for (int i = 0; i < count; ++i) {
         const auto start = Clock::now();
         try {
-            client.Connect(60000);
+            client.connect(60000);
             client.Disconnect();
-            ok.push_back(Ms(Clock::now() - start));
+            ok.push_back(ms(Clock::now() - start));
         } catch (const std::exception& e) {
-            failed.push_back(Ms(Clock::now() - start));
+            failed.push_back(ms(Clock::now() - start));
             failure = e.what();
         }
     }
     if (!ok.empty())
-        Report("connected", ok);
+        report("connected", ok);
     if (!failed.empty()) {
-        Report("failed", failed);
+        report("failed", failed);
         for (char& c : failure)
             if (c == '\r' || c == '\n')
                 c = ' ';
@@ -77,23 +77,23 @@ int Connect(int port, int count) {
     return 0;
 }
 
-int Wait(int limit) {
+int wait(int limit) {
     // A listener with a full backlog never answers a further connect.
-    const testnet::TSilentListener silent;
-    TComponent owner;
-    TTcpClient client(&owner);
-    client.SetHost("127.0.0.1");
-    client.SetPort(silent.Port());
-    const double cpuBefore = CpuMs();
+    const testnet::SilentListener silent;
+    Component owner;
+    TcpClient client(&owner);
+    client.setHost("127.0.0.1");
+    client.setPort(silent.port());
+    const double cpuBefore = cpuMs();
     const auto start = Clock::now();
     std::string outcome = "connected (unexpected)";
     try {
-        client.Connect(limit);
+        client.connect(limit);
     } catch (const std::exception& e) {
         outcome = e.what();
     }
-    const double wall = Ms(Clock::now() - start);
-    const double cpu = CpuMs() - cpuBefore;
+    const double wall = ms(Clock::now() - start);
+    const double cpu = cpuMs() - cpuBefore;
     std::printf("timed-out wait: limit %d ms, ended after %.1f ms with \"%s\"\n", limit, wall,
                 outcome.c_str());
     std::printf("CPU used: %.2f ms in all, %.3f ms per second of waiting (%.4f %% of one core)\n", cpu,
@@ -101,47 +101,47 @@ int Wait(int limit) {
     return 0;
 }
 
-int Socks5(int proxyPort, const std::string& user, const std::string& password, int target, int count,
+int socks5(int proxyPort, const std::string& user, const std::string& password, int target, int count,
            int limit) {
-    TComponent window;
-    TTcpClient client(&window);
+    Component window;
+    TcpClient client(&window);
     std::vector<double> samples;
     for (int i = 0; i < count; ++i) {
-        auto* handler = new TSocketIOHandler(&window);
-        auto* info = new TSocksInfo(&window);
-        handler->SetSocksInfo(info);
-        client.SetIOHandler(handler);
-        info->SetVersion(svSocks5);
-        info->SetHost("127.0.0.1");
-        info->SetPort(proxyPort);
-        info->SetAuthentication(saUsernamePassword);
-        info->SetUsername(user);
-        info->SetPassword(password);
-        client.SetHost("127.0.0.1");
-        client.SetPort(target);
+        auto* handler = new SocketIOHandler(&window);
+        auto* info = new SocksInfo(&window);
+        handler->setSocksInfo(info);
+        client.setIOHandler(handler);
+        info->setVersion(Socks5);
+        info->setHost("127.0.0.1");
+        info->setPort(proxyPort);
+        info->setAuthentication(UsernamePassword);
+        info->setUsername(user);
+        info->setPassword(password);
+        client.setHost("127.0.0.1");
+        client.setPort(target);
         const auto start = Clock::now();
         try {
-            client.Connect(limit);
+            client.connect(limit);
             client.Disconnect();
-            samples.push_back(Ms(Clock::now() - start));
+            samples.push_back(ms(Clock::now() - start));
         } catch (const std::exception& e) {
             std::printf("failed: %s\n", e.what());
             return 1;
         }
-        client.SetIOHandler(nullptr);
-        handler->SetSocksInfo(nullptr);
+        client.setIOHandler(nullptr);
+        handler->setSocksInfo(nullptr);
         delete info;
         delete handler;
     }
-    Report(limit > 0 ? "socks5 login (timed)" : "socks5 login (untimed)", samples);
+    report(limit > 0 ? "socks5 login (timed)" : "socks5 login (untimed)", samples);
     return 0;
 }
 
-int Sink(const char* portFile) {
-    const testnet::TLoopbackListener listener(64);
-    std::ofstream(portFile) << listener.Port() << '\n';
+int sink(const char* portFile) {
+    const testnet::LoopbackListener listener(64);
+    std::ofstream(portFile) << listener.port() << '\n';
     for (;;)
-        listener.Accept(-1); // closed again at once
+        listener.accept(-1); // closed again at once
 }
 
 } // namespace
@@ -149,14 +149,14 @@ int Sink(const char* portFile) {
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "connect" && argc == 4)
-        return Connect(std::atoi(argv[2]), std::atoi(argv[3]));
+        return connect(std::atoi(argv[2]), std::atoi(argv[3]));
     if (mode == "wait" && argc == 3)
-        return Wait(std::atoi(argv[2]));
+        return wait(std::atoi(argv[2]));
     if (mode == "socks5" && (argc == 7 || argc == 8))
-        return Socks5(std::atoi(argv[2]), argv[3], argv[4], std::atoi(argv[5]), std::atoi(argv[6]),
+        return socks5(std::atoi(argv[2]), argv[3], argv[4], std::atoi(argv[5]), std::atoi(argv[6]),
                       argc == 8 ? std::atoi(argv[7]) : -1);
     if (mode == "sink" && argc == 3)
-        return Sink(argv[2]);
+        return sink(argv[2]);
     std::fprintf(stderr, "usage: see the top of NetBench.cpp\n");
     return 2;
 }

@@ -43,44 +43,44 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-double CpuSeconds(clockid_t clock) {
+double cpuSeconds(clockid_t clock) {
     timespec ts;
     clock_gettime(clock, &ts);
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
 // Reads the sink fifo and notes when the first non-zero sample arrives.
-class TSinkReader {
+class SinkReader {
 public:
-    explicit TSinkReader(const char* fifo) : fd_(open(fifo, O_RDONLY | O_NONBLOCK)) {
+    explicit SinkReader(const char* fifo) : fd_(open(fifo, O_RDONLY | O_NONBLOCK)) {
         if (fd_ < 0) {
             std::perror(fifo);
             std::exit(1);
         }
-        thread_ = std::thread([this] { Run(); });
+        thread_ = std::thread([this] { run(); });
     }
-    ~TSinkReader() {
+    ~SinkReader() {
         stop_ = true;
         thread_.join();
         close(fd_);
     }
-    void Arm() {
+    void arm() {
         std::lock_guard lock(mutex_);
         first_.reset();
     }
-    std::optional<Clock::time_point> First() {
+    std::optional<Clock::time_point> first() {
         std::lock_guard lock(mutex_);
         return first_;
     }
     // CPU time the reader thread has used so far.
-    double CpuUsed() {
+    double cpuUsed() {
         clockid_t id;
         pthread_getcpuclockid(thread_.native_handle(), &id);
-        return CpuSeconds(id);
+        return cpuSeconds(id);
     }
 
 private:
-    void Run() {
+    void run() {
         int16_t buffer[4096];
         while (!stop_) {
             pollfd p{fd_, POLLIN, 0};
@@ -107,17 +107,17 @@ private:
 };
 
 // Seconds of the sample before its first non-zero decoded sample.
-double LeadIn() {
-    auto stream = OpenResourceStream("sample", "WAVE");
-    TWaveImage wave;
-    wave.LoadFromStream(*stream);
+double leadIn() {
+    auto stream = openResourceStream("sample", "WAVE");
+    WaveImage wave;
+    wave.loadFromStream(*stream);
     gsm handle = gsm_create();
     int one = 1;
     gsm_option(handle, GSM_OPT_WAV49, &one);
-    auto* data = reinterpret_cast<gsm_byte*>(wave.Memory()) + wave.DataOffset();
+    auto* data = reinterpret_cast<gsm_byte*>(wave.memory()) + wave.dataOffset();
     gsm_signal pcm[320];
     double lead = -1;
-    for (uint32_t b = 0; b < wave.DataSize() / 65 && lead < 0; ++b) {
+    for (uint32_t b = 0; b < wave.dataSize() / 65 && lead < 0; ++b) {
         gsm_decode(handle, data + b * 65, pcm);
         gsm_decode(handle, data + b * 65 + 33, pcm + 160);
         for (int i = 0; i < 320; ++i)
@@ -130,7 +130,7 @@ double LeadIn() {
     return lead;
 }
 
-bool RunUntil(const std::function<bool()>& done, int ms) {
+bool runUntil(const std::function<bool()>& done, int ms) {
     QElapsedTimer t;
     t.start();
     while (!done()) {
@@ -153,36 +153,36 @@ int main(int argc, char** argv) {
     }
     const int runs = argc > 3 ? std::atoi(argv[3]) : 20;
     const int fullPlays = argc > 4 ? std::atoi(argv[4]) : 1;
-    SetSettingsRegistry(std::make_shared<TMemoryRegistry>());
+    setSettingsRegistry(std::make_shared<MemoryRegistry>());
 
     mm::PulseAudioPlatform platform(argv[1]);
-    TPlaybackPage page(platform);
-    page.EnterPlaybackPage();
-    const int pipe = page.ui->cbAoudioOutDevices->findText("Pipe_Sink");
+    PlaybackPage page(platform);
+    page.enterPlaybackPage();
+    const int pipe = page.ui->outputDeviceList->findText("Pipe_Sink");
     if (pipe < 0) {
         std::fprintf(stderr, "no Pipe_Sink device\n");
         return 1;
     }
-    const double lead = LeadIn();
-    TSinkReader reader(argv[2]);
-    auto idle = [&] { return !page.SamplePlayer1->Active(); };
+    const double lead = leadIn();
+    SinkReader reader(argv[2]);
+    auto idle = [&] { return !page.samplePlayer_->active(); };
 
     std::vector<double> latencies;
     for (int r = 0; r < runs; ++r) {
-        page.ui->cbAoudioOutDevices->setCurrentIndex(pipe);
-        RunUntil([] { return false; }, 300); // the sink plays silence meanwhile
-        reader.Arm();
+        page.ui->outputDeviceList->setCurrentIndex(pipe);
+        runUntil([] { return false; }, 300); // the sink plays silence meanwhile
+        reader.arm();
         const auto start = Clock::now();
-        page.ui->btnPlay->click();
-        if (!RunUntil([&] { return reader.First().has_value(); }, 5000)) {
+        page.ui->playButton->click();
+        if (!runUntil([&] { return reader.first().has_value(); }, 5000)) {
             std::fprintf(stderr, "no sound in run %d\n", r);
             return 1;
         }
         const double ms =
-            std::chrono::duration<double, std::milli>(*reader.First() - start).count() - lead * 1000;
+            std::chrono::duration<double, std::milli>(*reader.first() - start).count() - lead * 1000;
         latencies.push_back(ms);
-        page.ui->btnStopPlay->click();
-        RunUntil(idle, 5000);
+        page.ui->stopButton->click();
+        runUntil(idle, 5000);
     }
     std::sort(latencies.begin(), latencies.end());
     if (!latencies.empty())
@@ -192,11 +192,11 @@ int main(int argc, char** argv) {
                     lead * 1000);
 
     for (int r = 0; r < fullPlays; ++r) {
-        page.ui->cbAoudioOutDevices->setCurrentIndex(pipe);
-        RunUntil([] { return false; }, 300);
-        const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - reader.CpuUsed();
+        page.ui->outputDeviceList->setCurrentIndex(pipe);
+        runUntil([] { return false; }, 300);
+        const double cpu0 = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - reader.cpuUsed();
         const auto t0 = Clock::now();
-        page.ui->btnPlay->click();
+        page.ui->playButton->click();
         // The event loop sleeps between events, so that the figure is the player's.
         QEventLoop loop;
         QTimer check;
@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
         QTimer::singleShot(30000, &loop, &QEventLoop::quit);
         loop.exec();
         const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-        const double cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - reader.CpuUsed() - cpu0;
+        const double cpu = cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - reader.cpuUsed() - cpu0;
         std::printf("full_play wall %.2f s cpu %.3f s (%.2f %% of one core)\n", wall, cpu, 100 * cpu / wall);
     }
     return 0;

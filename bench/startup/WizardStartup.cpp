@@ -1,12 +1,12 @@
 // The wizard as the program starts it, ending once its window has been shown.
 #include "ShownProbe.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/WizardMain.h"
 
 #include <QWidget>
 
 int main(int argc, char** argv) {
-    return WizardMain(argc, argv, [](auto& window) {
+    return wizardMain(argc, argv, [](auto& window) {
         window.repaint();
         reportAndQuit();
     });

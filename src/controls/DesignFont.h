@@ -10,7 +10,7 @@
 inline const QStringList DesignFaces{"Tahoma", "Liberation Sans", "Arial", "DejaVu Sans Condensed",
                                      "DejaVu Sans"};
 
-inline QFont DesignFont() {
+inline QFont designFont() {
     QFont font;
     font.setFamilies(DesignFaces + QStringList{"sans-serif"});
     font.setPixelSize(11);

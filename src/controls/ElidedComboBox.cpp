@@ -3,7 +3,7 @@
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
-void TElidedComboBox::paintEvent(QPaintEvent*) {
+void ElidedComboBox::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     QStyleOptionComboBox option;
     initStyleOption(&option);

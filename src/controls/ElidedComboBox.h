@@ -6,7 +6,7 @@
 // an ellipsis when it is wider than the box; the open list shows entries
 // whole where there is room. Device names from the sound server can be far
 // longer than the box.
-class TElidedComboBox : public QComboBox {
+class ElidedComboBox : public QComboBox {
 public:
     using QComboBox::QComboBox;
 

@@ -4,7 +4,7 @@
 #include <QLabel>
 
 // Result texts are green or red, progress texts black. Colours are set on the
-// label's palette, so a test reads them back with FontColour().
+// label's palette, so a test reads them back with fontColour().
 namespace FontColours {
 inline const QColor Green{0, 128, 0};
 inline const QColor Red{255, 0, 0};
@@ -14,13 +14,13 @@ inline const QColor Navy{0, 0, 128};
 inline const QColor Grey{128, 128, 128};
 } // namespace FontColours
 
-inline void SetFontColour(QWidget* widget, const QColor& colour) {
+inline void setFontColour(QWidget* widget, const QColor& colour) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, colour);
     palette.setColor(QPalette::ButtonText, colour);
     widget->setPalette(palette);
 }
 
-inline QColor FontColour(const QWidget* widget) {
+inline QColor fontColour(const QWidget* widget) {
     return widget->palette().color(QPalette::WindowText);
 }

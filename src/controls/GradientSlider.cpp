@@ -8,14 +8,14 @@
 
 #include <algorithm>
 
-TGradientSlider::TGradientSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
+GradientSlider::GradientSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setRange(0, MaxLevel);
     setSingleStep(MaxLevel / 100);
     setPageStep(MaxLevel / 10);
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void TGradientSlider::paintEvent(QPaintEvent*) {
+void GradientSlider::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     // The track leaves room for half a thumb at each end, so the thumb stays
@@ -55,7 +55,7 @@ void TGradientSlider::paintEvent(QPaintEvent*) {
     }
 }
 
-void TGradientSlider::mousePressEvent(QMouseEvent* event) {
+void GradientSlider::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !isEnabled()) {
         QSlider::mousePressEvent(event);
         return;
@@ -65,7 +65,7 @@ void TGradientSlider::mousePressEvent(QMouseEvent* event) {
     event->accept();
 }
 
-void TGradientSlider::mouseMoveEvent(QMouseEvent* event) {
+void GradientSlider::mouseMoveEvent(QMouseEvent* event) {
     if (!isSliderDown()) {
         QSlider::mouseMoveEvent(event);
         return;
@@ -74,7 +74,7 @@ void TGradientSlider::mouseMoveEvent(QMouseEvent* event) {
     event->accept();
 }
 
-void TGradientSlider::mouseReleaseEvent(QMouseEvent* event) {
+void GradientSlider::mouseReleaseEvent(QMouseEvent* event) {
     if (!isSliderDown()) {
         QSlider::mouseReleaseEvent(event);
         return;
@@ -83,7 +83,7 @@ void TGradientSlider::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
 }
 
-void TGradientSlider::setFromX(int x) {
+void GradientSlider::setFromX(int x) {
     const double usable = std::max(1, width() - 2 * ThumbHalfWidth - 1);
     const double span = std::clamp((x - ThumbHalfWidth - 0.5) / usable, 0.0, 1.0);
     setValue(minimum() + int(span * (maximum() - minimum()) + 0.5));

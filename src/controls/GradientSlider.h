@@ -5,10 +5,10 @@
 // Horizontal level slider drawn as a green gradient bar that fills up to the
 // current position. Range 0 to 65535 (one unsigned 16-bit level); value
 // changes are reported through QSlider's valueChanged signal.
-class TGradientSlider : public QSlider {
+class GradientSlider : public QSlider {
     Q_OBJECT
 public:
-    explicit TGradientSlider(QWidget* parent = nullptr);
+    explicit GradientSlider(QWidget* parent = nullptr);
 
     static constexpr int MaxLevel = 65535;
 

@@ -6,21 +6,21 @@
 #include <QPainterPath>
 #include <QStyleOptionButton>
 
-TXPButton::TXPButton(QWidget* parent) : QPushButton(parent) {
+XPButton::XPButton(QWidget* parent) : QPushButton(parent) {
     setCursor(Qt::ArrowCursor);
     setAttribute(Qt::WA_Hover);
 }
 
-TXPButton::TXPButton(const QString& caption, QWidget* parent) : TXPButton(parent) {
+XPButton::XPButton(const QString& caption, QWidget* parent) : XPButton(parent) {
     setText(caption);
 }
 
 // The default size of a button on the navigation bar.
-QSize TXPButton::sizeHint() const {
+QSize XPButton::sizeHint() const {
     return {75, 25};
 }
 
-void TXPButton::paintEvent(QPaintEvent*) {
+void XPButton::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);

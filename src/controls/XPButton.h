@@ -4,11 +4,11 @@
 
 // Push button with the wizard's own flat, rounded look. Behaves exactly like
 // QPushButton (caption, enabled state, clicked signal); only painting differs.
-class TXPButton : public QPushButton {
+class XPButton : public QPushButton {
     Q_OBJECT
 public:
-    explicit TXPButton(QWidget* parent = nullptr);
-    explicit TXPButton(const QString& caption, QWidget* parent = nullptr);
+    explicit XPButton(QWidget* parent = nullptr);
+    explicit XPButton(const QString& caption, QWidget* parent = nullptr);
 
     QSize sizeHint() const override;
 

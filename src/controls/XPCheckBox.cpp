@@ -4,13 +4,13 @@
 
 #include <QPainter>
 
-TXPCheckBox::TXPCheckBox(QWidget* parent) : QCheckBox(parent) {}
+XPCheckBox::XPCheckBox(QWidget* parent) : QCheckBox(parent) {}
 
-TXPCheckBox::TXPCheckBox(const QString& caption, QWidget* parent) : TXPCheckBox(parent) {
+XPCheckBox::XPCheckBox(const QString& caption, QWidget* parent) : XPCheckBox(parent) {
     setText(caption);
 }
 
-void TXPCheckBox::paintEvent(QPaintEvent*) {
+void XPCheckBox::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     const int box = 13;

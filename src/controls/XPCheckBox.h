@@ -4,11 +4,11 @@
 
 // Check box with the wizard's own look. Behaves exactly like QCheckBox
 // (caption, checked and enabled states, clicked signal).
-class TXPCheckBox : public QCheckBox {
+class XPCheckBox : public QCheckBox {
     Q_OBJECT
 public:
-    explicit TXPCheckBox(QWidget* parent = nullptr);
-    explicit TXPCheckBox(const QString& caption, QWidget* parent = nullptr);
+    explicit XPCheckBox(QWidget* parent = nullptr);
+    explicit XPCheckBox(const QString& caption, QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

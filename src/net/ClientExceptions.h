@@ -5,24 +5,24 @@
 // Failures of the TCP client itself (the socket layer's own are in
 // platform/net/NetExceptions.h, the proxy exchange's in SocksExceptions.h).
 
-class EAlreadyConnected : public ENetException {
+class AlreadyConnectedError : public NetException {
 public:
-    EAlreadyConnected() : ENetException("Already connected.") {}
+    AlreadyConnectedError() : NetException("Already connected.") {}
 };
 
-class EConnectTimeout : public ENetException {
+class ConnectTimeoutError : public NetException {
 public:
-    EConnectTimeout() : ENetException("Connect timed out.") {}
+    ConnectTimeoutError() : NetException("Connect timed out.") {}
 };
 
 // The timed connect failed on the connect thread; the message is that
 // thread's error text.
-class EConnectException : public ENetException {
+class ConnectException : public NetException {
 public:
-    using ENetException::ENetException;
+    using NetException::NetException;
 };
 
-class EClosedSocket : public ENetException {
+class ClosedSocketError : public NetException {
 public:
-    EClosedSocket() : ENetException("Disconnected.") {}
+    ClosedSocketError() : NetException("Disconnected.") {}
 };

@@ -1,18 +1,18 @@
 #include "net/ConnectStage.h"
 
-const char* ConnectStageName(TConnectStage stage) {
+const char* connectStageName(ConnectStage stage) {
     switch (stage) {
-    case TConnectStage::ResolveProxy:
+    case ConnectStage::ResolveProxy:
         return "resolve-proxy";
-    case TConnectStage::ResolveTarget:
+    case ConnectStage::ResolveTarget:
         return "resolve-target";
-    case TConnectStage::TcpConnect:
+    case ConnectStage::TcpConnect:
         return "tcp-connect";
-    case TConnectStage::SocksGreeting:
+    case ConnectStage::SocksGreeting:
         return "socks-greeting";
-    case TConnectStage::SocksAuthentication:
+    case ConnectStage::SocksAuthentication:
         return "socks-authentication";
-    case TConnectStage::SocksConnectRequest:
+    case ConnectStage::SocksConnectRequest:
         return "socks-connect";
     }
     return "unknown";

@@ -5,7 +5,7 @@
 // The stages of one connection attempt, in the order they can happen. An
 // observer attached to a client hears each stage as it begins; a failure
 // belongs to the last stage begun.
-enum class TConnectStage {
+enum class ConnectStage {
     ResolveProxy,        // looking up the proxy's host name
     ResolveTarget,       // looking up the target's host name (direct, or for SOCKS 4)
     TcpConnect,          // the TCP connect to the proxy or the target
@@ -14,8 +14,8 @@ enum class TConnectStage {
     SocksConnectRequest, // the proxy's connect to the target (SOCKS 4, 4A, 5)
 };
 
-using TStageObserver = std::function<void(TConnectStage)>;
+using StageObserver = std::function<void(ConnectStage)>;
 
 // Short stable names: "resolve-proxy", "resolve-target", "tcp-connect",
 // "socks-greeting", "socks-authentication", "socks-connect".
-const char* ConnectStageName(TConnectStage stage);
+const char* connectStageName(ConnectStage stage);

@@ -5,38 +5,38 @@
 
 #include <exception>
 
-TConnectThread::TConnectThread(TSocketHandle& binding) : Binding_(binding) {}
+ConnectThread::ConnectThread(SocketHandle& binding) : binding_(binding) {}
 
-TConnectThread::~TConnectThread() {
-    Terminate();
-    WaitFor();
+ConnectThread::~ConnectThread() {
+    terminate();
+    waitFor();
 }
 
-void TConnectThread::Start() {
-    Thread_ = std::thread([this] { Execute(); });
+void ConnectThread::start() {
+    thread_ = std::thread([this] { execute(); });
 }
 
-void TConnectThread::Terminate() noexcept {
-    Finished_.store(true, std::memory_order_release);
-    Abandon_.Signal();
+void ConnectThread::terminate() noexcept {
+    finished_.store(true, std::memory_order_release);
+    abandon_.signal();
 }
 
-void TConnectThread::WaitFor() noexcept {
-    if (Thread_.joinable())
-        Thread_.join();
+void ConnectThread::waitFor() noexcept {
+    if (thread_.joinable())
+        thread_.join();
 }
 
-void TConnectThread::Execute() noexcept {
+void ConnectThread::execute() noexcept {
     try {
-        const int result = Binding_.Connect(&Abandon_);
+        const int result = binding_.connect(&abandon_);
         // 10009 and 10038 are what an abandoned connect reports: the waiter
         // has given up and raises its own error.
-        TSocketStack::Instance("connect").CheckForSocketError(
+        SocketStack::instance("connect").checkForSocketError(
             result, {WinsockError::BadHandle, WinsockError::NotSocket});
     } catch (const std::exception& e) {
-        ErrorMessage_ = e.what();
+        errorMessage_ = e.what();
     } catch (...) {
-        ErrorMessage_ = "Unknown error.";
+        errorMessage_ = "Unknown error.";
     }
-    Finished_.store(true, std::memory_order_release);
+    finished_.store(true, std::memory_order_release);
 }

@@ -7,41 +7,41 @@
 #include <string>
 
 // What a TCP connection needs from its transport.
-class TIOHandler : public TNetComponent {
+class IOHandler : public NetComponent {
 public:
-    using TNetComponent::TNetComponent;
+    using NetComponent::NetComponent;
 
     // Prepares for a new connection (no socket, addresses cleared).
-    virtual void Open() = 0;
+    virtual void open() = 0;
     // Closes the socket if there is one. Never raises.
-    virtual void Close() noexcept = 0;
+    virtual void close() noexcept = 0;
     // Opens the connection to host:port (through a proxy if the transport
     // has one), binding locally to boundIP:boundPort or the port range first.
     // timeoutMs: -1 or 0 no limit on the calling thread, -2 no limit on a
     // connect thread, > 0 at most about that long. Raises on every failure.
-    virtual void ConnectClient(const std::string& host, int port, const std::string& boundIP, int boundPort,
+    virtual void connectClient(const std::string& host, int port, const std::string& boundIP, int boundPort,
                                int boundPortMin, int boundPortMax, int timeoutMs) = 0;
-    virtual bool Connected() const noexcept = 0;
+    virtual bool connected() const noexcept = 0;
     // One send / receive; the byte count or -1 (error recorded in the socket
-    // layer). EClosedSocket without a socket.
-    virtual int Send(const void* buffer, int length) = 0;
-    virtual int Recv(void* buffer, int length) = 0;
+    // layer). ClosedSocketError without a socket.
+    virtual int send(const void* buffer, int length) = 0;
+    virtual int recv(void* buffer, int length) = 0;
 
     // Told of each stage of ConnectClient as it begins; empty for none.
-    void SetStageObserver(TStageObserver observer) { StageObserver_ = std::move(observer); }
-    void EnterStage(TConnectStage stage) const {
-        if (StageObserver_)
-            StageObserver_(stage);
+    void setStageObserver(StageObserver observer) { stageObserver_ = std::move(observer); }
+    void enterStage(ConnectStage stage) const {
+        if (stageObserver_)
+            stageObserver_(stage);
     }
 
     // How a timed connect waits between its checks of the connect thread;
     // empty sleeps the calling thread. Tests record the slices with it, and a
     // window keeps answering its desktop meanwhile.
-    using TSleep = std::function<void(int milliseconds)>;
-    void SetSleep(TSleep sleep) { Sleep_ = std::move(sleep); }
-    const TSleep& Sleep() const { return Sleep_; }
+    using Sleep = std::function<void(int milliseconds)>;
+    void setSleep(Sleep sleep) { sleep_ = std::move(sleep); }
+    const Sleep& sleep() const { return sleep_; }
 
 private:
-    TStageObserver StageObserver_;
-    TSleep Sleep_;
+    StageObserver stageObserver_;
+    Sleep sleep_;
 };

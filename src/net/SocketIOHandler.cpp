@@ -8,176 +8,176 @@
 #include <chrono>
 #include <thread>
 
-TSocketIOHandler::TSocketIOHandler(TComponent* owner) : TIOHandler(owner) {}
+SocketIOHandler::SocketIOHandler(Component* owner) : IOHandler(owner) {}
 
-TSocketIOHandler::~TSocketIOHandler() {
-    if (SocksInfo_ && SocksInfo_->Owner() == this)
-        delete SocksInfo_;
+SocketIOHandler::~SocketIOHandler() {
+    if (socksInfo_ && socksInfo_->owner() == this)
+        delete socksInfo_;
     else
-        ForgetSocksInfo();
-    SocksInfo_ = nullptr;
-    Binding_.reset(); // closes the socket
+        forgetSocksInfo();
+    socksInfo_ = nullptr;
+    binding_.reset(); // closes the socket
 }
 
-void TSocketIOHandler::Open() {
-    if (Binding_)
-        Binding_->Reset();
+void SocketIOHandler::open() {
+    if (binding_)
+        binding_->reset();
     else
-        Binding_ = std::make_unique<TSocketHandle>();
+        binding_ = std::make_unique<SocketHandle>();
 }
 
-void TSocketIOHandler::Close() noexcept {
-    if (Binding_)
-        Binding_->CloseSocket();
+void SocketIOHandler::close() noexcept {
+    if (binding_)
+        binding_->closeSocket();
 }
 
-bool TSocketIOHandler::Connected() const noexcept {
-    return Binding_ && Binding_->HandleAllocated();
+bool SocketIOHandler::connected() const noexcept {
+    return binding_ && binding_->handleAllocated();
 }
 
-void TSocketIOHandler::ConnectClient(const std::string& host, int port, const std::string& boundIP,
+void SocketIOHandler::connectClient(const std::string& host, int port, const std::string& boundIP,
                                      int boundPort, int boundPortMin, int boundPortMax, int timeoutMs) {
     const auto start = std::chrono::steady_clock::now();
-    if (!Binding_)
-        Open();
+    if (!binding_)
+        open();
 
-    TSocksInfo* socks = SocksInfo();
-    const TSocksVersion version = socks->Version();
-    const bool proxied = version == svSocks4 || version == svSocks4A || version == svSocks5;
-    const std::string& address = proxied ? socks->Host() : host;
-    const int addressPort = proxied ? socks->Port() : port;
+    SocksInfo* socks = socksInfo();
+    const SocksVersion version = socks->version();
+    const bool proxied = version == Socks4 || version == Socks4A || version == Socks5;
+    const std::string& address = proxied ? socks->host() : host;
+    const int addressPort = proxied ? socks->port() : port;
 
-    Binding_->AllocateSocket();
-    Binding_->IP = boundIP;
-    Binding_->Port = boundPort;
-    Binding_->ClientPortMin = boundPortMin;
-    Binding_->ClientPortMax = boundPortMax;
-    Binding_->Bind();
+    binding_->allocateSocket();
+    binding_->IP = boundIP;
+    binding_->port = boundPort;
+    binding_->clientPortMin = boundPortMin;
+    binding_->clientPortMax = boundPortMax;
+    binding_->bind();
 
-    TSocketStack& stack = TSocketStack::Instance("gethostbyname");
-    EnterStage(proxied ? TConnectStage::ResolveProxy : TConnectStage::ResolveTarget);
-    Binding_->SetPeer(stack.ResolveHost(address), addressPort);
+    SocketStack& stack = SocketStack::instance("gethostbyname");
+    enterStage(proxied ? ConnectStage::ResolveProxy : ConnectStage::ResolveTarget);
+    binding_->setPeer(stack.resolveHost(address), addressPort);
 
-    EnterStage(TConnectStage::TcpConnect);
+    enterStage(ConnectStage::TcpConnect);
     if (timeoutMs == -1 || timeoutMs == 0)
-        stack.CheckForSocketError(Binding_->Connect());
+        stack.checkForSocketError(binding_->connect());
     else
-        TimedConnect(timeoutMs);
+        timedConnect(timeoutMs);
 
     // The proxy exchange gets what is left of the attempt's time limit.
-    struct TDeadlineScope {
-        TDeadline& Deadline;
-        ~TDeadlineScope() { Deadline.reset(); }
-    } scope{ExchangeDeadline_};
+    struct DeadlineScope {
+        Deadline& deadline;
+        ~DeadlineScope() { deadline.reset(); }
+    } scope{exchangeDeadline_};
     if (timeoutMs > 0)
-        ExchangeDeadline_ = start + std::chrono::milliseconds(timeoutMs);
-    socks->SetIOHandler(this);
-    socks->NegotiateProxy(host, port);
+        exchangeDeadline_ = start + std::chrono::milliseconds(timeoutMs);
+    socks->setIOHandler(this);
+    socks->negotiateProxy(host, port);
 }
 
-void TSocketIOHandler::TimedConnect(int timeoutMs) {
+void SocketIOHandler::timedConnect(int timeoutMs) {
     constexpr int slice = kConnectSliceMs;
     const bool unlimited = timeoutMs == -2;
 
-    TConnectThread thread(*Binding_);
-    thread.Start();
+    ConnectThread thread(*binding_);
+    thread.start();
 
     int remaining = unlimited ? slice + 1 : timeoutMs;
     while (remaining > slice) {
-        SleepSlice(slice);
+        sleepSlice(slice);
         remaining -= slice;
         if (unlimited)
             remaining = slice + 1;
-        if (thread.Finished()) {
+        if (thread.finished()) {
             remaining = 0;
             break;
         }
     }
-    SleepSlice(remaining > 0 ? remaining : 0);
+    sleepSlice(remaining > 0 ? remaining : 0);
 
-    if (thread.Finished()) {
-        if (!thread.ErrorMessage().empty())
-            throw EConnectException(thread.ErrorMessage());
+    if (thread.finished()) {
+        if (!thread.errorMessage().empty())
+            throw ConnectException(thread.errorMessage());
         return;
     }
     // Time is up. End the pending connect and wait for the thread before the
     // socket is closed: its number must not be released while the connect
     // thread may still poll it.
-    thread.Terminate();
-    thread.WaitFor();
-    Close();
-    throw EConnectTimeout();
+    thread.terminate();
+    thread.waitFor();
+    close();
+    throw ConnectTimeoutError();
 }
 
-void TSocketIOHandler::SleepSlice(int milliseconds) {
-    if (Sleep())
-        Sleep()(milliseconds);
+void SocketIOHandler::sleepSlice(int milliseconds) {
+    if (sleep())
+        sleep()(milliseconds);
     else
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-int TSocketIOHandler::Send(const void* buffer, int length) {
-    if (!Connected())
-        throw EClosedSocket();
-    if (!Binding_->WaitReady(true, ExchangeDeadline_))
+int SocketIOHandler::send(const void* buffer, int length) {
+    if (!connected())
+        throw ClosedSocketError();
+    if (!binding_->waitReady(true, exchangeDeadline_))
         return -1;
-    return Binding_->Send(buffer, length);
+    return binding_->send(buffer, length);
 }
 
-int TSocketIOHandler::Recv(void* buffer, int length) {
-    if (!Connected())
-        throw EClosedSocket();
-    if (!Binding_->WaitReady(false, ExchangeDeadline_))
+int SocketIOHandler::recv(void* buffer, int length) {
+    if (!connected())
+        throw ClosedSocketError();
+    if (!binding_->waitReady(false, exchangeDeadline_))
         return -1;
-    return Binding_->Recv(buffer, length);
+    return binding_->recv(buffer, length);
 }
 
-TSocksInfo* TSocketIOHandler::SocksInfo() {
-    if (!SocksInfo_) {
-        SocksInfo_ = new TSocksInfo(this);
-        SocksInfo_->SetIOHandler(this);
+SocksInfo* SocketIOHandler::socksInfo() {
+    if (!socksInfo_) {
+        socksInfo_ = new SocksInfo(this);
+        socksInfo_->setIOHandler(this);
     }
-    return SocksInfo_;
+    return socksInfo_;
 }
 
-void TSocketIOHandler::SetSocksInfo(TSocksInfo* socksInfo) {
+void SocketIOHandler::setSocksInfo(SocksInfo* socksInfo) {
     if (!socksInfo) {
-        ForgetSocksInfo();
+        forgetSocksInfo();
         return;
     }
-    if (socksInfo == SocksInfo_) {
-        socksInfo->SetIOHandler(this);
+    if (socksInfo == socksInfo_) {
+        socksInfo->setIOHandler(this);
         return;
     }
-    if (socksInfo->Owner()) {
-        if (SocksInfo_ && SocksInfo_->Owner() == this) {
-            delete SocksInfo_;
-            SocksInfo_ = nullptr;
+    if (socksInfo->owner()) {
+        if (socksInfo_ && socksInfo_->owner() == this) {
+            delete socksInfo_;
+            socksInfo_ = nullptr;
         } else {
-            ForgetSocksInfo();
+            forgetSocksInfo();
         }
-        SocksInfo_ = socksInfo;
-        socksInfo->FreeNotification(this);
+        socksInfo_ = socksInfo;
+        socksInfo->freeNotification(this);
     } else {
-        if (SocksInfo_ && SocksInfo_->Owner() != this)
-            ForgetSocksInfo();
-        SocksInfo()->Assign(*socksInfo);
+        if (socksInfo_ && socksInfo_->owner() != this)
+            forgetSocksInfo();
+        this->socksInfo()->assign(*socksInfo);
     }
-    SocksInfo_->SetIOHandler(this);
+    socksInfo_->setIOHandler(this);
 }
 
-void TSocketIOHandler::ForgetSocksInfo() {
-    if (!SocksInfo_)
+void SocketIOHandler::forgetSocksInfo() {
+    if (!socksInfo_)
         return;
-    if (SocksInfo_->IOHandler() == this)
-        SocksInfo_->SetIOHandler(nullptr);
-    if (SocksInfo_->Owner() != this)
-        SocksInfo_->RemoveFreeNotification(this);
-    SocksInfo_ = nullptr;
+    if (socksInfo_->ioHandler() == this)
+        socksInfo_->setIOHandler(nullptr);
+    if (socksInfo_->owner() != this)
+        socksInfo_->removeFreeNotification(this);
+    socksInfo_ = nullptr;
 }
 
-void TSocketIOHandler::Notification(TComponent* component) {
-    if (component == SocksInfo_)
-        SocksInfo_ = nullptr;
-    TIOHandler::Notification(component);
+void SocketIOHandler::Notification(Component* component) {
+    if (component == socksInfo_)
+        socksInfo_ = nullptr;
+    IOHandler::Notification(component);
 }

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-class TSocksInfo;
+class SocksInfo;
 
 // The socket transport: one socket handle object and one SOCKS settings
 // object.
@@ -13,44 +13,44 @@ class TSocksInfo;
 // SocksInfo is either the handler's own object (made on first access with the
 // defaults, freed with the handler) or a foreign one owned by another
 // component, held by reference and forgotten when that component is destroyed.
-class TSocketIOHandler : public TIOHandler {
+class SocketIOHandler : public IOHandler {
 public:
     // The wait of a timed connect: slices of this length, checked after each.
     static constexpr int kConnectSliceMs = 125;
 
-    explicit TSocketIOHandler(TComponent* owner = nullptr);
-    ~TSocketIOHandler() override;
+    explicit SocketIOHandler(Component* owner = nullptr);
+    ~SocketIOHandler() override;
 
-    void Open() override;
-    void Close() noexcept override;
-    void ConnectClient(const std::string& host, int port, const std::string& boundIP, int boundPort,
+    void open() override;
+    void close() noexcept override;
+    void connectClient(const std::string& host, int port, const std::string& boundIP, int boundPort,
                        int boundPortMin, int boundPortMax, int timeoutMs) override;
-    bool Connected() const noexcept override;
+    bool connected() const noexcept override;
     // While a proxy exchange runs inside ConnectClient, both wait at most
     // until the attempt's time limit is used up; then Recv returns -1 (error
     // 10060) and Send does too.
-    int Send(const void* buffer, int length) override;
-    int Recv(void* buffer, int length) override;
+    int send(const void* buffer, int length) override;
+    int recv(void* buffer, int length) override;
 
     // Creates the own object with the defaults when none is held.
-    TSocksInfo* SocksInfo();
+    SocksInfo* socksInfo();
     // nullptr forgets the held object. An object with an owner is held by
     // reference (an own object held so far is freed); one without an owner is
     // copied into the own object.
-    void SetSocksInfo(TSocksInfo* socksInfo);
+    void setSocksInfo(SocksInfo* socksInfo);
 
     // The socket handle object; null before the first Open.
-    TSocketHandle* Binding() const { return Binding_.get(); }
+    SocketHandle* binding() const { return binding_.get(); }
 
 protected:
-    void Notification(TComponent* component) override;
+    void Notification(Component* component) override;
 
 private:
-    void TimedConnect(int timeoutMs);
-    void SleepSlice(int milliseconds);
-    void ForgetSocksInfo();
+    void timedConnect(int timeoutMs);
+    void sleepSlice(int milliseconds);
+    void forgetSocksInfo();
 
-    std::unique_ptr<TSocketHandle> Binding_;
-    TSocksInfo* SocksInfo_ = nullptr;
-    TDeadline ExchangeDeadline_;
+    std::unique_ptr<SocketHandle> binding_;
+    SocksInfo* socksInfo_ = nullptr;
+    Deadline exchangeDeadline_;
 };

@@ -8,25 +8,25 @@
 namespace {
 
 // The exchange's view of an IO handler: whole sends, exact-length receives.
-class THandlerChannel : public TSocksChannel {
+class HandlerChannel : public SocksChannel {
 public:
-    explicit THandlerChannel(TIOHandler& handler) : Handler_(handler) {}
+    explicit HandlerChannel(IOHandler& handler) : handler_(handler) {}
 
-    void Send(std::span<const std::uint8_t> data) override {
+    void send(std::span<const std::uint8_t> data) override {
         std::size_t sent = 0;
         while (sent < data.size()) {
-            const int rc = Handler_.Send(data.data() + sent, static_cast<int>(data.size() - sent));
-            TSocketStack::Instance("send").CheckForSocketError(rc);
+            const int rc = handler_.send(data.data() + sent, static_cast<int>(data.size() - sent));
+            SocketStack::instance("send").checkForSocketError(rc);
             if (rc == 0)
-                throw ESocketError(WinsockError::Shutdown);
+                throw SocketError(WinsockError::Shutdown);
             sent += static_cast<std::size_t>(rc);
         }
     }
 
-    bool Receive(std::span<std::uint8_t> buffer) override {
+    bool receive(std::span<std::uint8_t> buffer) override {
         std::size_t got = 0;
         while (got < buffer.size()) {
-            const int rc = Handler_.Recv(buffer.data() + got, static_cast<int>(buffer.size() - got));
+            const int rc = handler_.recv(buffer.data() + got, static_cast<int>(buffer.size() - got));
             if (rc <= 0)
                 return false; // 0: the proxy closed; -1: failed or out of time
             got += static_cast<std::size_t>(rc);
@@ -34,60 +34,60 @@ public:
         return true;
     }
 
-    void EnterStage(TConnectStage stage) override { Handler_.EnterStage(stage); }
+    void enterStage(ConnectStage stage) override { handler_.enterStage(stage); }
 
 private:
-    TIOHandler& Handler_;
+    IOHandler& handler_;
 };
 
 } // namespace
 
-TSocksInfo::TSocksInfo(TComponent* owner) : TNetComponent(owner) {}
+SocksInfo::SocksInfo(Component* owner) : NetComponent(owner) {}
 
-void TSocksInfo::Assign(const TSocksInfo& source) {
-    Authentication_ = source.Authentication_;
-    Host_ = source.Host_;
-    Password_ = source.Password_;
-    Port_ = source.Port_;
-    Username_ = source.Username_;
-    Version_ = source.Version_;
+void SocksInfo::assign(const SocksInfo& source) {
+    authentication_ = source.authentication_;
+    host_ = source.host_;
+    password_ = source.password_;
+    port_ = source.port_;
+    username_ = source.username_;
+    version_ = source.version_;
 }
 
-TIOHandler& TSocksInfo::Handler() const {
-    if (!IOHandler_)
-        throw EClosedSocket();
-    return *IOHandler_;
+IOHandler& SocksInfo::Handler() const {
+    if (!ioHandler_)
+        throw ClosedSocketError();
+    return *ioHandler_;
 }
 
-void TSocksInfo::NegotiateProxy(const std::string& host, int port) {
-    switch (Version_) {
-    case svSocks4:
-    case svSocks4A:
-        NegotiateSocks4(host, port);
+void SocksInfo::negotiateProxy(const std::string& host, int port) {
+    switch (version_) {
+    case Socks4:
+    case Socks4A:
+        negotiateSocks4(host, port);
         break;
-    case svSocks5:
-        NegotiateSocks5(host, port);
+    case Socks5:
+        negotiateSocks5(host, port);
         break;
     default:
         break;
     }
 }
 
-void TSocksInfo::NegotiateSocks4(const std::string& host, int port) {
-    const bool socks4A = Version_ == svSocks4A;
+void SocksInfo::negotiateSocks4(const std::string& host, int port) {
+    const bool socks4A = version_ == Socks4A;
     if (!socks4A)
-        Handler().EnterStage(TConnectStage::ResolveTarget);
-    const TIPv4Bytes address =
-        socks4A ? socks::kSocks4AMarker
-                : TSocketStack::AddressToBytes(TSocketStack::Instance("gethostbyname").ResolveHost(host));
-    const TBytes request = socks::BuildSocks4Request(
-        port, address, Username_, socks4A ? std::optional<std::string_view>(host) : std::nullopt);
-    THandlerChannel channel(Handler());
-    channel.EnterStage(TConnectStage::SocksConnectRequest);
-    socks::ExchangeSocks4(channel, request);
+        Handler().enterStage(ConnectStage::ResolveTarget);
+    const IPv4Bytes address =
+        socks4A ? socks::Socks4AMarker
+                : SocketStack::addressToBytes(SocketStack::instance("gethostbyname").resolveHost(host));
+    const Bytes request = socks::buildSocks4Request(
+        port, address, username_, socks4A ? std::optional<std::string_view>(host) : std::nullopt);
+    HandlerChannel channel(Handler());
+    channel.enterStage(ConnectStage::SocksConnectRequest);
+    socks::exchangeSocks4(channel, request);
 }
 
-void TSocksInfo::NegotiateSocks5(const std::string& host, int port) {
-    THandlerChannel channel(Handler());
-    socks::ExchangeSocks5(channel, {Authentication_, Username_, Password_, host, port});
+void SocksInfo::negotiateSocks5(const std::string& host, int port) {
+    HandlerChannel channel(Handler());
+    socks::exchangeSocks5(channel, {authentication_, username_, password_, host, port});
 }

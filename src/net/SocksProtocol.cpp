@@ -8,121 +8,121 @@ namespace socks {
 
 namespace {
 
-void AppendPort(TBytes& out, int port) {
+void appendPort(Bytes& out, int port) {
     out.push_back(static_cast<std::uint8_t>((port >> 8) & 0xFF));
     out.push_back(static_cast<std::uint8_t>(port & 0xFF));
 }
 
-void AppendText(TBytes& out, std::string_view text) {
+void appendText(Bytes& out, std::string_view text) {
     out.insert(out.end(), text.begin(), text.end());
 }
 
-void RequireFieldLength(std::string_view text, const char* message) {
-    if (text.size() > kMaxField)
-        throw ESocksTextTooLong(message);
+void requireFieldLength(std::string_view text, const char* message) {
+    if (text.size() > MaxField)
+        throw SocksTextTooLongError(message);
 }
 
-template <std::size_t N> std::array<std::uint8_t, N> ReceiveReply(TSocksChannel& channel) {
+template <std::size_t N> std::array<std::uint8_t, N> receiveReply(SocksChannel& channel) {
     std::array<std::uint8_t, N> reply{};
-    if (!channel.Receive(reply))
-        throw ESocksServerRespondError();
+    if (!channel.receive(reply))
+        throw SocksServerRespondError();
     return reply;
 }
 
 } // namespace
 
-TBytes BuildSocks4Request(int port, const TIPv4Bytes& address, std::string_view userId,
+Bytes buildSocks4Request(int port, const IPv4Bytes& address, std::string_view userId,
                           std::optional<std::string_view> host4A) {
-    const std::string_view user = userId.substr(0, kMaxField);
-    TBytes out;
+    const std::string_view user = userId.substr(0, MaxField);
+    Bytes out;
     out.reserve(10 + user.size() + (host4A ? host4A->size() : 0));
     out.push_back(4);
     out.push_back(1);
-    AppendPort(out, port);
+    appendPort(out, port);
     out.insert(out.end(), address.begin(), address.end());
-    AppendText(out, user);
+    appendText(out, user);
     out.push_back(0);
     if (host4A) {
-        AppendText(out, *host4A);
+        appendText(out, *host4A);
         out.push_back(0);
     }
     return out;
 }
 
-TBytes BuildSocks5Greeting(TSocksAuthentication authentication) {
-    return {5, 1, static_cast<std::uint8_t>(authentication == saUsernamePassword ? 0x02 : 0x00)};
+Bytes buildSocks5Greeting(SocksAuthMethod authentication) {
+    return {5, 1, static_cast<std::uint8_t>(authentication == UsernamePassword ? 0x02 : 0x00)};
 }
 
-TBytes BuildSocks5Login(std::string_view username, std::string_view password) {
-    RequireFieldLength(username, "Socks user name is longer than 255 bytes.");
-    RequireFieldLength(password, "Socks password is longer than 255 bytes.");
-    TBytes out;
+Bytes buildSocks5Login(std::string_view username, std::string_view password) {
+    requireFieldLength(username, "Socks user name is longer than 255 bytes.");
+    requireFieldLength(password, "Socks password is longer than 255 bytes.");
+    Bytes out;
     out.reserve(3 + username.size() + password.size());
     out.push_back(1);
     out.push_back(static_cast<std::uint8_t>(username.size()));
-    AppendText(out, username);
+    appendText(out, username);
     out.push_back(static_cast<std::uint8_t>(password.size()));
-    AppendText(out, password);
+    appendText(out, password);
     return out;
 }
 
-TBytes BuildSocks5Connect(std::string_view host, int port) {
-    RequireFieldLength(host, "Target host name is longer than 255 bytes.");
-    TBytes out;
+Bytes buildSocks5Connect(std::string_view host, int port) {
+    requireFieldLength(host, "Target host name is longer than 255 bytes.");
+    Bytes out;
     out.reserve(7 + host.size());
     out.insert(out.end(), {5, 1, 0, 3, static_cast<std::uint8_t>(host.size())});
-    AppendText(out, host);
-    AppendPort(out, port);
+    appendText(out, host);
+    appendPort(out, port);
     return out;
 }
 
-void CheckSocks4Reply(std::span<const std::uint8_t, 8> reply) {
+void checkSocks4Reply(std::span<const std::uint8_t, 8> reply) {
     switch (reply[1]) {
     case 90:
         return;
     case 91:
-        throw ESocksRequestFailed();
+        throw SocksRequestFailedError();
     case 92:
-        throw ESocksRequestServerFailed();
+        throw SocksRequestServerFailedError();
     case 93:
-        throw ESocksRequestIdentFailed();
+        throw SocksRequestIdentFailedError();
     default:
-        throw ESocksUnknownError();
+        throw SocksUnknownError();
     }
 }
 
-void CheckSocks5MethodReply(std::span<const std::uint8_t, 2> reply, std::uint8_t offeredMethod) {
+void checkSocks5MethodReply(std::span<const std::uint8_t, 2> reply, std::uint8_t offeredMethod) {
     if (reply[1] != offeredMethod)
-        throw ESocksAuthMethodError();
+        throw SocksAuthMethodError();
 }
 
-void CheckSocks5LoginReply(std::span<const std::uint8_t, 2> reply) {
+void checkSocks5LoginReply(std::span<const std::uint8_t, 2> reply) {
     if (reply[1] != 0)
-        throw ESocksAuthError();
+        throw SocksAuthError();
 }
 
-std::size_t CheckSocks5ConnectReplyHead(std::span<const std::uint8_t, 5> reply) {
+std::size_t checkSocks5ConnectReplyHead(std::span<const std::uint8_t, 5> reply) {
     switch (reply[1]) {
     case 0:
         break;
     case 1:
-        throw ESocksServerGeneralError();
+        throw SocksServerGeneralError();
     case 2:
-        throw ESocksServerPermissionError();
+        throw SocksServerPermissionError();
     case 3:
-        throw ESocksServerNetUnreachableError();
+        throw SocksServerNetUnreachableError();
     case 4:
-        throw ESocksServerHostUnreachableError();
+        throw SocksServerHostUnreachableError();
     case 5:
-        throw ESocksServerConnectionRefusedError();
+        throw SocksServerConnectionRefusedError();
     case 6:
-        throw ESocksServerTTLExpiredError();
+        throw SocksServerTTLExpiredError();
     case 7:
-        throw ESocksServerCommandError();
+        throw SocksServerCommandError();
     case 8:
-        throw ESocksServerAddressError();
+        throw SocksServerAddressError();
     default:
-        throw ESocksUnknownError();
+        throw SocksUnknownError();
     }
     // The fifth byte is the first of the bound address (the name length for
     // type 3); what follows is the rest of the address and the port.
@@ -136,41 +136,41 @@ std::size_t CheckSocks5ConnectReplyHead(std::span<const std::uint8_t, 5> reply) 
     default:
         // Without a known address type the reply cannot be sized, so where
         // the connection's own data would begin is unknown: refuse it.
-        throw ESocksUnknownError();
+        throw SocksUnknownError();
     }
 }
 
-void ExchangeSocks4(TSocksChannel& channel, std::span<const std::uint8_t> request) {
-    channel.Send(request);
-    const auto reply = ReceiveReply<8>(channel);
-    CheckSocks4Reply(reply);
+void exchangeSocks4(SocksChannel& channel, std::span<const std::uint8_t> request) {
+    channel.send(request);
+    const auto reply = receiveReply<8>(channel);
+    checkSocks4Reply(reply);
 }
 
-void ExchangeSocks5(TSocksChannel& channel, const TSocks5Request& request) {
-    const bool login = request.Authentication == saUsernamePassword;
+void exchangeSocks5(SocksChannel& channel, const Socks5Request& request) {
+    const bool login = request.authentication == UsernamePassword;
     // Build everything first so that a text that does not fit fails the
     // attempt before the proxy has seen a byte.
-    const TBytes greeting = BuildSocks5Greeting(request.Authentication);
-    const TBytes loginRequest = login ? BuildSocks5Login(request.Username, request.Password) : TBytes{};
-    const TBytes connect = BuildSocks5Connect(request.Host, request.Port);
+    const Bytes greeting = buildSocks5Greeting(request.authentication);
+    const Bytes loginRequest = login ? buildSocks5Login(request.username, request.password) : Bytes{};
+    const Bytes connect = buildSocks5Connect(request.host, request.port);
 
-    channel.EnterStage(TConnectStage::SocksGreeting);
-    channel.Send(greeting);
-    CheckSocks5MethodReply(ReceiveReply<2>(channel), greeting[2]);
+    channel.enterStage(ConnectStage::SocksGreeting);
+    channel.send(greeting);
+    checkSocks5MethodReply(receiveReply<2>(channel), greeting[2]);
 
     if (login) {
-        channel.EnterStage(TConnectStage::SocksAuthentication);
-        channel.Send(loginRequest);
-        CheckSocks5LoginReply(ReceiveReply<2>(channel));
+        channel.enterStage(ConnectStage::SocksAuthentication);
+        channel.send(loginRequest);
+        checkSocks5LoginReply(receiveReply<2>(channel));
     }
 
-    channel.EnterStage(TConnectStage::SocksConnectRequest);
-    channel.Send(connect);
-    const auto head = ReceiveReply<5>(channel);
-    const std::size_t rest = CheckSocks5ConnectReplyHead(head);
+    channel.enterStage(ConnectStage::SocksConnectRequest);
+    channel.send(connect);
+    const auto head = receiveReply<5>(channel);
+    const std::size_t rest = checkSocks5ConnectReplyHead(head);
     std::array<std::uint8_t, 255 + 2> tail{};
-    if (!channel.Receive(std::span(tail.data(), rest)))
-        throw ESocksServerRespondError();
+    if (!channel.receive(std::span(tail.data(), rest)))
+        throw SocksServerRespondError();
 }
 
 } // namespace socks

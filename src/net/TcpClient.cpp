@@ -3,104 +3,104 @@
 #include "net/ClientExceptions.h"
 #include "net/SocketIOHandler.h"
 
-TTcpConnection::TTcpConnection(TComponent* owner) : TNetComponent(owner) {}
+TcpConnection::TcpConnection(Component* owner) : NetComponent(owner) {}
 
-TTcpConnection::~TTcpConnection() {
-    CloseSocket();
-    DetachHandler();
+TcpConnection::~TcpConnection() {
+    closeSocket();
+    detachHandler();
 }
 
-void TTcpConnection::DetachHandler() noexcept {
-    if (FreeIOHandlerOnDisconnect_)
-        ReleaseOwnHandler();
-    else if (IOHandler_)
-        IOHandler_->RemoveFreeNotification(this);
-    IOHandler_ = nullptr;
+void TcpConnection::detachHandler() noexcept {
+    if (freeIOHandlerOnDisconnect_)
+        releaseOwnHandler();
+    else if (ioHandler_)
+        ioHandler_->removeFreeNotification(this);
+    ioHandler_ = nullptr;
 }
 
-void TTcpConnection::SetIOHandler(TIOHandler* handler) {
-    if (handler == IOHandler_)
+void TcpConnection::setIOHandler(IOHandler* handler) {
+    if (handler == ioHandler_)
         return;
-    DetachHandler();
-    IOHandler_ = handler;
-    if (IOHandler_)
-        IOHandler_->FreeNotification(this);
+    detachHandler();
+    ioHandler_ = handler;
+    if (ioHandler_)
+        ioHandler_->freeNotification(this);
 }
 
-void TTcpConnection::ReleaseOwnHandler() noexcept {
-    TIOHandler* handler = IOHandler_;
-    IOHandler_ = nullptr;
-    FreeIOHandlerOnDisconnect_ = false;
+void TcpConnection::releaseOwnHandler() noexcept {
+    IOHandler* handler = ioHandler_;
+    ioHandler_ = nullptr;
+    freeIOHandlerOnDisconnect_ = false;
     if (handler) {
-        handler->RemoveFreeNotification(this);
+        handler->removeFreeNotification(this);
         delete handler;
     }
 }
 
-void TTcpConnection::CloseSocket() noexcept {
-    if (!IOHandler_)
+void TcpConnection::closeSocket() noexcept {
+    if (!ioHandler_)
         return;
-    ClosedGracefully_ = true;
-    IOHandler_->Close();
+    closedGracefully_ = true;
+    ioHandler_->close();
 }
 
-bool TTcpConnection::Connected() noexcept {
-    if (ClosedGracefully_ && IOHandler_ && IOHandler_->Connected())
-        CloseSocket();
-    return IOHandler_ && IOHandler_->Connected();
+bool TcpConnection::connected() noexcept {
+    if (closedGracefully_ && ioHandler_ && ioHandler_->connected())
+        closeSocket();
+    return ioHandler_ && ioHandler_->connected();
 }
 
-void TTcpConnection::Disconnect() noexcept {
-    CloseSocket();
-    if (FreeIOHandlerOnDisconnect_)
-        ReleaseOwnHandler();
+void TcpConnection::Disconnect() noexcept {
+    closeSocket();
+    if (freeIOHandlerOnDisconnect_)
+        releaseOwnHandler();
 }
 
-void TTcpConnection::Notification(TComponent* component) {
-    if (component == IOHandler_) {
-        IOHandler_ = nullptr;
-        FreeIOHandlerOnDisconnect_ = false;
+void TcpConnection::Notification(Component* component) {
+    if (component == ioHandler_) {
+        ioHandler_ = nullptr;
+        freeIOHandlerOnDisconnect_ = false;
     }
-    TNetComponent::Notification(component);
+    NetComponent::Notification(component);
 }
 
 // ---------------------------------------------------------------------------
 
-TTcpClient::TTcpClient(TComponent* owner) : TTcpConnection(owner) {}
+TcpClient::TcpClient(Component* owner) : TcpConnection(owner) {}
 
-void TTcpClient::Connect(int timeoutMs) {
-    if (IOHandler_ && IOHandler_->Connected())
-        throw EAlreadyConnected();
-    if (!IOHandler_) {
-        SetIOHandler(new TSocketIOHandler(this));
-        FreeIOHandlerOnDisconnect_ = true;
+void TcpClient::connect(int timeoutMs) {
+    if (ioHandler_ && ioHandler_->connected())
+        throw AlreadyConnectedError();
+    if (!ioHandler_) {
+        setIOHandler(new SocketIOHandler(this));
+        freeIOHandlerOnDisconnect_ = true;
     }
     // The handler hears the stages and waits the client's way only during
     // this connect; a foreign one may be reused by someone else afterwards.
-    struct TObserverScope {
-        TIOHandler* Handler;
-        TIOHandler::TSleep HandlerSleep;
-        bool Observed;
-        bool Slept;
-        ~TObserverScope() {
-            if (Observed)
-                Handler->SetStageObserver({});
-            if (Slept)
-                Handler->SetSleep(std::move(HandlerSleep));
+    struct ObserverScope {
+        IOHandler* Handler;
+        IOHandler::Sleep handlerSleep;
+        bool observed;
+        bool slept;
+        ~ObserverScope() {
+            if (observed)
+                Handler->setStageObserver({});
+            if (slept)
+                Handler->setSleep(std::move(handlerSleep));
         }
-    } scope{IOHandler_, IOHandler_->Sleep(), bool(StageObserver_), bool(Sleep_)};
-    if (StageObserver_)
-        IOHandler_->SetStageObserver(StageObserver_);
-    if (Sleep_)
-        IOHandler_->SetSleep(Sleep_);
+    } scope{ioHandler_, ioHandler_->sleep(), bool(stageObserver_), bool(sleep_)};
+    if (stageObserver_)
+        ioHandler_->setStageObserver(stageObserver_);
+    if (sleep_)
+        ioHandler_->setSleep(sleep_);
     try {
-        IOHandler_->Open();
-        InputBuffer_.clear();
-        ClosedGracefully_ = false;
-        IOHandler_->ConnectClient(Host_, Port_, BoundIP_, BoundPort_, BoundPortMin_, BoundPortMax_,
+        ioHandler_->open();
+        inputBuffer_.clear();
+        closedGracefully_ = false;
+        ioHandler_->connectClient(host_, port_, boundIP_, boundPort_, boundPortMin_, boundPortMax_,
                                   timeoutMs);
     } catch (...) {
-        CloseSocket();
+        closeSocket();
         throw;
     }
 }

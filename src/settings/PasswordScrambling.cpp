@@ -21,13 +21,13 @@ static_assert(std::all_of(PasswordKeyTable.begin(), PasswordKeyTable.end(), [](i
 namespace {
 
 // The offset for byte i (from 1) of a text of `length` bytes.
-int Offset(std::size_t length, std::size_t i) {
+int offset(std::size_t length, std::size_t i) {
     return PasswordKeyTable[length + i - 1];
 }
 
 } // namespace
 
-std::optional<std::string> UnstorablePasswordText(std::string_view password) {
+std::optional<std::string> unstorablePasswordText(std::string_view password) {
     if (password.size() > MaxPasswordLength)
         return "The proxy password has " + std::to_string(password.size()) +
                " bytes; at most 25 bytes can be stored (a character outside plain ASCII takes two or more).";
@@ -38,29 +38,29 @@ std::optional<std::string> UnstorablePasswordText(std::string_view password) {
     return std::nullopt;
 }
 
-std::string ScramblePassword(std::string_view password) {
+std::string scramblePassword(std::string_view password) {
     const std::size_t length = password.size();
     if (length > MaxPasswordLength)
-        throw EPasswordNotStorable("The proxy password is longer than 25 bytes and cannot be stored.");
+        throw PasswordNotStorableError("The proxy password is longer than 25 bytes and cannot be stored.");
     std::string scrambled(length, '\0');
     for (std::size_t i = 1; i <= length; ++i) {
         const auto byte = static_cast<unsigned char>(password[i - 1]);
-        scrambled[i - 1] = static_cast<char>((byte + Offset(length, i)) & 0xff);
+        scrambled[i - 1] = static_cast<char>((byte + offset(length, i)) & 0xff);
         if (scrambled[i - 1] == '\0')
-            throw EPasswordNotStorable(
+            throw PasswordNotStorableError(
                 "The proxy password contains a control character and cannot be stored.");
     }
     return scrambled;
 }
 
-std::string UnscramblePassword(std::string_view scrambled) {
+std::string unscramblePassword(std::string_view scrambled) {
     const std::size_t length = scrambled.size();
     if (length > MaxPasswordLength)
         throw std::length_error("a scrambled password has at most 25 bytes");
     std::string password(length, '\0');
     for (std::size_t i = 1; i <= length; ++i) {
         const auto byte = static_cast<unsigned char>(scrambled[i - 1]);
-        password[i - 1] = static_cast<char>((byte - Offset(length, i)) & 0xff);
+        password[i - 1] = static_cast<char>((byte - offset(length, i)) & 0xff);
     }
     return password;
 }

@@ -21,20 +21,20 @@ inline constexpr std::size_t MaxPasswordLength = 25;
 
 // A password that the stored form cannot hold faithfully: longer than 25 bytes,
 // or with a byte that would scramble to 0 and so end the stored text early.
-class EPasswordNotStorable : public ERegistryError {
+class PasswordNotStorableError : public RegistryError {
 public:
-    using ERegistryError::ERegistryError;
+    using RegistryError::RegistryError;
 };
 
 // Why a password typed in the proxy dialog cannot be stored, in words naming
 // the limit; nothing when it can be. The rule is simpler than the exact one of
 // ScramblePassword, and stricter: at most 25 bytes and no control characters
 // at all, wherever they stand.
-std::optional<std::string> UnstorablePasswordText(std::string_view password);
+std::optional<std::string> unstorablePasswordText(std::string_view password);
 
-// Throws EPasswordNotStorable instead of producing a form that would read back
+// Throws PasswordNotStorableError instead of producing a form that would read back
 // as another password.
-std::string ScramblePassword(std::string_view password);
+std::string scramblePassword(std::string_view password);
 
 // Throws std::length_error for text longer than MaxPasswordLength bytes.
-std::string UnscramblePassword(std::string_view scrambled);
+std::string unscramblePassword(std::string_view scrambled);

@@ -11,14 +11,14 @@
 namespace {
 
 std::mutex RegistryMutex;
-std::shared_ptr<TRegistry> CurrentRegistry;
+std::shared_ptr<Registry> CurrentRegistry;
 
-TRegRoot RootFor(bool currentUser) {
-    return currentUser ? TRegRoot::CurrentUser : TRegRoot::LocalMachine;
+RegRoot rootFor(bool currentUser) {
+    return currentUser ? RegRoot::CurrentUser : RegRoot::LocalMachine;
 }
 
 // What a read answers when the value is missing or unreadable.
-TRegistryValue Fallback(ValueKind kind) {
+RegistryValue fallback(ValueKind kind) {
     switch (kind) {
     case ValueKind::Int8:
         return std::int8_t{-1};
@@ -40,22 +40,22 @@ TRegistryValue Fallback(ValueKind kind) {
     return std::int32_t{-1};
 }
 
-std::optional<TRegistryValue> Decode(ValueKind kind, const TRegValue& raw) {
-    const auto& d = raw.Data;
+std::optional<RegistryValue> decode(ValueKind kind, const RegValue& raw) {
+    const auto& d = raw.data;
     if (kind == ValueKind::String) {
-        if (raw.Type != REG_SZ && raw.Type != REG_EXPAND_SZ)
+        if (raw.type != REG_SZ && raw.type != REG_EXPAND_SZ)
             return std::nullopt;
         const auto end = std::find(d.begin(), d.end(), std::uint8_t{0});
         return std::string(d.begin(), end);
     }
     if (kind == ValueKind::Double) {
-        if (raw.Type != REG_BINARY || d.size() != sizeof(double))
+        if (raw.type != REG_BINARY || d.size() != sizeof(double))
             return std::nullopt;
         double value;
         std::memcpy(&value, d.data(), sizeof value);
         return value;
     }
-    const std::optional<std::uint32_t> dword = raw.AsDword();
+    const std::optional<std::uint32_t> dword = raw.asDword();
     if (!dword)
         return std::nullopt;
     const std::uint32_t n = *dword;
@@ -75,21 +75,21 @@ std::optional<TRegistryValue> Decode(ValueKind kind, const TRegValue& raw) {
     }
 }
 
-TRegValue Encode(const TRegistryValue& value) {
+RegValue encode(const RegistryValue& value) {
     return std::visit(
-        [](const auto& v) -> TRegValue {
+        [](const auto& v) -> RegValue {
             using T = std::decay_t<decltype(v)>;
             if constexpr (std::is_same_v<T, std::string>) {
-                return TRegValue::Text(v);
+                return RegValue::text(v);
             } else if constexpr (std::is_same_v<T, double>) {
                 std::vector<std::uint8_t> bytes(sizeof v);
                 std::memcpy(bytes.data(), &v, sizeof v);
-                return TRegValue::Binary(std::move(bytes));
+                return RegValue::binary(std::move(bytes));
             } else if constexpr (std::is_same_v<T, bool>) {
-                return TRegValue::Dword(v ? 1 : 0);
+                return RegValue::dword(v ? 1 : 0);
             } else {
                 // Converting through int32_t sign-extends the signed kinds.
-                return TRegValue::Dword(static_cast<std::uint32_t>(static_cast<std::int32_t>(v)));
+                return RegValue::dword(static_cast<std::uint32_t>(static_cast<std::int32_t>(v)));
             }
         },
         value);
@@ -97,60 +97,60 @@ TRegValue Encode(const TRegistryValue& value) {
 
 } // namespace
 
-void SetSettingsRegistry(std::shared_ptr<TRegistry> registry) {
+void setSettingsRegistry(std::shared_ptr<Registry> registry) {
     const std::lock_guard lock(RegistryMutex);
     CurrentRegistry = std::move(registry);
 }
 
-std::shared_ptr<TRegistry> SettingsRegistry() {
+std::shared_ptr<Registry> settingsRegistry() {
     const std::lock_guard lock(RegistryMutex);
     if (!CurrentRegistry)
-        CurrentRegistry = std::make_shared<TRegFileStore>(TRegFileStore::DefaultPaths());
+        CurrentRegistry = std::make_shared<RegFileStore>(RegFileStore::defaultPaths());
     return CurrentRegistry;
 }
 
-TRegistryValue ReadRegistryValue(std::string_view keyPath, std::string_view valueName, ValueKind kind,
+RegistryValue readRegistryValue(std::string_view keyPath, std::string_view valueName, ValueKind kind,
                                  bool currentUser) {
     try {
-        const auto key = SettingsRegistry()->CreateKey(RootFor(currentUser), keyPath);
-        TRegValue raw;
-        if (!key || key->QueryValue(valueName, raw) != TRegStatus::Ok)
-            return Fallback(kind);
-        return Decode(kind, raw).value_or(Fallback(kind));
+        const auto key = settingsRegistry()->createKey(rootFor(currentUser), keyPath);
+        RegValue raw;
+        if (!key || key->queryValue(valueName, raw) != RegStatus::Ok)
+            return fallback(kind);
+        return decode(kind, raw).value_or(fallback(kind));
     } catch (const std::exception&) {
         // A read never fails; not even when the store runs out of memory.
-        return Fallback(kind);
+        return fallback(kind);
     }
 }
 
-void WriteRegistryValue(std::string_view keyPath, std::string_view valueName, const TRegistryValue& value,
+void writeRegistryValue(std::string_view keyPath, std::string_view valueName, const RegistryValue& value,
                         bool currentUser) {
-    TRegistryWriteBatch batch(keyPath, currentUser);
-    batch.Write(valueName, value);
-    batch.Commit();
+    RegistryWriteBatch batch(keyPath, currentUser);
+    batch.write(valueName, value);
+    batch.commit();
 }
 
-TRegistryWriteBatch::TRegistryWriteBatch(std::string_view keyPath, bool currentUser)
-    : m_keyPath(keyPath), m_currentUser(currentUser) {}
+RegistryWriteBatch::RegistryWriteBatch(std::string_view keyPath, bool currentUser)
+    : keyPath_(keyPath), currentUser_(currentUser) {}
 
-void TRegistryWriteBatch::Write(std::string_view valueName, const TRegistryValue& value) {
-    m_values.push_back({std::string(valueName), Encode(value)});
+void RegistryWriteBatch::write(std::string_view valueName, const RegistryValue& value) {
+    values_.push_back({std::string(valueName), encode(value)});
 }
 
-void TRegistryWriteBatch::Commit() {
-    const std::vector<TRegNamedValue> values = std::exchange(m_values, {});
+void RegistryWriteBatch::commit() {
+    const std::vector<RegNamedValue> values = std::exchange(values_, {});
     if (values.empty())
         return;
-    const std::shared_ptr<TRegistry> registry = SettingsRegistry();
-    const TRegRoot root = RootFor(m_currentUser);
-    const auto key = registry->CreateKey(root, m_keyPath);
-    const std::size_t stored = key ? key->SetValues(values) : 0;
+    const std::shared_ptr<Registry> registry = settingsRegistry();
+    const RegRoot root = rootFor(currentUser_);
+    const auto key = registry->createKey(root, keyPath_);
+    const std::size_t stored = key ? key->setValues(values) : 0;
     if (stored >= values.size())
         return;
-    ERegistryError error("Failed to set data for '" + values[stored].Name + "'");
-    error.Location = registry->Location(root);
-    error.Reason = registry->LastError();
+    RegistryError error("Failed to set data for '" + values[stored].name + "'");
+    error.location = registry->location(root);
+    error.reason = registry->lastError();
     for (std::size_t i = 0; i < values.size(); ++i)
-        (i < stored ? error.Stored : error.NotStored).push_back(values[i].Name);
+        (i < stored ? error.stored : error.notStored).push_back(values[i].name);
     throw error;
 }

@@ -13,32 +13,32 @@
 #include <variant>
 #include <vector>
 
-// The alternatives of TRegistryValue, in the same order.
+// The alternatives of RegistryValue, in the same order.
 enum class ValueKind { Int8, Int16, Int32, UInt8, UInt16, Boolean, String, Double };
 
-using TRegistryValue = std::variant<std::int8_t, std::int16_t, std::int32_t, std::uint8_t, std::uint16_t,
+using RegistryValue = std::variant<std::int8_t, std::int16_t, std::int32_t, std::uint8_t, std::uint16_t,
                                     bool, std::string, double>;
 
 // A refused write. The message names the first value that was not stored;
 // the fields say where and why, for a message in words, and what was stored.
-class ERegistryError : public std::runtime_error {
+class RegistryError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 
     // Where the registry keeps the key (a file's path) and why it refused,
     // in the system's words; empty when not known.
-    std::string Location;
-    std::string Reason;
+    std::string location;
+    std::string reason;
     // The values of the refused writes that were stored and those that were
     // not, in the order they were written.
-    std::vector<std::string> Stored;
-    std::vector<std::string> NotStored;
+    std::vector<std::string> stored;
+    std::vector<std::string> notStored;
 };
 
 // The registry that settings are read from and written to: the registry files
-// of TRegFileStore::DefaultPaths() unless replaced. Null restores that default.
-void SetSettingsRegistry(std::shared_ptr<TRegistry> registry);
-std::shared_ptr<TRegistry> SettingsRegistry();
+// of RegFileStore::defaultPaths() unless replaced. Null restores that default.
+void setSettingsRegistry(std::shared_ptr<Registry> registry);
+std::shared_ptr<Registry> settingsRegistry();
 
 // Opens (creating when missing) the key under HKEY_CURRENT_USER when
 // `currentUser` is set, else under HKEY_LOCAL_MACHINE, and reads the value as
@@ -50,14 +50,14 @@ std::shared_ptr<TRegistry> SettingsRegistry();
 // gives back what WriteRegistryValue stored. Booleans are true when non-zero.
 // Strings come from REG_SZ or REG_EXPAND_SZ (not expanded), cut at the first
 // zero byte. Doubles come only from an 8-byte REG_BINARY.
-TRegistryValue ReadRegistryValue(std::string_view keyPath, std::string_view valueName, ValueKind kind,
+RegistryValue readRegistryValue(std::string_view keyPath, std::string_view valueName, ValueKind kind,
                                  bool currentUser);
 
 // Writes the value with the registry type of its kind: every integer as a
 // REG_DWORD (signed kinds sign-extended), booleans as REG_DWORD 1 or 0,
 // strings as REG_SZ, doubles as their 8 bytes in REG_BINARY. A refusal throws
-// ERegistryError "Failed to set data for '<value name>'".
-void WriteRegistryValue(std::string_view keyPath, std::string_view valueName, const TRegistryValue& value,
+// RegistryError "Failed to set data for '<value name>'".
+void writeRegistryValue(std::string_view keyPath, std::string_view valueName, const RegistryValue& value,
                         bool currentUser);
 
 // Writes to one key that are stored as one change: Write collects them, in
@@ -65,18 +65,18 @@ void WriteRegistryValue(std::string_view keyPath, std::string_view valueName, co
 // ever sees some of them new and others old. Each is written as
 // WriteRegistryValue writes it. When the registry refuses one, the ones before
 // it are stored and it and the later ones are not (a file registry stores all
-// of them or none), and Commit throws ERegistryError "Failed to set data for
+// of them or none), and Commit throws RegistryError "Failed to set data for
 // '<its name>'".
-class TRegistryWriteBatch {
+class RegistryWriteBatch {
 public:
-    TRegistryWriteBatch(std::string_view keyPath, bool currentUser);
+    RegistryWriteBatch(std::string_view keyPath, bool currentUser);
 
-    void Write(std::string_view valueName, const TRegistryValue& value);
+    void write(std::string_view valueName, const RegistryValue& value);
     // Stores the writes collected so far and starts a new batch.
-    void Commit();
+    void commit();
 
 private:
-    std::string m_keyPath;
-    bool m_currentUser;
-    std::vector<TRegNamedValue> m_values;
+    std::string keyPath_;
+    bool currentUser_;
+    std::vector<RegNamedValue> values_;
 };

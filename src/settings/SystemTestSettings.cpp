@@ -1,22 +1,22 @@
 #include "settings/SystemTestSettings.h"
 
-TSystemTestSettings SystemTestSettings;
+SystemTestSettings globalSettings;
 
 namespace {
 
-std::int32_t ReadInteger(std::string_view name) {
-    return std::get<std::int32_t>(ReadRegistryValue(SettingsKeyPath, name, ValueKind::Int32, true));
+std::int32_t readInteger(std::string_view name) {
+    return std::get<std::int32_t>(readRegistryValue(SettingsKeyPath, name, ValueKind::Int32, true));
 }
 
-bool ReadBoolean(std::string_view name) {
-    return std::get<bool>(ReadRegistryValue(SettingsKeyPath, name, ValueKind::Boolean, true));
+bool readBoolean(std::string_view name) {
+    return std::get<bool>(readRegistryValue(SettingsKeyPath, name, ValueKind::Boolean, true));
 }
 
-std::string ReadString(std::string_view name) {
-    return std::get<std::string>(ReadRegistryValue(SettingsKeyPath, name, ValueKind::String, true));
+std::string readString(std::string_view name) {
+    return std::get<std::string>(readRegistryValue(SettingsKeyPath, name, ValueKind::String, true));
 }
 
-std::string Joined(const std::vector<std::string>& names) {
+std::string joined(const std::vector<std::string>& names) {
     std::string text;
     for (const std::string& name : names)
         text += (text.empty() ? "" : ", ") + name;
@@ -25,76 +25,76 @@ std::string Joined(const std::vector<std::string>& names) {
 
 } // namespace
 
-void LoadSettings() {
-    TSystemTestSettings& s = SystemTestSettings;
-    s.UseProxy = ReadBoolean("UseProxy");
-    const std::int32_t socksVersion = ReadInteger("SocksVersion");
-    s.SocksVersion = socksVersion > -1 ? static_cast<std::uint8_t>(socksVersion & 0xff) : 0;
-    s.ProxyHost = ReadString("ProxyHost");
-    s.ProxyPort = ReadInteger("ProxyPort");
-    if (s.ProxyPort == -1)
-        s.ProxyPort = 1080;
-    s.ProxyAuthentication = ReadBoolean("ProxyAuthentication");
-    s.ProxyUserName = ReadString("ProxyUserName");
-    const std::string scrambled = ReadString("ProxyPassword");
+void loadSettings() {
+    SystemTestSettings& s = globalSettings;
+    s.useProxy = readBoolean("UseProxy");
+    const std::int32_t socksVersion = readInteger("SocksVersion");
+    s.socksVersion = socksVersion > -1 ? static_cast<std::uint8_t>(socksVersion & 0xff) : 0;
+    s.proxyHost = readString("ProxyHost");
+    s.proxyPort = readInteger("ProxyPort");
+    if (s.proxyPort == -1)
+        s.proxyPort = 1080;
+    s.proxyAuthentication = readBoolean("ProxyAuthentication");
+    s.proxyUserName = readString("ProxyUserName");
+    const std::string scrambled = readString("ProxyPassword");
     // A stored form longer than any password can have is unreadable: no
     // offsets exist for it.
-    s.ProxyPassword = scrambled.size() <= MaxPasswordLength ? UnscramblePassword(scrambled) : std::string();
-    s.AudioOutDeviceID = ReadInteger("AudioOutDeviceID");
-    s.AudioInDeviceID = ReadInteger("AudioInDeviceID");
-    if (s.AudioOutDeviceID < 0)
-        s.AudioOutDeviceID = 0;
-    if (s.AudioInDeviceID < 0)
-        s.AudioInDeviceID = 0;
-    s.AudioOutDeviceName = ReadString("AudioOutDeviceName");
-    s.AudioInDeviceName = ReadString("AudioInDeviceName");
+    s.proxyPassword = scrambled.size() <= MaxPasswordLength ? unscramblePassword(scrambled) : std::string();
+    s.audioOutDeviceID = readInteger("AudioOutDeviceID");
+    s.audioInDeviceID = readInteger("AudioInDeviceID");
+    if (s.audioOutDeviceID < 0)
+        s.audioOutDeviceID = 0;
+    if (s.audioInDeviceID < 0)
+        s.audioInDeviceID = 0;
+    s.audioOutDeviceName = readString("AudioOutDeviceName");
+    s.audioInDeviceName = readString("AudioInDeviceName");
 }
 
-void SaveSettings() {
-    const TSystemTestSettings& s = SystemTestSettings;
-    const std::pair<std::string_view, TRegistryValue> beforePassword[] = {
-        {"AudioOutDeviceID", s.AudioOutDeviceID},
-        {"AudioInDeviceID", s.AudioInDeviceID},
-        {"AudioOutDeviceName", s.AudioOutDeviceName},
-        {"AudioInDeviceName", s.AudioInDeviceName},
-        {"UseProxy", s.UseProxy},
-        {"SocksVersion", s.SocksVersion},
-        {"ProxyHost", s.ProxyHost},
-        {"ProxyPort", s.ProxyPort},
-        {"ProxyAuthentication", s.ProxyAuthentication},
-        {"ProxyUserName", s.ProxyUserName},
+void saveSettings() {
+    const SystemTestSettings& s = globalSettings;
+    const std::pair<std::string_view, RegistryValue> beforePassword[] = {
+        {"AudioOutDeviceID", s.audioOutDeviceID},
+        {"AudioInDeviceID", s.audioInDeviceID},
+        {"AudioOutDeviceName", s.audioOutDeviceName},
+        {"AudioInDeviceName", s.audioInDeviceName},
+        {"UseProxy", s.useProxy},
+        {"SocksVersion", s.socksVersion},
+        {"ProxyHost", s.proxyHost},
+        {"ProxyPort", s.proxyPort},
+        {"ProxyAuthentication", s.proxyAuthentication},
+        {"ProxyUserName", s.proxyUserName},
     };
-    TRegistryWriteBatch batch(SettingsKeyPath, true);
+    RegistryWriteBatch batch(SettingsKeyPath, true);
     for (const auto& [name, value] : beforePassword)
-        batch.Write(name, value);
+        batch.write(name, value);
     std::string scrambled;
     try {
-        scrambled = ScramblePassword(s.ProxyPassword);
-    } catch (EPasswordNotStorable& e) {
+        scrambled = scramblePassword(s.proxyPassword);
+    } catch (PasswordNotStorableError& e) {
         // The values before the password are stored all the same, as the
         // save stops only at the value it cannot write.
-        batch.Commit();
+        batch.commit();
         for (const auto& [name, value] : beforePassword)
-            e.Stored.emplace_back(name);
-        e.NotStored = {"ProxyPassword"};
+            e.stored.emplace_back(name);
+        e.notStored = {"ProxyPassword"};
         throw;
     }
-    batch.Write("ProxyPassword", scrambled);
-    batch.Commit();
+    batch.write("ProxyPassword", scrambled);
+    batch.commit();
 }
 
-std::string SaveFailureText(const ERegistryError& error) {
-    if (dynamic_cast<const EPasswordNotStorable*>(&error))
+std::string saveFailureText(const RegistryError& error) {
+    if (dynamic_cast<const PasswordNotStorableError*>(&error))
         return std::string(error.what()) +
                " The other settings were saved; the proxy password saved before is kept.";
     std::string text = "The settings cannot be saved";
-    if (!error.Location.empty())
-        text += " to " + error.Location;
-    if (!error.Reason.empty())
-        text += ": " + error.Reason;
+    if (!error.location.empty())
+        text += " to " + error.location;
+    if (!error.reason.empty())
+        text += ": " + error.reason;
     text += '.';
-    if (error.Stored.empty())
+    if (error.stored.empty())
         return text + " None of them were stored; the settings saved before stay.";
-    return text + " Stored: " + Joined(error.Stored) + ". Not stored: " + Joined(error.NotStored) +
+    return text + " Stored: " + joined(error.stored) + ". Not stored: " + joined(error.notStored) +
            " (they keep the values saved before).";
 }

@@ -15,41 +15,41 @@
 
 inline constexpr std::string_view SettingsKeyPath = "SOFTWARE\\Norvik\\Tavora Live\\Browser";
 
-struct TSystemTestSettings {
-    std::int32_t AudioOutDeviceID = 0; // position in the output device list
-    std::int32_t AudioInDeviceID = 0;  // position in the input device list
-    bool UseProxy = false;
-    std::uint8_t SocksVersion = 0; // 0 none, 1 SOCKS 4, 2 SOCKS 4A, 3 SOCKS 5
-    std::string ProxyHost;
-    std::int32_t ProxyPort = 0;
-    bool ProxyAuthentication = false;
-    std::string ProxyUserName;
-    std::string ProxyPassword; // plain in memory, scrambled when stored
+struct SystemTestSettings {
+    std::int32_t audioOutDeviceID = 0; // position in the output device list
+    std::int32_t audioInDeviceID = 0;  // position in the input device list
+    bool useProxy = false;
+    std::uint8_t socksVersion = 0; // 0 none, 1 SOCKS 4, 2 SOCKS 4A, 3 SOCKS 5
+    std::string proxyHost;
+    std::int32_t proxyPort = 0;
+    bool proxyAuthentication = false;
+    std::string proxyUserName;
+    std::string proxyPassword; // plain in memory, scrambled when stored
     // The sound server's names of the chosen devices, so that a choice is
     // found again when the lists change order; empty: none remembered.
-    std::string AudioOutDeviceName;
-    std::string AudioInDeviceName;
+    std::string audioOutDeviceName;
+    std::string audioInDeviceName;
 
-    bool operator==(const TSystemTestSettings&) const = default;
+    bool operator==(const SystemTestSettings&) const = default;
 };
 
-extern TSystemTestSettings SystemTestSettings;
+extern SystemTestSettings globalSettings;
 
-// Reads the eleven values into SystemTestSettings; never fails. Missing or
+// Reads the eleven values into globalSettings; never fails. Missing or
 // unreadable values give a first run's settings: devices 0, no proxy, SOCKS
 // version 0, empty host, port 1080, no authentication, empty user and
 // password, no device names.
-void LoadSettings();
+void loadSettings();
 
-// Writes the eleven values from SystemTestSettings, the device names right
+// Writes the eleven values from globalSettings, the device names right
 // after the device numbers, as one change of the registry
-// (TRegistryWriteBatch): a crash leaves all old values or all new ones.
-// Throws ERegistryError at the first value that is refused, leaving it and
-// the later ones unwritten; EPasswordNotStorable (an ERegistryError) when
+// (RegistryWriteBatch): a crash leaves all old values or all new ones.
+// Throws RegistryError at the first value that is refused, leaving it and
+// the later ones unwritten; PasswordNotStorableError (an RegistryError) when
 // the password cannot be stored, after the other ten
 // values were written and with the stored password left as it was.
-void SaveSettings();
+void saveSettings();
 
 // A failed save in words, for the participant: that the settings cannot be
 // saved, where and why, and which values were stored all the same.
-std::string SaveFailureText(const ERegistryError& error);
+std::string saveFailureText(const RegistryError& error);

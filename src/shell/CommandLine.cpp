@@ -2,7 +2,7 @@
 
 #include <limits>
 
-int32_t StrToIntDef(const QString& text, int32_t fallback) {
+int32_t strToIntDef(const QString& text, int32_t fallback) {
     QString digits = text.trimmed();
     if (digits.isEmpty() || digits != text)
         return fallback;
@@ -36,12 +36,12 @@ int32_t StrToIntDef(const QString& text, int32_t fallback) {
     return static_cast<int32_t>(value);
 }
 
-TCommandLine ParseCommandLine(const QStringList& arguments) {
-    TCommandLine result;
-    result.AudioOnlyMode = !arguments.isEmpty() && arguments.first().toLower() == QLatin1String("audio");
-    const int n = result.AudioOnlyMode ? 2 : 1; // one-based, as the arguments are counted
+CommandLine parseCommandLine(const QStringList& arguments) {
+    CommandLine result;
+    result.audioOnlyMode = !arguments.isEmpty() && arguments.first().toLower() == QLatin1String("audio");
+    const int n = result.audioOnlyMode ? 2 : 1; // one-based, as the arguments are counted
     auto argument = [&](int index) { return index <= arguments.size() ? arguments[index - 1] : QString(); };
-    result.NotifyMessage = StrToIntDef(argument(n), 0);
-    result.NotifyWindow = StrToIntDef(argument(n + 1), 0);
+    result.notifyMessage = strToIntDef(argument(n), 0);
+    result.notifyWindow = strToIntDef(argument(n + 1), 0);
     return result;
 }

@@ -6,7 +6,7 @@
 #include "settings/SystemTestSettings.h"
 #include "shell/DesktopProxyOffer.h"
 #include "shell/ProxyDialog.h"
-#include "ui_TConnectionPage.h"
+#include "ui_ConnectionPage.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -25,94 +25,94 @@ const char* const FailureText =
     "application. If the problem persists contact your network administrator or ISP for details.";
 } // namespace
 
-TConnectionPage::TConnectionPage(TTcpClient& client, TComponent& owner, QWidget* parent)
-    : QWidget(parent), ConnectionTestHost(BuildConfig::ConnectionTestHost),
-      Sleep([this](int milliseconds) { WaitProcessingEvents(milliseconds); }),
-      ui(std::make_unique<Ui::TConnectionPage>()), m_client(client),
-      m_test(client, owner, SystemTestSettings) {
+ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, QWidget* parent)
+    : QWidget(parent), connectionTestHost(BuildConfig::ConnectionTestHost),
+      sleep([this](int milliseconds) { waitProcessingEvents(milliseconds); }),
+      ui(std::make_unique<Ui::ConnectionPage>()), client_(client),
+      test_(client, owner, globalSettings) {
     ui->setupUi(this);
-    m_client.SetSleep([this](int milliseconds) { WaitProcessingEvents(milliseconds); });
-    connect(ui->XPButton1, &QPushButton::clicked, this, &TConnectionPage::Button1Click);
-    connect(ui->XPButton2, &QPushButton::clicked, this, &TConnectionPage::XPButton2Click);
+    client_.setSleep([this](int milliseconds) { waitProcessingEvents(milliseconds); });
+    connect(ui->testConnectionButton, &QPushButton::clicked, this, &ConnectionPage::runConnectionTest);
+    connect(ui->proxySettingsButton, &QPushButton::clicked, this, &ConnectionPage::onProxySettingsClicked);
 }
 
 // The client belongs to the window and outlives the page.
-TConnectionPage::~TConnectionPage() {
-    m_client.SetSleep({});
+ConnectionPage::~ConnectionPage() {
+    client_.setSleep({});
 }
 
-void TConnectionPage::showResult(const QString& text, const QColor& colour) {
-    SetFontColour(ui->lbConnectionRes, colour);
-    ui->lbConnectionRes->setText(text);
+void ConnectionPage::showResult(const QString& text, const QColor& colour) {
+    setFontColour(ui->resultLabel, colour);
+    ui->resultLabel->setText(text);
     emit resultShown(text, colour);
     QApplication::processEvents();
 }
 
-void TConnectionPage::Button1Click() {
-    m_stopRequested = false;
+void ConnectionPage::runConnectionTest() {
+    stopRequested_ = false;
     showResult(Trying, FontColours::Black);
-    ConnectionOk = !TestConnect(m_client, ConnectionTestHost, ConnectionTestPort);
-    if (m_stopRequested)
+    connectionOk = !testConnect(client_, connectionTestHost, connectionTestPort);
+    if (stopRequested_)
         return;
-    if (!ConnectionOk) {
+    if (!connectionOk) {
         showResult(FirstFailed, FontColours::Black);
-        Sleep(TConnectionTest::PauseBetweenAttemptsMs);
-        if (m_stopRequested)
+        sleep(ConnectionTest::PauseBetweenAttemptsMs);
+        if (stopRequested_)
             return;
         showResult(Trying, FontColours::Black);
-        ConnectionOk = !TestConnect(m_client, ConnectionTestHost, ConnectionTestPort);
-        if (m_stopRequested)
+        connectionOk = !testConnect(client_, connectionTestHost, connectionTestPort);
+        if (stopRequested_)
             return;
-        if (!ConnectionOk)
+        if (!connectionOk)
             showResult(SecondFailed, FontColours::Black);
     }
-    if (ConnectionOk)
+    if (connectionOk)
         showResult(ConnectionOkText, FontColours::Green);
     else
         showResult(FailureText, FontColours::Red);
 }
 
-void TConnectionPage::StopConnectionTest() {
-    m_stopRequested = true;
-    if (m_wait)
-        m_wait->quit();
+void ConnectionPage::stopConnectionTest() {
+    stopRequested_ = true;
+    if (wait_)
+        wait_->quit();
 }
 
 // A stopped attempt's remaining waits take no time, so it ends as if its time
 // were up, without a text.
-void TConnectionPage::WaitProcessingEvents(int milliseconds) {
-    if (m_stopRequested || milliseconds <= 0)
+void ConnectionPage::waitProcessingEvents(int milliseconds) {
+    if (stopRequested_ || milliseconds <= 0)
         return;
     QEventLoop wait;
     QTimer::singleShot(milliseconds, Qt::PreciseTimer, &wait, &QEventLoop::quit);
-    m_wait = &wait;
+    wait_ = &wait;
     wait.exec(QEventLoop::ExcludeUserInputEvents);
-    m_wait = nullptr;
+    wait_ = nullptr;
 }
 
 // The attempt itself is shared with the headless report; the page only
 // passes its client through.
-bool TConnectionPage::TestConnect(TTcpClient& client, const std::string& host, int port) {
-    Q_ASSERT(&client == &m_client);
+bool ConnectionPage::testConnect(TcpClient& client, const std::string& host, int port) {
+    Q_ASSERT(&client == &client_);
     (void)client;
-    m_test.TimeoutMs = ConnectionTimeoutMs;
-    return m_test.TestConnect(host, port);
+    test_.timeoutMs = connectionTimeoutMs;
+    return test_.testConnect(host, port);
 }
 
-void TConnectionPage::AttachProxy(TTcpClient&) {
-    m_test.AttachProxy();
+void ConnectionPage::attachProxy(TcpClient&) {
+    test_.attachProxy();
 }
 
-void TConnectionPage::DetachProxy(TTcpClient&) {
-    m_test.DetachProxy();
+void ConnectionPage::detachProxy(TcpClient&) {
+    test_.detachProxy();
 }
 
-void TConnectionPage::XPButton2Click() {
-    auto dialog = std::make_unique<TfrmProxy>(window());
-    FillProxyDialog(*dialog, SystemTestSettings);
-    OfferDesktopProxy(*dialog, SystemTestSettings, DesktopProxy, ConnectionTestHost, ConnectionTestPort);
+void ConnectionPage::onProxySettingsClicked() {
+    auto dialog = std::make_unique<ProxyDialog>(window());
+    fillProxyDialog(*dialog, globalSettings);
+    offerDesktopProxy(*dialog, globalSettings, desktopProxy, connectionTestHost, connectionTestPort);
     if (dialog->exec() == QDialog::Accepted) {
         dialog->hide();
-        TakeBackProxyDialog(*dialog, SystemTestSettings);
+        takeBackProxyDialog(*dialog, globalSettings);
     }
 }

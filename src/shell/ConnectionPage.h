@@ -9,50 +9,50 @@
 #include "shell/ConnectionTest.h"
 
 class QEventLoop;
-class TComponent;
-class TDesktopProxyLookup;
-class TTcpClient;
+class Component;
+class DesktopProxyLookup;
+class TcpClient;
 namespace Ui {
-class TConnectionPage;
+class ConnectionPage;
 }
 
 // Body of the connection page: "Test My Connection" makes up to two attempts
 // to open a TCP connection to the service's test host, directly or through
 // the configured SOCKS proxy, and shows the outcome; "Proxy Settings" edits
 // the proxy part of the settings record.
-class TConnectionPage : public QWidget {
+class ConnectionPage : public QWidget {
     Q_OBJECT
 public:
     // `client` and `owner` belong to the window: the client is reused by
     // every attempt (its timed connects wait the page's way), and the owner
     // owns the proxy transport of an attempt.
-    TConnectionPage(TTcpClient& client, TComponent& owner, QWidget* parent = nullptr);
-    ~TConnectionPage() override;
+    ConnectionPage(TcpClient& client, Component& owner, QWidget* parent = nullptr);
+    ~ConnectionPage() override;
 
-    void Button1Click();
-    void XPButton2Click();
+    void runConnectionTest();
+    void onProxySettingsClicked();
     // The window is closing: a test that runs gives up at once and shows
     // nothing more.
-    void StopConnectionTest();
+    void stopConnectionTest();
     // One attempt; true when it failed.
-    bool TestConnect(TTcpClient& client, const std::string& host, int port);
-    void AttachProxy(TTcpClient& client);
-    void DetachProxy(TTcpClient& client);
+    bool testConnect(TcpClient& client, const std::string& host, int port);
+    void attachProxy(TcpClient& client);
+    void detachProxy(TcpClient& client);
 
     // Whether the last attempt succeeded.
-    bool ConnectionOk = false;
+    bool connectionOk = false;
     // The service's test host and port; tests aim them at a local listener.
-    std::string ConnectionTestHost;
-    int ConnectionTestPort = TConnectionTest::ConnectionTestPort;
+    std::string connectionTestHost;
+    int connectionTestPort = ConnectionTest::ConnectionTestPort;
     // The time limit of one attempt.
-    int ConnectionTimeoutMs = TConnectionTest::ConnectionTimeoutMs;
+    int connectionTimeoutMs = ConnectionTest::ConnectionTimeoutMs;
     // How the pause between the attempts passes; by default as the waits of
     // an attempt do (see WaitProcessingEvents).
-    std::function<void(int milliseconds)> Sleep;
+    std::function<void(int milliseconds)> sleep;
     // Where the proxy dialog learns the desktop's SOCKS proxy; none offers nothing.
-    std::shared_ptr<TDesktopProxyLookup> DesktopProxy;
+    std::shared_ptr<DesktopProxyLookup> desktopProxy;
 
-    std::unique_ptr<Ui::TConnectionPage> ui;
+    std::unique_ptr<Ui::ConnectionPage> ui;
 
 signals:
     // Every text the result label shows, in order.
@@ -64,11 +64,11 @@ private:
     // (which offers to end a window that does not), but user input waits
     // until the test is over, as it always has. Returns at once after the test
     // is stopped.
-    void WaitProcessingEvents(int milliseconds);
+    void waitProcessingEvents(int milliseconds);
 
-    TTcpClient& m_client;
-    TConnectionTest m_test;
-    bool m_stopRequested = false;
+    TcpClient& client_;
+    ConnectionTest test_;
+    bool stopRequested_ = false;
     // The wait in progress, if any.
-    QEventLoop* m_wait = nullptr;
+    QEventLoop* wait_ = nullptr;
 };

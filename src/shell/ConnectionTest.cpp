@@ -9,61 +9,61 @@
 #include <chrono>
 #include <thread>
 
-TConnectionTest::TConnectionTest(TTcpClient& client, TComponent& owner, const TSystemTestSettings& settings)
-    : m_client(client), m_owner(owner), m_settings(settings) {}
+ConnectionTest::ConnectionTest(TcpClient& client, Component& owner, const SystemTestSettings& settings)
+    : client_(client), owner_(owner), settings_(settings) {}
 
-bool TConnectionTest::TestConnect(const std::string& host, int port) {
-    if (m_client.Connected())
-        m_client.Disconnect();
-    m_client.SetHost(host);
-    m_client.SetPort(port);
+bool ConnectionTest::testConnect(const std::string& host, int port) {
+    if (client_.connected())
+        client_.Disconnect();
+    client_.setHost(host);
+    client_.setPort(port);
     bool failed = false;
-    LastError.clear();
-    LastErrorCode = 0;
+    lastError.clear();
+    lastErrorCode = 0;
     try {
-        AttachProxy();
-        m_client.Connect(TimeoutMs);
-        m_client.Disconnect();
+        attachProxy();
+        client_.connect(timeoutMs);
+        client_.Disconnect();
     } catch (const std::exception& e) {
         // Every failure counts the same for the page, which never shows the
         // message; the report does.
         failed = true;
-        LastError = e.what();
-        if (const auto* socketError = dynamic_cast<const ESocketError*>(&e))
-            LastErrorCode = socketError->ErrorCode();
+        lastError = e.what();
+        if (const auto* socketError = dynamic_cast<const SocketError*>(&e))
+            lastErrorCode = socketError->errorCode();
     }
-    DetachProxy();
+    detachProxy();
     return failed;
 }
 
-void TConnectionTest::AttachProxy() {
-    if (!m_settings.UseProxy)
+void ConnectionTest::attachProxy() {
+    if (!settings_.useProxy)
         return;
     // Both belong to the owner until DetachProxy releases them.
-    auto* handler = new TSocketIOHandler(&m_owner);
-    auto* socksInfo = new TSocksInfo(&m_owner);
-    handler->SetSocksInfo(socksInfo);
-    m_client.SetIOHandler(handler);
-    m_proxyHandler = handler;
-    socksInfo->SetAuthentication(m_settings.ProxyAuthentication ? saUsernamePassword : saNoAuthentication);
-    socksInfo->SetHost(m_settings.ProxyHost);
-    socksInfo->SetPort(m_settings.ProxyPort);
-    socksInfo->SetUsername(m_settings.ProxyUserName);
-    socksInfo->SetPassword(m_settings.ProxyPassword);
-    socksInfo->SetVersion(static_cast<TSocksVersion>(m_settings.SocksVersion));
+    auto* handler = new SocketIOHandler(&owner_);
+    auto* socksInfo = new SocksInfo(&owner_);
+    handler->setSocksInfo(socksInfo);
+    client_.setIOHandler(handler);
+    proxyHandler_ = handler;
+    socksInfo->setAuthentication(settings_.proxyAuthentication ? UsernamePassword : NoAuthentication);
+    socksInfo->setHost(settings_.proxyHost);
+    socksInfo->setPort(settings_.proxyPort);
+    socksInfo->setUsername(settings_.proxyUserName);
+    socksInfo->setPassword(settings_.proxyPassword);
+    socksInfo->setVersion(static_cast<SocksVersion>(settings_.socksVersion));
 }
 
-void TConnectionTest::DetachProxy() {
-    if (!m_proxyHandler)
+void ConnectionTest::detachProxy() {
+    if (!proxyHandler_)
         return;
     try {
-        if (m_client.Connected())
+        if (client_.connected())
             return;
-        TSocketIOHandler* handler = m_proxyHandler;
-        TSocksInfo* socksInfo = handler->SocksInfo();
-        m_client.SetIOHandler(nullptr);
-        handler->SetSocksInfo(nullptr);
-        m_proxyHandler = nullptr;
+        SocketIOHandler* handler = proxyHandler_;
+        SocksInfo* socksInfo = handler->socksInfo();
+        client_.setIOHandler(nullptr);
+        handler->setSocksInfo(nullptr);
+        proxyHandler_ = nullptr;
         delete socksInfo;
         delete handler;
     } catch (...) {
@@ -71,6 +71,6 @@ void TConnectionTest::DetachProxy() {
     }
 }
 
-void TConnectionTest::SleepFor(int milliseconds) {
+void ConnectionTest::sleepFor(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -2,16 +2,16 @@
 
 #include <string>
 
-class TComponent;
-class TTcpClient;
-class TSocketIOHandler;
-struct TSystemTestSettings;
+class Component;
+class TcpClient;
+class SocketIOHandler;
+struct SystemTestSettings;
 
 // One connection attempt as the connection page makes it: connect the client
 // to host:port with the attempt's time limit, through a SOCKS transport built
 // from the settings when they ask for a proxy, and close the connection again
 // at once. The page and the headless report share it.
-class TConnectionTest {
+class ConnectionTest {
 public:
     // The service's test port, the time limit of one attempt, and the pause
     // before the second attempt when the first one failed.
@@ -19,28 +19,28 @@ public:
     static constexpr int ConnectionTimeoutMs = 60000;
     static constexpr int PauseBetweenAttemptsMs = 2000;
     // The pause as the program takes it: the calling thread sleeps.
-    static void SleepFor(int milliseconds);
+    static void sleepFor(int milliseconds);
 
     // `client` is reused by every attempt; `owner` owns the proxy transport of
     // an attempt while it exists.
-    TConnectionTest(TTcpClient& client, TComponent& owner, const TSystemTestSettings& settings);
+    ConnectionTest(TcpClient& client, Component& owner, const SystemTestSettings& settings);
 
     // One attempt; true when it failed. The error of a failed attempt is kept
     // in LastError and LastErrorCode.
-    bool TestConnect(const std::string& host, int port);
-    void AttachProxy();
-    void DetachProxy();
+    bool testConnect(const std::string& host, int port);
+    void attachProxy();
+    void detachProxy();
 
-    std::string LastError;
+    std::string lastError;
     // The Windows Sockets number of a failed attempt's socket error; 0 for
     // any other failure.
-    int LastErrorCode = 0;
-    int TimeoutMs = ConnectionTimeoutMs;
+    int lastErrorCode = 0;
+    int timeoutMs = ConnectionTimeoutMs;
 
 private:
-    TTcpClient& m_client;
-    TComponent& m_owner;
-    const TSystemTestSettings& m_settings;
+    TcpClient& client_;
+    Component& owner_;
+    const SystemTestSettings& settings_;
     // The proxy transport of the running attempt, when AttachProxy made one.
-    TSocketIOHandler* m_proxyHandler = nullptr;
+    SocketIOHandler* proxyHandler_ = nullptr;
 };

@@ -42,18 +42,18 @@ struct ProxiesDeleter {
 };
 } // namespace
 
-std::optional<TDesktopProxy> DesktopProxyFromUrl(std::string_view url) {
+std::optional<DesktopProxy> desktopProxyFromUrl(std::string_view url) {
     const size_t schemeEnd = url.find("://");
     if (schemeEnd == std::string_view::npos)
         return std::nullopt;
     const std::string scheme = lowered(url.substr(0, schemeEnd));
-    TDesktopProxy proxy;
+    DesktopProxy proxy;
     if (scheme == "socks5" || scheme == "socks5h" || scheme == "socks")
-        proxy.Version = svSocks5;
+        proxy.version = Socks5;
     else if (scheme == "socks4a")
-        proxy.Version = svSocks4A;
+        proxy.version = Socks4A;
     else if (scheme == "socks4")
-        proxy.Version = svSocks4;
+        proxy.version = Socks4;
     else
         return std::nullopt;
 
@@ -77,21 +77,21 @@ std::optional<TDesktopProxy> DesktopProxyFromUrl(std::string_view url) {
     }
     if (host.empty())
         return std::nullopt;
-    proxy.Host = std::string(host);
-    proxy.Port = DefaultSocksPort;
+    proxy.host = std::string(host);
+    proxy.port = DefaultSocksPort;
     if (!rest.empty()) {
         if (rest.front() != ':' || rest.size() == 1)
             return std::nullopt;
         const std::string_view digits = rest.substr(1);
-        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), proxy.Port);
-        if (error != std::errc() || end != digits.data() + digits.size() || proxy.Port < 1 ||
-            proxy.Port > 65535)
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), proxy.port);
+        if (error != std::errc() || end != digits.data() + digits.size() || proxy.port < 1 ||
+            proxy.port > 65535)
             return std::nullopt;
     }
     return proxy;
 }
 
-bool NoProxyExempts(std::string_view noProxy, std::string_view host) {
+bool noProxyExempts(std::string_view noProxy, std::string_view host) {
     const std::string name = lowered(host);
     size_t pos = 0;
     while (pos < noProxy.size()) {
@@ -113,7 +113,7 @@ bool NoProxyExempts(std::string_view noProxy, std::string_view host) {
     return false;
 }
 
-std::optional<TDesktopProxy> TLibproxyLookup::Lookup(const std::string& host, int port) {
+std::optional<DesktopProxy> LibproxyLookup::lookup(const std::string& host, int port) {
     // The test is a plain TCP connection, not a web request: asked as tcp://,
     // no scheme-specific (HTTP, HTTPS, FTP) proxy setting of the desktop applies.
     const std::string destination = "tcp://" + host + ":" + std::to_string(port);
@@ -123,7 +123,7 @@ std::optional<TDesktopProxy> TLibproxyLookup::Lookup(const std::string& host, in
         for (char** p = proxies.get(); p && *p; ++p) {
             qCDebug(lcDesktopProxy) << "the desktop's proxy for" << destination.c_str() << "is" << *p;
             // The answers are in the order a client tries them: the first SOCKS one is offered.
-            if (auto proxy = DesktopProxyFromUrl(*p))
+            if (auto proxy = desktopProxyFromUrl(*p))
                 return proxy;
         }
     } else {
@@ -131,12 +131,12 @@ std::optional<TDesktopProxy> TLibproxyLookup::Lookup(const std::string& host, in
     }
 
     const char* noProxy = environment("no_proxy", "NO_PROXY");
-    if (noProxy && NoProxyExempts(noProxy, host))
+    if (noProxy && noProxyExempts(noProxy, host))
         return std::nullopt;
     for (const auto& [lower, upper] :
          std::array{std::pair{"socks_proxy", "SOCKS_PROXY"}, std::pair{"all_proxy", "ALL_PROXY"}}) {
         if (const char* value = environment(lower, upper); value && *value)
-            if (auto proxy = DesktopProxyFromUrl(value))
+            if (auto proxy = desktopProxyFromUrl(value))
                 return proxy;
     }
     return std::nullopt;

@@ -3,7 +3,7 @@
 #include "settings/SystemTestSettings.h"
 #include "shell/DesktopProxy.h"
 #include "shell/ProxyDialog.h"
-#include "ui_TfrmProxy.h"
+#include "ui_ProxyDialog.h"
 
 #include <QLoggingCategory>
 
@@ -14,11 +14,11 @@
 Q_DECLARE_LOGGING_CATEGORY(lcDesktopProxy)
 
 namespace {
-QString versionText(TSocksVersion version) {
+QString versionText(SocksVersion version) {
     switch (version) {
-    case svSocks4:
+    case Socks4:
         return "SOCKS 4";
-    case svSocks4A:
+    case Socks4A:
         return "SOCKS 4A";
     default:
         return "SOCKS 5";
@@ -29,78 +29,78 @@ QString versionText(TSocksVersion version) {
 // posts to it only under the mutex, and the destructor clears the pointer
 // under the same mutex, so nothing is posted to a destroyed object; an answer
 // posted before that is discarded with the object's pending events.
-class TDesktopProxyReceiver final : public QObject {
+class DesktopProxyReceiver final : public QObject {
 public:
     struct Handoff {
-        std::mutex Mutex;
-        TDesktopProxyReceiver* Receiver = nullptr;
+        std::mutex mutex;
+        DesktopProxyReceiver* Receiver = nullptr;
     };
 
-    explicit TDesktopProxyReceiver(TfrmProxy& dialog)
-        : QObject(&dialog), m_dialog(dialog), m_handoff(std::make_shared<Handoff>()) {
-        m_handoff->Receiver = this;
+    explicit DesktopProxyReceiver(ProxyDialog& dialog)
+        : QObject(&dialog), dialog_(dialog), handoff_(std::make_shared<Handoff>()) {
+        handoff_->Receiver = this;
     }
 
-    ~TDesktopProxyReceiver() override {
-        std::lock_guard lock(m_handoff->Mutex);
-        m_handoff->Receiver = nullptr;
+    ~DesktopProxyReceiver() override {
+        std::lock_guard lock(handoff_->mutex);
+        handoff_->Receiver = nullptr;
     }
 
-    void start(std::shared_ptr<TDesktopProxyLookup> lookup, const std::string& host, int port) {
+    void start(std::shared_ptr<DesktopProxyLookup> lookup, const std::string& host, int port) {
         // Detached: a PAC download has no time limit of its own, and the
         // dialog must neither wait for it when it closes nor when the program ends.
-        std::thread([handoff = m_handoff, lookup = std::move(lookup), host, port] {
-            std::optional<TDesktopProxy> proxy;
+        std::thread([handoff = handoff_, lookup = std::move(lookup), host, port] {
+            std::optional<DesktopProxy> proxy;
             try {
-                proxy = lookup->Lookup(host, port);
+                proxy = lookup->lookup(host, port);
             } catch (const std::exception& e) {
                 qCWarning(lcDesktopProxy) << "the desktop's proxy lookup failed:" << e.what();
             }
             if (!proxy)
                 return;
-            std::lock_guard lock(handoff->Mutex);
-            if (TDesktopProxyReceiver* receiver = handoff->Receiver)
+            std::lock_guard lock(handoff->mutex);
+            if (DesktopProxyReceiver* receiver = handoff->Receiver)
                 QMetaObject::invokeMethod(
-                    receiver, [receiver, found = *proxy] { ShowDesktopProxy(receiver->m_dialog, found); },
+                    receiver, [receiver, found = *proxy] { showDesktopProxy(receiver->dialog_, found); },
                     Qt::QueuedConnection);
         }).detach();
     }
 
 private:
-    TfrmProxy& m_dialog;
-    std::shared_ptr<Handoff> m_handoff;
+    ProxyDialog& dialog_;
+    std::shared_ptr<Handoff> handoff_;
 };
 } // namespace
 
-void OfferDesktopProxy(TfrmProxy& dialog, const TSystemTestSettings& settings,
-                       std::shared_ptr<TDesktopProxyLookup> lookup, const std::string& host, int port) {
-    if (!lookup || settings.UseProxy || !settings.ProxyHost.empty())
+void offerDesktopProxy(ProxyDialog& dialog, const SystemTestSettings& settings,
+                       std::shared_ptr<DesktopProxyLookup> lookup, const std::string& host, int port) {
+    if (!lookup || settings.useProxy || !settings.proxyHost.empty())
         return;
-    auto* receiver = new TDesktopProxyReceiver(dialog);
+    auto* receiver = new DesktopProxyReceiver(dialog);
     receiver->start(std::move(lookup), host, port);
 }
 
-void ShowDesktopProxy(TfrmProxy& dialog, const TDesktopProxy& proxy) {
-    Ui::TfrmProxy& ui = *dialog.ui;
-    const QString host = QString::fromStdString(proxy.Host);
+void showDesktopProxy(ProxyDialog& dialog, const DesktopProxy& proxy) {
+    Ui::ProxyDialog& ui = *dialog.ui;
+    const QString host = QString::fromStdString(proxy.host);
     const QString address =
-        QString("%1:%2").arg(host.contains(':') ? "[" + host + "]" : host).arg(proxy.Port);
+        QString("%1:%2").arg(host.contains(':') ? "[" + host + "]" : host).arg(proxy.port);
     const QString text =
-        QString("Your desktop uses the %1 proxy %2.").arg(versionText(proxy.Version), address);
-    ui.lbDesktopProxy->setText(text);
+        QString("Your desktop uses the %1 proxy %2.").arg(versionText(proxy.version), address);
+    ui.desktopProxyLabel->setText(text);
     // A long host name may not fit the line; the tip shows it whole.
-    ui.lbDesktopProxy->setToolTip(text);
-    ui.lbDesktopProxy->show();
-    ui.btnUseDesktopProxy->disconnect(&dialog);
-    QObject::connect(ui.btnUseDesktopProxy, &QPushButton::clicked, &dialog,
-                     [&dialog, proxy] { UseDesktopProxy(dialog, proxy); });
-    ui.btnUseDesktopProxy->show();
+    ui.desktopProxyLabel->setToolTip(text);
+    ui.desktopProxyLabel->show();
+    ui.useDesktopProxyButton->disconnect(&dialog);
+    QObject::connect(ui.useDesktopProxyButton, &QPushButton::clicked, &dialog,
+                     [&dialog, proxy] { useDesktopProxy(dialog, proxy); });
+    ui.useDesktopProxyButton->show();
 }
 
-void UseDesktopProxy(TfrmProxy& dialog, const TDesktopProxy& proxy) {
-    Ui::TfrmProxy& ui = *dialog.ui;
-    ui.cbProxy->setChecked(true);
-    ui.eProxyVersion->setCurrentIndex(proxy.Version);
-    ui.eProxyHost->setText(QString::fromStdString(proxy.Host));
-    ui.eProxyPort->setText(QString::number(proxy.Port));
+void useDesktopProxy(ProxyDialog& dialog, const DesktopProxy& proxy) {
+    Ui::ProxyDialog& ui = *dialog.ui;
+    ui.useProxyCheckBox->setChecked(true);
+    ui.versionList->setCurrentIndex(proxy.version);
+    ui.hostEdit->setText(QString::fromStdString(proxy.host));
+    ui.portEdit->setText(QString::number(proxy.port));
 }

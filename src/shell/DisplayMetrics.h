@@ -4,24 +4,24 @@
 
 // Where the display test gets its measurements. The screen size is asked at
 // the moment of each test; the DPI is the one fixed when the program started.
-class TDisplayMetrics {
+class DisplayMetrics {
 public:
-    virtual ~TDisplayMetrics() = default;
+    virtual ~DisplayMetrics() = default;
     // Size of the primary screen in device pixels.
-    virtual QSize ScreenSize() const = 0;
+    virtual QSize screenSize() const = 0;
     // Dots per inch the desktop's scale setting gives, read once at start-up.
-    virtual int Dpi() const = 0;
+    virtual int dpi() const = 0;
 };
 
 // The metrics of the running desktop, through Qt's screen information. Qt folds
 // the desktop scale into the device pixel ratio: the DPI is the logical DPI
 // times that ratio; the size comes from the platform's screen in device pixels.
-class TScreenMetrics final : public TDisplayMetrics {
+class ScreenMetrics final : public DisplayMetrics {
 public:
-    TScreenMetrics();
-    QSize ScreenSize() const override;
-    int Dpi() const override { return m_dpi; }
+    ScreenMetrics();
+    QSize screenSize() const override;
+    int dpi() const override { return dpi_; }
 
 private:
-    int m_dpi;
+    int dpi_;
 };

@@ -2,49 +2,49 @@
 
 #include "controls/FontColour.h"
 #include "shell/DisplayMetrics.h"
-#include "ui_TDisplayPage.h"
+#include "ui_DisplayPage.h"
 
 namespace {
 const char* const ResolutionTooSmall = "Your screen resolution is less than 1024x768 pixels.\r\n"
                                        "You might experience problems seeing all the classroom elements.";
-const char* const ResolutionOk = "Screen resolution - OK";
+const char* const resolutionOk = "Screen resolution - OK";
 const char* const DpiDiffers = "Your display is running at DPI different than 96 dots per inch\r\n"
                                "Some of the text messages and buttons may not be visible";
-const char* const DpiOk = "Screen DPI - OK";
+const char* const dpiOk = "Screen DPI - OK";
 } // namespace
 
-TDisplayVerdict JudgeDisplay(QSize screen, int dpi) {
-    return {screen.width() >= TDisplayPage::MinWidth && screen.height() >= TDisplayPage::MinHeight,
-            dpi == TDisplayPage::RequiredDpi};
+DisplayVerdict judgeDisplay(QSize screen, int dpi) {
+    return {screen.width() >= DisplayPage::MinWidth && screen.height() >= DisplayPage::MinHeight,
+            dpi == DisplayPage::RequiredDpi};
 }
 
-TDisplayPage::TDisplayPage(const TDisplayMetrics& metrics, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::TDisplayPage>()), m_metrics(metrics) {
+DisplayPage::DisplayPage(const DisplayMetrics& metrics, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::DisplayPage>()), metrics_(metrics) {
     ui->setupUi(this);
-    connect(ui->btnTestDisplay, &QPushButton::clicked, this, &TDisplayPage::btnTestDisplayClick);
+    connect(ui->testDisplayButton, &QPushButton::clicked, this, &DisplayPage::runDisplayTest);
 }
 
-TDisplayPage::~TDisplayPage() = default;
+DisplayPage::~DisplayPage() = default;
 
-void TDisplayPage::btnTestDisplayClick() {
-    ui->Label11->clear();
-    const TDisplayVerdict verdict = JudgeDisplay(m_metrics.ScreenSize(), m_metrics.Dpi());
+void DisplayPage::runDisplayTest() {
+    ui->resolutionResultLabel->clear();
+    const DisplayVerdict verdict = judgeDisplay(metrics_.screenSize(), metrics_.dpi());
     QString resolutionText;
-    if (!verdict.ResolutionOk) {
+    if (!verdict.resolutionOk) {
         resolutionText = ResolutionTooSmall;
-        SetFontColour(ui->Label11, FontColours::Red);
+        setFontColour(ui->resolutionResultLabel, FontColours::Red);
     } else {
-        resolutionText = ResolutionOk;
-        SetFontColour(ui->Label11, FontColours::Green);
+        resolutionText = resolutionOk;
+        setFontColour(ui->resolutionResultLabel, FontColours::Green);
     }
     QString dpiText;
-    if (verdict.DpiOk) {
-        dpiText = DpiOk;
-        SetFontColour(ui->Label33, FontColours::Green);
+    if (verdict.dpiOk) {
+        dpiText = dpiOk;
+        setFontColour(ui->dpiResultLabel, FontColours::Green);
     } else {
         dpiText = DpiDiffers;
-        SetFontColour(ui->Label33, FontColours::Red);
+        setFontColour(ui->dpiResultLabel, FontColours::Red);
     }
-    ui->Label11->setText(resolutionText);
-    ui->Label33->setText(dpiText);
+    ui->resolutionResultLabel->setText(resolutionText);
+    ui->dpiResultLabel->setText(dpiText);
 }

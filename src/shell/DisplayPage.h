@@ -4,35 +4,35 @@
 
 #include <memory>
 
-class TDisplayMetrics;
+class DisplayMetrics;
 namespace Ui {
-class TDisplayPage;
+class DisplayPage;
 }
 
 // The display test's verdicts: the screen must have at least 1024 x 768
 // pixels, and the desktop must run at exactly 96 DPI.
-struct TDisplayVerdict {
-    bool ResolutionOk = false;
-    bool DpiOk = false;
+struct DisplayVerdict {
+    bool resolutionOk = false;
+    bool dpiOk = false;
 };
-TDisplayVerdict JudgeDisplay(QSize screen, int dpi);
+DisplayVerdict judgeDisplay(QSize screen, int dpi);
 
 // Body of the display page: one button that measures the screen and two
 // result labels, resolution and DPI, each green when it passes, red otherwise.
-class TDisplayPage : public QWidget {
+class DisplayPage : public QWidget {
     Q_OBJECT
 public:
     static constexpr int MinWidth = 1024;
     static constexpr int MinHeight = 768;
     static constexpr int RequiredDpi = 96;
 
-    TDisplayPage(const TDisplayMetrics& metrics, QWidget* parent = nullptr);
-    ~TDisplayPage() override;
+    DisplayPage(const DisplayMetrics& metrics, QWidget* parent = nullptr);
+    ~DisplayPage() override;
 
-    void btnTestDisplayClick();
+    void runDisplayTest();
 
-    std::unique_ptr<Ui::TDisplayPage> ui;
+    std::unique_ptr<Ui::DisplayPage> ui;
 
 private:
-    const TDisplayMetrics& m_metrics;
+    const DisplayMetrics& metrics_;
 };

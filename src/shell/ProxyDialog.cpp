@@ -1,67 +1,67 @@
 #include "shell/ProxyDialog.h"
 
 #include "settings/SystemTestSettings.h"
-#include "ui_TfrmProxy.h"
+#include "ui_ProxyDialog.h"
 
 #include <QMessageBox>
 #include <QRegularExpression>
 
 #include <limits>
 
-int32_t StrToInt(const QString& text) {
+int32_t strToInt(const QString& text) {
     static const QRegularExpression integer("^-?[0-9]+$");
     bool ok = false;
     const qlonglong value = integer.match(text).hasMatch() ? text.toLongLong(&ok) : 0;
     if (!ok || value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-        throw EConvertError(QString("'%1' is not a valid integer value").arg(text).toStdString());
+        throw ConvertError(QString("'%1' is not a valid integer value").arg(text).toStdString());
     return static_cast<int32_t>(value);
 }
 
-TfrmProxy::TfrmProxy(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::TfrmProxy>()) {
+ProxyDialog::ProxyDialog(QWidget* owner) : QDialog(owner), ui(std::make_unique<Ui::ProxyDialog>()) {
     ui->setupUi(this);
     setFixedSize(size());
     QPalette face = palette();
     face.setColor(QPalette::Window, face.color(QPalette::Button));
     setPalette(face);
     // One "*" per character, whatever the style's own mask character is.
-    ui->eProxyPassword->setStyleSheet("lineedit-password-character: 42;");
+    ui->passwordEdit->setStyleSheet("lineedit-password-character: 42;");
 }
 
-TfrmProxy::~TfrmProxy() = default;
+ProxyDialog::~ProxyDialog() = default;
 
-void TfrmProxy::accept() {
+void ProxyDialog::accept() {
     // Refused here, while it can still be corrected: taken over, the password
     // would be used for this session and then fail to be stored at the close.
-    if (const auto refusal = UnstorablePasswordText(ui->eProxyPassword->text().toStdString())) {
+    if (const auto refusal = unstorablePasswordText(ui->passwordEdit->text().toStdString())) {
         QMessageBox::warning(this, windowTitle(), QString::fromStdString(*refusal));
-        ui->eProxyPassword->setFocus(Qt::OtherFocusReason);
-        ui->eProxyPassword->selectAll();
+        ui->passwordEdit->setFocus(Qt::OtherFocusReason);
+        ui->passwordEdit->selectAll();
         return;
     }
     QDialog::accept();
 }
 
-void FillProxyDialog(TfrmProxy& dialog, const TSystemTestSettings& settings) {
-    Ui::TfrmProxy& ui = *dialog.ui;
-    ui.cbProxy->setChecked(settings.UseProxy);
+void fillProxyDialog(ProxyDialog& dialog, const SystemTestSettings& settings) {
+    Ui::ProxyDialog& ui = *dialog.ui;
+    ui.useProxyCheckBox->setChecked(settings.useProxy);
     // A version outside the list selects no item.
-    ui.eProxyVersion->setCurrentIndex(
-        settings.SocksVersion < ui.eProxyVersion->count() ? settings.SocksVersion : -1);
-    ui.eProxyHost->setText(QString::fromStdString(settings.ProxyHost));
-    ui.eProxyPort->setText(QString::number(settings.ProxyPort));
-    ui.cbProxyAuthentication->setChecked(settings.ProxyAuthentication);
-    ui.eProxyUserName->setText(QString::fromStdString(settings.ProxyUserName));
-    ui.eProxyPassword->setText(QString::fromStdString(settings.ProxyPassword));
+    ui.versionList->setCurrentIndex(
+        settings.socksVersion < ui.versionList->count() ? settings.socksVersion : -1);
+    ui.hostEdit->setText(QString::fromStdString(settings.proxyHost));
+    ui.portEdit->setText(QString::number(settings.proxyPort));
+    ui.authenticationCheckBox->setChecked(settings.proxyAuthentication);
+    ui.userNameEdit->setText(QString::fromStdString(settings.proxyUserName));
+    ui.passwordEdit->setText(QString::fromStdString(settings.proxyPassword));
 }
 
-void TakeBackProxyDialog(const TfrmProxy& dialog, TSystemTestSettings& settings) {
-    const Ui::TfrmProxy& ui = *dialog.ui;
-    settings.UseProxy = ui.cbProxy->isChecked();
+void takeBackProxyDialog(const ProxyDialog& dialog, SystemTestSettings& settings) {
+    const Ui::ProxyDialog& ui = *dialog.ui;
+    settings.useProxy = ui.useProxyCheckBox->isChecked();
     // No selection is index -1, which the one-byte field holds as 255.
-    settings.SocksVersion = static_cast<uint8_t>(ui.eProxyVersion->currentIndex());
-    settings.ProxyHost = ui.eProxyHost->text().toStdString();
-    settings.ProxyPort = StrToInt(ui.eProxyPort->text());
-    settings.ProxyAuthentication = ui.cbProxyAuthentication->isChecked();
-    settings.ProxyUserName = ui.eProxyUserName->text().toStdString();
-    settings.ProxyPassword = ui.eProxyPassword->text().toStdString();
+    settings.socksVersion = static_cast<uint8_t>(ui.versionList->currentIndex());
+    settings.proxyHost = ui.hostEdit->text().toStdString();
+    settings.proxyPort = strToInt(ui.portEdit->text());
+    settings.proxyAuthentication = ui.authenticationCheckBox->isChecked();
+    settings.proxyUserName = ui.userNameEdit->text().toStdString();
+    settings.proxyPassword = ui.passwordEdit->text().toStdString();
 }

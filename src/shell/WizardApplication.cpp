@@ -7,7 +7,7 @@
 
 Q_DECLARE_LOGGING_CATEGORY(lcShell)
 
-TWizardApplication::TWizardApplication(int& argc, char** argv) : QApplication(argc, argv) {
+WizardApplication::WizardApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("tavora-wizard");
     setApplicationDisplayName("Tavora Live System Test Wizard");
     setDesktopFileName("tavora-wizard");
@@ -15,21 +15,21 @@ TWizardApplication::TWizardApplication(int& argc, char** argv) : QApplication(ar
     // the dialogs and the message boxes. It is set before any widget exists:
     // a widget under a style sheet keeps the font it was polished with, and
     // would not follow a later change.
-    setFont(DesignFont());
+    setFont(designFont());
 }
 
-bool TWizardApplication::notify(QObject* receiver, QEvent* event) {
+bool WizardApplication::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        ShowException(QString::fromLocal8Bit(e.what()));
+        showException(QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        ShowException(tr("An unexpected error occurred."));
+        showException(tr("An unexpected error occurred."));
     }
     return false;
 }
 
-void TWizardApplication::ShowException(const QString& message) {
+void WizardApplication::showException(const QString& message) {
     qCWarning(lcShell) << "unhandled error:" << message;
     QMessageBox::critical(activeWindow(), applicationDisplayName(), message);
 }

@@ -6,13 +6,13 @@
 // one place where an exception that no handler caught ends up: the message is
 // shown in the standard error box and the wizard goes on, as no exception may
 // unwind through Qt's event loop.
-class TWizardApplication : public QApplication {
+class WizardApplication : public QApplication {
     Q_OBJECT
 public:
-    TWizardApplication(int& argc, char** argv);
+    WizardApplication(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Shows `message` in the standard error box.
-    static void ShowException(const QString& message);
+    static void showException(const QString& message);
 };

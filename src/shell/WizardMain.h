@@ -2,10 +2,10 @@
 
 #include <functional>
 
-class TfMain;
+class MainWindow;
 
 // The program's entry: initialises the UI framework, creates the wizard window
 // with the desktop's services, shows it and runs the event loop until the
 // window closes. `shown`, when given, runs once the window is on screen (the
 // start-up benchmark uses it).
-int WizardMain(int argc, char** argv, const std::function<void(TfMain&)>& shown = {});
+int wizardMain(int argc, char** argv, const std::function<void(MainWindow&)>& shown = {});

@@ -11,7 +11,7 @@ private slots:
     // The level slider maps the mouse onto 0..65535, ends included, and
     // reports each change.
     void sliderFollowsTheMouse() {
-        TGradientSlider slider;
+        GradientSlider slider;
         slider.resize(105, 35);
         slider.show();
         QCOMPARE(slider.minimum(), 0);
@@ -34,7 +34,7 @@ private slots:
     }
 
     void buttonsBehaveLikeTheirQtBases() {
-        TXPButton button("Play");
+        XPButton button("Play");
         QSignalSpy clicked(&button, &QPushButton::clicked);
         button.resize(96, 31);
         button.show();
@@ -45,7 +45,7 @@ private slots:
         QCOMPARE(clicked.count(), 1);
         QVERIFY(!button.grab().isNull());
 
-        TXPCheckBox box("Microphone Boost");
+        XPCheckBox box("Microphone Boost");
         box.resize(150, 17);
         box.show();
         QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(5, 8));

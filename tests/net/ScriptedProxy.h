@@ -16,76 +16,76 @@
 
 namespace testnet {
 
-using TByteList = std::vector<std::uint8_t>;
+using ByteList = std::vector<std::uint8_t>;
 
-class TScriptedProxy {
+class ScriptedProxy {
 public:
-    TScriptedProxy() = default;
-    ~TScriptedProxy() { Finish(); }
+    ScriptedProxy() = default;
+    ~ScriptedProxy() { finish(); }
 
     // Script steps, run in order once a client connects.
-    TScriptedProxy& Read(std::size_t count) { return Add({TStep::Read, count, {}}); }
-    TScriptedProxy& Write(TByteList bytes) { return Add({TStep::Write, 0, std::move(bytes)}); }
-    TScriptedProxy& WriteByteByByte(TByteList bytes) { return Add({TStep::Trickle, 0, std::move(bytes)}); }
+    ScriptedProxy& Read(std::size_t count) { return add({Step::Read, count, {}}); }
+    ScriptedProxy& write(ByteList bytes) { return add({Step::Write, 0, std::move(bytes)}); }
+    ScriptedProxy& writeByteByByte(ByteList bytes) { return add({Step::Trickle, 0, std::move(bytes)}); }
     // Closes the connection here (the rest of the script is not run).
-    TScriptedProxy& Close() { return Add({TStep::Close, 0, {}}); }
+    ScriptedProxy& close() { return add({Step::Close, 0, {}}); }
     // After the last step the connection stays open, unanswered, and whatever
     // the client still sends is recorded, until the client closes or the
     // proxy is finished.
 
-    int Port() const { return Listener_.Port(); }
-    void Start() {
-        Thread_ = std::thread([this] { Run(); });
+    int port() const { return listener_.port(); }
+    void start() {
+        thread_ = std::thread([this] { run(); });
     }
     // Stops serving and waits for the proxy thread.
-    void Finish() {
-        if (Thread_.joinable()) {
-            Stop_.Signal();
-            Thread_.join();
+    void finish() {
+        if (thread_.joinable()) {
+            stop_.signal();
+            thread_.join();
         }
     }
-    TByteList Received() {
-        std::lock_guard lock(Lock_);
-        return Received_;
+    ByteList received() {
+        std::lock_guard lock(lock_);
+        return received_;
     }
-    bool Accepted() const { return Accepted_; }
+    bool accepted() const { return accepted_; }
 
 private:
-    struct TStep {
+    struct Step {
         enum Kind { Read, Write, Trickle, Close } Kind;
         std::size_t Count;
-        TByteList Bytes;
+        ByteList bytes;
     };
 
-    TScriptedProxy& Add(TStep step) {
-        Script_.push_back(std::move(step));
+    ScriptedProxy& add(Step step) {
+        script_.push_back(std::move(step));
         return *this;
     }
 
     // Waits for `fd` or the stop request; false when stopped.
-    bool WaitFor(int fd, short events) {
-        pollfd fds[2] = {{fd, events, 0}, {Stop_.Fd(), POLLIN, 0}};
+    bool waitFor(int fd, short events) {
+        pollfd fds[2] = {{fd, events, 0}, {stop_.fd(), POLLIN, 0}};
         while (poll(fds, 2, -1) == -1) {
         }
         return fds[1].revents == 0;
     }
 
     // Reads up to `limit` bytes (0: any amount); false on end of stream or stop.
-    bool ReadSome(int fd, std::size_t limit, std::size_t& got) {
-        if (!WaitFor(fd, POLLIN))
+    bool readSome(int fd, std::size_t limit, std::size_t& got) {
+        if (!waitFor(fd, POLLIN))
             return false;
         std::uint8_t buffer[512];
         const std::size_t want = limit == 0 || limit > sizeof buffer ? sizeof buffer : limit;
         const ssize_t n = ::recv(fd, buffer, want, 0);
         if (n <= 0)
             return false;
-        std::lock_guard lock(Lock_);
-        Received_.insert(Received_.end(), buffer, buffer + n);
+        std::lock_guard lock(lock_);
+        received_.insert(received_.end(), buffer, buffer + n);
         got = static_cast<std::size_t>(n);
         return true;
     }
 
-    bool SendAll(int fd, const std::uint8_t* data, std::size_t size) {
+    bool sendAll(int fd, const std::uint8_t* data, std::size_t size) {
         while (size > 0) {
             const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
             if (n <= 0)
@@ -96,70 +96,70 @@ private:
         return true;
     }
 
-    void Run() {
-        if (!WaitFor(Listener_.Fd(), POLLIN))
+    void run() {
+        if (!waitFor(listener_.fd(), POLLIN))
             return;
-        TFd client(accept4(Listener_.Fd(), nullptr, nullptr, SOCK_CLOEXEC));
-        if (client.Get() == -1)
+        Fd client(accept4(listener_.fd(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (client.get() == -1)
             return;
-        Accepted_ = true;
-        const int fd = client.Get();
-        for (const TStep& step : Script_) {
+        accepted_ = true;
+        const int fd = client.get();
+        for (const Step& step : script_) {
             switch (step.Kind) {
-            case TStep::Read:
+            case Step::Read:
                 for (std::size_t left = step.Count; left > 0;) {
                     std::size_t got = 0;
-                    if (!ReadSome(fd, left, got))
+                    if (!readSome(fd, left, got))
                         return;
                     left -= got;
                 }
                 break;
-            case TStep::Write:
-                if (!SendAll(fd, step.Bytes.data(), step.Bytes.size()))
+            case Step::Write:
+                if (!sendAll(fd, step.bytes.data(), step.bytes.size()))
                     return;
                 break;
-            case TStep::Trickle:
-                for (std::uint8_t byte : step.Bytes) {
-                    if (!SendAll(fd, &byte, 1))
+            case Step::Trickle:
+                for (std::uint8_t byte : step.bytes) {
+                    if (!sendAll(fd, &byte, 1))
                         return;
                     // Let each byte arrive on its own.
                     std::this_thread::sleep_for(std::chrono::milliseconds(2));
                 }
                 break;
-            case TStep::Close:
+            case Step::Close:
                 return;
             }
         }
         std::size_t got = 0;
-        while (ReadSome(fd, 0, got)) {
+        while (readSome(fd, 0, got)) {
         }
     }
 
-    TLoopbackListener Listener_;
-    TWakeup Stop_;
-    std::vector<TStep> Script_;
-    std::thread Thread_;
-    std::mutex Lock_;
-    TByteList Received_;
-    std::atomic<bool> Accepted_{false};
+    LoopbackListener listener_;
+    Wakeup stop_;
+    std::vector<Step> script_;
+    std::thread thread_;
+    std::mutex lock_;
+    ByteList received_;
+    std::atomic<bool> accepted_{false};
 };
 
-inline TByteList Bytes(std::initializer_list<int> values) {
-    TByteList out;
+inline ByteList bytes(std::initializer_list<int> values) {
+    ByteList out;
     for (int v : values)
         out.push_back(static_cast<std::uint8_t>(v));
     return out;
 }
 
-inline TByteList Concat(std::initializer_list<TByteList> parts) {
-    TByteList out;
+inline ByteList concat(std::initializer_list<ByteList> parts) {
+    ByteList out;
     for (const auto& part : parts)
         out.insert(out.end(), part.begin(), part.end());
     return out;
 }
 
-inline TByteList TextBytes(const std::string& text) {
-    return TByteList(text.begin(), text.end());
+inline ByteList textBytes(const std::string& text) {
+    return ByteList(text.begin(), text.end());
 }
 
 } // namespace testnet

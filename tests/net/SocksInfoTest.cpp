@@ -8,154 +8,154 @@
 
 namespace {
 
-void Fill(TSocksInfo& info) {
-    info.SetAuthentication(saUsernamePassword);
-    info.SetHost("proxy.test");
-    info.SetPassword("s3cret");
-    info.SetPort(3128);
-    info.SetUsername("alice");
-    info.SetVersion(svSocks5);
+void fill(SocksInfo& info) {
+    info.setAuthentication(UsernamePassword);
+    info.setHost("proxy.test");
+    info.setPassword("s3cret");
+    info.setPort(3128);
+    info.setUsername("alice");
+    info.setVersion(Socks5);
 }
 
-void ExpectFilled(const TSocksInfo& info) {
-    EXPECT_EQ(info.Authentication(), saUsernamePassword);
-    EXPECT_EQ(info.Host(), "proxy.test");
-    EXPECT_EQ(info.Password(), "s3cret");
-    EXPECT_EQ(info.Port(), 3128);
-    EXPECT_EQ(info.Username(), "alice");
-    EXPECT_EQ(info.Version(), svSocks5);
+void expectFilled(const SocksInfo& info) {
+    EXPECT_EQ(info.authentication(), UsernamePassword);
+    EXPECT_EQ(info.host(), "proxy.test");
+    EXPECT_EQ(info.password(), "s3cret");
+    EXPECT_EQ(info.port(), 3128);
+    EXPECT_EQ(info.username(), "alice");
+    EXPECT_EQ(info.version(), Socks5);
 }
 
 } // namespace
 
 TEST(SocksInfoTest, DefaultsAndCopy) {
-    TSocksInfo info;
-    EXPECT_EQ(info.Version(), svNoSocks);
-    EXPECT_EQ(info.Host(), "");
-    EXPECT_EQ(info.Port(), 1080);
-    EXPECT_EQ(info.Authentication(), saNoAuthentication);
-    EXPECT_EQ(info.Username(), "");
-    EXPECT_EQ(info.Password(), "");
-    EXPECT_EQ(info.IOHandler(), nullptr);
+    SocksInfo info;
+    EXPECT_EQ(info.version(), NoSocks);
+    EXPECT_EQ(info.host(), "");
+    EXPECT_EQ(info.port(), 1080);
+    EXPECT_EQ(info.authentication(), NoAuthentication);
+    EXPECT_EQ(info.username(), "");
+    EXPECT_EQ(info.password(), "");
+    EXPECT_EQ(info.ioHandler(), nullptr);
 
-    TSocketIOHandler handler;
-    TSocksInfo source;
-    Fill(source);
-    source.SetIOHandler(&handler);
-    info.Assign(source);
-    ExpectFilled(info);
-    EXPECT_EQ(info.IOHandler(), nullptr) << "the handler reference is not copied";
-    source.SetIOHandler(nullptr);
+    SocketIOHandler handler;
+    SocksInfo source;
+    fill(source);
+    source.setIOHandler(&handler);
+    info.assign(source);
+    expectFilled(info);
+    EXPECT_EQ(info.ioHandler(), nullptr) << "the handler reference is not copied";
+    source.setIOHandler(nullptr);
 }
 
 TEST(SocksInfoTest, HandlerMakesItsOwnObjectOnFirstUse) {
-    const int baseline = TNetComponent::LiveCount();
+    const int baseline = NetComponent::liveCount();
     {
-        TSocketIOHandler handler;
-        TSocksInfo* own = handler.SocksInfo();
+        SocketIOHandler handler;
+        SocksInfo* own = handler.socksInfo();
         ASSERT_NE(own, nullptr);
-        EXPECT_EQ(own->Owner(), &handler);
-        EXPECT_EQ(own->Version(), svNoSocks);
-        EXPECT_EQ(own->IOHandler(), &handler);
-        EXPECT_EQ(handler.SocksInfo(), own);
-        EXPECT_EQ(TNetComponent::LiveCount(), baseline + 2);
+        EXPECT_EQ(own->owner(), &handler);
+        EXPECT_EQ(own->version(), NoSocks);
+        EXPECT_EQ(own->ioHandler(), &handler);
+        EXPECT_EQ(handler.socksInfo(), own);
+        EXPECT_EQ(NetComponent::liveCount(), baseline + 2);
     }
-    EXPECT_EQ(TNetComponent::LiveCount(), baseline) << "own object not freed with the handler";
+    EXPECT_EQ(NetComponent::liveCount(), baseline) << "own object not freed with the handler";
 }
 
 TEST(SocksInfoTest, ObjectWithOwnerIsHeldByReference) {
-    TComponent window;
-    const int baseline = TNetComponent::LiveCount();
-    auto* handler = new TSocketIOHandler(&window);
-    handler->SocksInfo(); // an own object first: replaced and freed
-    auto* foreign = new TSocksInfo(&window);
-    handler->SetSocksInfo(foreign);
-    EXPECT_EQ(handler->SocksInfo(), foreign);
-    EXPECT_EQ(foreign->IOHandler(), handler);
-    EXPECT_EQ(TNetComponent::LiveCount(), baseline + 2);
+    Component window;
+    const int baseline = NetComponent::liveCount();
+    auto* handler = new SocketIOHandler(&window);
+    handler->socksInfo(); // an own object first: replaced and freed
+    auto* foreign = new SocksInfo(&window);
+    handler->setSocksInfo(foreign);
+    EXPECT_EQ(handler->socksInfo(), foreign);
+    EXPECT_EQ(foreign->ioHandler(), handler);
+    EXPECT_EQ(NetComponent::liveCount(), baseline + 2);
 
     // Filled after attaching, as the connection page does: the handler sees it.
-    Fill(*foreign);
-    ExpectFilled(*handler->SocksInfo());
+    fill(*foreign);
+    expectFilled(*handler->socksInfo());
 
     // Destroying the handler leaves the foreign object alive, without a
     // reference to the dead handler.
     delete handler;
-    EXPECT_EQ(TNetComponent::LiveCount(), baseline + 1);
-    EXPECT_EQ(foreign->IOHandler(), nullptr);
+    EXPECT_EQ(NetComponent::liveCount(), baseline + 1);
+    EXPECT_EQ(foreign->ioHandler(), nullptr);
 
     // Destroying the foreign object first makes the handler forget it.
-    handler = new TSocketIOHandler(&window);
-    handler->SetSocksInfo(foreign);
+    handler = new SocketIOHandler(&window);
+    handler->setSocksInfo(foreign);
     delete foreign;
-    TSocksInfo* fresh = handler->SocksInfo();
-    EXPECT_EQ(fresh->Owner(), handler);
-    EXPECT_EQ(fresh->Version(), svNoSocks);
+    SocksInfo* fresh = handler->socksInfo();
+    EXPECT_EQ(fresh->owner(), handler);
+    EXPECT_EQ(fresh->version(), NoSocks);
 }
 
 TEST(SocksInfoTest, ObjectWithoutOwnerIsCopied) {
-    TComponent window;
-    TSocketIOHandler handler;
-    auto* foreign = new TSocksInfo(&window);
-    handler.SetSocksInfo(foreign);
+    Component window;
+    SocketIOHandler handler;
+    auto* foreign = new SocksInfo(&window);
+    handler.setSocksInfo(foreign);
 
-    TSocksInfo loose; // no owner
-    Fill(loose);
-    handler.SetSocksInfo(&loose);
-    TSocksInfo* held = handler.SocksInfo();
+    SocksInfo loose; // no owner
+    fill(loose);
+    handler.setSocksInfo(&loose);
+    SocksInfo* held = handler.socksInfo();
     EXPECT_NE(held, &loose);
     EXPECT_NE(held, foreign) << "the foreign object must be forgotten, not overwritten";
-    EXPECT_EQ(held->Owner(), &handler);
-    ExpectFilled(*held);
-    EXPECT_EQ(foreign->Version(), svNoSocks);
-    EXPECT_EQ(loose.IOHandler(), nullptr);
+    EXPECT_EQ(held->owner(), &handler);
+    expectFilled(*held);
+    EXPECT_EQ(foreign->version(), NoSocks);
+    EXPECT_EQ(loose.ioHandler(), nullptr);
 
-    loose.SetHost("changed.test");
-    EXPECT_EQ(held->Host(), "proxy.test");
+    loose.setHost("changed.test");
+    EXPECT_EQ(held->host(), "proxy.test");
 }
 
 TEST(SocksInfoTest, SettingNoneForgetsWithoutFreeing) {
-    TComponent window;
-    TSocketIOHandler handler;
-    auto* foreign = new TSocksInfo(&window);
-    handler.SetSocksInfo(foreign);
-    handler.SetSocksInfo(nullptr);
-    EXPECT_EQ(foreign->IOHandler(), nullptr);
-    foreign->SetHost("still.alive");
-    EXPECT_EQ(handler.SocksInfo()->Host(), ""); // a new own object
+    Component window;
+    SocketIOHandler handler;
+    auto* foreign = new SocksInfo(&window);
+    handler.setSocksInfo(foreign);
+    handler.setSocksInfo(nullptr);
+    EXPECT_EQ(foreign->ioHandler(), nullptr);
+    foreign->setHost("still.alive");
+    EXPECT_EQ(handler.socksInfo()->host(), ""); // a new own object
     delete foreign;                             // the handler no longer cares
-    EXPECT_NE(handler.SocksInfo(), nullptr);
+    EXPECT_NE(handler.socksInfo(), nullptr);
 }
 
 // The connection page's order: attach a transport with SOCKS settings owned by
 // the window, connect, disconnect, detach and free both; twice.
 TEST(SocksInfoTest, AttachAndDetachPerAttemptLeavesNothingBehind) {
-    testnet::TLoopbackListener listener;
-    TComponent window;
-    auto* client = new TTcpClient(&window);
-    const int baseline = TNetComponent::LiveCount();
+    testnet::LoopbackListener listener;
+    Component window;
+    auto* client = new TcpClient(&window);
+    const int baseline = NetComponent::liveCount();
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (client->Connected())
+        if (client->connected())
             client->Disconnect();
-        client->SetHost("127.0.0.1");
-        client->SetPort(listener.Port());
+        client->setHost("127.0.0.1");
+        client->setPort(listener.port());
 
-        auto* handler = new TSocketIOHandler(&window);
-        auto* info = new TSocksInfo(&window);
-        handler->SetSocksInfo(info);
-        client->SetIOHandler(handler);
-        info->SetVersion(svNoSocks); // proxy in use but version 0: direct
+        auto* handler = new SocketIOHandler(&window);
+        auto* info = new SocksInfo(&window);
+        handler->setSocksInfo(info);
+        client->setIOHandler(handler);
+        info->setVersion(NoSocks); // proxy in use but version 0: direct
 
-        client->Connect(2000);
+        client->connect(2000);
         client->Disconnect();
 
-        ASSERT_FALSE(client->Connected());
-        TSocksInfo* attached = static_cast<TSocketIOHandler*>(client->IOHandler())->SocksInfo();
-        client->SetIOHandler(nullptr);
-        handler->SetSocksInfo(nullptr);
+        ASSERT_FALSE(client->connected());
+        SocksInfo* attached = static_cast<SocketIOHandler*>(client->ioHandler())->socksInfo();
+        client->setIOHandler(nullptr);
+        handler->setSocksInfo(nullptr);
         delete attached;
         delete handler;
-        EXPECT_EQ(TNetComponent::LiveCount(), baseline) << attempt;
-        EXPECT_EQ(client->IOHandler(), nullptr);
+        EXPECT_EQ(NetComponent::liveCount(), baseline) << attempt;
+        EXPECT_EQ(client->ioHandler(), nullptr);
     }
 }

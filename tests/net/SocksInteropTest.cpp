@@ -17,7 +17,7 @@
 
 namespace {
 
-std::map<std::string, std::string> ReadPorts() {
+std::map<std::string, std::string> readPorts() {
     std::map<std::string, std::string> values;
     const char* dir = std::getenv("TAVORA_TEST_SOCKS_DIR");
     if (!dir)
@@ -32,54 +32,54 @@ std::map<std::string, std::string> ReadPorts() {
     return values;
 }
 
-struct TProxy {
-    std::string Name;
-    int Port;
-    std::string User, Password;
+struct Proxy {
+    std::string name;
+    int port;
+    std::string user, password;
 };
 
 class SocksInteropTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Env = ReadPorts();
-        if (Env.empty())
+        env_ = readPorts();
+        if (env_.empty())
             GTEST_SKIP() << "no SOCKS servers (TAVORA_TEST_SOCKS_DIR/ports.env)";
-        Handler = new TSocketIOHandler(&Window);
-        Info = new TSocksInfo(&Window);
-        Handler->SetSocksInfo(Info);
-        Client.SetIOHandler(Handler);
+        Handler = new SocketIOHandler(&window_);
+        info_ = new SocksInfo(&window_);
+        Handler->setSocksInfo(info_);
+        client_.setIOHandler(Handler);
     }
 
-    TProxy Proxy(const std::string& prefix) {
-        return {prefix, std::stoi(Env.at(prefix + "_PORT")),
-                Env.count(prefix + "_USER") ? Env.at(prefix + "_USER") : "",
-                Env.count(prefix + "_PASSWORD") ? Env.at(prefix + "_PASSWORD") : ""};
+    Proxy proxyFor(const std::string& prefix) {
+        return {prefix, std::stoi(env_.at(prefix + "_PORT")),
+                env_.count(prefix + "_USER") ? env_.at(prefix + "_USER") : "",
+                env_.count(prefix + "_PASSWORD") ? env_.at(prefix + "_PASSWORD") : ""};
     }
-    TProxy AuthProxy(const std::string& prefix) {
-        TProxy proxy = Proxy(prefix);
-        proxy.Port = std::stoi(Env.at(prefix + "_AUTH_PORT"));
+    Proxy authProxy(const std::string& prefix) {
+        Proxy proxy = proxyFor(prefix);
+        proxy.port = std::stoi(env_.at(prefix + "_AUTH_PORT"));
         return proxy;
     }
 
-    void Configure(int proxyPort, TSocksVersion version,
-                   TSocksAuthentication authentication = saNoAuthentication, const std::string& user = "",
+    void configure(int proxyPort, SocksVersion version,
+                   SocksAuthMethod authentication = NoAuthentication, const std::string& user = "",
                    const std::string& password = "") {
-        Info->SetVersion(version);
-        Info->SetHost("127.0.0.1");
-        Info->SetPort(proxyPort);
-        Info->SetAuthentication(authentication);
-        Info->SetUsername(user);
-        Info->SetPassword(password);
+        info_->setVersion(version);
+        info_->setHost("127.0.0.1");
+        info_->setPort(proxyPort);
+        info_->setAuthentication(authentication);
+        info_->setUsername(user);
+        info_->setPassword(password);
     }
 
     // "" on success, else the exception's class and message.
-    std::string ConnectTo(const std::string& host, int port) {
-        if (Client.Connected())
-            Client.Disconnect();
-        Client.SetHost(host);
-        Client.SetPort(port);
+    std::string connectTo(const std::string& host, int port) {
+        if (client_.connected())
+            client_.Disconnect();
+        client_.setHost(host);
+        client_.setPort(port);
         try {
-            Client.Connect(5000);
+            client_.connect(5000);
         } catch (const std::exception& e) {
             return e.what();
         }
@@ -87,99 +87,99 @@ protected:
     }
 
     // Bytes sent through the proxied connection arrive at the target.
-    void ExpectEndToEnd(testnet::TLoopbackListener& target) {
-        ASSERT_TRUE(Client.Connected());
-        testnet::TFd peer = target.Accept();
-        ASSERT_NE(peer.Get(), -1) << "the proxy did not connect to the target";
-        ASSERT_EQ(Handler->Send("ping", 4), 4);
+    void expectEndToEnd(testnet::LoopbackListener& target) {
+        ASSERT_TRUE(client_.connected());
+        testnet::Fd peer = target.accept();
+        ASSERT_NE(peer.get(), -1) << "the proxy did not connect to the target";
+        ASSERT_EQ(Handler->send("ping", 4), 4);
         char buffer[4] = {};
-        ASSERT_EQ(::recv(peer.Get(), buffer, 4, MSG_WAITALL), 4);
+        ASSERT_EQ(::recv(peer.get(), buffer, 4, MSG_WAITALL), 4);
         EXPECT_EQ(std::string(buffer, 4), "ping");
-        Client.Disconnect();
+        client_.Disconnect();
     }
 
-    std::map<std::string, std::string> Env;
-    TComponent Window;
-    TTcpClient Client{&Window};
-    TSocketIOHandler* Handler = nullptr;
-    TSocksInfo* Info = nullptr;
+    std::map<std::string, std::string> env_;
+    Component window_;
+    TcpClient client_{&window_};
+    SocketIOHandler* Handler = nullptr;
+    SocksInfo* info_ = nullptr;
 };
 
 } // namespace
 
 TEST_F(SocksInteropTest, DanteWithoutAuthentication) {
-    const TProxy dante = Proxy("DANTE");
-    testnet::TLoopbackListener target;
-    testnet::TRefusingPort closed;
+    const Proxy dante = proxyFor("DANTE");
+    testnet::LoopbackListener target;
+    testnet::RefusingPort closed;
 
-    Configure(dante.Port, svSocks4);
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "");
-    ExpectEndToEnd(target);
-    EXPECT_EQ(ConnectTo("localhost", target.Port()), ""); // resolved here for SOCKS 4
-    ExpectEndToEnd(target);
-    EXPECT_EQ(ConnectTo("127.0.0.1", closed.Port()), "Request rejected or failed.");
+    configure(dante.port, Socks4);
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "");
+    expectEndToEnd(target);
+    EXPECT_EQ(connectTo("localhost", target.port()), ""); // resolved here for SOCKS 4
+    expectEndToEnd(target);
+    EXPECT_EQ(connectTo("127.0.0.1", closed.port()), "Request rejected or failed.");
 
-    Configure(dante.Port, svSocks5);
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "");
-    ExpectEndToEnd(target);
-    EXPECT_EQ(ConnectTo("localhost", target.Port()), ""); // resolved by the proxy
-    ExpectEndToEnd(target);
-    EXPECT_EQ(ConnectTo("127.0.0.1", closed.Port()), "Connection refused.");
-    EXPECT_FALSE(Client.Connected());
+    configure(dante.port, Socks5);
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "");
+    expectEndToEnd(target);
+    EXPECT_EQ(connectTo("localhost", target.port()), ""); // resolved by the proxy
+    expectEndToEnd(target);
+    EXPECT_EQ(connectTo("127.0.0.1", closed.port()), "Connection refused.");
+    EXPECT_FALSE(client_.connected());
 }
 
 TEST_F(SocksInteropTest, DanteWithUserNameMethod) {
-    const TProxy dante = AuthProxy("DANTE");
-    testnet::TLoopbackListener target;
+    const Proxy dante = authProxy("DANTE");
+    testnet::LoopbackListener target;
 
-    Configure(dante.Port, svSocks5, saUsernamePassword, dante.User, dante.Password);
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "");
-    ExpectEndToEnd(target);
+    configure(dante.port, Socks5, UsernamePassword, dante.user, dante.password);
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "");
+    expectEndToEnd(target);
 
-    Configure(dante.Port, svSocks5, saUsernamePassword, dante.User, dante.Password + "x");
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "Authentication error to socks server.");
-    EXPECT_FALSE(Client.Connected());
+    configure(dante.port, Socks5, UsernamePassword, dante.user, dante.password + "x");
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "Authentication error to socks server.");
+    EXPECT_FALSE(client_.connected());
 
-    Configure(dante.Port, svSocks5, saNoAuthentication);
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "Invalid socks authentication method.");
+    configure(dante.port, Socks5, NoAuthentication);
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "Invalid socks authentication method.");
 
     // SOCKS 4 cannot carry a password: this server refuses it.
-    Configure(dante.Port, svSocks4, saUsernamePassword, dante.User, dante.Password);
-    EXPECT_NE(ConnectTo("127.0.0.1", target.Port()), "");
-    EXPECT_FALSE(Client.Connected());
+    configure(dante.port, Socks4, UsernamePassword, dante.user, dante.password);
+    EXPECT_NE(connectTo("127.0.0.1", target.port()), "");
+    EXPECT_FALSE(client_.connected());
 }
 
 TEST_F(SocksInteropTest, MicrosocksWithoutAuthentication) {
-    const TProxy micro = Proxy("MICROSOCKS");
-    testnet::TLoopbackListener target;
-    testnet::TRefusingPort closed;
+    const Proxy micro = proxyFor("MICROSOCKS");
+    testnet::LoopbackListener target;
+    testnet::RefusingPort closed;
 
-    Configure(micro.Port, svSocks5);
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "");
-    ExpectEndToEnd(target);
-    EXPECT_EQ(ConnectTo("LOCALHOST", target.Port()), "");
-    ExpectEndToEnd(target);
-    EXPECT_EQ(ConnectTo("127.0.0.1", closed.Port()), "Connection refused.");
-    EXPECT_FALSE(Client.Connected());
+    configure(micro.port, Socks5);
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "");
+    expectEndToEnd(target);
+    EXPECT_EQ(connectTo("LOCALHOST", target.port()), "");
+    expectEndToEnd(target);
+    EXPECT_EQ(connectTo("127.0.0.1", closed.port()), "Connection refused.");
+    EXPECT_FALSE(client_.connected());
 }
 
 TEST_F(SocksInteropTest, MicrosocksWithUserNameAndPassword) {
-    const TProxy micro = AuthProxy("MICROSOCKS");
-    testnet::TLoopbackListener target;
+    const Proxy micro = authProxy("MICROSOCKS");
+    testnet::LoopbackListener target;
 
-    Configure(micro.Port, svSocks5, saUsernamePassword, micro.User, micro.Password);
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "");
-    ExpectEndToEnd(target);
+    configure(micro.port, Socks5, UsernamePassword, micro.user, micro.password);
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "");
+    expectEndToEnd(target);
 
-    Configure(micro.Port, svSocks5, saUsernamePassword, micro.User, "wrong");
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "Authentication error to socks server.");
-    EXPECT_FALSE(Client.Connected());
+    configure(micro.port, Socks5, UsernamePassword, micro.user, "wrong");
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "Authentication error to socks server.");
+    EXPECT_FALSE(client_.connected());
 
-    Configure(micro.Port, svSocks5, saNoAuthentication);
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "Invalid socks authentication method.");
+    configure(micro.port, Socks5, NoAuthentication);
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "Invalid socks authentication method.");
 
     // The next attempt with the right settings works again on the same client.
-    Configure(micro.Port, svSocks5, saUsernamePassword, micro.User, micro.Password);
-    EXPECT_EQ(ConnectTo("127.0.0.1", target.Port()), "");
-    ExpectEndToEnd(target);
+    configure(micro.port, Socks5, UsernamePassword, micro.user, micro.password);
+    EXPECT_EQ(connectTo("127.0.0.1", target.port()), "");
+    expectEndToEnd(target);
 }

@@ -17,43 +17,43 @@
 #include <typeinfo>
 
 using namespace std::chrono_literals;
-using testnet::Bytes;
-using testnet::Concat;
-using testnet::TByteList;
-using testnet::TextBytes;
+using testnet::bytes;
+using testnet::concat;
+using testnet::ByteList;
+using testnet::textBytes;
 
 namespace {
 
-const TByteList kSocks4Granted = Bytes({0, 90, 0, 0, 0, 0, 0, 0});
-const TByteList kSocks5Granted = Bytes({5, 0, 0, 1, 127, 0, 0, 1, 0x12, 0x34});
+const ByteList Socks4Granted = bytes({0, 90, 0, 0, 0, 0, 0, 0});
+const ByteList Socks5Granted = bytes({5, 0, 0, 1, 127, 0, 0, 1, 0x12, 0x34});
 
 // The client connects through a scripted proxy the way the connection page
 // does it: a transport with SOCKS settings owned by the window.
 class SocksNegotiationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testnet::InstallTableLookup(Lookups);
-        Handler = new TSocketIOHandler(&Window);
-        Info = new TSocksInfo(&Window);
-        Handler->SetSocksInfo(Info);
-        Client.SetIOHandler(Handler);
-        Client.SetPort(9910);
-        Client.SetStageObserver([this](TConnectStage stage) { Stages.push_back(stage); });
+        testnet::installTableLookup(lookups_);
+        Handler = new SocketIOHandler(&window_);
+        info_ = new SocksInfo(&window_);
+        Handler->setSocksInfo(info_);
+        client_.setIOHandler(Handler);
+        client_.setPort(9910);
+        client_.setStageObserver([this](ConnectStage stage) { stages_.push_back(stage); });
     }
 
-    void Through(testnet::TScriptedProxy& proxy, TSocksVersion version, const std::string& target) {
-        Info->SetVersion(version);
-        Info->SetHost("127.0.0.1");
-        Info->SetPort(proxy.Port());
-        Client.SetHost(target);
-        proxy.Start();
+    void through(testnet::ScriptedProxy& proxy, SocksVersion version, const std::string& target) {
+        info_->setVersion(version);
+        info_->setHost("127.0.0.1");
+        info_->setPort(proxy.port());
+        client_.setHost(target);
+        proxy.start();
     }
 
     // Runs the connect and returns the failure's message ("" on success),
     // checking the exception's class.
-    template <typename E = ENetException> std::string Connect(int timeoutMs = 5000) {
+    template <typename E = NetException> std::string connect(int timeoutMs = 5000) {
         try {
-            Client.Connect(timeoutMs);
+            client_.connect(timeoutMs);
         } catch (const E& e) {
             return e.what();
         } catch (const std::exception& e) {
@@ -62,20 +62,20 @@ protected:
         return "";
     }
 
-    TComponent Window;
-    TTcpClient Client{&Window};
-    TSocketIOHandler* Handler = nullptr;
-    TSocksInfo* Info = nullptr;
-    std::vector<std::string> Lookups;
-    std::vector<TConnectStage> Stages; // what the client reported, in order
+    Component window_;
+    TcpClient client_{&window_};
+    SocketIOHandler* Handler = nullptr;
+    SocksInfo* info_ = nullptr;
+    std::vector<std::string> lookups_;
+    std::vector<ConnectStage> stages_; // what the client reported, in order
 };
 
-using enum TConnectStage;
-using TStages = std::vector<TConnectStage>;
+using enum ConnectStage;
+using Stages = std::vector<ConnectStage>;
 
-TByteList Socks5Connect(const std::string& host, int port = 9910) {
-    return Concat({Bytes({5, 1, 0, 3, static_cast<int>(host.size())}), TextBytes(host),
-                   Bytes({(port >> 8) & 0xFF, port & 0xFF})});
+ByteList socks5Connect(const std::string& host, int port = 9910) {
+    return concat({bytes({5, 1, 0, 3, static_cast<int>(host.size())}), textBytes(host),
+                   bytes({(port >> 8) & 0xFF, port & 0xFF})});
 }
 
 } // namespace
@@ -83,47 +83,47 @@ TByteList Socks5Connect(const std::string& host, int port = 9910) {
 // --- SOCKS 4 and 4A --------------------------------------------------------
 
 TEST_F(SocksNegotiationTest, Socks4RequestIsExactAndTargetResolvedLocally) {
-    testnet::TScriptedProxy proxy;
-    proxy.Read(9).Write(kSocks4Granted);
-    Through(proxy, svSocks4, "classroom.test");
-    EXPECT_EQ(Connect(), "");
-    EXPECT_TRUE(Client.Connected());
-    Client.Disconnect();
-    proxy.Finish();
-    EXPECT_EQ(proxy.Received(), Bytes({0x04, 0x01, 0x26, 0xB6, 127, 0, 0, 5, 0x00}));
-    EXPECT_EQ(Lookups, (std::vector<std::string>{"classroom.test"}));
-    EXPECT_EQ(Stages, (TStages{ResolveProxy, TcpConnect, ResolveTarget, SocksConnectRequest}));
+    testnet::ScriptedProxy proxy;
+    proxy.Read(9).write(Socks4Granted);
+    through(proxy, Socks4, "classroom.test");
+    EXPECT_EQ(connect(), "");
+    EXPECT_TRUE(client_.connected());
+    client_.Disconnect();
+    proxy.finish();
+    EXPECT_EQ(proxy.received(), bytes({0x04, 0x01, 0x26, 0xB6, 127, 0, 0, 5, 0x00}));
+    EXPECT_EQ(lookups_, (std::vector<std::string>{"classroom.test"}));
+    EXPECT_EQ(stages_, (Stages{ResolveProxy, TcpConnect, ResolveTarget, SocksConnectRequest}));
 }
 
 TEST_F(SocksNegotiationTest, Socks4SendsUserNameEvenWithoutAuthenticationAndCutsIt) {
-    testnet::TScriptedProxy proxy;
+    testnet::ScriptedProxy proxy;
     const std::string longName(300, 'u');
-    proxy.Read(9 + 255).Write(Bytes({4, 90, 1, 2, 3, 4, 5, 6}));
-    Info->SetUsername(longName);
-    Info->SetPassword("never-sent");
-    Info->SetAuthentication(saNoAuthentication);
-    Through(proxy, svSocks4, "LocalHost");
-    EXPECT_EQ(Connect(), "");
-    Client.Disconnect();
-    proxy.Finish();
-    EXPECT_EQ(proxy.Received(), Concat({Bytes({4, 1, 0x26, 0xB6, 127, 0, 0, 1}),
-                                        TextBytes(longName.substr(0, 255)), Bytes({0})}));
-    EXPECT_TRUE(Lookups.empty());
+    proxy.Read(9 + 255).write(bytes({4, 90, 1, 2, 3, 4, 5, 6}));
+    info_->setUsername(longName);
+    info_->setPassword("never-sent");
+    info_->setAuthentication(NoAuthentication);
+    through(proxy, Socks4, "LocalHost");
+    EXPECT_EQ(connect(), "");
+    client_.Disconnect();
+    proxy.finish();
+    EXPECT_EQ(proxy.received(), concat({bytes({4, 1, 0x26, 0xB6, 127, 0, 0, 1}),
+                                        textBytes(longName.substr(0, 255)), bytes({0})}));
+    EXPECT_TRUE(lookups_.empty());
 }
 
 TEST_F(SocksNegotiationTest, Socks4AsendsHostTextWithoutResolvingIt) {
-    testnet::TScriptedProxy proxy;
+    testnet::ScriptedProxy proxy;
     const std::string target = "unknown-to-us.test";
-    proxy.Read(10 + 3 + target.size()).WriteByteByByte(kSocks4Granted);
-    Info->SetUsername("bob");
-    Through(proxy, svSocks4A, target);
-    EXPECT_EQ(Connect(), "");
-    Client.Disconnect();
-    proxy.Finish();
-    EXPECT_EQ(proxy.Received(), Concat({Bytes({4, 1, 0x26, 0xB6, 0, 0, 0, 1}), TextBytes("bob"), Bytes({0}),
-                                        TextBytes(target), Bytes({0})}));
-    EXPECT_TRUE(Lookups.empty());
-    EXPECT_EQ(Stages, (TStages{ResolveProxy, TcpConnect, SocksConnectRequest}));
+    proxy.Read(10 + 3 + target.size()).writeByteByByte(Socks4Granted);
+    info_->setUsername("bob");
+    through(proxy, Socks4A, target);
+    EXPECT_EQ(connect(), "");
+    client_.Disconnect();
+    proxy.finish();
+    EXPECT_EQ(proxy.received(), concat({bytes({4, 1, 0x26, 0xB6, 0, 0, 0, 1}), textBytes("bob"), bytes({0}),
+                                        textBytes(target), bytes({0})}));
+    EXPECT_TRUE(lookups_.empty());
+    EXPECT_EQ(stages_, (Stages{ResolveProxy, TcpConnect, SocksConnectRequest}));
 }
 
 TEST_F(SocksNegotiationTest, Socks4StatusCodes) {
@@ -136,120 +136,120 @@ TEST_F(SocksNegotiationTest, Socks4StatusCodes) {
         {255, "Unknown socks error."},
     };
     for (const auto& [code, message] : cases) {
-        testnet::TScriptedProxy proxy;
-        proxy.Read(9).Write(Bytes({4, code, 0, 0, 0, 0, 0, 0}));
-        Through(proxy, svSocks4, "127.0.0.1");
-        EXPECT_EQ(Connect<ESocksError>(), message) << code;
-        EXPECT_FALSE(Client.Connected()) << code;
+        testnet::ScriptedProxy proxy;
+        proxy.Read(9).write(bytes({4, code, 0, 0, 0, 0, 0, 0}));
+        through(proxy, Socks4, "127.0.0.1");
+        EXPECT_EQ(connect<SocksError>(), message) << code;
+        EXPECT_FALSE(client_.connected()) << code;
     }
 }
 
 TEST_F(SocksNegotiationTest, Socks4UnknownTargetFailsBeforeSendingAnything) {
-    testnet::TScriptedProxy proxy;
-    Through(proxy, svSocks4, "nowhere.test");
-    EXPECT_EQ(Connect<ESocketError>(), "Socket Error # 11001\r\nHost not found.");
-    proxy.Finish();
-    EXPECT_TRUE(proxy.Accepted());
-    EXPECT_TRUE(proxy.Received().empty());
-    ASSERT_FALSE(Stages.empty());
-    EXPECT_EQ(Stages.back(), ResolveTarget);
+    testnet::ScriptedProxy proxy;
+    through(proxy, Socks4, "nowhere.test");
+    EXPECT_EQ(connect<SocketError>(), "Socket Error # 11001\r\nHost not found.");
+    proxy.finish();
+    EXPECT_TRUE(proxy.accepted());
+    EXPECT_TRUE(proxy.received().empty());
+    ASSERT_FALSE(stages_.empty());
+    EXPECT_EQ(stages_.back(), ResolveTarget);
 }
 
 TEST_F(SocksNegotiationTest, Socks4ReplyCutShortOrNeverSent) {
     {
-        testnet::TScriptedProxy proxy;
-        proxy.Read(9).Write(Bytes({0, 90, 0})).Close();
-        Through(proxy, svSocks4, "127.0.0.1");
-        EXPECT_EQ(Connect<ESocksServerRespondError>(), "Socks server did not respond.");
+        testnet::ScriptedProxy proxy;
+        proxy.Read(9).write(bytes({0, 90, 0})).close();
+        through(proxy, Socks4, "127.0.0.1");
+        EXPECT_EQ(connect<SocksServerRespondError>(), "Socks server did not respond.");
     }
     {
-        testnet::TScriptedProxy proxy;
-        proxy.Read(9).Write(Bytes({0, 90, 0})); // then silence
-        Through(proxy, svSocks4A, "classroom.test");
+        testnet::ScriptedProxy proxy;
+        proxy.Read(9).write(bytes({0, 90, 0})); // then silence
+        through(proxy, Socks4A, "classroom.test");
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(Connect<ESocksServerRespondError>(400), "Socks server did not respond.");
+        EXPECT_EQ(connect<SocksServerRespondError>(400), "Socks server did not respond.");
         EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-        EXPECT_FALSE(Client.Connected());
+        EXPECT_FALSE(client_.connected());
     }
 }
 
 // --- SOCKS 5 ---------------------------------------------------------------
 
 TEST_F(SocksNegotiationTest, Socks5WithoutAuthenticationGoesStraightToConnect) {
-    testnet::TScriptedProxy proxy;
-    proxy.Read(3).Write(Bytes({5, 0})).Read(7 + 14).Write(kSocks5Granted);
-    Info->SetUsername("ignored");
-    Through(proxy, svSocks5, "classroom.test");
-    EXPECT_EQ(Connect(), "");
-    EXPECT_TRUE(Client.Connected());
-    Client.Disconnect();
-    proxy.Finish();
-    EXPECT_EQ(proxy.Received(), Concat({Bytes({0x05, 0x01, 0x00}), Socks5Connect("classroom.test")}));
-    EXPECT_TRUE(Lookups.empty()) << "the proxy resolves the target";
-    EXPECT_EQ(Stages, (TStages{ResolveProxy, TcpConnect, SocksGreeting, SocksConnectRequest}));
+    testnet::ScriptedProxy proxy;
+    proxy.Read(3).write(bytes({5, 0})).Read(7 + 14).write(Socks5Granted);
+    info_->setUsername("ignored");
+    through(proxy, Socks5, "classroom.test");
+    EXPECT_EQ(connect(), "");
+    EXPECT_TRUE(client_.connected());
+    client_.Disconnect();
+    proxy.finish();
+    EXPECT_EQ(proxy.received(), concat({bytes({0x05, 0x01, 0x00}), socks5Connect("classroom.test")}));
+    EXPECT_TRUE(lookups_.empty()) << "the proxy resolves the target";
+    EXPECT_EQ(stages_, (Stages{ResolveProxy, TcpConnect, SocksGreeting, SocksConnectRequest}));
 }
 
 TEST_F(SocksNegotiationTest, Socks5WithUserNameAndPassword) {
-    testnet::TScriptedProxy proxy;
-    proxy.Read(3).Write(Bytes({5, 2})).Read(3 + 5 + 6).Write(Bytes({1, 0})).Read(7 + 9).Write(kSocks5Granted);
-    Info->SetAuthentication(saUsernamePassword);
-    Info->SetUsername("alice");
-    Info->SetPassword("s3cret");
-    Through(proxy, svSocks5, "127.0.0.1");
-    EXPECT_EQ(Connect(), "");
-    Client.Disconnect();
-    proxy.Finish();
-    EXPECT_EQ(proxy.Received(), Concat({Bytes({0x05, 0x01, 0x02}), Bytes({1, 5}), TextBytes("alice"),
-                                        Bytes({6}), TextBytes("s3cret"),
+    testnet::ScriptedProxy proxy;
+    proxy.Read(3).write(bytes({5, 2})).Read(3 + 5 + 6).write(bytes({1, 0})).Read(7 + 9).write(Socks5Granted);
+    info_->setAuthentication(UsernamePassword);
+    info_->setUsername("alice");
+    info_->setPassword("s3cret");
+    through(proxy, Socks5, "127.0.0.1");
+    EXPECT_EQ(connect(), "");
+    client_.Disconnect();
+    proxy.finish();
+    EXPECT_EQ(proxy.received(), concat({bytes({0x05, 0x01, 0x02}), bytes({1, 5}), textBytes("alice"),
+                                        bytes({6}), textBytes("s3cret"),
                                         // A dotted target still goes as a name (type 3).
-                                        Socks5Connect("127.0.0.1")}));
-    EXPECT_EQ(Stages, (TStages{ResolveProxy, TcpConnect, SocksGreeting, SocksAuthentication, SocksConnectRequest}));
+                                        socks5Connect("127.0.0.1")}));
+    EXPECT_EQ(stages_, (Stages{ResolveProxy, TcpConnect, SocksGreeting, SocksAuthentication, SocksConnectRequest}));
 }
 
 TEST_F(SocksNegotiationTest, Socks5EmptyCredentialsHaveZeroLengths) {
-    testnet::TScriptedProxy proxy;
-    proxy.Read(3).Write(Bytes({5, 2})).Read(3).Write(Bytes({1, 0})).Read(7 + 1).Write(kSocks5Granted);
-    Info->SetAuthentication(saUsernamePassword);
-    Through(proxy, svSocks5, "h");
-    EXPECT_EQ(Connect(), "");
-    Client.Disconnect();
-    proxy.Finish();
-    EXPECT_EQ(proxy.Received(), Concat({Bytes({5, 1, 2}), Bytes({1, 0, 0}), Socks5Connect("h")}));
+    testnet::ScriptedProxy proxy;
+    proxy.Read(3).write(bytes({5, 2})).Read(3).write(bytes({1, 0})).Read(7 + 1).write(Socks5Granted);
+    info_->setAuthentication(UsernamePassword);
+    through(proxy, Socks5, "h");
+    EXPECT_EQ(connect(), "");
+    client_.Disconnect();
+    proxy.finish();
+    EXPECT_EQ(proxy.received(), concat({bytes({5, 1, 2}), bytes({1, 0, 0}), socks5Connect("h")}));
 }
 
 TEST_F(SocksNegotiationTest, Socks5MethodRefusals) {
     const struct {
-        TSocksAuthentication Offered;
-        int Chosen;
-    } cases[] = {{saUsernamePassword, 0x00},
-                 {saUsernamePassword, 0xFF},
-                 {saNoAuthentication, 0xFF},
-                 {saNoAuthentication, 0x02}};
+        SocksAuthMethod offered;
+        int chosen;
+    } cases[] = {{UsernamePassword, 0x00},
+                 {UsernamePassword, 0xFF},
+                 {NoAuthentication, 0xFF},
+                 {NoAuthentication, 0x02}};
     for (const auto& c : cases) {
-        testnet::TScriptedProxy proxy;
-        proxy.Read(3).Write(Bytes({5, c.Chosen}));
-        Info->SetAuthentication(c.Offered);
-        Info->SetUsername("alice");
-        Info->SetPassword("s3cret");
-        Through(proxy, svSocks5, "classroom.test");
-        EXPECT_EQ(Connect<ESocksAuthMethodError>(), "Invalid socks authentication method.") << c.Chosen;
-        proxy.Finish();
+        testnet::ScriptedProxy proxy;
+        proxy.Read(3).write(bytes({5, c.chosen}));
+        info_->setAuthentication(c.offered);
+        info_->setUsername("alice");
+        info_->setPassword("s3cret");
+        through(proxy, Socks5, "classroom.test");
+        EXPECT_EQ(connect<SocksAuthMethodError>(), "Invalid socks authentication method.") << c.chosen;
+        proxy.finish();
         // Neither the credentials nor the connect request went out.
-        EXPECT_EQ(proxy.Received().size(), 3u) << c.Chosen;
+        EXPECT_EQ(proxy.received().size(), 3u) << c.chosen;
     }
 }
 
 TEST_F(SocksNegotiationTest, Socks5CredentialsRefused) {
-    testnet::TScriptedProxy proxy;
-    proxy.Read(3).Write(Bytes({5, 2})).Read(3 + 5 + 5).Write(Bytes({1, 1}));
-    Info->SetAuthentication(saUsernamePassword);
-    Info->SetUsername("alice");
-    Info->SetPassword("wrong");
-    Through(proxy, svSocks5, "classroom.test");
-    EXPECT_EQ(Connect<ESocksAuthError>(), "Authentication error to socks server.");
-    EXPECT_FALSE(Client.Connected());
-    ASSERT_FALSE(Stages.empty());
-    EXPECT_EQ(Stages.back(), SocksAuthentication);
+    testnet::ScriptedProxy proxy;
+    proxy.Read(3).write(bytes({5, 2})).Read(3 + 5 + 5).write(bytes({1, 1}));
+    info_->setAuthentication(UsernamePassword);
+    info_->setUsername("alice");
+    info_->setPassword("wrong");
+    through(proxy, Socks5, "classroom.test");
+    EXPECT_EQ(connect<SocksAuthError>(), "Authentication error to socks server.");
+    EXPECT_FALSE(client_.connected());
+    ASSERT_FALSE(stages_.empty());
+    EXPECT_EQ(stages_.back(), SocksAuthentication);
 }
 
 TEST_F(SocksNegotiationTest, Socks5ReplyCodes) {
@@ -261,93 +261,93 @@ TEST_F(SocksNegotiationTest, Socks5ReplyCodes) {
         {9, "Unknown socks error."},          {0xFF, "Unknown socks error."},
     };
     for (const auto& [code, message] : cases) {
-        testnet::TScriptedProxy proxy;
-        proxy.Read(3).Write(Bytes({5, 0})).Read(7 + 14).Write(Bytes({5, code, 0, 1, 0, 0, 0, 0, 0, 0}));
-        Through(proxy, svSocks5, "classroom.test");
-        EXPECT_EQ(Connect<ESocksError>(), message) << code;
-        EXPECT_FALSE(Client.Connected()) << code;
+        testnet::ScriptedProxy proxy;
+        proxy.Read(3).write(bytes({5, 0})).Read(7 + 14).write(bytes({5, code, 0, 1, 0, 0, 0, 0, 0, 0}));
+        through(proxy, Socks5, "classroom.test");
+        EXPECT_EQ(connect<SocksError>(), message) << code;
+        EXPECT_FALSE(client_.connected()) << code;
     }
     // Same words as the platform's refusal, but not framed as a socket error.
-    testnet::TScriptedProxy proxy;
-    proxy.Read(3).Write(Bytes({5, 0})).Read(7 + 14).Write(Bytes({5, 5, 0, 1, 0, 0, 0, 0, 0, 0}));
-    Through(proxy, svSocks5, "classroom.test");
-    EXPECT_EQ(Connect<ESocksServerConnectionRefusedError>(), "Connection refused.");
+    testnet::ScriptedProxy proxy;
+    proxy.Read(3).write(bytes({5, 0})).Read(7 + 14).write(bytes({5, 5, 0, 1, 0, 0, 0, 0, 0, 0}));
+    through(proxy, Socks5, "classroom.test");
+    EXPECT_EQ(connect<SocksServerConnectionRefusedError>(), "Connection refused.");
 }
 
 TEST_F(SocksNegotiationTest, Socks5RepliesOfEveryAddressTypeAreReadExactly) {
-    const TByteList name12 = TextBytes("proxy.local.");
-    const TByteList replies[] = {
-        Bytes({5, 0, 0, 1, 10, 1, 2, 3, 0x04, 0x38}),
-        Concat({Bytes({5, 0, 0, 3, 12}), name12, Bytes({0x04, 0x38})}),
-        Concat({Bytes({5, 0, 0, 4}), TByteList(16, 0xAB), Bytes({0x04, 0x38})}),
-        Bytes({5, 0, 0, 3, 0, 0x04, 0x38}), // empty name
+    const ByteList name12 = textBytes("proxy.local.");
+    const ByteList replies[] = {
+        bytes({5, 0, 0, 1, 10, 1, 2, 3, 0x04, 0x38}),
+        concat({bytes({5, 0, 0, 3, 12}), name12, bytes({0x04, 0x38})}),
+        concat({bytes({5, 0, 0, 4}), ByteList(16, 0xAB), bytes({0x04, 0x38})}),
+        bytes({5, 0, 0, 3, 0, 0x04, 0x38}), // empty name
     };
-    for (const TByteList& reply : replies) {
-        testnet::TScriptedProxy proxy;
+    for (const ByteList& reply : replies) {
+        testnet::ScriptedProxy proxy;
         // Every byte on its own, then one byte that belongs to the connection.
-        proxy.Read(3).WriteByteByByte(Bytes({5, 0})).Read(7 + 14).WriteByteByByte(reply).Write(Bytes({'Z'}));
-        Through(proxy, svSocks5, "classroom.test");
-        ASSERT_EQ(Connect(), "") << reply.size();
+        proxy.Read(3).writeByteByByte(bytes({5, 0})).Read(7 + 14).writeByteByByte(reply).write(bytes({'Z'}));
+        through(proxy, Socks5, "classroom.test");
+        ASSERT_EQ(connect(), "") << reply.size();
         char next = 0;
-        ASSERT_EQ(Handler->Recv(&next, 1), 1);
+        ASSERT_EQ(Handler->recv(&next, 1), 1);
         EXPECT_EQ(next, 'Z') << "the reply was not read exactly, size " << reply.size();
-        Client.Disconnect();
+        client_.Disconnect();
     }
 }
 
 TEST_F(SocksNegotiationTest, Socks5ReplyWithUnknownAddressTypeIsRefused) {
-    testnet::TScriptedProxy proxy;
-    proxy.Read(3).Write(Bytes({5, 0})).Read(7 + 14).Write(Bytes({5, 0, 0, 7, 1, 2, 3}));
-    Through(proxy, svSocks5, "classroom.test");
-    EXPECT_EQ(Connect<ESocksUnknownError>(), "Unknown socks error.");
-    EXPECT_FALSE(Client.Connected());
+    testnet::ScriptedProxy proxy;
+    proxy.Read(3).write(bytes({5, 0})).Read(7 + 14).write(bytes({5, 0, 0, 7, 1, 2, 3}));
+    through(proxy, Socks5, "classroom.test");
+    EXPECT_EQ(connect<SocksUnknownError>(), "Unknown socks error.");
+    EXPECT_FALSE(client_.connected());
 }
 
 // A proxy that closes, or falls silent, at each point of the exchange.
 TEST_F(SocksNegotiationTest, Socks5ProxyStopsAnswering) {
     const std::string target = "classroom.test";
-    const std::function<void(testnet::TScriptedProxy&)> scripts[] = {
+    const std::function<void(testnet::ScriptedProxy&)> scripts[] = {
         [](auto& p) { p.Read(3); },
-        [](auto& p) { p.Read(3).Write(Bytes({5})); },
+        [](auto& p) { p.Read(3).write(bytes({5})); },
         [](auto& p) {
-            p.Read(3).Write(Bytes({5, 2})).Read(3 + 5 + 6);
+            p.Read(3).write(bytes({5, 2})).Read(3 + 5 + 6);
         },
         [](auto& p) {
-            p.Read(3).Write(Bytes({5, 2})).Read(3 + 5 + 6).Write(Bytes({1, 0})).Read(7 + 14);
-        },
-        [](auto& p) {
-            p.Read(3)
-                .Write(Bytes({5, 2}))
-                .Read(3 + 5 + 6)
-                .Write(Bytes({1, 0}))
-                .Read(7 + 14)
-                .Write(Bytes({5, 0, 0, 1}));
+            p.Read(3).write(bytes({5, 2})).Read(3 + 5 + 6).write(bytes({1, 0})).Read(7 + 14);
         },
         [](auto& p) {
             p.Read(3)
-                .Write(Bytes({5, 2}))
+                .write(bytes({5, 2}))
                 .Read(3 + 5 + 6)
-                .Write(Bytes({1, 0}))
+                .write(bytes({1, 0}))
                 .Read(7 + 14)
-                .Write(Bytes({5, 0, 0, 3, 20, 'a', 'b'}));
+                .write(bytes({5, 0, 0, 1}));
+        },
+        [](auto& p) {
+            p.Read(3)
+                .write(bytes({5, 2}))
+                .Read(3 + 5 + 6)
+                .write(bytes({1, 0}))
+                .Read(7 + 14)
+                .write(bytes({5, 0, 0, 3, 20, 'a', 'b'}));
         },
     };
-    Info->SetAuthentication(saUsernamePassword);
-    Info->SetUsername("alice");
-    Info->SetPassword("s3cret");
+    info_->setAuthentication(UsernamePassword);
+    info_->setUsername("alice");
+    info_->setPassword("s3cret");
     for (bool closes : {true, false}) {
         int step = 0;
         for (const auto& script : scripts) {
-            testnet::TScriptedProxy proxy;
+            testnet::ScriptedProxy proxy;
             script(proxy);
             if (closes)
-                proxy.Close();
-            Through(proxy, svSocks5, target);
+                proxy.close();
+            through(proxy, Socks5, target);
             const auto start = std::chrono::steady_clock::now();
-            EXPECT_EQ(Connect<ESocksServerRespondError>(closes ? 5000 : 300), "Socks server did not respond.")
+            EXPECT_EQ(connect<SocksServerRespondError>(closes ? 5000 : 300), "Socks server did not respond.")
                 << (closes ? "closed" : "silent") << " at step " << step;
             EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
-            EXPECT_FALSE(Client.Connected());
+            EXPECT_FALSE(client_.connected());
             ++step;
         }
     }
@@ -357,48 +357,48 @@ TEST_F(SocksNegotiationTest, Socks5TextsOverFieldLengthFailBeforeSending) {
     const std::string tooLong(256, 'x');
     const std::string fits(255, 'y');
     const struct {
-        std::string User, Password, Host, Message;
+        std::string user, password, host, message;
     } cases[] = {
         {tooLong, "p", "classroom.test", "Socks user name is longer than 255 bytes."},
         {"u", tooLong, "classroom.test", "Socks password is longer than 255 bytes."},
         {"u", "p", tooLong, "Target host name is longer than 255 bytes."},
     };
     for (const auto& c : cases) {
-        testnet::TScriptedProxy proxy;
-        Info->SetAuthentication(saUsernamePassword);
-        Info->SetUsername(c.User);
-        Info->SetPassword(c.Password);
-        Through(proxy, svSocks5, c.Host);
-        EXPECT_EQ(Connect<ESocksTextTooLong>(), c.Message);
-        proxy.Finish();
-        EXPECT_TRUE(proxy.Received().empty()) << c.Message;
-        EXPECT_TRUE(Lookups.empty()) << "no fall-back to a local lookup";
+        testnet::ScriptedProxy proxy;
+        info_->setAuthentication(UsernamePassword);
+        info_->setUsername(c.user);
+        info_->setPassword(c.password);
+        through(proxy, Socks5, c.host);
+        EXPECT_EQ(connect<SocksTextTooLongError>(), c.message);
+        proxy.finish();
+        EXPECT_TRUE(proxy.received().empty()) << c.message;
+        EXPECT_TRUE(lookups_.empty()) << "no fall-back to a local lookup";
     }
 
     // 255 bytes still fit.
-    testnet::TScriptedProxy proxy;
+    testnet::ScriptedProxy proxy;
     proxy.Read(3)
-        .Write(Bytes({5, 2}))
+        .write(bytes({5, 2}))
         .Read(3 + 255 + 255)
-        .Write(Bytes({1, 0}))
+        .write(bytes({1, 0}))
         .Read(7 + 255)
-        .Write(kSocks5Granted);
-    Info->SetUsername(fits);
-    Info->SetPassword(fits);
-    Through(proxy, svSocks5, fits);
-    EXPECT_EQ(Connect(), "");
+        .write(Socks5Granted);
+    info_->setUsername(fits);
+    info_->setPassword(fits);
+    through(proxy, Socks5, fits);
+    EXPECT_EQ(connect(), "");
 }
 
 TEST_F(SocksNegotiationTest, NoSocksAndUnknownVersionsConnectDirectly) {
-    testnet::TLoopbackListener target;
+    testnet::LoopbackListener target;
     for (int version : {0, 7}) {
-        Info->SetVersion(static_cast<TSocksVersion>(version));
-        Info->SetHost("proxy.test"); // not used
-        Client.SetHost("127.0.0.1");
-        Client.SetPort(target.Port());
-        EXPECT_EQ(Connect(), "") << version;
-        EXPECT_EQ(Handler->Binding()->PeerPort, target.Port());
-        Client.Disconnect();
+        info_->setVersion(static_cast<SocksVersion>(version));
+        info_->setHost("proxy.test"); // not used
+        client_.setHost("127.0.0.1");
+        client_.setPort(target.port());
+        EXPECT_EQ(connect(), "") << version;
+        EXPECT_EQ(Handler->binding()->peerPort, target.port());
+        client_.Disconnect();
     }
-    EXPECT_TRUE(Lookups.empty());
+    EXPECT_TRUE(lookups_.empty());
 }

@@ -10,18 +10,18 @@
 
 TEST(SocksProtocolTest, OnlyTheLowSixteenBitsOfAPortGoOnTheWire) {
     // 70000 is 0x11170.
-    const TBytes socks4 = socks::BuildSocks4Request(70000, {1, 2, 3, 4}, "", std::nullopt);
+    const Bytes socks4 = socks::buildSocks4Request(70000, {1, 2, 3, 4}, "", std::nullopt);
     EXPECT_EQ(socks4[2], 0x11);
     EXPECT_EQ(socks4[3], 0x70);
-    const TBytes socks5 = socks::BuildSocks5Connect("h", 70000);
+    const Bytes socks5 = socks::buildSocks5Connect("h", 70000);
     EXPECT_EQ(socks5[socks5.size() - 2], 0x11);
     EXPECT_EQ(socks5.back(), 0x70);
 }
 
 TEST(SocksProtocolTest, ConnectReplyHeadSizesTheRest) {
     using Head = std::array<std::uint8_t, 5>;
-    EXPECT_EQ(socks::CheckSocks5ConnectReplyHead(Head{5, 0, 0, 1, 9}), 5u);
-    EXPECT_EQ(socks::CheckSocks5ConnectReplyHead(Head{5, 0, 0, 3, 255}), 257u);
-    EXPECT_EQ(socks::CheckSocks5ConnectReplyHead(Head{0, 0, 9, 4, 0}), 17u); // version, reserved unchecked
-    EXPECT_THROW(socks::CheckSocks5ConnectReplyHead(Head{5, 0, 0, 2, 0}), ESocksUnknownError);
+    EXPECT_EQ(socks::checkSocks5ConnectReplyHead(Head{5, 0, 0, 1, 9}), 5u);
+    EXPECT_EQ(socks::checkSocks5ConnectReplyHead(Head{5, 0, 0, 3, 255}), 257u);
+    EXPECT_EQ(socks::checkSocks5ConnectReplyHead(Head{0, 0, 9, 4, 0}), 17u); // version, reserved unchecked
+    EXPECT_THROW(socks::checkSocks5ConnectReplyHead(Head{5, 0, 0, 2, 0}), SocksUnknownError);
 }

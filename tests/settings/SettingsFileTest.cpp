@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadFile(const fs::path& file) {
+std::string readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -28,39 +28,39 @@ protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "settings-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        Dir = pattern;
-        UserFile = Dir / "tavora-live" / "user.reg";
-        Store = std::make_shared<TRegFileStore>(TRegFileStore::TPaths{UserFile, Dir / "system.reg"});
-        SetSettingsRegistry(Store);
-        SystemTestSettings = {};
+        dir_ = pattern;
+        userFile_ = dir_ / "tavora-live" / "user.reg";
+        store_ = std::make_shared<RegFileStore>(RegFileStore::Paths{userFile_, dir_ / "system.reg"});
+        setSettingsRegistry(store_);
+        globalSettings = {};
     }
     void TearDown() override {
-        SetSettingsRegistry(std::make_shared<TRegFileStore>(TRegFileStore::TPaths{}));
-        fs::remove_all(Dir);
+        setSettingsRegistry(std::make_shared<RegFileStore>(RegFileStore::Paths{}));
+        fs::remove_all(dir_);
     }
 
-    fs::path Dir, UserFile;
-    std::shared_ptr<TRegFileStore> Store;
+    fs::path dir_, userFile_;
+    std::shared_ptr<RegFileStore> store_;
 };
 
-const TSystemTestSettings Old{1, 2, true, 3, "old.proxy", 1080, true, "ann", "old-pw", "spk1", "mic1"};
-const TSystemTestSettings New{3, 4, false, 1, "new.proxy", 3128, false, "bob", "new-pw", "spk2", "mic2"};
+const SystemTestSettings Old{1, 2, true, 3, "old.proxy", 1080, true, "ann", "old-pw", "spk1", "mic1"};
+const SystemTestSettings New{3, 4, false, 1, "new.proxy", 3128, false, "bob", "new-pw", "spk2", "mic2"};
 
 } // namespace
 
 TEST_F(SettingsFileTest, SavedSettingsAreTheDocumentedLines) {
-    LoadSettings();
-    EXPECT_EQ(SystemTestSettings.ProxyPort, 1080);
-    EXPECT_EQ(ReadFile(UserFile), "Windows Registry Editor Version 5.00\n\n"
+    loadSettings();
+    EXPECT_EQ(globalSettings.proxyPort, 1080);
+    EXPECT_EQ(readFile(userFile_), "Windows Registry Editor Version 5.00\n\n"
                                   "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n");
 
-    const TSystemTestSettings saved{
+    const SystemTestSettings saved{
         1,        2,     true,       3,        "proxy \"one\"",
         1080,     false, "\xe9mile", "secret", "alsa_output.usb-0d8c_USB_Sound-00.analog-stereo",
         "pipesrc"};
-    SystemTestSettings = saved;
-    SaveSettings();
-    EXPECT_EQ(ReadFile(UserFile),
+    globalSettings = saved;
+    saveSettings();
+    EXPECT_EQ(readFile(userFile_),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
               "\"AudioOutDeviceID\"=dword:00000001\n"
@@ -74,44 +74,44 @@ TEST_F(SettingsFileTest, SavedSettingsAreTheDocumentedLines) {
               "\"ProxyAuthentication\"=dword:00000000\n"
               "\"ProxyUserName\"=\"\\xe9mile\"\n"
               "\"ProxyPassword\"=\"]GZnT_\"\n");
-    SystemTestSettings = {};
-    LoadSettings();
-    EXPECT_EQ(SystemTestSettings, saved);
+    globalSettings = {};
+    loadSettings();
+    EXPECT_EQ(globalSettings, saved);
 }
 
 TEST_F(SettingsFileTest, CorruptFileGivesDefaultsAndIsKeptAside) {
-    fs::create_directories(UserFile.parent_path());
-    std::ofstream(UserFile) << "\"ProxyPort\"=dword:00000c38\n";
-    LoadSettings();
-    EXPECT_EQ(SystemTestSettings.ProxyPort, 1080);
+    fs::create_directories(userFile_.parent_path());
+    std::ofstream(userFile_) << "\"ProxyPort\"=dword:00000c38\n";
+    loadSettings();
+    EXPECT_EQ(globalSettings.proxyPort, 1080);
     int kept = 0;
-    for (const auto& entry : fs::directory_iterator(UserFile.parent_path()))
+    for (const auto& entry : fs::directory_iterator(userFile_.parent_path()))
         kept += entry.path().filename().string().starts_with("user.reg.corrupt-") &&
-                ReadFile(entry.path()) == "\"ProxyPort\"=dword:00000c38\n";
+                readFile(entry.path()) == "\"ProxyPort\"=dword:00000c38\n";
     EXPECT_EQ(kept, 1);
 }
 
 TEST_F(SettingsFileTest, CommentsBeforeTheHeaderAreReadNotKeptAside) {
-    fs::create_directories(UserFile.parent_path());
-    std::ofstream(UserFile) << "; Classroom proxy, set up by the help desk\n\n"
+    fs::create_directories(userFile_.parent_path());
+    std::ofstream(userFile_) << "; Classroom proxy, set up by the help desk\n\n"
                                "Windows Registry Editor Version 5.00\n\n"
                                "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
                                "\"UseProxy\"=dword:00000001\n\"ProxyHost\"=\"127.0.0.3\"\n"
                                "\n[HKEY_CURRENT_USER\\Software\\Client]\n\"Room\"=\"12\"\n";
-    LoadSettings();
-    EXPECT_TRUE(SystemTestSettings.UseProxy);
-    EXPECT_EQ(SystemTestSettings.ProxyHost, "127.0.0.3");
-    SaveSettings();
-    for (const auto& entry : fs::directory_iterator(UserFile.parent_path()))
+    loadSettings();
+    EXPECT_TRUE(globalSettings.useProxy);
+    EXPECT_EQ(globalSettings.proxyHost, "127.0.0.3");
+    saveSettings();
+    for (const auto& entry : fs::directory_iterator(userFile_.parent_path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with("user.reg.corrupt-")) << entry.path();
-    EXPECT_NE(ReadFile(UserFile).find("\"Room\"=\"12\""), std::string::npos);
+    EXPECT_NE(readFile(userFile_).find("\"Room\"=\"12\""), std::string::npos);
 }
 
 // A save killed at any instant leaves the nine values of one save, never
 // some new and others old.
 TEST_F(SettingsFileTest, SaveKilledAtAnyInstantLeavesOneWholeRecord) {
-    SystemTestSettings = Old;
-    SaveSettings();
+    globalSettings = Old;
+    saveSettings();
     std::mt19937 random(20261208);
     for (int round = 0; round < 300; ++round) {
         int ready[2];
@@ -122,8 +122,8 @@ TEST_F(SettingsFileTest, SaveKilledAtAnyInstantLeavesOneWholeRecord) {
             ::close(ready[0]);
             try {
                 for (int n = 0;; ++n) {
-                    SystemTestSettings = n % 2 ? Old : New;
-                    SaveSettings();
+                    globalSettings = n % 2 ? Old : New;
+                    saveSettings();
                     if (n == 0 && ::write(ready[1], "r", 1) != 1)
                         ::_exit(1);
                 }
@@ -141,28 +141,28 @@ TEST_F(SettingsFileTest, SaveKilledAtAnyInstantLeavesOneWholeRecord) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
 
-        SystemTestSettings = {};
-        LoadSettings();
-        ASSERT_TRUE(SystemTestSettings == Old || SystemTestSettings == New) << "round " << round << ":\n"
-                                                                            << ReadFile(UserFile);
+        globalSettings = {};
+        loadSettings();
+        ASSERT_TRUE(globalSettings == Old || globalSettings == New) << "round " << round << ":\n"
+                                                                            << readFile(userFile_);
     }
 }
 
 // A folder that refuses writes: the save says where and why, and the file
 // keeps every value saved before.
 TEST_F(SettingsFileTest, RefusedSaveSaysWhereAndWhyAndStoresNothing) {
-    SystemTestSettings = Old;
-    SaveSettings();
-    const std::string before = ReadFile(UserFile);
-    Store->SetFaultHook([](TRegWriteStep step) { return step == TRegWriteStep::CreateTemp ? EROFS : 0; });
-    SystemTestSettings = New;
+    globalSettings = Old;
+    saveSettings();
+    const std::string before = readFile(userFile_);
+    store_->setFaultHook([](RegWriteStep step) { return step == RegWriteStep::CreateTemp ? EROFS : 0; });
+    globalSettings = New;
     try {
-        SaveSettings();
+        saveSettings();
         FAIL() << "a refused save reported no error";
-    } catch (const ERegistryError& e) {
-        EXPECT_EQ(SaveFailureText(e), "The settings cannot be saved to " + UserFile.string() +
+    } catch (const RegistryError& e) {
+        EXPECT_EQ(saveFailureText(e), "The settings cannot be saved to " + userFile_.string() +
                                           ": Read-only file system. None of them were stored; the settings "
                                           "saved before stay.");
     }
-    EXPECT_EQ(ReadFile(UserFile), before);
+    EXPECT_EQ(readFile(userFile_), before);
 }

@@ -6,19 +6,19 @@
 #include <functional>
 #include <ostream>
 
-void PrintTo(const TSystemTestSettings& s, std::ostream* os) {
-    *os << "{out " << s.AudioOutDeviceID << ", in " << s.AudioInDeviceID << ", proxy " << s.UseProxy
-        << ", socks " << int(s.SocksVersion) << ", host '" << s.ProxyHost << "', port " << s.ProxyPort
-        << ", auth " << s.ProxyAuthentication << ", user '" << s.ProxyUserName << "', password '"
-        << s.ProxyPassword << "', out name '" << s.AudioOutDeviceName << "', in name '" << s.AudioInDeviceName
+void PrintTo(const SystemTestSettings& s, std::ostream* os) {
+    *os << "{out " << s.audioOutDeviceID << ", in " << s.audioInDeviceID << ", proxy " << s.useProxy
+        << ", socks " << int(s.socksVersion) << ", host '" << s.proxyHost << "', port " << s.proxyPort
+        << ", auth " << s.proxyAuthentication << ", user '" << s.proxyUserName << "', password '"
+        << s.proxyPassword << "', out name '" << s.audioOutDeviceName << "', in name '" << s.audioInDeviceName
         << "'}";
 }
 
 namespace {
 
-constexpr auto HKCU = TRegRoot::CurrentUser;
+constexpr auto HKCU = RegRoot::CurrentUser;
 
-const TSystemTestSettings FirstRun{0, 0, false, 0, "", 1080, false, "", "", "", ""};
+const SystemTestSettings FirstRun{0, 0, false, 0, "", 1080, false, "", "", "", ""};
 
 const std::vector<std::string> SaveOrder = {"AudioOutDeviceID",  "AudioInDeviceID", "AudioOutDeviceName",
                                             "AudioInDeviceName", "UseProxy",        "SocksVersion",
@@ -28,89 +28,89 @@ const std::vector<std::string> SaveOrder = {"AudioOutDeviceID",  "AudioInDeviceI
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetSettingsRegistry(Registry);
-        SystemTestSettings = {};
+        setSettingsRegistry(registry_);
+        globalSettings = {};
     }
     // Never fall back to the user's own settings file.
-    void TearDown() override { SetSettingsRegistry(std::make_shared<TMemoryRegistry>()); }
+    void TearDown() override { setSettingsRegistry(std::make_shared<MemoryRegistry>()); }
 
-    void Store(std::string_view name, const TRegValue& value) {
-        Registry->Put(HKCU, SettingsKeyPath, name, value);
+    void store(std::string_view name, const RegValue& value) {
+        registry_->put(HKCU, SettingsKeyPath, name, value);
     }
 
-    std::vector<std::string> WrittenNames() const {
+    std::vector<std::string> writtenNames() const {
         std::vector<std::string> names;
-        for (const auto& write : Registry->Writes())
-            names.push_back(write.Name);
+        for (const auto& write : registry_->writes())
+            names.push_back(write.name);
         return names;
     }
 
-    std::shared_ptr<TMemoryRegistry> Registry = std::make_shared<TMemoryRegistry>();
+    std::shared_ptr<MemoryRegistry> registry_ = std::make_shared<MemoryRegistry>();
 };
 
 } // namespace
 
 TEST_F(SettingsTest, NothingStoredGivesAFirstRunAndCreatesTheKey) {
-    ASSERT_FALSE(Registry->HasKey(HKCU, SettingsKeyPath));
-    LoadSettings();
-    EXPECT_EQ(SystemTestSettings, FirstRun);
-    EXPECT_TRUE(Registry->HasKey(HKCU, SettingsKeyPath));
-    EXPECT_TRUE(Registry->Writes().empty());
-    EXPECT_EQ(Registry->OpenKeys(), 0);
+    ASSERT_FALSE(registry_->hasKey(HKCU, SettingsKeyPath));
+    loadSettings();
+    EXPECT_EQ(globalSettings, FirstRun);
+    EXPECT_TRUE(registry_->hasKey(HKCU, SettingsKeyPath));
+    EXPECT_TRUE(registry_->writes().empty());
+    EXPECT_EQ(registry_->openKeys(), 0);
 }
 
 TEST_F(SettingsTest, StoredValuesAreLoadedByTheirRules) {
-    struct TCase {
-        std::string Name;
-        TRegValue Stored;
-        std::function<void(TSystemTestSettings&)> Expect;
+    struct Case {
+        std::string name;
+        RegValue stored;
+        std::function<void(SystemTestSettings&)> expect;
     };
-    const std::vector<TCase> cases = {
-        {"ProxyPort", TRegValue::Text("8080"), [](auto& s) { s.ProxyPort = 1080; }},
-        {"ProxyPort", TRegValue::Dword(-1u), [](auto& s) { s.ProxyPort = 1080; }},
-        {"ProxyPort", TRegValue::Dword(-7u), [](auto& s) { s.ProxyPort = -7; }},
-        {"ProxyPort", TRegValue::Dword(70000), [](auto& s) { s.ProxyPort = 70000; }},
-        {"SocksVersion", TRegValue::Dword(-5u), [](auto& s) { s.SocksVersion = 0; }},
-        {"SocksVersion", TRegValue::Dword(0x103), [](auto& s) { s.SocksVersion = 3; }},
-        {"AudioInDeviceID", TRegValue::Dword(-3u), [](auto& s) { s.AudioInDeviceID = 0; }},
-        {"AudioOutDeviceID", TRegValue::Dword(5), [](auto& s) { s.AudioOutDeviceID = 5; }},
-        {"UseProxy", TRegValue::Dword(7), [](auto& s) { s.UseProxy = true; }},
-        {"UseProxy", TRegValue::Text("1"), [](auto& s) { s.UseProxy = false; }},
-        {"ProxyAuthentication", TRegValue::Binary({1, 0, 0, 0}),
-         [](auto& s) { s.ProxyAuthentication = false; }},
-        {"ProxyHost", TRegValue::Text("%HOST%", REG_EXPAND_SZ), [](auto& s) { s.ProxyHost = "%HOST%"; }},
-        {"ProxyHost", TRegValue::Dword(5), [](auto& s) { s.ProxyHost = ""; }},
-        {"ProxyUserName", TRegValue::Text(std::string_view("ab\0cd", 5)),
-         [](auto& s) { s.ProxyUserName = "ab"; }},
+    const std::vector<Case> cases = {
+        {"ProxyPort", RegValue::text("8080"), [](auto& s) { s.proxyPort = 1080; }},
+        {"ProxyPort", RegValue::dword(-1u), [](auto& s) { s.proxyPort = 1080; }},
+        {"ProxyPort", RegValue::dword(-7u), [](auto& s) { s.proxyPort = -7; }},
+        {"ProxyPort", RegValue::dword(70000), [](auto& s) { s.proxyPort = 70000; }},
+        {"SocksVersion", RegValue::dword(-5u), [](auto& s) { s.socksVersion = 0; }},
+        {"SocksVersion", RegValue::dword(0x103), [](auto& s) { s.socksVersion = 3; }},
+        {"AudioInDeviceID", RegValue::dword(-3u), [](auto& s) { s.audioInDeviceID = 0; }},
+        {"AudioOutDeviceID", RegValue::dword(5), [](auto& s) { s.audioOutDeviceID = 5; }},
+        {"UseProxy", RegValue::dword(7), [](auto& s) { s.useProxy = true; }},
+        {"UseProxy", RegValue::text("1"), [](auto& s) { s.useProxy = false; }},
+        {"ProxyAuthentication", RegValue::binary({1, 0, 0, 0}),
+         [](auto& s) { s.proxyAuthentication = false; }},
+        {"ProxyHost", RegValue::text("%HOST%", REG_EXPAND_SZ), [](auto& s) { s.proxyHost = "%HOST%"; }},
+        {"ProxyHost", RegValue::dword(5), [](auto& s) { s.proxyHost = ""; }},
+        {"ProxyUserName", RegValue::text(std::string_view("ab\0cd", 5)),
+         [](auto& s) { s.proxyUserName = "ab"; }},
         // No offsets exist for a stored form longer than 25 bytes.
-        {"ProxyPassword", TRegValue::Text(std::string(26, 'x')), [](auto& s) { s.ProxyPassword = ""; }},
+        {"ProxyPassword", RegValue::text(std::string(26, 'x')), [](auto& s) { s.proxyPassword = ""; }},
     };
     for (const auto& c : cases) {
-        Registry = std::make_shared<TMemoryRegistry>();
-        SetSettingsRegistry(Registry);
-        Store(c.Name, c.Stored);
-        LoadSettings();
-        TSystemTestSettings expected = FirstRun;
-        c.Expect(expected);
-        EXPECT_EQ(SystemTestSettings, expected) << c.Name;
+        registry_ = std::make_shared<MemoryRegistry>();
+        setSettingsRegistry(registry_);
+        store(c.name, c.stored);
+        loadSettings();
+        SystemTestSettings expected = FirstRun;
+        c.expect(expected);
+        EXPECT_EQ(globalSettings, expected) << c.name;
     }
 }
 
 TEST_F(SettingsTest, RefusedReadsAndAnUnopenableKeyGiveDefaults) {
-    Store("ProxyPort", TRegValue::Dword(3128));
-    Store("ProxyHost", TRegValue::Text("proxy"));
-    Registry->RefuseRead("ProxyPort");
-    LoadSettings();
-    EXPECT_EQ(SystemTestSettings.ProxyPort, 1080);
-    EXPECT_EQ(SystemTestSettings.ProxyHost, "proxy");
+    store("ProxyPort", RegValue::dword(3128));
+    store("ProxyHost", RegValue::text("proxy"));
+    registry_->refuseRead("ProxyPort");
+    loadSettings();
+    EXPECT_EQ(globalSettings.proxyPort, 1080);
+    EXPECT_EQ(globalSettings.proxyHost, "proxy");
 
-    Registry->RefuseOpen(true);
-    LoadSettings();
-    EXPECT_EQ(SystemTestSettings, FirstRun);
+    registry_->refuseOpen(true);
+    loadSettings();
+    EXPECT_EQ(globalSettings, FirstRun);
 }
 
 TEST_F(SettingsTest, SaveWritesElevenValuesInOrderAndLoadReadsThemBack) {
-    const TSystemTestSettings saved{2,
+    const SystemTestSettings saved{2,
                                     1,
                                     true,
                                     3,
@@ -121,48 +121,48 @@ TEST_F(SettingsTest, SaveWritesElevenValuesInOrderAndLoadReadsThemBack) {
                                     "s3cret\xc3\xa9",
                                     "alsa_output.usb-Headset-00.analog-stereo",
                                     "alsa_input.pci-0000_00_1f.3"};
-    SystemTestSettings = saved;
-    SaveSettings();
-    EXPECT_EQ(WrittenNames(), SaveOrder);
-    EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "SocksVersion"), TRegValue::Dword(3));
-    EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "UseProxy"), TRegValue::Dword(1));
-    EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "ProxyHost"), TRegValue::Text("proxy.local"));
-    EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "AudioInDeviceName"),
-              TRegValue::Text("alsa_input.pci-0000_00_1f.3"));
-    EXPECT_EQ(Registry->Get(HKCU, SettingsKeyPath, "ProxyPassword"),
-              TRegValue::Text(ScramblePassword(saved.ProxyPassword)));
-    EXPECT_EQ(Registry->OpenKeys(), 0);
+    globalSettings = saved;
+    saveSettings();
+    EXPECT_EQ(writtenNames(), SaveOrder);
+    EXPECT_EQ(registry_->get(HKCU, SettingsKeyPath, "SocksVersion"), RegValue::dword(3));
+    EXPECT_EQ(registry_->get(HKCU, SettingsKeyPath, "UseProxy"), RegValue::dword(1));
+    EXPECT_EQ(registry_->get(HKCU, SettingsKeyPath, "ProxyHost"), RegValue::text("proxy.local"));
+    EXPECT_EQ(registry_->get(HKCU, SettingsKeyPath, "AudioInDeviceName"),
+              RegValue::text("alsa_input.pci-0000_00_1f.3"));
+    EXPECT_EQ(registry_->get(HKCU, SettingsKeyPath, "ProxyPassword"),
+              RegValue::text(scramblePassword(saved.proxyPassword)));
+    EXPECT_EQ(registry_->openKeys(), 0);
 
-    SystemTestSettings = {};
-    LoadSettings();
-    EXPECT_EQ(SystemTestSettings, saved);
+    globalSettings = {};
+    loadSettings();
+    EXPECT_EQ(globalSettings, saved);
 }
 
 TEST_F(SettingsTest, RefusedWriteStopsTheSaveAndNamesTheValue) {
     for (std::size_t refused : {std::size_t{0}, std::size_t{4}, std::size_t{8}}) {
-        Registry = std::make_shared<TMemoryRegistry>();
-        SetSettingsRegistry(Registry);
-        Registry->RefuseWrite(SaveOrder[refused]);
+        registry_ = std::make_shared<MemoryRegistry>();
+        setSettingsRegistry(registry_);
+        registry_->refuseWrite(SaveOrder[refused]);
         try {
-            SaveSettings();
+            saveSettings();
             ADD_FAILURE() << "no error for " << SaveOrder[refused];
-        } catch (const ERegistryError& e) {
+        } catch (const RegistryError& e) {
             EXPECT_STREQ(e.what(), ("Failed to set data for '" + SaveOrder[refused] + "'").c_str());
-            EXPECT_EQ(e.Stored, std::vector<std::string>(SaveOrder.begin(), SaveOrder.begin() + refused));
-            EXPECT_EQ(e.NotStored, std::vector<std::string>(SaveOrder.begin() + refused, SaveOrder.end()));
-            const std::string text = SaveFailureText(e);
+            EXPECT_EQ(e.stored, std::vector<std::string>(SaveOrder.begin(), SaveOrder.begin() + refused));
+            EXPECT_EQ(e.notStored, std::vector<std::string>(SaveOrder.begin() + refused, SaveOrder.end()));
+            const std::string text = saveFailureText(e);
             EXPECT_TRUE(text.starts_with("The settings cannot be saved.")) << text;
             EXPECT_EQ(text.find("Stored: AudioOutDeviceID") != std::string::npos, refused > 0) << text;
         }
-        EXPECT_EQ(WrittenNames(), std::vector<std::string>(SaveOrder.begin(), SaveOrder.begin() + refused));
+        EXPECT_EQ(writtenNames(), std::vector<std::string>(SaveOrder.begin(), SaveOrder.begin() + refused));
     }
 }
 
 TEST_F(SettingsTest, PasswordsScrambleAsTheClientUnscramblesThem) {
     // The stored form the classroom client reads: byte i of L plus offset L + i.
-    EXPECT_EQ(ScramblePassword("secret"), "]GZnT_");
-    EXPECT_EQ(UnscramblePassword("]GZnT_"), "secret");
-    EXPECT_EQ(ScramblePassword(""), "");
+    EXPECT_EQ(scramblePassword("secret"), "]GZnT_");
+    EXPECT_EQ(unscramblePassword("]GZnT_"), "secret");
+    EXPECT_EQ(scramblePassword(""), "");
 
     std::uint32_t seed = 1;
     for (std::size_t length = 0; length <= MaxPasswordLength; ++length) {
@@ -172,10 +172,10 @@ TEST_F(SettingsTest, PasswordsScrambleAsTheClientUnscramblesThem) {
                 seed = seed * 1103515245 + 12345;
                 password += static_cast<char>(0x20 + (seed >> 16) % 0xe0); // printable or non-ASCII
             }
-            const std::string scrambled = ScramblePassword(password);
+            const std::string scrambled = scramblePassword(password);
             ASSERT_EQ(scrambled.size(), length);
             EXPECT_EQ(scrambled.find('\0'), std::string::npos);
-            EXPECT_EQ(UnscramblePassword(scrambled), password);
+            EXPECT_EQ(unscramblePassword(scrambled), password);
         }
     }
 }
@@ -186,58 +186,58 @@ TEST_F(SettingsTest, UnstorablePasswordIsRefusedAfterTheOtherValues) {
         for (std::size_t i = 1; i <= length; ++i) {
             std::string password(length, 'a');
             password[i - 1] = static_cast<char>(-PasswordKeyTable[length + i - 1] & 0xff);
-            EXPECT_THROW(ScramblePassword(password), EPasswordNotStorable) << length << " " << i;
+            EXPECT_THROW(scramblePassword(password), PasswordNotStorableError) << length << " " << i;
         }
     }
 
-    Store("ProxyPassword", TRegValue::Text(ScramblePassword("old")));
-    SystemTestSettings = {1, 1, true, 3, "proxy", 1080, true, "user", std::string(26, 'p'), "spk2", "mic"};
+    store("ProxyPassword", RegValue::text(scramblePassword("old")));
+    globalSettings = {1, 1, true, 3, "proxy", 1080, true, "user", std::string(26, 'p'), "spk2", "mic"};
     try {
-        SaveSettings();
+        saveSettings();
         ADD_FAILURE() << "a 26-byte password was stored";
-    } catch (const EPasswordNotStorable& e) {
+    } catch (const PasswordNotStorableError& e) {
         EXPECT_STREQ(e.what(), "The proxy password is longer than 25 bytes and cannot be stored.");
-        EXPECT_EQ(e.NotStored, std::vector<std::string>{"ProxyPassword"});
-        EXPECT_NE(SaveFailureText(e).find("The other settings were saved"), std::string::npos);
+        EXPECT_EQ(e.notStored, std::vector<std::string>{"ProxyPassword"});
+        EXPECT_NE(saveFailureText(e).find("The other settings were saved"), std::string::npos);
     }
-    EXPECT_EQ(WrittenNames(), std::vector<std::string>(SaveOrder.begin(), SaveOrder.end() - 1));
-    SystemTestSettings = {};
-    LoadSettings();
-    EXPECT_EQ(SystemTestSettings.ProxyPassword, "old");
-    EXPECT_EQ(SystemTestSettings.ProxyUserName, "user");
-    EXPECT_EQ(SystemTestSettings.AudioOutDeviceName, "spk2");
+    EXPECT_EQ(writtenNames(), std::vector<std::string>(SaveOrder.begin(), SaveOrder.end() - 1));
+    globalSettings = {};
+    loadSettings();
+    EXPECT_EQ(globalSettings.proxyPassword, "old");
+    EXPECT_EQ(globalSettings.proxyUserName, "user");
+    EXPECT_EQ(globalSettings.audioOutDeviceName, "spk2");
 }
 
 TEST_F(SettingsTest, TypedValuesUseTheirRegistryTypes) {
-    const auto write = [](std::string_view name, TRegistryValue v) {
-        WriteRegistryValue("K", name, v, true);
+    const auto write = [](std::string_view name, RegistryValue v) {
+        writeRegistryValue("K", name, v, true);
     };
     const auto read = [](std::string_view name, ValueKind kind) {
-        return ReadRegistryValue("K", name, kind, true);
+        return readRegistryValue("K", name, kind, true);
     };
     write("I8", std::int8_t{-5});
     write("U8", std::uint8_t{200});
     write("I16", std::int16_t{-300});
     write("U16", std::uint16_t{65535});
     write("D", 3.25);
-    EXPECT_EQ(Registry->Get(HKCU, "K", "I8"), TRegValue::Dword(0xfffffffb));
-    EXPECT_EQ(Registry->Get(HKCU, "K", "U8"), TRegValue::Dword(200));
-    EXPECT_EQ(Registry->Get(HKCU, "K", "U16"), TRegValue::Dword(65535));
-    EXPECT_EQ(Registry->Get(HKCU, "K", "D")->Type, REG_BINARY);
-    EXPECT_EQ(read("I8", ValueKind::Int8), TRegistryValue(std::int8_t{-5}));
-    EXPECT_EQ(read("I16", ValueKind::Int16), TRegistryValue(std::int16_t{-300}));
-    EXPECT_EQ(read("U16", ValueKind::UInt16), TRegistryValue(std::uint16_t{65535}));
-    EXPECT_EQ(read("D", ValueKind::Double), TRegistryValue(3.25));
+    EXPECT_EQ(registry_->get(HKCU, "K", "I8"), RegValue::dword(0xfffffffb));
+    EXPECT_EQ(registry_->get(HKCU, "K", "U8"), RegValue::dword(200));
+    EXPECT_EQ(registry_->get(HKCU, "K", "U16"), RegValue::dword(65535));
+    EXPECT_EQ(registry_->get(HKCU, "K", "D")->type, REG_BINARY);
+    EXPECT_EQ(read("I8", ValueKind::Int8), RegistryValue(std::int8_t{-5}));
+    EXPECT_EQ(read("I16", ValueKind::Int16), RegistryValue(std::int16_t{-300}));
+    EXPECT_EQ(read("U16", ValueKind::UInt16), RegistryValue(std::uint16_t{65535}));
+    EXPECT_EQ(read("D", ValueKind::Double), RegistryValue(3.25));
 
-    Registry->Put(HKCU, "K", "Short", TRegValue::Binary({0, 0, 0, 0}));
-    EXPECT_EQ(read("Short", ValueKind::Double), TRegistryValue(-1.0));
-    EXPECT_EQ(read("D", ValueKind::Int32), TRegistryValue(std::int32_t{-1}));
-    EXPECT_EQ(read("Missing", ValueKind::Double), TRegistryValue(-1.0));
+    registry_->put(HKCU, "K", "Short", RegValue::binary({0, 0, 0, 0}));
+    EXPECT_EQ(read("Short", ValueKind::Double), RegistryValue(-1.0));
+    EXPECT_EQ(read("D", ValueKind::Int32), RegistryValue(std::int32_t{-1}));
+    EXPECT_EQ(read("Missing", ValueKind::Double), RegistryValue(-1.0));
 
-    WriteRegistryValue("K", "Machine", true, false);
-    EXPECT_EQ(Registry->Get(TRegRoot::LocalMachine, "K", "Machine"), TRegValue::Dword(1));
-    EXPECT_FALSE(Registry->Get(HKCU, "K", "Machine"));
+    writeRegistryValue("K", "Machine", true, false);
+    EXPECT_EQ(registry_->get(RegRoot::LocalMachine, "K", "Machine"), RegValue::dword(1));
+    EXPECT_FALSE(registry_->get(HKCU, "K", "Machine"));
 
-    Registry->RefuseOpen(true);
-    EXPECT_THROW(write("I8", std::int8_t{1}), ERegistryError);
+    registry_->refuseOpen(true);
+    EXPECT_THROW(write("I8", std::int8_t{1}), RegistryError);
 }

@@ -4,7 +4,7 @@
 // a line of its own (the long failure text cut short).
 // Usage: attempt_driver PORT LIMIT [WIZARD ARGUMENTS...]
 #include "shell/ConnectionPage.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "shell/WizardMain.h"
 
 #include <QColor>
@@ -25,15 +25,15 @@ int main(int argc, char** argv) {
     arguments.insert(arguments.end(), argv + 3, argv + argc);
     int count = int(arguments.size());
     arguments.push_back(nullptr);
-    return WizardMain(count, arguments.data(), [port, limit](TfMain& window) {
-        TConnectionPage& page = *window.connectionPage;
-        page.ConnectionTestHost = "127.0.0.1";
-        page.ConnectionTestPort = port;
-        page.ConnectionTimeoutMs = limit;
-        QObject::connect(&page, &TConnectionPage::resultShown, [](const QString& text, const QColor&) {
+    return wizardMain(count, arguments.data(), [port, limit](MainWindow& window) {
+        ConnectionPage& page = *window.connectionPage;
+        page.connectionTestHost = "127.0.0.1";
+        page.connectionTestPort = port;
+        page.connectionTimeoutMs = limit;
+        QObject::connect(&page, &ConnectionPage::resultShown, [](const QString& text, const QColor&) {
             std::printf("%s\n", qPrintable(text.left(40)));
             std::fflush(stdout);
         });
-        page.Button1Click();
+        page.runConnectionTest();
     });
 }

@@ -33,27 +33,27 @@ xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 
 class Receiver {
 public:
-    Receiver() : m_c(xcb_connect(nullptr, nullptr)) {
-        if (xcb_connection_has_error(m_c.get()))
+    Receiver() : c_(xcb_connect(nullptr, nullptr)) {
+        if (xcb_connection_has_error(c_.get()))
             throw std::runtime_error("cannot connect to the X server");
-        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c.get())).data;
-        m_root = screen->root;
-        m_window = xcb_generate_id(m_c.get());
-        xcb_create_window(m_c.get(), XCB_COPY_FROM_PARENT, m_window, m_root, 0, 0, 10, 10, 0,
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_.get())).data;
+        root_ = screen->root;
+        window_ = xcb_generate_id(c_.get());
+        xcb_create_window(c_.get(), XCB_COPY_FROM_PARENT, window_, root_, 0, 0, 10, 10, 0,
                           XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        m_type = atom(m_c.get(), CloseNotificationAtom);
-        xcb_flush(m_c.get());
+        type_ = atom(c_.get(), CloseNotificationAtom);
+        xcb_flush(c_.get());
     }
 
-    uint32_t window() const { return m_window; }
+    uint32_t window() const { return window_; }
 
     // Finds the mapped top-level window with the given WM_NAME: the one a user
     // could close. The toolkit also names its hidden client-leader window after
     // the application, so unmapped windows are skipped.
     xcb_window_t findWindow(const std::string& title) {
-        xcb_connection_t* c = m_c.get();
+        xcb_connection_t* c = c_.get();
         std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-            xcb_query_tree_reply(c, xcb_query_tree(c, m_root), nullptr), &std::free);
+            xcb_query_tree_reply(c, xcb_query_tree(c, root_), nullptr), &std::free);
         if (!tree)
             return XCB_WINDOW_NONE;
         const xcb_window_t* children = xcb_query_tree_children(tree.get());
@@ -82,23 +82,23 @@ public:
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 32;
         event.window = window;
-        event.type = atom(m_c.get(), "WM_PROTOCOLS");
-        event.data.data32[0] = atom(m_c.get(), "WM_DELETE_WINDOW");
+        event.type = atom(c_.get(), "WM_PROTOCOLS");
+        event.data.data32[0] = atom(c_.get(), "WM_DELETE_WINDOW");
         event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(m_c.get(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
-        xcb_flush(m_c.get());
+        xcb_send_event(c_.get(), 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+        xcb_flush(c_.get());
     }
 
     // Asks the window whether its program is alive, as a desktop does, and
     // waits up to `limit` for the answer the program sends to the root window.
     bool answersPing(xcb_window_t window, std::chrono::milliseconds limit) {
-        xcb_connection_t* c = m_c.get();
+        xcb_connection_t* c = c_.get();
         // The answer goes to the root window for the window manager, with the
         // structure mask (some toolkit versions: the substructure mask).
         const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(c, m_root, XCB_CW_EVENT_MASK, &mask);
+        xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &mask);
         const xcb_atom_t protocols = atom(c, "WM_PROTOCOLS"), ping = atom(c, "_NET_WM_PING");
-        const uint32_t stamp = ++m_pings;
+        const uint32_t stamp = ++pings_;
         xcb_client_message_event_t event{};
         event.response_type = XCB_CLIENT_MESSAGE;
         event.format = 32;
@@ -113,21 +113,21 @@ public:
             bool answered = false;
             while (xcb_generic_event_t* e = xcb_poll_for_event(c)) {
                 const auto* m = reinterpret_cast<xcb_client_message_event_t*>(e);
-                answered |= (e->response_type & 0x7f) == XCB_CLIENT_MESSAGE && m->window == m_root &&
+                answered |= (e->response_type & 0x7f) == XCB_CLIENT_MESSAGE && m->window == root_ &&
                             m->type == protocols && m->data.data32[0] == ping && m->data.data32[1] == stamp;
                 std::free(e);
             }
             return answered;
         });
         const uint32_t none = XCB_EVENT_MASK_NO_EVENT;
-        xcb_change_window_attributes(c, m_root, XCB_CW_EVENT_MASK, &none);
+        xcb_change_window_attributes(c, root_, XCB_CW_EVENT_MASK, &none);
         return answered;
     }
 
     // Covers the window with one of ours, uncovers it and waits up to `limit`
     // for the window to draw the uncovered area again as it was.
     bool repaintsExposedArea(xcb_window_t window, std::chrono::milliseconds limit) {
-        xcb_connection_t* c = m_c.get();
+        xcb_connection_t* c = c_.get();
         std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
             xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
         if (!geometry)
@@ -136,7 +136,7 @@ public:
             rootImage(geometry->x, geometry->y, geometry->width, geometry->height);
         const xcb_window_t cover = xcb_generate_id(c);
         const uint32_t values[] = {0xff00ff, 1}; // back pixel, override-redirect
-        xcb_create_window(c, XCB_COPY_FROM_PARENT, cover, m_root, geometry->x, geometry->y, geometry->width,
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, cover, root_, geometry->x, geometry->y, geometry->width,
                           geometry->height, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
                           XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
         xcb_map_window(c, cover);
@@ -156,13 +156,13 @@ public:
     // Counts the notifications that reached the receiver window so far
     // (messages to the root window are the desktop's business).
     Count drain(uint32_t expectedMessage) {
-        xcb_connection_t* c = m_c.get();
+        xcb_connection_t* c = c_.get();
         std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
         Count count;
         while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
             auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
-            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && message->window != m_root) {
-                if (message->window == m_window && message->type == m_type && message->format == 32 &&
+            if ((event->response_type & 0x7f) == XCB_CLIENT_MESSAGE && message->window != root_) {
+                if (message->window == window_ && message->type == type_ && message->format == 32 &&
                     message->data.data32[0] == expectedMessage && message->data.data32[1] == 0 &&
                     message->data.data32[2] == 0)
                     ++count.matching;
@@ -188,10 +188,10 @@ private:
     }
 
     std::vector<uint8_t> rootImage(int x, int y, int width, int height) {
-        xcb_connection_t* c = m_c.get();
+        xcb_connection_t* c = c_.get();
         std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
             xcb_get_image_reply(c,
-                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, int16_t(x), int16_t(y),
+                                xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, int16_t(x), int16_t(y),
                                               uint16_t(width), uint16_t(height), ~0u),
                                 nullptr),
             &std::free);
@@ -201,11 +201,11 @@ private:
         return {data, data + xcb_get_image_data_length(image.get())};
     }
 
-    std::unique_ptr<xcb_connection_t, Disconnect> m_c;
-    xcb_window_t m_root = 0;
-    xcb_window_t m_window = 0;
-    xcb_atom_t m_type = 0;
-    uint32_t m_pings = 0;
+    std::unique_ptr<xcb_connection_t, Disconnect> c_;
+    xcb_window_t root_ = 0;
+    xcb_window_t window_ = 0;
+    xcb_atom_t type_ = 0;
+    uint32_t pings_ = 0;
 };
 
 // Starts `program` with `arguments` and its settings in `config`, and waits
@@ -270,13 +270,13 @@ TEST(CloseNotification, EitherNumberZeroPostsNothing) {
 
 TEST(CloseNotification, NoDisplayOrBadWindowIsIgnored) {
     Receiver receiver;
-    PostCloseNotification(0x7ffffff0u, 5); // no such window: BadWindow, ignored
+    postCloseNotification(0x7ffffff0u, 5); // no such window: BadWindow, ignored
     const std::string saved = std::getenv("DISPLAY");
     unsetenv("DISPLAY");
-    PostCloseNotification(receiver.window(), 6);
+    postCloseNotification(receiver.window(), 6);
     setenv("DISPLAY", saved.c_str(), 1);
     EXPECT_EQ(receiver.drain(6).matching, 0);
-    PostCloseNotification(receiver.window(), 6);
+    postCloseNotification(receiver.window(), 6);
     EXPECT_EQ(receiver.drain(6).matching, 1);
 }
 
@@ -288,14 +288,14 @@ TEST(CloseNotification, NoDisplayOrBadWindowIsIgnored) {
 // closes with its settings stored and the notification sent, and no second
 // attempt is made.
 TEST(CloseNotification, CloseDuringAConnectionAttemptIsKept) {
-    testnet::TSilentListener silent;
+    testnet::SilentListener silent;
     Receiver receiver;
     QTemporaryDir config;
     QProcess wizard;
     wizard.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     const xcb_window_t window = startWizard(
         receiver, wizard, ATTEMPT_DRIVER,
-        {QString::number(silent.Port()), "20000", "49155", QString::number(receiver.window())}, config);
+        {QString::number(silent.port()), "20000", "49155", QString::number(receiver.window())}, config);
     ASSERT_NE(window, XCB_WINDOW_NONE) << "the wizard window did not appear";
     QByteArray shown;
     while (!shown.contains('\n') && wizard.waitForReadyRead(20000))

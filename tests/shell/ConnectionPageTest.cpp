@@ -5,8 +5,8 @@
 #include "platform/net/TestSockets.h"
 #include "shell/ProxyDialog.h"
 #include "settings/SystemTestSettings.h"
-#include "ui_TConnectionPage.h"
-#include "ui_TfrmProxy.h"
+#include "ui_ConnectionPage.h"
+#include "ui_ProxyDialog.h"
 
 #include <QtTest>
 
@@ -19,19 +19,19 @@
 #include <thread>
 
 namespace {
-using testnet::TLoopbackListener;
-using testnet::TRefusingPort;
+using testnet::LoopbackListener;
+using testnet::RefusingPort;
 
 // A minimal SOCKS 5 proxy that accepts one client, checks nothing but records
 // the CONNECT request, and answers success without connecting on.
 class FakeSocks5 {
 public:
     FakeSocks5() {
-        m_thread = std::thread([this] {
-            const int c = accept(m_listener.Fd(), nullptr, nullptr);
+        thread_ = std::thread([this] {
+            const int c = accept(listener_.fd(), nullptr, nullptr);
             if (c < 0)
                 return;
-            m_accepted = true;
+            accepted_ = true;
             unsigned char greeting[3];
             if (readAll(c, greeting, 3)) {
                 const unsigned char choose[2] = {5, 0};
@@ -41,8 +41,8 @@ public:
                     std::string host(head[4], '\0');
                     unsigned char port[2];
                     if (readAll(c, host.data(), host.size()) && readAll(c, port, 2)) {
-                        m_host = host;
-                        m_port = port[0] << 8 | port[1];
+                        host_ = host;
+                        port_ = port[0] << 8 | port[1];
                         const unsigned char reply[10] = {5, 0, 0, 1, 127, 0, 0, 1, 0, 1};
                         write(c, reply, sizeof reply);
                     }
@@ -56,21 +56,21 @@ public:
     }
     ~FakeSocks5() {
         // Wake a thread that is still waiting for a client.
-        if (!m_accepted) {
+        if (!accepted_) {
             const int s = socket(AF_INET, SOCK_STREAM, 0);
             sockaddr_in a{};
             a.sin_family = AF_INET;
-            a.sin_port = htons(m_listener.Port());
+            a.sin_port = htons(listener_.port());
             a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             ::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
             close(s);
         }
-        m_thread.join();
+        thread_.join();
     }
-    int port() const { return m_listener.Port(); }
-    bool accepted() const { return m_accepted; }
-    std::string host() const { return m_host; }
-    int requestedPort() const { return m_port; }
+    int port() const { return listener_.port(); }
+    bool accepted() const { return accepted_; }
+    std::string host() const { return host_; }
+    int requestedPort() const { return port_; }
 
 private:
     static bool readAll(int fd, void* buffer, size_t size) {
@@ -84,11 +84,11 @@ private:
         }
         return true;
     }
-    TLoopbackListener m_listener;
-    std::atomic<bool> m_accepted{false};
-    std::string m_host;
-    int m_port = 0;
-    std::thread m_thread;
+    LoopbackListener listener_;
+    std::atomic<bool> accepted_{false};
+    std::string host_;
+    int port_ = 0;
+    std::thread thread_;
 };
 
 struct Shown {
@@ -100,16 +100,16 @@ struct Shown {
 class ConnectionPageTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<TComponent> owner;
-    TTcpClient* client = nullptr;
-    std::unique_ptr<TConnectionPage> page;
+    std::unique_ptr<Component> owner;
+    TcpClient* client = nullptr;
+    std::unique_ptr<ConnectionPage> page;
     QList<Shown> shown;
     QList<int> sleeps;
 
     void runTest() {
         shown.clear();
         sleeps.clear();
-        page->Button1Click();
+        page->runConnectionTest();
     }
     QStringList shownTexts() const {
         QStringList list;
@@ -120,14 +120,14 @@ class ConnectionPageTest : public QObject {
 
 private slots:
     void init() {
-        SystemTestSettings = TSystemTestSettings{};
-        SystemTestSettings.ProxyPort = 1080;
-        owner = std::make_unique<TComponent>();
-        client = new TTcpClient(owner.get());
-        page = std::make_unique<TConnectionPage>(*client, *owner);
-        page->ConnectionTestHost = "127.0.0.1";
-        page->Sleep = [this](int ms) { sleeps << ms; };
-        connect(page.get(), &TConnectionPage::resultShown, this,
+        globalSettings = SystemTestSettings{};
+        globalSettings.proxyPort = 1080;
+        owner = std::make_unique<Component>();
+        client = new TcpClient(owner.get());
+        page = std::make_unique<ConnectionPage>(*client, *owner);
+        page->connectionTestHost = "127.0.0.1";
+        page->sleep = [this](int ms) { sleeps << ms; };
+        connect(page.get(), &ConnectionPage::resultShown, this,
                 [this](const QString& text, const QColor& colour) {
                     shown << Shown{text, colour};
                 });
@@ -138,117 +138,117 @@ private slots:
     }
 
     void texts() {
-        QCOMPARE(page->ui->XPButton1->text(), QString("Test My Connection"));
-        QCOMPARE(page->ui->XPButton2->text(), QString("Proxy Settings"));
-        QCOMPARE(page->ui->XPButton1->geometry(), QRect(10, 15, 136, 31));
-        QCOMPARE(page->ui->XPButton2->geometry(), QRect(155, 15, 136, 31));
-        QVERIFY(page->ui->lbConnectionRes->text().isEmpty());
-        QCOMPARE(page->ConnectionTestPort, 9910);
+        QCOMPARE(page->ui->testConnectionButton->text(), QString("Test My Connection"));
+        QCOMPARE(page->ui->proxySettingsButton->text(), QString("Proxy Settings"));
+        QCOMPARE(page->ui->testConnectionButton->geometry(), QRect(10, 15, 136, 31));
+        QCOMPARE(page->ui->proxySettingsButton->geometry(), QRect(155, 15, 136, 31));
+        QVERIFY(page->ui->resultLabel->text().isEmpty());
+        QCOMPARE(page->connectionTestPort, 9910);
     }
 
     void reachableHostNeedsOneAttempt() {
-        TLoopbackListener target;
-        page->ConnectionTestPort = target.Port();
-        const int before = TNetComponent::LiveCount();
+        LoopbackListener target;
+        page->connectionTestPort = target.port();
+        const int before = NetComponent::liveCount();
         runTest();
         QCOMPARE(shownTexts(), QStringList({"Trying to connect to Tavora Server...", "Connection OK"}));
         QCOMPARE(shown.first().colour, FontColours::Black);
         QCOMPARE(shown.last().colour, FontColours::Green);
-        QCOMPARE(FontColour(page->ui->lbConnectionRes), FontColours::Green);
+        QCOMPARE(fontColour(page->ui->resultLabel), FontColours::Green);
         QVERIFY(sleeps.isEmpty());
-        QVERIFY(page->ConnectionOk);
-        QVERIFY(!client->Connected());
-        QCOMPARE(TNetComponent::LiveCount(), before);
+        QVERIFY(page->connectionOk);
+        QVERIFY(!client->connected());
+        QCOMPARE(NetComponent::liveCount(), before);
     }
 
     void refusedPortMakesTwoAttempts() {
-        TRefusingPort closed;
-        page->ConnectionTestPort = closed.Port();
+        RefusingPort closed;
+        page->connectionTestPort = closed.port();
         runTest();
         QCOMPARE(shownTexts(),
                  QStringList({"Trying to connect to Tavora Server...", "First attempt failed...",
                               "Trying to connect to Tavora Server...", "Second attempt failed...",
-                              page->ui->lbConnectionRes->text()}));
-        QVERIFY(page->ui->lbConnectionRes->text().startsWith(
+                              page->ui->resultLabel->text()}));
+        QVERIFY(page->ui->resultLabel->text().startsWith(
             "A connection cannot be astablish between your computer and the remote server.\r\n"));
-        QVERIFY(page->ui->lbConnectionRes->text().endsWith(
+        QVERIFY(page->ui->resultLabel->text().endsWith(
             "contact your network administrator or ISP for details."));
         for (int i = 0; i < 4; ++i)
             QCOMPARE(shown[i].colour, FontColours::Black);
         QCOMPARE(shown.last().colour, FontColours::Red);
         QCOMPARE(sleeps, QList<int>({2000}));
-        QVERIFY(!page->ConnectionOk);
+        QVERIFY(!page->connectionOk);
     }
 
     // The service comes up during the pause: the second attempt succeeds and
     // its result replaces the first one's.
     void secondAttemptCanSucceed() {
-        TRefusingPort closed;
-        TLoopbackListener target;
-        page->ConnectionTestPort = closed.Port();
-        page->Sleep = [&](int ms) {
+        RefusingPort closed;
+        LoopbackListener target;
+        page->connectionTestPort = closed.port();
+        page->sleep = [&](int ms) {
             sleeps << ms;
-            page->ConnectionTestPort = target.Port();
+            page->connectionTestPort = target.port();
         };
         runTest();
         QCOMPARE(shownTexts(), QStringList({"Trying to connect to Tavora Server...", "First attempt failed...",
                                             "Trying to connect to Tavora Server...", "Connection OK"}));
         QCOMPARE(shown.last().colour, FontColours::Green);
         QCOMPARE(sleeps, QList<int>({2000}));
-        QVERIFY(page->ConnectionOk);
-        QVERIFY(!client->Connected());
+        QVERIFY(page->connectionOk);
+        QVERIFY(!client->connected());
     }
 
     void proxyOnlyWhenUseProxyIsSet() {
-        TLoopbackListener target;
-        page->ConnectionTestPort = target.Port();
-        const int before = TNetComponent::LiveCount();
+        LoopbackListener target;
+        page->connectionTestPort = target.port();
+        const int before = NetComponent::liveCount();
         {
             FakeSocks5 proxy;
-            SystemTestSettings.UseProxy = true;
-            SystemTestSettings.SocksVersion = 3;
-            SystemTestSettings.ProxyHost = "127.0.0.1";
-            SystemTestSettings.ProxyPort = proxy.port();
+            globalSettings.useProxy = true;
+            globalSettings.socksVersion = 3;
+            globalSettings.proxyHost = "127.0.0.1";
+            globalSettings.proxyPort = proxy.port();
             runTest();
-            QVERIFY(page->ConnectionOk);
+            QVERIFY(page->connectionOk);
             QVERIFY(proxy.accepted());
             QCOMPARE(proxy.host(), std::string("127.0.0.1"));
-            QCOMPARE(proxy.requestedPort(), target.Port());
+            QCOMPARE(proxy.requestedPort(), target.port());
             // The transport and its SOCKS settings are gone after the attempt.
-            QVERIFY(client->IOHandler() == nullptr);
-            QCOMPARE(TNetComponent::LiveCount(), before);
+            QVERIFY(client->ioHandler() == nullptr);
+            QCOMPARE(NetComponent::liveCount(), before);
         }
         for (const auto& [useProxy, version] : {std::pair{false, 3}, std::pair{true, 0}}) {
             FakeSocks5 proxy;
-            SystemTestSettings.UseProxy = useProxy;
-            SystemTestSettings.SocksVersion = uint8_t(version);
-            SystemTestSettings.ProxyPort = proxy.port();
+            globalSettings.useProxy = useProxy;
+            globalSettings.socksVersion = uint8_t(version);
+            globalSettings.proxyPort = proxy.port();
             runTest();
-            QVERIFY(page->ConnectionOk);
+            QVERIFY(page->connectionOk);
             QVERIFY(!proxy.accepted()); // a direct connection
-            QCOMPARE(TNetComponent::LiveCount(), before);
+            QCOMPARE(NetComponent::liveCount(), before);
         }
     }
 
     void refusingProxyFailsBothAttempts() {
-        TLoopbackListener target;
-        page->ConnectionTestPort = target.Port();
-        SystemTestSettings.UseProxy = true;
-        SystemTestSettings.SocksVersion = 3;
-        SystemTestSettings.ProxyHost = "127.0.0.1";
-        TRefusingPort refusingProxy;
-        SystemTestSettings.ProxyPort = refusingProxy.Port();
-        const int before = TNetComponent::LiveCount();
+        LoopbackListener target;
+        page->connectionTestPort = target.port();
+        globalSettings.useProxy = true;
+        globalSettings.socksVersion = 3;
+        globalSettings.proxyHost = "127.0.0.1";
+        RefusingPort refusingProxy;
+        globalSettings.proxyPort = refusingProxy.port();
+        const int before = NetComponent::liveCount();
         runTest();
-        QVERIFY(!page->ConnectionOk);
+        QVERIFY(!page->connectionOk);
         QCOMPARE(shown.last().colour, FontColours::Red);
         QCOMPARE(sleeps.size(), 1);
-        QVERIFY(client->IOHandler() == nullptr);
-        QCOMPARE(TNetComponent::LiveCount(), before);
+        QVERIFY(client->ioHandler() == nullptr);
+        QCOMPARE(NetComponent::liveCount(), before);
         // The dialog clears the proxy: the next test connects directly.
-        SystemTestSettings.UseProxy = false;
+        globalSettings.useProxy = false;
         runTest();
-        QVERIFY(page->ConnectionOk);
+        QVERIFY(page->connectionOk);
     }
 };
 

@@ -54,39 +54,39 @@ void clearDesktop() {
 // request lines.
 class PacServer {
 public:
-    explicit PacServer(std::string body) : m_body(std::move(body)) {
-        m_listener = socket(AF_INET, SOCK_STREAM, 0);
+    explicit PacServer(std::string body) : body_(std::move(body)) {
+        listener_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (m_listener < 0 || bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            listen(m_listener, 8) != 0 ||
-            getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0 || pipe(m_stop) != 0)
+        if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            listen(listener_, 8) != 0 ||
+            getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 || pipe(stop_) != 0)
             throw std::runtime_error(std::string("PAC server: ") + std::strerror(errno));
-        m_port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { serve(); });
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
     }
     ~PacServer() {
-        (void)!write(m_stop[1], "x", 1);
-        m_thread.join();
-        close(m_listener);
-        close(m_stop[0]);
-        close(m_stop[1]);
+        (void)!write(stop_[1], "x", 1);
+        thread_.join();
+        close(listener_);
+        close(stop_[0]);
+        close(stop_[1]);
     }
-    int port() const { return m_port; }
+    int port() const { return port_; }
     std::vector<std::string> requests() {
-        std::lock_guard lock(m_mutex);
-        return m_requests;
+        std::lock_guard lock(mutex_);
+        return requests_;
     }
 
 private:
     void serve() {
         for (;;) {
-            pollfd fds[] = {{m_listener, POLLIN, 0}, {m_stop[0], POLLIN, 0}};
+            pollfd fds[] = {{listener_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
             if (poll(fds, 2, -1) < 0 || fds[1].revents)
                 return;
-            const int client = accept(m_listener, nullptr, nullptr);
+            const int client = accept(listener_, nullptr, nullptr);
             if (client < 0)
                 continue;
             std::string request;
@@ -98,25 +98,25 @@ private:
                 request.append(buffer, static_cast<size_t>(n));
             }
             {
-                std::lock_guard lock(m_mutex);
-                m_requests.push_back(request.substr(0, request.find("\r\n")));
+                std::lock_guard lock(mutex_);
+                requests_.push_back(request.substr(0, request.find("\r\n")));
             }
             const std::string response =
                 "HTTP/1.1 200 OK\r\nContent-Type: application/x-ns-proxy-autoconfig\r\n"
                 "Content-Length: " +
-                std::to_string(m_body.size()) + "\r\nConnection: close\r\n\r\n" + m_body;
+                std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n" + body_;
             (void)!send(client, response.data(), response.size(), MSG_NOSIGNAL);
             close(client);
         }
     }
 
-    std::string m_body;
-    int m_listener = -1;
-    int m_stop[2] = {-1, -1};
-    int m_port = 0;
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::vector<std::string> m_requests;
+    std::string body_;
+    int listener_ = -1;
+    int stop_[2] = {-1, -1};
+    int port_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::vector<std::string> requests_;
 };
 
 class DesktopProxyTest : public ::testing::Test {
@@ -127,27 +127,27 @@ protected:
     }
     void TearDown() override { clearDesktop(); }
 
-    std::optional<TDesktopProxy> lookup() { return TLibproxyLookup().Lookup(TestHost, 9910); }
+    std::optional<DesktopProxy> lookup() { return LibproxyLookup().lookup(TestHost, 9910); }
 };
 
 TEST_F(DesktopProxyTest, EnvironmentForm) {
     EXPECT_EQ(lookup(), std::nullopt);
 
     setenv("http_proxy", "socks5://127.0.0.1:1081", 1);
-    EXPECT_EQ(lookup(), (TDesktopProxy{svSocks5, "127.0.0.1", 1081}));
+    EXPECT_EQ(lookup(), (DesktopProxy{Socks5, "127.0.0.1", 1081}));
 
     // An HTTP proxy is nothing the wizard can use; all_proxy still can be.
     setenv("http_proxy", "http://127.0.0.1:3128", 1);
     EXPECT_EQ(lookup(), std::nullopt);
     setenv("ALL_PROXY", "socks4a://127.0.0.1:1082", 1);
-    EXPECT_EQ(lookup(), (TDesktopProxy{svSocks4A, "127.0.0.1", 1082}));
+    EXPECT_EQ(lookup(), (DesktopProxy{Socks4A, "127.0.0.1", 1082}));
     setenv("socks_proxy", "socks4://127.0.0.1:1083", 1);
-    EXPECT_EQ(lookup(), (TDesktopProxy{svSocks4, "127.0.0.1", 1083}));
+    EXPECT_EQ(lookup(), (DesktopProxy{Socks4, "127.0.0.1", 1083}));
 
     setenv("no_proxy", "localhost, .invalid", 1);
     EXPECT_EQ(lookup(), std::nullopt);
     setenv("no_proxy", "invalid.example,other.invalid", 1);
-    EXPECT_EQ(lookup(), (TDesktopProxy{svSocks4, "127.0.0.1", 1083}));
+    EXPECT_EQ(lookup(), (DesktopProxy{Socks4, "127.0.0.1", 1083}));
 }
 
 TEST_F(DesktopProxyTest, PacForm) {
@@ -160,23 +160,23 @@ TEST_F(DesktopProxyTest, PacForm) {
                      "}\n");
     const std::string pac = "pac+http://127.0.0.1:" + std::to_string(server.port()) + "/proxy.pac";
     setenv("http_proxy", pac.c_str(), 1);
-    EXPECT_EQ(lookup(), (TDesktopProxy{svSocks5, "127.0.0.1", 1084}));
+    EXPECT_EQ(lookup(), (DesktopProxy{Socks5, "127.0.0.1", 1084}));
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.requests()[0], "GET /proxy.pac HTTP/1.1");
 
     // Another destination is sent direct by the same file.
-    EXPECT_EQ(TLibproxyLookup().Lookup("other.invalid", 9910), std::nullopt);
+    EXPECT_EQ(LibproxyLookup().lookup("other.invalid", 9910), std::nullopt);
 }
 
 TEST(NoProxyTest, Entries) {
-    EXPECT_TRUE(NoProxyExempts("*", "a.b"));
-    EXPECT_TRUE(NoProxyExempts("x.org,a.B", "A.b"));
-    EXPECT_TRUE(NoProxyExempts(".b", "a.b"));
-    EXPECT_TRUE(NoProxyExempts("b", "a.b"));
-    EXPECT_TRUE(NoProxyExempts("b", "b"));
-    EXPECT_FALSE(NoProxyExempts("ab", "b"));
-    EXPECT_FALSE(NoProxyExempts("b", "ab"));
-    EXPECT_FALSE(NoProxyExempts("", "b"));
-    EXPECT_FALSE(NoProxyExempts(" , ,", "b"));
+    EXPECT_TRUE(noProxyExempts("*", "a.b"));
+    EXPECT_TRUE(noProxyExempts("x.org,a.B", "A.b"));
+    EXPECT_TRUE(noProxyExempts(".b", "a.b"));
+    EXPECT_TRUE(noProxyExempts("b", "a.b"));
+    EXPECT_TRUE(noProxyExempts("b", "b"));
+    EXPECT_FALSE(noProxyExempts("ab", "b"));
+    EXPECT_FALSE(noProxyExempts("b", "ab"));
+    EXPECT_FALSE(noProxyExempts("", "b"));
+    EXPECT_FALSE(noProxyExempts(" , ,", "b"));
 }
 } // namespace

@@ -1,17 +1,17 @@
 #include "shell/DisplayPage.h"
 #include "controls/FontColour.h"
 #include "shell/DisplayMetrics.h"
-#include "ui_TDisplayPage.h"
+#include "ui_DisplayPage.h"
 
 #include <QtTest>
 
 namespace {
-class FakeMetrics final : public TDisplayMetrics {
+class FakeMetrics final : public DisplayMetrics {
 public:
     QSize size{1024, 768};
-    int dpi = 96;
-    QSize ScreenSize() const override { return size; }
-    int Dpi() const override { return dpi; }
+    int fakeDpi = 96;
+    QSize screenSize() const override { return size; }
+    int dpi() const override { return fakeDpi; }
 };
 
 const QString TooSmall = "Your screen resolution is less than 1024x768 pixels.\r\n"
@@ -25,11 +25,11 @@ class DisplayPageTest : public QObject {
 private slots:
     void startsEmpty() {
         FakeMetrics metrics;
-        TDisplayPage page(metrics);
-        QVERIFY(page.ui->Label11->text().isEmpty());
-        QVERIFY(page.ui->Label33->text().isEmpty());
-        QCOMPARE(page.ui->btnTestDisplay->text(), QString("Test My Display"));
-        QCOMPARE(page.ui->Label7->text(), QString("Click the Test My Display button. "));
+        DisplayPage page(metrics);
+        QVERIFY(page.ui->resolutionResultLabel->text().isEmpty());
+        QVERIFY(page.ui->dpiResultLabel->text().isEmpty());
+        QCOMPARE(page.ui->testDisplayButton->text(), QString("Test My Display"));
+        QCOMPARE(page.ui->instructionsLabel->text(), QString("Click the Test My Display button. "));
     }
 
     void verdicts_data() {
@@ -54,13 +54,13 @@ private slots:
         QFETCH(bool, dpiOk);
         FakeMetrics metrics;
         metrics.size = {width, height};
-        metrics.dpi = dpi;
-        TDisplayPage page(metrics);
-        QTest::mouseClick(page.ui->btnTestDisplay, Qt::LeftButton);
-        QCOMPARE(page.ui->Label11->text(), resolutionOk ? QString("Screen resolution - OK") : TooSmall);
-        QCOMPARE(FontColour(page.ui->Label11), resolutionOk ? FontColours::Green : FontColours::Red);
-        QCOMPARE(page.ui->Label33->text(), dpiOk ? QString("Screen DPI - OK") : DpiDiffers);
-        QCOMPARE(FontColour(page.ui->Label33), dpiOk ? FontColours::Green : FontColours::Red);
+        metrics.fakeDpi = dpi;
+        DisplayPage page(metrics);
+        QTest::mouseClick(page.ui->testDisplayButton, Qt::LeftButton);
+        QCOMPARE(page.ui->resolutionResultLabel->text(), resolutionOk ? QString("Screen resolution - OK") : TooSmall);
+        QCOMPARE(fontColour(page.ui->resolutionResultLabel), resolutionOk ? FontColours::Green : FontColours::Red);
+        QCOMPARE(page.ui->dpiResultLabel->text(), dpiOk ? QString("Screen DPI - OK") : DpiDiffers);
+        QCOMPARE(fontColour(page.ui->dpiResultLabel), dpiOk ? FontColours::Green : FontColours::Red);
     }
 
     // The size is measured at every press; the DPI is the start-up value the
@@ -68,13 +68,13 @@ private slots:
     void eachPressMeasuresAfresh() {
         FakeMetrics metrics;
         metrics.size = {800, 600};
-        TDisplayPage page(metrics);
-        page.btnTestDisplayClick();
-        QCOMPARE(page.ui->Label11->text(), TooSmall);
+        DisplayPage page(metrics);
+        page.runDisplayTest();
+        QCOMPARE(page.ui->resolutionResultLabel->text(), TooSmall);
         metrics.size = {1280, 1024};
-        page.btnTestDisplayClick();
-        QCOMPARE(page.ui->Label11->text(), QString("Screen resolution - OK"));
-        QCOMPARE(FontColour(page.ui->Label11), FontColours::Green);
+        page.runDisplayTest();
+        QCOMPARE(page.ui->resolutionResultLabel->text(), QString("Screen resolution - OK"));
+        QCOMPARE(fontColour(page.ui->resolutionResultLabel), FontColours::Green);
     }
 };
 

@@ -4,7 +4,7 @@
 #include "controls/FontColour.h"
 #include "shell/DisplayMetrics.h"
 #include "shell/DisplayPage.h"
-#include "ui_TDisplayPage.h"
+#include "ui_DisplayPage.h"
 
 #include <QApplication>
 
@@ -18,13 +18,13 @@ int main(int argc, char** argv) {
     }
     const int width = std::atoi(argv[1]), height = std::atoi(argv[2]), dpi = std::atoi(argv[3]);
     QApplication app(argc, argv);
-    TScreenMetrics metrics;
-    TDisplayPage page(metrics);
+    ScreenMetrics metrics;
+    DisplayPage page(metrics);
     page.show();
-    page.ui->btnTestDisplay->click();
+    page.ui->testDisplayButton->click();
 
-    const QSize measured = metrics.ScreenSize();
-    std::printf("measured %dx%d at %d DPI\n", measured.width(), measured.height(), metrics.Dpi());
+    const QSize measured = metrics.screenSize();
+    std::printf("measured %dx%d at %d DPI\n", measured.width(), measured.height(), metrics.dpi());
     int failures = 0;
     auto check = [&](bool ok, const char* what) {
         if (!ok) {
@@ -33,12 +33,12 @@ int main(int argc, char** argv) {
         }
     };
     check(measured == QSize(width, height), "screen size in device pixels");
-    check(metrics.Dpi() == dpi, "DPI");
+    check(metrics.dpi() == dpi, "DPI");
     const bool resolutionOk = width >= 1024 && height >= 768;
-    check((page.ui->Label11->text() == "Screen resolution - OK") == resolutionOk, "resolution text");
-    check(FontColour(page.ui->Label11) == (resolutionOk ? FontColours::Green : FontColours::Red),
+    check((page.ui->resolutionResultLabel->text() == "Screen resolution - OK") == resolutionOk, "resolution text");
+    check(fontColour(page.ui->resolutionResultLabel) == (resolutionOk ? FontColours::Green : FontColours::Red),
           "resolution colour");
-    check((page.ui->Label33->text() == "Screen DPI - OK") == (dpi == 96), "DPI text");
-    check(FontColour(page.ui->Label33) == (dpi == 96 ? FontColours::Green : FontColours::Red), "DPI colour");
+    check((page.ui->dpiResultLabel->text() == "Screen DPI - OK") == (dpi == 96), "DPI text");
+    check(fontColour(page.ui->dpiResultLabel) == (dpi == 96 ? FontColours::Green : FontColours::Red), "DPI colour");
     return failures == 0 ? 0 : 1;
 }

@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 int main(int argc, char** argv) {
-    TWizardApplication app(argc, argv);
+    WizardApplication app(argc, argv);
     QPushButton button("Throw");
     QObject::connect(&button, &QPushButton::clicked,
                      [] { throw std::runtime_error("'' is not a valid integer value"); });

@@ -10,8 +10,8 @@
 #include "settings/SystemTestSettings.h"
 #include "shell/WizardApplication.h"
 #include "ui_PlaybackPage.h"
-#include "ui_TConnectionPage.h"
-#include "ui_TfMain.h"
+#include "ui_ConnectionPage.h"
+#include "ui_MainWindow.h"
 
 #include <QDesktopServices>
 #include <QFontDatabase>
@@ -64,102 +64,102 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void appearance() {
-        TWizardFixture f;
-        TfMain& w = f.window();
+        WizardFixture f;
+        MainWindow& w = f.window();
         QCOMPARE(w.windowTitle(), QString("Tavora Live System Test Wizard"));
         QCOMPARE(w.size(), QSize(442, 432));
         QCOMPARE(w.minimumSize(), w.maximumSize());
         QVERIFY(w.windowFlags() & Qt::WindowStaysOnTopHint);
-        QCOMPARE(w.ui->XPButton3->text(), QString("Close"));
-        QCOMPARE(w.ui->XPButton5->text(), QString("Previous Test"));
-        QCOMPARE(w.ui->XPButton5->geometry(), QRect(225, 10, 96, 25));
-        QCOMPARE(w.ui->btnNext->geometry(), QRect(330, 10, 96, 25));
-        QCOMPARE(w.ui->pNavigation->geometry(), QRect(0, 388, 442, 44));
+        QCOMPARE(w.ui->closeButton->text(), QString("Close"));
+        QCOMPARE(w.ui->previousButton->text(), QString("Previous Test"));
+        QCOMPARE(w.ui->previousButton->geometry(), QRect(225, 10, 96, 25));
+        QCOMPARE(w.ui->nextButton->geometry(), QRect(330, 10, 96, 25));
+        QCOMPARE(w.ui->navigationFrame->geometry(), QRect(0, 388, 442, 44));
         for (QWidget* page :
-             {w.ui->pConnection, w.ui->pResolution, w.ui->pPlaybackTest, w.ui->pMicrophoneTest})
+             {w.ui->connectionFrame, w.ui->displayFrame, w.ui->playbackFrame, w.ui->microphoneFrame})
             QCOMPARE(page->geometry(), QRect(0, 0, 442, 388));
     }
 
     void startsOnConnectionPage() {
-        TWizardFixture f;
-        TfMain& w = f.window();
+        WizardFixture f;
+        MainWindow& w = f.window();
         w.show();
-        TWizardFixture::idle();
-        QCOMPARE(w.CurrentPage, 0);
-        QCOMPARE(w.FrontPage(), w.ui->pConnection);
-        QVERIFY(!w.ui->XPButton5->isEnabled());
-        QVERIFY(w.ui->btnNext->isEnabled());
-        QCOMPARE(w.ui->btnNext->text(), QString("Next Test"));
+        WizardFixture::idle();
+        QCOMPARE(w.currentPage, 0);
+        QCOMPARE(w.frontPage(), w.ui->connectionFrame);
+        QVERIFY(!w.ui->previousButton->isEnabled());
+        QVERIFY(w.ui->nextButton->isEnabled());
+        QCOMPARE(w.ui->nextButton->text(), QString("Next Test"));
     }
 
     void walksThePagesInOrder() {
-        TWizardFixture f;
-        TfMain& w = f.window();
+        WizardFixture f;
+        MainWindow& w = f.window();
         w.show();
-        const QList<QWidget*> pages{w.ui->pConnection, w.ui->pResolution, w.ui->pPlaybackTest,
-                                    w.ui->pMicrophoneTest};
+        const QList<QWidget*> pages{w.ui->connectionFrame, w.ui->displayFrame, w.ui->playbackFrame,
+                                    w.ui->microphoneFrame};
         for (int i = 1; i <= 3; ++i) {
-            QTest::mouseClick(w.ui->btnNext, Qt::LeftButton);
-            TWizardFixture::idle();
-            QCOMPARE(w.CurrentPage, i);
-            QCOMPARE(w.FrontPage(), pages[i]);
-            QVERIFY(w.ui->XPButton5->isEnabled());
-            QCOMPARE(w.ui->btnNext->text(), QString(i == 3 ? "Finish" : "Next Test"));
+            QTest::mouseClick(w.ui->nextButton, Qt::LeftButton);
+            WizardFixture::idle();
+            QCOMPARE(w.currentPage, i);
+            QCOMPARE(w.frontPage(), pages[i]);
+            QVERIFY(w.ui->previousButton->isEnabled());
+            QCOMPARE(w.ui->nextButton->text(), QString(i == 3 ? "Finish" : "Next Test"));
         }
         for (int i = 2; i >= 0; --i) {
-            QTest::mouseClick(w.ui->XPButton5, Qt::LeftButton);
-            TWizardFixture::idle();
-            QCOMPARE(w.CurrentPage, i);
-            QCOMPARE(w.FrontPage(), pages[i]);
-            QCOMPARE(w.ui->btnNext->text(), QString("Next Test"));
+            QTest::mouseClick(w.ui->previousButton, Qt::LeftButton);
+            WizardFixture::idle();
+            QCOMPARE(w.currentPage, i);
+            QCOMPARE(w.frontPage(), pages[i]);
+            QCOMPARE(w.ui->nextButton->text(), QString("Next Test"));
         }
-        QVERIFY(!w.ui->XPButton5->isEnabled());
+        QVERIFY(!w.ui->previousButton->isEnabled());
         // No page is ever hidden: they only change their stacking order.
         for (QWidget* page : pages)
             QVERIFY(!page->isHidden());
     }
 
     void finishCloses() {
-        TWizardFixture f;
-        TfMain& w = f.window();
+        WizardFixture f;
+        MainWindow& w = f.window();
         w.show();
         for (int i = 0; i < 3; ++i)
-            w.acNextTest->trigger();
+            w.nextTestAction->trigger();
         QVERIFY(w.isVisible());
-        QTest::mouseClick(w.ui->btnNext, Qt::LeftButton);
+        QTest::mouseClick(w.ui->nextButton, Qt::LeftButton);
         QVERIFY(!w.isVisible());
     }
 
     void audioOnlyMode() {
-        TWizardFixture f({"AUDIO", "1030", "12345"});
-        TfMain& w = f.window();
-        QVERIFY(w.AudioOnlyMode);
-        QCOMPARE(w.NotifyMessage, 1030);
-        QCOMPARE(w.NotifyWindow, 12345);
+        WizardFixture f({"AUDIO", "1030", "12345"});
+        MainWindow& w = f.window();
+        QVERIFY(w.audioOnlyMode);
+        QCOMPARE(w.notifyMessage, 1030);
+        QCOMPARE(w.notifyWindow, 12345);
         w.show();
-        TWizardFixture::idle();
-        QCOMPARE(w.CurrentPage, 2);
-        QCOMPARE(w.FrontPage(), w.ui->pPlaybackTest);
-        QVERIFY(!w.ui->XPButton5->isEnabled());
-        w.acNextTest->trigger();
-        TWizardFixture::idle();
-        QCOMPARE(w.CurrentPage, 3);
-        QVERIFY(w.ui->XPButton5->isEnabled());
-        w.acPrevTest->trigger();
-        TWizardFixture::idle();
-        QCOMPARE(w.CurrentPage, 2);
-        QVERIFY(!w.ui->XPButton5->isEnabled());
+        WizardFixture::idle();
+        QCOMPARE(w.currentPage, 2);
+        QCOMPARE(w.frontPage(), w.ui->playbackFrame);
+        QVERIFY(!w.ui->previousButton->isEnabled());
+        w.nextTestAction->trigger();
+        WizardFixture::idle();
+        QCOMPARE(w.currentPage, 3);
+        QVERIFY(w.ui->previousButton->isEnabled());
+        w.previousTestAction->trigger();
+        WizardFixture::idle();
+        QCOMPARE(w.currentPage, 2);
+        QVERIFY(!w.ui->previousButton->isEnabled());
     }
 
     void closeButtonAndCloseBoxAlwaysClose() {
-        TWizardFixture f;
-        TfMain& w = f.window();
+        WizardFixture f;
+        MainWindow& w = f.window();
         w.show();
-        QVERIFY(w.FormCloseQuery());
-        QTest::mouseClick(w.ui->XPButton3, Qt::LeftButton);
+        QVERIFY(w.formCloseQuery());
+        QTest::mouseClick(w.ui->closeButton, Qt::LeftButton);
         QVERIFY(!w.isVisible());
 
-        TWizardFixture g;
+        WizardFixture g;
         g.window().show();
         QVERIFY(g.window().close());
         QVERIFY(!g.window().isVisible());
@@ -168,52 +168,52 @@ private slots:
     // Ctrl is consumed only on the microphone page; elsewhere it gets the
     // default handling and changes nothing.
     void ctrlOnlyOnMicrophonePage() {
-        TWizardFixture f;
-        TfMain& w = f.window();
+        WizardFixture f;
+        MainWindow& w = f.window();
         w.show();
         for (int page = 0; page < 3; ++page) {
-            QVERIFY(!w.FormKeyDown(Qt::Key_Control, false));
-            QVERIFY(!w.FormKeyUp(Qt::Key_Control, false));
-            QCOMPARE(w.CurrentPage, page);
-            w.acNextTest->trigger();
+            QVERIFY(!w.formKeyDown(Qt::Key_Control, false));
+            QVERIFY(!w.formKeyUp(Qt::Key_Control, false));
+            QCOMPARE(w.currentPage, page);
+            w.nextTestAction->trigger();
         }
-        QVERIFY(w.FormKeyDown(Qt::Key_Control, false));
-        QVERIFY(w.FormKeyUp(Qt::Key_Control, false));
-        QVERIFY(!w.FormKeyDown(Qt::Key_Shift, false));
+        QVERIFY(w.formKeyDown(Qt::Key_Control, false));
+        QVERIFY(w.formKeyUp(Qt::Key_Control, false));
+        QVERIFY(!w.formKeyDown(Qt::Key_Shift, false));
     }
 
     // Real key events on the window: holding Ctrl on the microphone page runs
     // one loop through its auto-repeats, releasing it stops the loop; on any
     // other page the key starts nothing.
     void pushToTalkWithRealKeyEvents() {
-        TWizardFixture f;
+        WizardFixture f;
         using tavora::platform::audio::MemoryWaveDeviceSetup;
         f.audio().addWaveIn(MemoryWaveDeviceSetup::named("Microphone"));
         f.audio().addWaveOut(MemoryWaveDeviceSetup::named("Speakers"));
-        TfMain& w = f.window();
+        MainWindow& w = f.window();
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QWidget* focus = w.ui->btnNext;
+        QWidget* focus = w.ui->nextButton;
         focus->setFocus();
         for (int page = 0; page < 3; ++page) {
             QTest::keyPress(focus, Qt::Key_Control);
             QTest::keyRelease(focus, Qt::Key_Control);
             QVERIFY(f.audio().openedWaveIns().empty());
-            w.acNextTest->trigger();
+            w.nextTestAction->trigger();
         }
-        QCOMPARE(w.CurrentPage, 3);
+        QCOMPARE(w.currentPage, 3);
         QTest::keyPress(focus, Qt::Key_Control);
-        QVERIFY(w.microphonePage->MikeTestRunning());
+        QVERIFY(w.microphonePage->mikeTestRunning());
         for (int i = 0; i < 3; ++i) {
             QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, QString(), true);
             QApplication::sendEvent(focus, &repeat);
-            QVERIFY(w.microphonePage->MikeTestRunning());
+            QVERIFY(w.microphonePage->mikeTestRunning());
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, QString(), true);
             QApplication::sendEvent(focus, &press);
         }
         QCOMPARE(f.audio().openedWaveIns().size(), std::size_t{1});
         QTest::keyRelease(focus, Qt::Key_Control);
-        QVERIFY(!w.microphonePage->MikeTestRunning());
+        QVERIFY(!w.microphonePage->mikeTestRunning());
     }
 
     // Every text of the window and the proxy dialog is shown whole in the
@@ -228,10 +228,10 @@ private slots:
     }
     void textsFitTheirControls() {
         QFETCH(QString, face);
-        const QFont designFont = QApplication::font();
-        const auto restore = qScopeGuard([&] { QApplication::setFont(designFont); });
+        const QFont appFont = QApplication::font();
+        const auto restore = qScopeGuard([&] { QApplication::setFont(appFont); });
         if (face.isEmpty()) {
-            face = QFontInfo(DesignFont()).family();
+            face = QFontInfo(designFont()).family();
         } else if (!QFontDatabase::hasFamily(face)) {
             // The build installs these two; Tahoma and Arial are the user's own.
             if (face == "Liberation Sans" || face == "DejaVu Sans Condensed")
@@ -239,25 +239,25 @@ private slots:
             QSKIP("not installed on this machine");
         } else {
             // A machine where this face is the first of the list that is installed.
-            QFont only = designFont;
+            QFont only = appFont;
             only.setFamilies({face});
             QApplication::setFont(only);
         }
         for (const bool withDevices : {true, false}) {
-            TWizardFixture f;
+            WizardFixture f;
             using tavora::platform::audio::MemoryWaveDeviceSetup;
             if (withDevices) {
                 f.audio().addWaveIn(MemoryWaveDeviceSetup::named("Microphone (USB Audio Device)"));
                 f.audio().addWaveOut(MemoryWaveDeviceSetup::named("Speakers (High Definition Audio)"));
             }
-            TfMain& w = f.window();
+            MainWindow& w = f.window();
             w.show();
             for (int page = 0; page < 3; ++page)
-                w.acNextTest->trigger();
-            auto* testDisplay = w.findChild<QAbstractButton*>("btnTestDisplay");
+                w.nextTestAction->trigger();
+            auto* testDisplay = w.findChild<QAbstractButton*>("testDisplayButton");
             QVERIFY(testDisplay);
             testDisplay->click();
-            TfrmProxy dialog(&w);
+            ProxyDialog dialog(&w);
             dialog.show();
             for (QWidget* top : std::initializer_list<QWidget*>{&w, &dialog})
                 verifyTextsFit(top, face, withDevices ? "with devices" : "without devices");
@@ -267,8 +267,8 @@ private slots:
     // A click on a page's web link opens the vendor's page once; the link
     // shows the address without its scheme.
     void linkOpensTheVendorPageOnce() {
-        TWizardFixture f;
-        TfMain& w = f.window();
+        WizardFixture f;
+        MainWindow& w = f.window();
         w.show();
         UrlCatcher catcher;
         for (const char* scheme : {"http", "https"})
@@ -278,22 +278,22 @@ private slots:
                 QDesktopServices::unsetUrlHandler(scheme);
         });
         const QUrl vendor(QString::fromUtf8(BuildConfig::VendorUrl));
-        QCOMPARE(w.ui->Label8->text(),
+        QCOMPARE(w.ui->connectionLinkLabel->text(),
                  vendor.host() + vendor.path().chopped(vendor.path().endsWith('/') ? 1 : 0));
-        QTest::mouseClick(w.ui->Label8, Qt::LeftButton);
+        QTest::mouseClick(w.ui->connectionLinkLabel, Qt::LeftButton);
         QCOMPARE(catcher.urls, QList<QUrl>{vendor});
-        QTest::mouseClick(w.ui->Label6, Qt::RightButton);
+        QTest::mouseClick(w.ui->microphoneLinkLabel, Qt::RightButton);
         QCOMPARE(catcher.urls.size(), 1);
     }
 
     void settingsLoadedAtStartAndStoredAtClose() {
-        TWizardFixture f({}, "Windows Registry Editor Version 5.00\r\n\r\n"
+        WizardFixture f({}, "Windows Registry Editor Version 5.00\r\n\r\n"
                              "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\r\n"
                              "\"AudioOutDeviceID\"=dword:00000002\r\n\"ProxyPort\"=\"8080\"\r\n"
                              "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n");
-        QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
-        QCOMPARE(SystemTestSettings.ProxyPort, 1080); // a string is unreadable as a port
-        SystemTestSettings.AudioInDeviceID = 5;
+        QCOMPARE(globalSettings.audioOutDeviceID, 2);
+        QCOMPARE(globalSettings.proxyPort, 1080); // a string is unreadable as a port
+        globalSettings.audioInDeviceID = 5;
         f.window().show();
         f.window().close();
         QFile file(f.settingsFile());
@@ -308,13 +308,13 @@ private slots:
     // fail to save. The participant is told once per run, in words, where
     // and why; the window closes all the same.
     void failedSavesAreToldOncePerRunAndTheWindowCloses() {
-        TWizardFixture f({"audio"});
+        WizardFixture f({"audio"});
         f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Speakers"));
-        TfMain& w = f.window();
+        MainWindow& w = f.window();
         w.show();
-        f.store().SetFaultHook(
-            [](TRegWriteStep step) { return step == TRegWriteStep::CreateTemp ? EROFS : 0; });
-        QSignalSpy notSaved(&w, &TfMain::settingsNotSaved);
+        f.store().setFaultHook(
+            [](RegWriteStep step) { return step == RegWriteStep::CreateTemp ? EROFS : 0; });
+        QSignalSpy notSaved(&w, &MainWindow::settingsNotSaved);
         QStringList boxes;
         QTimer answer;
         connect(&answer, &QTimer::timeout, [&] {
@@ -325,11 +325,11 @@ private slots:
         });
         answer.start(10);
         for (int stop = 0; stop < 2; ++stop) {
-            QTest::mouseClick(w.playbackPage->ui->btnPlay, Qt::LeftButton);
-            QVERIFY(w.playbackPage->SamplePlayer1->Active());
-            QTest::mouseClick(w.playbackPage->ui->btnStopPlay, Qt::LeftButton);
-            while (w.playbackPage->SamplePlayer1->Active())
-                TWizardFixture::idle(); // the player closes
+            QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
+            QVERIFY(w.playbackPage->samplePlayer_->active());
+            QTest::mouseClick(w.playbackPage->ui->stopButton, Qt::LeftButton);
+            while (w.playbackPage->samplePlayer_->active())
+                WizardFixture::idle(); // the player closes
         }
         QVERIFY(w.close());
         QVERIFY(!w.isVisible());
@@ -343,15 +343,15 @@ private slots:
     // The close box on the playback page while the sample plays: the
     // settings are stored, and the sample stops as the window goes.
     void closeBoxWhileTheSamplePlays() {
-        TWizardFixture f({"audio"});
+        WizardFixture f({"audio"});
         f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Speakers"));
         f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Headphones"));
-        TfMain& w = f.window();
-        SystemTestSettings.AudioOutDeviceID = 1;
+        MainWindow& w = f.window();
+        globalSettings.audioOutDeviceID = 1;
         w.show();
-        QCOMPARE(w.playbackPage->ui->cbAoudioOutDevices->count(), 2);
-        QTest::mouseClick(w.playbackPage->ui->btnPlay, Qt::LeftButton);
-        QVERIFY(w.playbackPage->SamplePlayer1->Active());
+        QCOMPARE(w.playbackPage->ui->outputDeviceList->count(), 2);
+        QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
+        QVERIFY(w.playbackPage->samplePlayer_->active());
         QCOMPARE(f.audio().openedWaveOuts().size(), size_t(1));
         QVERIFY(w.close());
         QFile file(f.settingsFile());
@@ -366,21 +366,21 @@ private slots:
     // events other than input meanwhile, so the close is taken at once, with
     // the settings stored; the test then gives up without showing more.
     void closeBoxDuringAConnectionAttempt() {
-        testnet::TSilentListener silent;
-        TWizardFixture f;
-        TfMain& w = f.window();
+        testnet::SilentListener silent;
+        WizardFixture f;
+        MainWindow& w = f.window();
         w.show();
-        w.connectionPage->ConnectionTestHost = "127.0.0.1";
-        w.connectionPage->ConnectionTestPort = silent.Port();
+        w.connectionPage->connectionTestHost = "127.0.0.1";
+        w.connectionPage->connectionTestPort = silent.port();
         const QStringList trying{"Trying to connect to Tavora Server..."};
         QStringList shown;
         bool closedDuringTheAttempt = false;
-        connect(w.connectionPage, &TConnectionPage::resultShown, &w, [&](const QString& text) {
+        connect(w.connectionPage, &ConnectionPage::resultShown, &w, [&](const QString& text) {
             shown << text;
             if (shown.size() == 1)
                 QTimer::singleShot(200, &w, [&] { closedDuringTheAttempt = shown == trying && w.close(); });
         });
-        QTest::mouseClick(w.connectionPage->ui->XPButton1, Qt::LeftButton);
+        QTest::mouseClick(w.connectionPage->ui->testConnectionButton, Qt::LeftButton);
         QVERIFY(closedDuringTheAttempt);
         QVERIFY(!w.isVisible());
         QCOMPARE(shown, trying);
@@ -391,7 +391,7 @@ private slots:
 // The program's own application object, which sets the design face before
 // any widget exists.
 int main(int argc, char** argv) {
-    TWizardApplication app(argc, argv);
+    WizardApplication app(argc, argv);
     MainWindowTest test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -7,34 +7,34 @@
 #include <QFile>
 #include <QTimer>
 
-TWizardFixture::TWizardFixture(const QStringList& arguments, const QByteArray& existingSettings) {
-    m_oldConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+WizardFixture::WizardFixture(const QStringList& arguments, const QByteArray& existingSettings) {
+    oldConfig_ = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
     if (!existingSettings.isEmpty()) {
-        QDir(m_config.path()).mkpath("tavora-live");
+        QDir(config_.path()).mkpath("tavora-live");
         QFile file(settingsFile());
         file.open(QIODevice::WriteOnly);
         file.write(existingSettings);
     }
-    m_store = std::make_shared<TRegFileStore>(
-        TRegFileStore::TPaths{settingsFile().toStdString(), m_config.filePath("system.reg").toStdString()});
-    SetSettingsRegistry(m_store);
-    m_window = std::make_unique<TfMain>(arguments, m_services);
+    store_ = std::make_shared<RegFileStore>(
+        RegFileStore::Paths{settingsFile().toStdString(), config_.filePath("system.reg").toStdString()});
+    setSettingsRegistry(store_);
+    window_ = std::make_unique<MainWindow>(arguments, services_);
 }
 
-TWizardFixture::~TWizardFixture() {
-    m_window.reset();
-    SetSettingsRegistry(nullptr);
-    qputenv("XDG_CONFIG_HOME", m_oldConfig);
+WizardFixture::~WizardFixture() {
+    window_.reset();
+    setSettingsRegistry(nullptr);
+    qputenv("XDG_CONFIG_HOME", oldConfig_);
 }
 
-QString TWizardFixture::settingsFile() const {
-    return m_config.filePath("tavora-live/user.reg");
+QString WizardFixture::settingsFile() const {
+    return config_.filePath("tavora-live/user.reg");
 }
 
 // A real event loop, unlike QTest::qWait, blocks in the dispatcher when it has
 // nothing to do, which is when idle-time work runs.
-void TWizardFixture::idle() {
+void WizardFixture::idle() {
     QEventLoop loop;
     QTimer::singleShot(20, &loop, &QEventLoop::quit);
     loop.exec();

@@ -2,7 +2,7 @@
 
 #include "platform/settings/RegFileStore.h"
 #include "shell/DisplayMetrics.h"
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 #include "support/audio/MemoryAudioPlatform.h"
 
 #include <QTemporaryDir>
@@ -11,35 +11,35 @@
 
 // A wizard window built for a test: a private settings directory and fixed
 // display metrics.
-class TWizardFixture {
+class WizardFixture {
 public:
-    class Metrics final : public TDisplayMetrics {
+    class Metrics final : public DisplayMetrics {
     public:
-        QSize ScreenSize() const override { return {1024, 768}; }
-        int Dpi() const override { return 96; }
+        QSize screenSize() const override { return {1024, 768}; }
+        int dpi() const override { return 96; }
     };
 
     // `existingSettings`, when given, is the settings file's text before start.
-    explicit TWizardFixture(const QStringList& arguments = {}, const QByteArray& existingSettings = {});
-    ~TWizardFixture();
+    explicit WizardFixture(const QStringList& arguments = {}, const QByteArray& existingSettings = {});
+    ~WizardFixture();
 
-    TfMain& window() { return *m_window; }
+    MainWindow& window() { return *window_; }
     // Destroys the window, as the program's end does.
-    void destroyWindow() { m_window.reset(); }
-    tavora::platform::audio::MemoryAudioPlatform& audio() { return m_audio; }
+    void destroyWindow() { window_.reset(); }
+    tavora::platform::audio::MemoryAudioPlatform& audio() { return audio_; }
     // The settings file store the window reads and writes.
-    TRegFileStore& store() { return *m_store; }
+    RegFileStore& store() { return *store_; }
     QString settingsFile() const;
 
     // Lets the event loop go idle once, so idle-time updates run.
     static void idle();
 
 private:
-    QTemporaryDir m_config;
-    QByteArray m_oldConfig;
-    std::shared_ptr<TRegFileStore> m_store;
-    Metrics m_metrics;
-    tavora::platform::audio::MemoryAudioPlatform m_audio;
-    TWizardServices m_services{m_metrics, m_audio};
-    std::unique_ptr<TfMain> m_window;
+    QTemporaryDir config_;
+    QByteArray oldConfig_;
+    std::shared_ptr<RegFileStore> store_;
+    Metrics metrics_;
+    tavora::platform::audio::MemoryAudioPlatform audio_;
+    WizardServices services_{metrics_, audio_};
+    std::unique_ptr<MainWindow> window_;
 };

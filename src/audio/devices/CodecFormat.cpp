@@ -27,12 +27,12 @@ bool sameFormat(const pa::WaveFormatEx& a, const pa::WaveFormatEx& b) {
 
 } // namespace
 
-std::uint32_t QueryMaxFormatSize(pa::CodecManager& codecs) {
+std::uint32_t queryMaxFormatSize(pa::CodecManager& codecs) {
     std::uint32_t size = 0;
     return codecs.maxFormatSize(size) == pa::MMSYSERR_NOERROR ? size : 0;
 }
 
-std::vector<std::uint8_t> MakeLoopFormat(std::uint32_t MaxFormatSize) {
+std::vector<std::uint8_t> makeLoopFormat(std::uint32_t MaxFormatSize) {
     // A record too small for the head would be written past its end.
     if (MaxFormatSize < sizeof(pa::WaveFormatEx))
         return {};
@@ -47,7 +47,7 @@ std::vector<std::uint8_t> MakeLoopFormat(std::uint32_t MaxFormatSize) {
 namespace {
 
 // The search state of one FindCodecFormat call.
-struct TCodecSearch {
+struct CodecSearch {
     pa::CodecManager& codecs;
     std::vector<std::uint8_t> target;  // what is looked for; the match once found
     std::vector<std::uint8_t> scratch; // each format a codec describes
@@ -56,7 +56,7 @@ struct TCodecSearch {
 
 // Looks through one driver's formats. Answers true to go on with the next
 // driver.
-bool CodecDriverEnumProc(TCodecSearch& search, pa::CodecDriverId driverId) {
+bool codecDriverEnumProc(CodecSearch& search, pa::CodecDriverId driverId) {
     search.scratch = search.target;
     const pa::WaveFormatEx target = headOf(search.target);
 
@@ -93,17 +93,17 @@ bool CodecDriverEnumProc(TCodecSearch& search, pa::CodecDriverId driverId) {
 
 } // namespace
 
-void FindCodecFormat(pa::CodecManager& codecs, std::vector<std::uint8_t>& LoopFormat) {
+void findCodecFormat(pa::CodecManager& codecs, std::vector<std::uint8_t>& loopFormat) {
     // Without room for a head there is nothing to compare.
-    if (LoopFormat.size() < sizeof(pa::WaveFormatEx))
+    if (loopFormat.size() < sizeof(pa::WaveFormatEx))
         throw std::runtime_error("Invalid Format details");
-    TCodecSearch search{codecs, LoopFormat, std::vector<std::uint8_t>(LoopFormat.size()), false};
+    CodecSearch search{codecs, loopFormat, std::vector<std::uint8_t>(loopFormat.size()), false};
     const pa::MmResult r = codecs.enumDrivers(
-        [&](pa::CodecDriverId id, std::uint32_t) { return CodecDriverEnumProc(search, id); },
+        [&](pa::CodecDriverId id, std::uint32_t) { return codecDriverEnumProc(search, id); },
         0);
     if (r != pa::MMSYSERR_NOERROR || !search.found)
         throw std::runtime_error("Invalid Format details");
-    LoopFormat = std::move(search.target);
+    loopFormat = std::move(search.target);
 }
 
 } // namespace tavora::audio

@@ -21,12 +21,12 @@ namespace tavora::audio {
 
 // The largest format record of any installed codec, in bytes; 0 when the
 // codec manager cannot say (then the loop has no format).
-std::uint32_t QueryMaxFormatSize(platform::audio::CodecManager& codecs);
+std::uint32_t queryMaxFormatSize(platform::audio::CodecManager& codecs);
 
 // A record of MaxFormatSize zero bytes with the GSM 6.10 template written
 // into its head (and 320 samples per block, when there is room for it).
 // Empty when MaxFormatSize cannot hold a format head.
-std::vector<std::uint8_t> MakeLoopFormat(std::uint32_t MaxFormatSize);
+std::vector<std::uint8_t> makeLoopFormat(std::uint32_t MaxFormatSize);
 
 // Replaces LoopFormat (MaxFormatSize = LoopFormat.size() bytes) with the
 // first codec format, in enumeration order (drivers, their tags, the tags'
@@ -34,6 +34,6 @@ std::vector<std::uint8_t> MakeLoopFormat(std::uint32_t MaxFormatSize);
 // per second, block alignment and bits per sample equal LoopFormat's. Throws
 // std::runtime_error("Invalid Format details") and leaves LoopFormat as it
 // was when there is none.
-void FindCodecFormat(platform::audio::CodecManager& codecs, std::vector<std::uint8_t>& LoopFormat);
+void findCodecFormat(platform::audio::CodecManager& codecs, std::vector<std::uint8_t>& loopFormat);
 
 } // namespace tavora::audio

@@ -36,44 +36,44 @@ void listDevices(QStringList& Strings, std::vector<std::string>* Names, Count co
 
 } // namespace
 
-void ListWaveInDevices(pa::AudioPlatform& platform, QStringList& Strings, std::vector<std::string>* Names) {
+void listWaveInDevices(pa::AudioPlatform& platform, QStringList& Strings, std::vector<std::string>* Names) {
     listDevices<pa::WaveInCaps>(
         Strings, Names, [&] { return platform.waveInCount(); },
         [&](std::uint32_t d, pa::WaveInCaps& caps) { return platform.waveInCaps(d, caps); },
         [&](std::uint32_t d, pa::WaveDeviceNames& names) { return platform.waveInNames(d, names); });
 }
 
-void ListWaveOutDevices(pa::AudioPlatform& platform, QStringList& Strings, std::vector<std::string>* Names) {
+void listWaveOutDevices(pa::AudioPlatform& platform, QStringList& Strings, std::vector<std::string>* Names) {
     listDevices<pa::WaveOutCaps>(
         Strings, Names, [&] { return platform.waveOutCount(); },
         [&](std::uint32_t d, pa::WaveOutCaps& caps) { return platform.waveOutCaps(d, caps); },
         [&](std::uint32_t d, pa::WaveDeviceNames& names) { return platform.waveOutNames(d, names); });
 }
 
-std::uint32_t WaveDeviceNumber(std::int32_t id) {
+std::uint32_t waveDeviceNumber(std::int32_t id) {
     return id < 0 ? pa::WAVE_MAPPER - 1 : static_cast<std::uint32_t>(id);
 }
 
-TStoredChoice FindStoredDevice(std::int32_t id, const std::string& name, int count,
+StoredChoice findStoredDevice(std::int32_t id, const std::string& name, int count,
                                const std::vector<std::string>& names) {
     if (!name.empty())
         for (int k = 0; k < count && k < int(names.size()); ++k)
             if (names[std::size_t(k)] == name)
-                return {k, TStoredChoice::ByName};
+                return {k, StoredChoice::ByName};
     if (id >= 0 && id < count)
-        return {id, TStoredChoice::ByNumber};
-    return {0, TStoredChoice::Default};
+        return {id, StoredChoice::ByNumber};
+    return {0, StoredChoice::Default};
 }
 
-int KeepStoredDeviceInList(std::int32_t& id, std::string& name, int count,
+int keepStoredDeviceInList(std::int32_t& id, std::string& name, int count,
                            const std::vector<std::string>& names) {
-    id = FindStoredDevice(id, name, count, names).Entry;
+    id = findStoredDevice(id, name, count, names).Entry;
     if (name.empty() && id < int(names.size()))
         name = names[std::size_t(id)];
     return id;
 }
 
-void StorePickedDevice(int picked, std::int32_t& id, std::string& name,
+void storePickedDevice(int picked, std::int32_t& id, std::string& name,
                        const std::vector<std::string>& names) {
     id = picked;
     name = picked >= 0 && picked < int(names.size()) ? names[std::size_t(picked)] : std::string();

@@ -24,36 +24,36 @@ inline constexpr const char* DefaultDeviceSuffix = " (Windows Default)";
 // device's whole product name where the platform knows it (the capability
 // record holds only 32 bytes). `Names`, when given, receives the sound
 // server's name of each entry's device, empty where the platform has none.
-void ListWaveInDevices(platform::audio::AudioPlatform& platform, QStringList& Strings,
+void listWaveInDevices(platform::audio::AudioPlatform& platform, QStringList& Strings,
                        std::vector<std::string>* Names = nullptr);
 // The same for wave output devices.
-void ListWaveOutDevices(platform::audio::AudioPlatform& platform, QStringList& Strings,
+void listWaveOutDevices(platform::audio::AudioPlatform& platform, QStringList& Strings,
                         std::vector<std::string>* Names = nullptr);
 
 // A stored device identifier as the platform's device number. Stored
 // identifiers are never negative once loaded; one that were would name no
 // device rather than the mapper.
-std::uint32_t WaveDeviceNumber(std::int32_t id);
+std::uint32_t waveDeviceNumber(std::int32_t id);
 // Where a stored device choice is found in a list of `count` entries whose
 // devices carry the server names `names`: the entry of the remembered name
 // `name` wherever it stands now (devices plugged in or reordered move it);
 // without that name in the list, or without a name, entry `id` when the
 // list has it; otherwise entry 0, the default device. `count` is above 0.
-struct TStoredChoice {
-    enum TMatch { ByName, ByNumber, Default };
+struct StoredChoice {
+    enum Match { ByName, ByNumber, Default };
     int Entry;
-    TMatch Match;
+    Match Match;
 };
-TStoredChoice FindStoredDevice(std::int32_t id, const std::string& name, int count,
+StoredChoice findStoredDevice(std::int32_t id, const std::string& name, int count,
                                const std::vector<std::string>& names);
 // Page entry: the entry to select for the stored choice (`id`, `name`);
 // `id` becomes that entry. A remembered name that is not in the list is
 // kept, so the device is found again once it is back; without one, the
 // selected entry's device is remembered from now on.
-int KeepStoredDeviceInList(std::int32_t& id, std::string& name, int count,
+int keepStoredDeviceInList(std::int32_t& id, std::string& name, int count,
                            const std::vector<std::string>& names);
 // The participant picked entry `picked`: it becomes the stored choice.
-void StorePickedDevice(int picked, std::int32_t& id, std::string& name,
+void storePickedDevice(int picked, std::int32_t& id, std::string& name,
                        const std::vector<std::string>& names);
 
 } // namespace tavora::audio

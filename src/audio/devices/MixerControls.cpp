@@ -158,63 +158,63 @@ void refreshSlider(QSlider* slider, QLabel* notAvailable, bool available, std::u
 
 } // namespace
 
-bool GetSpeakerVolume(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t& Value) {
+bool getSpeakerVolume(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t& value) {
     auto mixer = openMixer(platform, MixerId);
     pa::MixerLine line;
-    return mixer && speakerLine(*mixer, line) && getLevel(*mixer, line, Value);
+    return mixer && speakerLine(*mixer, line) && getLevel(*mixer, line, value);
 }
 
-bool SetSpeakerVolume(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t Value) {
+bool setSpeakerVolume(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t value) {
     auto mixer = openMixer(platform, MixerId);
     pa::MixerLine line;
-    return mixer && speakerLine(*mixer, line) && setLevel(*mixer, line, Value);
+    return mixer && speakerLine(*mixer, line) && setLevel(*mixer, line, value);
 }
 
-bool GetMicVolume(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t& Value) {
+bool getMicVolume(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t& value) {
     auto mixer = openMixer(platform, MixerId);
     pa::MixerLine line;
-    return mixer && micLine(*mixer, line) && getLevel(*mixer, line, Value);
+    return mixer && micLine(*mixer, line) && getLevel(*mixer, line, value);
 }
 
-bool SetMicVolume(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t Value) {
+bool setMicVolume(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t value) {
     auto mixer = openMixer(platform, MixerId);
     pa::MixerLine line;
-    return mixer && micLine(*mixer, line) && setLevel(*mixer, line, Value);
+    return mixer && micLine(*mixer, line) && setLevel(*mixer, line, value);
 }
 
-bool GetMicBoost(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint32_t& Value) {
+bool getMicBoost(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint32_t& value) {
     auto mixer = openMixer(platform, MixerId);
     pa::MixerControlDetails details;
     std::vector<std::uint32_t> values;
     if (!mixer || !readBoost(platform, *mixer, MixerId, details, values))
         return false;
-    Value = values[0];
+    value = values[0];
     return true;
 }
 
-bool SetMicBoost(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint32_t Value) {
+bool setMicBoost(pa::AudioPlatform& platform, std::uint32_t MixerId, std::uint32_t value) {
     auto mixer = openMixer(platform, MixerId);
     pa::MixerControlDetails details;
     std::vector<std::uint32_t> values;
     if (!mixer || !readBoost(platform, *mixer, MixerId, details, values))
         return false;
     // Only the first channel changes; the others are written back as read.
-    values[0] = Value;
+    values[0] = value;
     return mixer->setControlDetails(details, pa::MIXER_SETCONTROLDETAILSF_VALUE) == pa::MMSYSERR_NOERROR;
 }
 
-void RefreshLevelControls(pa::AudioPlatform& platform, std::uint32_t AudioInDeviceID,
-                          std::uint32_t AudioOutDeviceID, QSlider* tbMikeVolume, QLabel* lbMikeVolAvail,
-                          QSlider* tbWaveVolume, QLabel* lbWaveVolAvail) {
-    if (tbMikeVolume || lbMikeVolAvail) {
+void refreshLevelControls(pa::AudioPlatform& platform, std::uint32_t audioInDeviceID,
+                          std::uint32_t audioOutDeviceID, QSlider* microphoneLevelSlider, QLabel* microphoneLevelUnavailableLabel,
+                          QSlider* speakerLevelSlider, QLabel* speakerLevelUnavailableLabel) {
+    if (microphoneLevelSlider || microphoneLevelUnavailableLabel) {
         std::uint16_t level = 0;
-        const bool available = GetMicVolume(platform, AudioInDeviceID, level);
-        refreshSlider(tbMikeVolume, lbMikeVolAvail, available, level);
+        const bool available = getMicVolume(platform, audioInDeviceID, level);
+        refreshSlider(microphoneLevelSlider, microphoneLevelUnavailableLabel, available, level);
     }
-    if (tbWaveVolume || lbWaveVolAvail) {
+    if (speakerLevelSlider || speakerLevelUnavailableLabel) {
         std::uint16_t level = 0;
-        const bool available = GetSpeakerVolume(platform, AudioOutDeviceID, level);
-        refreshSlider(tbWaveVolume, lbWaveVolAvail, available, level);
+        const bool available = getSpeakerVolume(platform, audioOutDeviceID, level);
+        refreshSlider(speakerLevelSlider, speakerLevelUnavailableLabel, available, level);
     }
 }
 

@@ -22,22 +22,22 @@ class AudioPlatform;
 
 namespace tavora::audio {
 
-bool GetSpeakerVolume(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t& Value);
-bool SetSpeakerVolume(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t Value);
-bool GetMicVolume(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t& Value);
-bool SetMicVolume(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t Value);
-bool GetMicBoost(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint32_t& Value);
-bool SetMicBoost(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint32_t Value);
+bool getSpeakerVolume(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t& value);
+bool setSpeakerVolume(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t value);
+bool getMicVolume(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t& value);
+bool setMicVolume(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint16_t value);
+bool getMicBoost(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint32_t& value);
+bool setMicBoost(platform::audio::AudioPlatform& platform, std::uint32_t MixerId, std::uint32_t value);
 
 // Loads the microphone level of input device AudioInDeviceID into
-// tbMikeVolume and the speaker level of output device AudioOutDeviceID into
-// tbWaveVolume (range 0..65535). A slider whose level is not available is
+// microphoneLevelSlider and the speaker level of output device AudioOutDeviceID into
+// speakerLevelSlider (range 0..65535). A slider whose level is not available is
 // disabled at 0 and its label shown; otherwise it is enabled and its label
 // hidden. The sliders' signals are blocked while they are positioned, so
 // their change handlers write nothing back. Either slider (with its label)
 // may be null when the caller has only the other.
-void RefreshLevelControls(platform::audio::AudioPlatform& platform, std::uint32_t AudioInDeviceID,
-                          std::uint32_t AudioOutDeviceID, QSlider* tbMikeVolume, QLabel* lbMikeVolAvail,
-                          QSlider* tbWaveVolume, QLabel* lbWaveVolAvail);
+void refreshLevelControls(platform::audio::AudioPlatform& platform, std::uint32_t audioInDeviceID,
+                          std::uint32_t audioOutDeviceID, QSlider* microphoneLevelSlider, QLabel* microphoneLevelUnavailableLabel,
+                          QSlider* speakerLevelSlider, QLabel* speakerLevelUnavailableLabel);
 
 } // namespace tavora::audio

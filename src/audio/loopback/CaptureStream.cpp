@@ -11,103 +11,103 @@ namespace tavora::audio {
 
 namespace pa = platform::audio;
 
-TCaptureStream::TCaptureStream(pa::AudioPlatform& platform)
+CaptureStream::CaptureStream(pa::AudioPlatform& platform)
     : platform_(platform), notifyWindow_(std::make_unique<pa::WaveNotifyReceiver>()) {
     notifyWindow_->setHandler([this](pa::WaveMessage message, pa::WaveHeader* header) {
         if (message == pa::WaveMessage::WimData)
-            BufferDone(header);
+            bufferDone(header);
     });
 }
 
-TCaptureStream::~TCaptureStream() {
-    Close();
+CaptureStream::~CaptureStream() {
+    close();
 }
 
-QObject* TCaptureStream::NotifyWindow() const {
+QObject* CaptureStream::notifyWindow() const {
     return notifyWindow_.get();
 }
 
-void TCaptureStream::SetBufferSize(std::uint32_t size) {
+void CaptureStream::setBufferSize(std::uint32_t size) {
     if (!active_)
         bufferSize_ = size;
 }
 
-void TCaptureStream::SetNumBuffers(int count) {
+void CaptureStream::setNumBuffers(int count) {
     if (!active_)
         numBuffers_ = static_cast<std::uint8_t>(std::clamp<int>(count, MinNumBuffers, MaxNumBuffers));
 }
 
-void TCaptureStream::RaiseError(const char* name, pa::MmResult code) {
+void CaptureStream::raiseError(const char* name, pa::MmResult code) {
     if (code != pa::MMSYSERR_NOERROR)
-        throw ECaptureStreamError(LoopStreamErrorMessage(name, code));
+        throw CaptureStreamError(loopStreamErrorMessage(name, code));
 }
 
-void TCaptureStream::Open(std::span<const std::uint8_t> format, std::uint32_t deviceId) {
+void CaptureStream::open(std::span<const std::uint8_t> format, std::uint32_t deviceId) {
     if (active_)
         return;
     device_.reset();
     format_.assign(format.begin(), format.end());
-    const pa::WaveFormatEx* head = FormatHead(format_);
+    const pa::WaveFormatEx* head = formatHead(format_);
     if (!head)
-        RaiseError("WaveIn-Open", pa::MMSYSERR_INVALPARAM);
+        raiseError("WaveIn-Open", pa::MMSYSERR_INVALPARAM);
 
     lost_ = false;
-    const TLoopDevice at = ChooseLoopDevice(*head, deviceId);
-    RaiseError("WaveIn-Open", platform_.openWaveIn(&device_, at.device, head, notifyWindow_.get(), at.flags));
+    const LoopDevice at = chooseLoopDevice(*head, deviceId);
+    raiseError("WaveIn-Open", platform_.openWaveIn(&device_, at.device, head, notifyWindow_.get(), at.flags));
     try {
         for (int i = 0; i < numBuffers_; ++i)
-            AddBuffer();
-        RaiseError("WaveIn-Start", device_->start());
+            addBuffer();
+        raiseError("WaveIn-Start", device_->start());
     } catch (...) {
         // A half-opened device would keep recording into buffers that no
         // Close would ever release.
-        ShutDown();
+        shutDown();
         throw;
     }
     active_ = true;
 }
 
-void TCaptureStream::AddBuffer() {
-    auto buffer = std::make_unique<TLoopBuffer>(bufferSize_);
+void CaptureStream::addBuffer() {
+    auto buffer = std::make_unique<LoopBuffer>(bufferSize_);
     pa::WaveHeader& header = buffer->header;
     buffers_.push_back(std::move(buffer));
-    RaiseError("WaveIn-PrepareHeader", device_->prepareHeader(header));
-    RaiseError("WaveIn-AddBuffer", device_->addBuffer(header));
+    raiseError("WaveIn-PrepareHeader", device_->prepareHeader(header));
+    raiseError("WaveIn-AddBuffer", device_->addBuffer(header));
 }
 
-void TCaptureStream::BufferDone(pa::WaveHeader* header) {
+void CaptureStream::bufferDone(pa::WaveHeader* header) {
     // Only the stream's own buffers are touched: the pointer is compared
     // before it is followed.
-    TLoopBuffer* buffer = FindLoopBuffer(buffers_, header);
+    LoopBuffer* buffer = findLoopBuffer(buffers_, header);
     if (!buffer)
         return;
     if (!active_ || lost_) {
-        ReleaseBuffer(header);
+        releaseBuffer(header);
         return;
     }
     const std::uint32_t size = std::min(header->bytesRecorded, header->bufferLength);
-    if (OnBufferFull) {
+    if (onBufferFull) {
         const std::vector<std::uint8_t> copy(header->data, header->data + size);
-        OnBufferFull(this, copy.data(), static_cast<int>(size));
+        onBufferFull(this, copy.data(), static_cast<int>(size));
         // The handler may have closed the stream, and with it this buffer.
-        if (!active_ || FindLoopBuffer(buffers_, header) != buffer)
+        if (!active_ || findLoopBuffer(buffers_, header) != buffer)
             return;
     }
     const char* step = nullptr;
-    const pa::MmResult result = Requeue(*header, step);
+    const pa::MmResult result = requeue(*header, step);
     if (result == pa::MMSYSERR_NOERROR)
         return;
-    if (pa::waveDeviceGone(result) && OnDeviceLost) {
+    if (pa::waveDeviceGone(result) && onDeviceLost) {
         // Every other buffer comes back the same way; one report ends the run.
         lost_ = true;
-        ReleaseBuffer(header);
-        OnDeviceLost(result);
+        releaseBuffer(header);
+        onDeviceLost(result);
         return;
     }
-    RaiseError(step, result);
+    raiseError(step, result);
 }
 
-pa::MmResult TCaptureStream::Requeue(pa::WaveHeader& header, const char*& step) {
+pa::MmResult CaptureStream::requeue(pa::WaveHeader& header, const char*& step) {
     step = "WaveIn-UnprepareHeader";
     if (const pa::MmResult r = device_->unprepareHeader(header))
         return r;
@@ -124,8 +124,8 @@ pa::MmResult TCaptureStream::Requeue(pa::WaveHeader& header, const char*& step) 
     return device_->addBuffer(header);
 }
 
-void TCaptureStream::ReleaseBuffer(pa::WaveHeader* header) {
-    TLoopBuffer* buffer = FindLoopBuffer(buffers_, header);
+void CaptureStream::releaseBuffer(pa::WaveHeader* header) {
+    LoopBuffer* buffer = findLoopBuffer(buffers_, header);
     if (!buffer)
         return;
     if (device_)
@@ -133,20 +133,20 @@ void TCaptureStream::ReleaseBuffer(pa::WaveHeader* header) {
     std::erase_if(buffers_, [buffer](const auto& b) { return b.get() == buffer; });
 }
 
-void TCaptureStream::Close() {
+void CaptureStream::close() {
     if (!active_)
         return;
     active_ = false;
-    ShutDown();
+    shutDown();
 }
 
-void TCaptureStream::ShutDown() {
+void CaptureStream::shutDown() {
     if (device_) {
         device_->reset();
         device_->close();
     }
     while (!buffers_.empty())
-        ReleaseBuffer(&buffers_.back()->header);
+        releaseBuffer(&buffers_.back()->header);
     device_.reset();
     // The reset has posted a notification for every buffer just released.
     // Were they left in the queue, a later Open could allocate a buffer at

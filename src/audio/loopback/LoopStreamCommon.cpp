@@ -43,14 +43,14 @@ const char* errorText(pa::MmResult code) {
 
 } // namespace
 
-std::string LoopStreamErrorMessage(const std::string& name, pa::MmResult code) {
+std::string loopStreamErrorMessage(const std::string& name, pa::MmResult code) {
     if (const char* text = errorText(code))
         return name + text;
     // The code is printed as the signed 32-bit number it is on the wire.
     return name + " raised an unknown error (code #" + std::to_string(static_cast<std::int32_t>(code)) + ")";
 }
 
-const pa::WaveFormatEx* FormatHead(std::span<const std::uint8_t> record) {
+const pa::WaveFormatEx* formatHead(std::span<const std::uint8_t> record) {
     if (record.size() < sizeof(pa::WaveFormatEx))
         return nullptr;
     const auto* head = reinterpret_cast<const pa::WaveFormatEx*>(record.data());
@@ -59,18 +59,18 @@ const pa::WaveFormatEx* FormatHead(std::span<const std::uint8_t> record) {
     return head;
 }
 
-TLoopDevice ChooseLoopDevice(const pa::WaveFormatEx& head, std::uint32_t deviceId) {
+LoopDevice chooseLoopDevice(const pa::WaveFormatEx& head, std::uint32_t deviceId) {
     if (head.wFormatTag == pa::WAVE_FORMAT_PCM)
         return {pa::WAVE_MAPPER, pa::CALLBACK_WINDOW};
     return {deviceId, pa::CALLBACK_WINDOW | pa::WAVE_MAPPED};
 }
 
-TLoopBuffer::TLoopBuffer(std::uint32_t size) : data(std::make_unique<std::uint8_t[]>(size)) {
+LoopBuffer::LoopBuffer(std::uint32_t size) : data(std::make_unique<std::uint8_t[]>(size)) {
     header.data = data.get();
     header.bufferLength = size;
 }
 
-TLoopBuffer* FindLoopBuffer(const TLoopBuffers& buffers, const pa::WaveHeader* header) {
+LoopBuffer* findLoopBuffer(const LoopBuffers& buffers, const pa::WaveHeader* header) {
     const auto it = std::find_if(buffers.begin(), buffers.end(),
                                  [header](const auto& buffer) { return &buffer->header == header; });
     return it == buffers.end() ? nullptr : it->get();

@@ -20,46 +20,46 @@ namespace tavora::audio {
 
 Q_DECLARE_LOGGING_CATEGORY(lcLoopback)
 
-class ECaptureStreamError : public std::runtime_error {
+class CaptureStreamError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-class EPlaybackStreamError : public std::runtime_error {
+class PlaybackStreamError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // "<name> The specified resource is already in use." and the like; a code
 // without a text of its own gives "<name> raised an unknown error (code #n)".
-std::string LoopStreamErrorMessage(const std::string& name, platform::audio::MmResult code);
+std::string loopStreamErrorMessage(const std::string& name, platform::audio::MmResult code);
 
 // Called once when a stream finds its device gone, with the code that said
 // so; on whichever thread found it (the relay thread for a playback stream).
-using TDeviceLostEvent = std::function<void(platform::audio::MmResult code)>;
+using DeviceLostEvent = std::function<void(platform::audio::MmResult code)>;
 
 // The head of a format record, or null when `record` is too short for the
 // head and the extra bytes it announces (a device would read past its end).
-const platform::audio::WaveFormatEx* FormatHead(std::span<const std::uint8_t> record);
+const platform::audio::WaveFormatEx* formatHead(std::span<const std::uint8_t> record);
 
 // The device and open flags for a stream in the format `head`: linear audio
 // goes to and from the default device as it is; any other format goes
 // through the codecs on the chosen device.
-struct TLoopDevice {
+struct LoopDevice {
     std::uint32_t device;
     std::uint32_t flags;
 };
-TLoopDevice ChooseLoopDevice(const platform::audio::WaveFormatEx& head, std::uint32_t deviceId);
+LoopDevice chooseLoopDevice(const platform::audio::WaveFormatEx& head, std::uint32_t deviceId);
 
 // A buffer of a stream: the header the device sees and the bytes it points at.
-struct TLoopBuffer {
-    explicit TLoopBuffer(std::uint32_t size);
+struct LoopBuffer {
+    explicit LoopBuffer(std::uint32_t size);
     platform::audio::WaveHeader header;
     std::unique_ptr<std::uint8_t[]> data;
 };
-using TLoopBuffers = std::vector<std::unique_ptr<TLoopBuffer>>;
+using LoopBuffers = std::vector<std::unique_ptr<LoopBuffer>>;
 // The stream's own buffer with this header; null for any other pointer, so
 // that a header is compared before it is followed.
-TLoopBuffer* FindLoopBuffer(const TLoopBuffers& buffers, const platform::audio::WaveHeader* header);
+LoopBuffer* findLoopBuffer(const LoopBuffers& buffers, const platform::audio::WaveHeader* header);
 
 } // namespace tavora::audio

@@ -43,174 +43,174 @@ public:
 
 } // namespace
 
-TMicrophonePage::TMicrophonePage(platform::audio::AudioPlatform& platform, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::TMicrophonePage>()), platform_(platform) {
+MicrophonePage::MicrophonePage(platform::audio::AudioPlatform& platform, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::MicrophonePage>()), platform_(platform) {
     ui->setupUi(this);
-    SetFontColour(ui->btnStartMikeTest, FontColours::Green);
-    SetFontColour(ui->btnStopMike, FontColours::Red);
-    SetFontColour(ui->lbMikeVolAvail, FontColours::Red);
-    SetFontColour(ui->Label29, FontColours::Maroon);
+    setFontColour(ui->startButton, FontColours::Green);
+    setFontColour(ui->stopButton, FontColours::Red);
+    setFontColour(ui->microphoneLevelUnavailableLabel, FontColours::Red);
+    setFontColour(ui->noDeviceLabel, FontColours::Maroon);
 
     // Only what the participant does runs the handlers: filling the list,
     // positioning the slider and checking the box from code do not.
-    connect(ui->cbMikes, &QComboBox::activated, this, [this] { cbMikesChange(); });
-    connect(ui->tbMikeVolume, &QSlider::valueChanged, this, [this] { tbMikeVolumeChange(); });
-    connect(ui->cbBoost, &QCheckBox::clicked, this, [this] { cbBoostClick(); });
-    connect(ui->btnStartMikeTest, &QPushButton::clicked, this, [this] { btnStartMikeClick(); });
-    connect(ui->btnStopMike, &QPushButton::clicked, this, [this] { btnStopMikeClick(); });
+    connect(ui->inputDeviceList, &QComboBox::activated, this, [this] { onInputDeviceChanged(); });
+    connect(ui->microphoneLevelSlider, &QSlider::valueChanged, this, [this] { onMicrophoneLevelChanged(); });
+    connect(ui->boostCheckBox, &QCheckBox::clicked, this, [this] { onBoostClicked(); });
+    connect(ui->startButton, &QPushButton::clicked, this, [this] { onStartClicked(); });
+    connect(ui->stopButton, &QPushButton::clicked, this, [this] { onStopClicked(); });
 }
 
-TMicrophonePage::~TMicrophonePage() {
-    StopMikeTest();
-    StopLoopback();
+MicrophonePage::~MicrophonePage() {
+    stopMikeTest();
+    stopLoopback();
 }
 
-void TMicrophonePage::RefreshLevels() {
-    RefreshLevelControls(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID),
-                         WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID), ui->tbMikeVolume,
-                         ui->lbMikeVolAvail, nullptr, nullptr);
+void MicrophonePage::refreshLevels() {
+    refreshLevelControls(platform_, waveDeviceNumber(globalSettings.audioInDeviceID),
+                         waveDeviceNumber(globalSettings.audioOutDeviceID), ui->microphoneLevelSlider,
+                         ui->microphoneLevelUnavailableLabel, nullptr, nullptr);
 }
 
-bool TMicrophonePage::AskWarning(const QString& text) {
+bool MicrophonePage::askWarning(const QString& text) {
     QMessageBox box(QMessageBox::Warning, "Warning", text, QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
 
-void TMicrophonePage::EnterMicrophonePage() {
+void MicrophonePage::enterMicrophonePage() {
     // A page entry starts from idle; a run left over would otherwise keep
     // its devices open with no way to stop it.
-    StopMikeTest();
-    ListMikes();
-    RefreshLevels();
+    stopMikeTest();
+    listMikes();
+    refreshLevels();
     mikeTestRunning_ = false;
 
     std::uint32_t boost = 0;
-    if (GetMicBoost(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID), boost)) {
-        ui->cbBoost->show();
-        ui->cbBoost->setChecked(boost == 1);
+    if (getMicBoost(platform_, waveDeviceNumber(globalSettings.audioInDeviceID), boost)) {
+        ui->boostCheckBox->show();
+        ui->boostCheckBox->setChecked(boost == 1);
     } else {
-        ui->cbBoost->hide();
-        ui->cbBoost->setChecked(false);
+        ui->boostCheckBox->hide();
+        ui->boostCheckBox->setChecked(false);
     }
-    if (ui->cbBoost->isChecked()) {
-        ui->cbBoost->setText(BoostOnCaption);
-        if (AskWarning(BoostOnAtEntryQuestion)) {
-            SetMicBoost(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID), 0);
-            ui->cbBoost->setChecked(false);
-            ui->cbBoost->setText(BoostCaption);
+    if (ui->boostCheckBox->isChecked()) {
+        ui->boostCheckBox->setText(BoostOnCaption);
+        if (askWarning(BoostOnAtEntryQuestion)) {
+            setMicBoost(platform_, waveDeviceNumber(globalSettings.audioInDeviceID), 0);
+            ui->boostCheckBox->setChecked(false);
+            ui->boostCheckBox->setText(BoostCaption);
         }
     } else {
-        ui->cbBoost->setText(BoostCaption);
+        ui->boostCheckBox->setText(BoostCaption);
     }
 }
 
-void TMicrophonePage::ListMikes() {
+void MicrophonePage::listMikes() {
     QStringList devices;
-    ListWaveInDevices(platform_, devices, &deviceNames_);
-    ui->cbMikes->clear();
-    ui->cbMikes->addItems(devices);
+    listWaveInDevices(platform_, devices, &deviceNames_);
+    ui->inputDeviceList->clear();
+    ui->inputDeviceList->addItems(devices);
     if (!devices.isEmpty()) {
-        ui->pMikeAvail->show();
-        ui->pMikeNotAvail->hide();
-        ui->cbMikes->setCurrentIndex(KeepStoredDeviceInList(SystemTestSettings.AudioInDeviceID,
-                                                            SystemTestSettings.AudioInDeviceName,
+        ui->devicePanel->show();
+        ui->noDevicePanel->hide();
+        ui->inputDeviceList->setCurrentIndex(keepStoredDeviceInList(globalSettings.audioInDeviceID,
+                                                            globalSettings.audioInDeviceName,
                                                             int(devices.size()), deviceNames_));
-        ui->btnStopMike->setEnabled(false);
-        ui->btnStartMikeTest->setEnabled(true);
+        ui->stopButton->setEnabled(false);
+        ui->startButton->setEnabled(true);
     } else {
-        ui->pMikeAvail->hide();
-        ui->pMikeNotAvail->show();
-        ui->btnStopMike->setEnabled(false);
-        ui->btnStartMikeTest->setEnabled(false);
+        ui->devicePanel->hide();
+        ui->noDevicePanel->show();
+        ui->stopButton->setEnabled(false);
+        ui->startButton->setEnabled(false);
     }
 }
 
-void TMicrophonePage::cbMikesChange() {
-    StorePickedDevice(ui->cbMikes->currentIndex(), SystemTestSettings.AudioInDeviceID,
-                      SystemTestSettings.AudioInDeviceName, deviceNames_);
-    RefreshLevels();
+void MicrophonePage::onInputDeviceChanged() {
+    storePickedDevice(ui->inputDeviceList->currentIndex(), globalSettings.audioInDeviceID,
+                      globalSettings.audioInDeviceName, deviceNames_);
+    refreshLevels();
 }
 
-void TMicrophonePage::tbMikeVolumeChange() {
-    SetMicVolume(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID),
-                 static_cast<std::uint16_t>(ui->tbMikeVolume->value()));
+void MicrophonePage::onMicrophoneLevelChanged() {
+    setMicVolume(platform_, waveDeviceNumber(globalSettings.audioInDeviceID),
+                 static_cast<std::uint16_t>(ui->microphoneLevelSlider->value()));
 }
 
-void TMicrophonePage::cbBoostClick() {
-    const std::uint32_t device = WaveDeviceNumber(SystemTestSettings.AudioInDeviceID);
-    if (ui->cbBoost->isChecked()) {
-        if (AskWarning(BoostQuestion)) {
-            ui->cbBoost->setText(BoostOnCaption);
-            SetMicBoost(platform_, device, 1);
+void MicrophonePage::onBoostClicked() {
+    const std::uint32_t device = waveDeviceNumber(globalSettings.audioInDeviceID);
+    if (ui->boostCheckBox->isChecked()) {
+        if (askWarning(BoostQuestion)) {
+            ui->boostCheckBox->setText(BoostOnCaption);
+            setMicBoost(platform_, device, 1);
         } else {
-            ui->cbBoost->setChecked(false);
-            ui->cbBoost->setText(BoostCaption);
+            ui->boostCheckBox->setChecked(false);
+            ui->boostCheckBox->setText(BoostCaption);
         }
     } else {
-        SetMicBoost(platform_, device, 0);
-        ui->cbBoost->setText(BoostCaption);
+        setMicBoost(platform_, device, 0);
+        ui->boostCheckBox->setText(BoostCaption);
     }
 }
 
-void TMicrophonePage::btnStartMikeClick() {
+void MicrophonePage::onStartClicked() {
     if (mikeTestRunning_)
         return;
-    if (PrepareLoopback() != 0) {
-        ui->btnStartMikeTest->setEnabled(true);
-        ui->btnStopMike->setEnabled(false);
+    if (prepareLoopback() != 0) {
+        ui->startButton->setEnabled(true);
+        ui->stopButton->setEnabled(false);
         return;
     }
-    OpenCapture();
+    openCapture();
     mikeTestRunning_ = true;
-    ui->btnStartMikeTest->setEnabled(false);
-    ui->btnStopMike->setEnabled(true);
+    ui->startButton->setEnabled(false);
+    ui->stopButton->setEnabled(true);
 }
 
-void TMicrophonePage::PushToTalkDown() {
+void MicrophonePage::pushToTalkDown() {
     if (mikeTestRunning_)
         return;
-    if (PrepareLoopback() != 0)
+    if (prepareLoopback() != 0)
         return;
-    OpenCapture();
+    openCapture();
     mikeTestRunning_ = true;
 }
 
-void TMicrophonePage::btnStopMikeClick() {
-    StopMikeTest();
+void MicrophonePage::onStopClicked() {
+    stopMikeTest();
 }
 
-void TMicrophonePage::OpenCapture() {
+void MicrophonePage::openCapture() {
     try {
-        captureStream_->Open(loopFormat_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID));
+        captureStream_->open(loopFormat_, waveDeviceNumber(globalSettings.audioInDeviceID));
     } catch (...) {
         // The playback device and the relay thread of this run would
         // otherwise stay open and waiting with nothing to stop them.
-        StopLoopback();
+        stopLoopback();
         throw;
     }
 }
 
-int TMicrophonePage::PrepareLoopback() {
+int MicrophonePage::prepareLoopback() {
     if (mikeTestRunning_)
         return -1;
-    StopLoopback(); // nothing of an earlier run is reused
+    stopLoopback(); // nothing of an earlier run is reused
     try {
         platform::audio::CodecManager& codecs = platform_.codecManager();
-        loopFormat_ = MakeLoopFormat(QueryMaxFormatSize(codecs));
+        loopFormat_ = makeLoopFormat(queryMaxFormatSize(codecs));
         if (!loopFormat_.empty()) {
             try {
-                FindCodecFormat(codecs, loopFormat_);
+                findCodecFormat(codecs, loopFormat_);
             } catch (const std::exception& e) {
                 qCDebug(lcLoopback) << "keeping the template format:" << e.what();
             }
         }
 
-        captureStream_ = std::make_unique<TCaptureStream>(platform_);
-        captureStream_->SetBufferSize(CaptureBufferSize);
-        captureStream_->SetNumBuffers(CaptureBuffers);
-        captureStream_->OnBufferFull = [this](TCaptureStream* sender, const std::uint8_t* data, int size) {
-            CaptureBufferFull(sender, data, size);
+        captureStream_ = std::make_unique<CaptureStream>(platform_);
+        captureStream_->setBufferSize(CaptureBufferSize);
+        captureStream_->setNumBuffers(CaptureBuffers);
+        captureStream_->onBufferFull = [this](CaptureStream* sender, const std::uint8_t* data, int size) {
+            captureBufferFull(sender, data, size);
         };
         // Either stream may find its device gone, the playback stream on the
         // relay thread: the news reaches the page through its event queue,
@@ -219,65 +219,65 @@ int TMicrophonePage::PrepareLoopback() {
         const auto lost = [this, run](bool input) {
             return [this, run, input](platform::audio::MmResult code) {
                 QMetaObject::invokeMethod(
-                    this, [this, run, code, input] { LoopDeviceLost(run, code, input); },
+                    this, [this, run, code, input] { loopDeviceLost(run, code, input); },
                     Qt::QueuedConnection);
             };
         };
-        captureStream_->OnDeviceLost = lost(true);
+        captureStream_->onDeviceLost = lost(true);
 
-        playbackStream_ = std::make_unique<TPlaybackStream>(platform_);
-        playbackStream_->OnDeviceLost = lost(false);
-        playbackStream_->SetNumBuffers(PlaybackBuffers);
-        playbackStream_->Open(loopFormat_, WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID));
+        playbackStream_ = std::make_unique<PlaybackStream>(platform_);
+        playbackStream_->onDeviceLost = lost(false);
+        playbackStream_->setNumBuffers(PlaybackBuffers);
+        playbackStream_->open(loopFormat_, waveDeviceNumber(globalSettings.audioOutDeviceID));
 
-        playThread_ = std::make_unique<TPlayThread>(HandOff, *playbackStream_, true);
-        playThread_->Resume();
+        playThread_ = std::make_unique<PlayThread>(handOff, *playbackStream_, true);
+        playThread_->resume();
         return 0;
     } catch (const std::exception& e) {
         qCDebug(lcLoopback) << "loop not prepared:" << e.what();
-        StopLoopback();
+        stopLoopback();
         return -1;
     }
 }
 
-void TMicrophonePage::CaptureBufferFull(TCaptureStream*, const std::uint8_t* data, int size) {
-    HandOff.Put(data, static_cast<std::size_t>(std::max(size, 0)));
+void MicrophonePage::captureBufferFull(CaptureStream*, const std::uint8_t* data, int size) {
+    handOff.put(data, static_cast<std::size_t>(std::max(size, 0)));
 }
 
-void TMicrophonePage::LoopDeviceLost(std::uint64_t run, platform::audio::MmResult code, bool input) {
+void MicrophonePage::loopDeviceLost(std::uint64_t run, platform::audio::MmResult code, bool input) {
     if (!mikeTestRunning_ || run != runNumber_)
         return;
     qCWarning(lcLoopback) << (input ? "capture" : "playback") << "device gone, result" << code
                           << "; run ended";
-    StopMikeTest();
+    stopMikeTest();
     const bool serverGone = code == platform::audio::MMSYSERR_NODRIVER;
     // The device list no longer matches the devices: a Start would open
     // another device than the one shown.
     if (input && !serverGone)
-        ListMikes();
+        listMikes();
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
                     serverGone ? ServerStoppedText : (input ? InputRemovedText : OutputRemovedText),
                     QMessageBox::Ok, this);
     box.exec();
 }
 
-void TMicrophonePage::StopLoopback() {
+void MicrophonePage::stopLoopback() {
     if (captureStream_)
-        captureStream_->Close();
+        captureStream_->close();
     if (playThread_) {
-        playThread_->Terminate();
-        playThread_->WaitFor();
+        playThread_->terminate();
+        playThread_->waitFor();
     }
     if (playbackStream_)
-        playbackStream_->Close();
+        playbackStream_->close();
     playThread_.reset();
     captureStream_.reset();
     playbackStream_.reset();
     // A block captured just before the stop must not open the next run.
-    HandOff.Clear();
+    handOff.clear();
 }
 
-void TMicrophonePage::StopMikeTest() {
+void MicrophonePage::stopMikeTest() {
     if (!mikeTestRunning_)
         return;
     {
@@ -288,10 +288,10 @@ void TMicrophonePage::StopMikeTest() {
             bool& running;
             ~ClearRunning() { running = false; }
         } clear{mikeTestRunning_};
-        StopLoopback();
+        stopLoopback();
     }
-    ui->btnStopMike->setEnabled(false);
-    ui->btnStartMikeTest->setEnabled(true);
+    ui->stopButton->setEnabled(false);
+    ui->startButton->setEnabled(true);
 }
 
 } // namespace tavora::audio

@@ -18,7 +18,7 @@
 #include <vector>
 
 namespace Ui {
-class TMicrophonePage;
+class MicrophonePage;
 }
 namespace tavora::platform::audio {
 class AudioPlatform;
@@ -26,10 +26,10 @@ class AudioPlatform;
 
 namespace tavora::audio {
 
-class TCaptureStream;
-class TPlaybackStream;
+class CaptureStream;
+class PlaybackStream;
 
-class TMicrophonePage : public QWidget {
+class MicrophonePage : public QWidget {
     Q_OBJECT
 public:
     static constexpr std::uint32_t CaptureBufferSize = 813; // half a second of GSM 6.10
@@ -46,70 +46,70 @@ public:
         "The sound server stopped during the test, so the test has stopped.\n\nStart the sound server again "
         "(or log out and back in), then press Start.";
 
-    TMicrophonePage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
+    MicrophonePage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
     // Ends a run still going.
-    ~TMicrophonePage() override;
+    ~MicrophonePage() override;
 
     // Page entry: lists the input devices, selects the stored one (found by
     // its name where it has moved), reads the levels and the boost, and
     // offers to turn a boost that is on off.
-    void EnterMicrophonePage();
+    void enterMicrophonePage();
     // Ends the running loop (hourglass cursor meanwhile); nothing when none runs.
-    void StopMikeTest();
+    void stopMikeTest();
     // Ctrl pressed: starts the loop unless one runs (so auto-repeat does
     // nothing), leaving the buttons as they are. A loop that cannot be
     // prepared ends it silently; a capture device that cannot be opened
-    // throws ECaptureStreamError.
-    void PushToTalkDown();
+    // throws CaptureStreamError.
+    void pushToTalkDown();
     // Builds the loop format, both streams and the relay thread and opens the
     // playback device: 0 when ready, -1 otherwise (with nothing left open).
     // While a run is going it builds nothing and answers -1.
-    int PrepareLoopback();
+    int prepareLoopback();
     // Tears the run down: capture, relay thread, playback, in that order.
-    void StopLoopback();
+    void stopLoopback();
 
-    bool MikeTestRunning() const { return mikeTestRunning_; }
+    bool mikeTestRunning() const { return mikeTestRunning_; }
 
     // Handlers.
-    void cbMikesChange();
-    void tbMikeVolumeChange();
-    void cbBoostClick();
-    void btnStartMikeClick();
-    void btnStopMikeClick();
-    void CaptureBufferFull(TCaptureStream* sender, const std::uint8_t* data, int size);
+    void onInputDeviceChanged();
+    void onMicrophoneLevelChanged();
+    void onBoostClicked();
+    void onStartClicked();
+    void onStopClicked();
+    void captureBufferFull(CaptureStream* sender, const std::uint8_t* data, int size);
     // A stream of run `run` found its device gone (`input`: the capture
     // device): the run ends and one box says what happened. Nothing when
     // that run is already over.
-    void LoopDeviceLost(std::uint64_t run, platform::audio::MmResult code, bool input);
+    void loopDeviceLost(std::uint64_t run, platform::audio::MmResult code, bool input);
 
     // The objects of the current run; null between runs.
-    TCaptureStream* CaptureStream() const { return captureStream_.get(); }
-    TPlaybackStream* PlaybackStream() const { return playbackStream_.get(); }
-    TPlayThread* PlayThread() const { return playThread_.get(); }
+    CaptureStream* captureStream() const { return captureStream_.get(); }
+    PlaybackStream* playbackStream() const { return playbackStream_.get(); }
+    PlayThread* playThread() const { return playThread_.get(); }
     // The format both streams of the current (or last) run were opened with.
-    const std::vector<std::uint8_t>& LoopFormat() const { return loopFormat_; }
+    const std::vector<std::uint8_t>& loopFormat() const { return loopFormat_; }
 
-    std::unique_ptr<Ui::TMicrophonePage> ui;
+    std::unique_ptr<Ui::MicrophonePage> ui;
 
     // The hand-off between the capture handler and the relay thread: created
     // with the page and kept for its life.
-    TLoopHandOff HandOff;
+    LoopHandOff handOff;
 
 private:
-    void OpenCapture();
+    void openCapture();
     // Fills the input device list and selects the stored device in it.
-    void ListMikes();
-    bool AskWarning(const QString& text);
-    void RefreshLevels();
+    void listMikes();
+    bool askWarning(const QString& text);
+    void refreshLevels();
 
     platform::audio::AudioPlatform& platform_;
     bool mikeTestRunning_ = false;
     std::uint64_t runNumber_ = 0; // counts the runs prepared
     std::vector<std::uint8_t> loopFormat_;
-    std::unique_ptr<TCaptureStream> captureStream_;
-    std::unique_ptr<TPlaybackStream> playbackStream_;
-    std::unique_ptr<TPlayThread> playThread_;
-    // The sound server's name of each entry of cbMikes.
+    std::unique_ptr<CaptureStream> captureStream_;
+    std::unique_ptr<PlaybackStream> playbackStream_;
+    std::unique_ptr<PlayThread> playThread_;
+    // The sound server's name of each entry of inputDeviceList.
     std::vector<std::string> deviceNames_;
 };
 

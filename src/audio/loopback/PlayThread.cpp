@@ -5,78 +5,78 @@
 
 namespace tavora::audio {
 
-void TLoopHandOff::Put(const std::uint8_t* data, std::size_t size) {
+void LoopHandOff::put(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> block(data, data + size);
     {
-        std::lock_guard<std::mutex> lock(BufferLock);
-        PendingBlock = std::move(block);
+        std::lock_guard<std::mutex> lock(bufferLock);
+        pendingBlock = std::move(block);
     }
-    DataReady.notify_all();
+    dataReady.notify_all();
 }
 
-void TLoopHandOff::Clear() {
-    std::lock_guard<std::mutex> lock(BufferLock);
-    PendingBlock.reset();
+void LoopHandOff::clear() {
+    std::lock_guard<std::mutex> lock(bufferLock);
+    pendingBlock.reset();
 }
 
-TPlayThread::TPlayThread(TLoopHandOff& handOff, TPlaybackStream& playback, bool createSuspended)
+PlayThread::PlayThread(LoopHandOff& handOff, PlaybackStream& playback, bool createSuspended)
     : handOff_(handOff), playback_(playback) {
     if (!createSuspended)
-        Resume();
+        resume();
 }
 
-TPlayThread::~TPlayThread() {
-    Terminate();
-    WaitFor();
+PlayThread::~PlayThread() {
+    terminate();
+    waitFor();
 }
 
-void TPlayThread::Resume() {
+void PlayThread::resume() {
     if (!thread_.joinable() && !finished_)
-        thread_ = std::thread([this] { Execute(); });
+        thread_ = std::thread([this] { execute(); });
 }
 
-void TPlayThread::Terminate() {
+void PlayThread::terminate() {
     {
-        std::lock_guard<std::mutex> lock(handOff_.BufferLock);
+        std::lock_guard<std::mutex> lock(handOff_.bufferLock);
         terminated_ = true;
     }
-    handOff_.DataReady.notify_all();
+    handOff_.dataReady.notify_all();
 }
 
-bool TPlayThread::Terminated() const {
-    std::lock_guard<std::mutex> lock(handOff_.BufferLock);
+bool PlayThread::terminated() const {
+    std::lock_guard<std::mutex> lock(handOff_.bufferLock);
     return terminated_;
 }
 
-void TPlayThread::WaitFor() {
+void PlayThread::waitFor() {
     if (thread_.joinable())
         thread_.join();
 }
 
-bool TPlayThread::Finished() const {
+bool PlayThread::finished() const {
     return finished_;
 }
 
-std::uint64_t TPlayThread::RelayedBlocks() const {
+std::uint64_t PlayThread::relayedBlocks() const {
     return relayed_;
 }
 
-void TPlayThread::Execute() {
+void PlayThread::execute() {
     try {
         for (;;) {
             {
-                std::unique_lock<std::mutex> lock(handOff_.BufferLock);
-                const bool woken = handOff_.DataReady.wait_for(
-                    lock, WaitTimeout, [this] { return terminated_ || handOff_.PendingBlock.has_value(); });
+                std::unique_lock<std::mutex> lock(handOff_.bufferLock);
+                const bool woken = handOff_.dataReady.wait_for(
+                    lock, WaitTimeout, [this] { return terminated_ || handOff_.pendingBlock.has_value(); });
                 if (terminated_)
                     break;
                 if (!woken)
                     continue;
-                stream_.assign(handOff_.PendingBlock->begin(), handOff_.PendingBlock->end());
+                stream_.assign(handOff_.pendingBlock->begin(), handOff_.pendingBlock->end());
                 size_ = static_cast<std::uint32_t>(stream_.size());
-                handOff_.PendingBlock.reset();
+                handOff_.pendingBlock.reset();
             }
-            playback_.Play(stream_.data(), size_);
+            playback_.play(stream_.data(), size_);
             ++relayed_;
         }
     } catch (const std::exception& e) {

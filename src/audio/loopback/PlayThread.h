@@ -16,57 +16,57 @@
 
 namespace tavora::audio {
 
-class TPlaybackStream;
+class PlaybackStream;
 
 // The hand-off slot with its lock and its wake-up. It outlives every run:
 // its owner creates it once.
-struct TLoopHandOff {
+struct LoopHandOff {
     // Guards PendingBlock and the terminate requests of the relay threads.
-    std::mutex BufferLock;
+    std::mutex bufferLock;
     // Signalled when a block is left in the slot or a relay thread is asked
     // to end. A relay thread waits for the state, not for the signal, so a
     // signal given while it was busy playing is not lost.
-    std::condition_variable DataReady;
+    std::condition_variable dataReady;
     // The newest block not yet taken; a block still waiting is replaced by
     // the next one, which keeps the delay at one block.
-    std::optional<std::vector<std::uint8_t>> PendingBlock;
+    std::optional<std::vector<std::uint8_t>> pendingBlock;
 
     // Copies `size` bytes into the slot and wakes the relay thread.
-    void Put(const std::uint8_t* data, std::size_t size);
+    void put(const std::uint8_t* data, std::size_t size);
     // Empties the slot.
-    void Clear();
+    void clear();
 };
 
-class TPlayThread {
+class PlayThread {
 public:
     // Longest wait for a block before the terminate request is looked at
     // again (a request also ends the wait at once).
     static constexpr std::chrono::milliseconds WaitTimeout{2000};
 
-    TPlayThread(TLoopHandOff& handOff, TPlaybackStream& playback, bool createSuspended);
+    PlayThread(LoopHandOff& handOff, PlaybackStream& playback, bool createSuspended);
     // Asks the thread to end and waits for it.
-    ~TPlayThread();
-    TPlayThread(const TPlayThread&) = delete;
-    TPlayThread& operator=(const TPlayThread&) = delete;
+    ~PlayThread();
+    PlayThread(const PlayThread&) = delete;
+    PlayThread& operator=(const PlayThread&) = delete;
 
     // Starts a thread created suspended; does nothing otherwise.
-    void Resume();
+    void resume();
     // Asks the thread to end; it ends after the block it may be playing.
-    void Terminate();
-    bool Terminated() const;
+    void terminate();
+    bool terminated() const;
     // Waits until the thread has ended (at once when it never started).
-    void WaitFor();
+    void waitFor();
     // Whether Execute has returned (after a request, or after Play raised).
-    bool Finished() const;
+    bool finished() const;
 
     // Blocks handed to the playback stream so far.
-    std::uint64_t RelayedBlocks() const;
+    std::uint64_t relayedBlocks() const;
 
 private:
-    void Execute();
+    void execute();
 
-    TLoopHandOff& handOff_;
-    TPlaybackStream& playback_;
+    LoopHandOff& handOff_;
+    PlaybackStream& playback_;
     // The block being relayed, copied out of the slot so that the lock is
     // not held while it plays.
     std::vector<std::uint8_t> stream_;

@@ -13,58 +13,58 @@ namespace pa = platform::audio;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-TPlaybackStream::TPlaybackStream(pa::AudioPlatform& platform)
+PlaybackStream::PlaybackStream(pa::AudioPlatform& platform)
     : platform_(platform), notifyWindow_(std::make_unique<pa::WaveNotifyReceiver>()) {
     notifyWindow_->setHandler([this](pa::WaveMessage message, pa::WaveHeader* header) {
         if (message == pa::WaveMessage::WomDone)
-            BufferDone(header);
+            bufferDone(header);
     });
 }
 
-TPlaybackStream::~TPlaybackStream() {
-    Close();
+PlaybackStream::~PlaybackStream() {
+    close();
 }
 
-std::uint8_t TPlaybackStream::NumBuffers() const {
+std::uint8_t PlaybackStream::numBuffers() const {
     Guard guard(lock_);
     return numBuffers_;
 }
 
-void TPlaybackStream::SetNumBuffers(std::uint8_t count) {
+void PlaybackStream::setNumBuffers(std::uint8_t count) {
     Guard guard(lock_);
     numBuffers_ = count;
 }
 
-std::uint8_t TPlaybackStream::FreeSlots() const {
+std::uint8_t PlaybackStream::freeSlots() const {
     Guard guard(lock_);
     return freeSlots_;
 }
 
-bool TPlaybackStream::Active() const {
+bool PlaybackStream::active() const {
     Guard guard(lock_);
     return active_;
 }
 
-std::size_t TPlaybackStream::BufferCount() const {
+std::size_t PlaybackStream::bufferCount() const {
     Guard guard(lock_);
     return buffers_.size();
 }
 
-std::uint64_t TPlaybackStream::DroppedBlocks() const {
+std::uint64_t PlaybackStream::droppedBlocks() const {
     Guard guard(lock_);
     return dropped_;
 }
 
-QObject* TPlaybackStream::NotifyWindow() const {
+QObject* PlaybackStream::notifyWindow() const {
     return notifyWindow_.get();
 }
 
-void TPlaybackStream::RaiseError(const char* name, pa::MmResult code) {
+void PlaybackStream::raiseError(const char* name, pa::MmResult code) {
     if (code != pa::MMSYSERR_NOERROR)
-        throw EPlaybackStreamError(LoopStreamErrorMessage(name, code));
+        throw PlaybackStreamError(loopStreamErrorMessage(name, code));
 }
 
-void TPlaybackStream::Open(std::span<const std::uint8_t> format, std::uint32_t deviceId) {
+void PlaybackStream::open(std::span<const std::uint8_t> format, std::uint32_t deviceId) {
     Guard guard(lock_);
     if (active_)
         return;
@@ -73,22 +73,22 @@ void TPlaybackStream::Open(std::span<const std::uint8_t> format, std::uint32_t d
     dropped_ = 0;
     lost_ = false;
     format_.assign(format.begin(), format.end());
-    const pa::WaveFormatEx* head = FormatHead(format_);
+    const pa::WaveFormatEx* head = formatHead(format_);
     if (!head)
-        RaiseError("WaveOutOpen", pa::MMSYSERR_INVALPARAM);
+        raiseError("WaveOutOpen", pa::MMSYSERR_INVALPARAM);
 
-    const TLoopDevice at = ChooseLoopDevice(*head, deviceId);
-    RaiseError("WaveOutOpen",
+    const LoopDevice at = chooseLoopDevice(*head, deviceId);
+    raiseError("WaveOutOpen",
                platform_.openWaveOut(&device_, at.device, head, notifyWindow_.get(), at.flags));
     active_ = true;
 }
 
-TLoopBuffer& TPlaybackStream::NewHeader(std::uint32_t size) {
-    buffers_.push_back(std::make_unique<TLoopBuffer>(size));
+LoopBuffer& PlaybackStream::newHeader(std::uint32_t size) {
+    buffers_.push_back(std::make_unique<LoopBuffer>(size));
     return *buffers_.back();
 }
 
-void TPlaybackStream::Play(const std::uint8_t* data, std::uint32_t size) {
+void PlaybackStream::play(const std::uint8_t* data, std::uint32_t size) {
     Guard guard(lock_);
     if (size == 0 || !active_)
         return;
@@ -97,7 +97,7 @@ void TPlaybackStream::Play(const std::uint8_t* data, std::uint32_t size) {
         qCDebug(lcLoopback) << "every slot taken; block of" << size << "bytes dropped";
         return;
     }
-    TLoopBuffer& buffer = NewHeader(size);
+    LoopBuffer& buffer = newHeader(size);
     std::memcpy(buffer.data.get(), data, size);
     pa::WaveHeader& header = buffer.header;
     header.loops = 1;
@@ -105,37 +105,37 @@ void TPlaybackStream::Play(const std::uint8_t* data, std::uint32_t size) {
     // A block the device refused never comes back from it: give its slot
     // back at once, or the stream would lose one slot per failure for good.
     if (const pa::MmResult result = device_->prepareHeader(header); result != pa::MMSYSERR_NOERROR) {
-        ReleaseHeader(&header);
-        RaiseError("WaveOut-PrepareHeader", result);
+        releaseHeader(&header);
+        raiseError("WaveOut-PrepareHeader", result);
     }
     if (const pa::MmResult result = device_->write(header); result != pa::MMSYSERR_NOERROR) {
-        ReleaseHeader(&header);
-        if (pa::waveDeviceGone(result) && OnDeviceLost && !lost_) {
+        releaseHeader(&header);
+        if (pa::waveDeviceGone(result) && onDeviceLost && !lost_) {
             lost_ = true;
-            OnDeviceLost(result);
+            onDeviceLost(result);
         }
-        RaiseError("WaveOut-Write", result);
+        raiseError("WaveOut-Write", result);
     }
 }
 
-void TPlaybackStream::BufferDone(pa::WaveHeader* header) {
+void PlaybackStream::bufferDone(pa::WaveHeader* header) {
     Guard guard(lock_);
-    TLoopBuffer* buffer = FindLoopBuffer(buffers_, header);
+    LoopBuffer* buffer = findLoopBuffer(buffers_, header);
     if (!active_ || !buffer)
         return;
-    if (OnBufferPlayed) {
-        OnBufferPlayed(this, header);
-        if (!active_ || FindLoopBuffer(buffers_, header) != buffer)
+    if (onBufferPlayed) {
+        onBufferPlayed(this, header);
+        if (!active_ || findLoopBuffer(buffers_, header) != buffer)
             return;
     }
     // Should the device refuse, the buffer stays in the list (and its slot
     // taken) until Close: it may still be the device's.
-    RaiseError("WaveOut-UnprepareHeader", device_->unprepareHeader(*header));
-    ReleaseHeader(header);
+    raiseError("WaveOut-UnprepareHeader", device_->unprepareHeader(*header));
+    releaseHeader(header);
 }
 
-void TPlaybackStream::ReleaseHeader(pa::WaveHeader* header) {
-    TLoopBuffer* buffer = FindLoopBuffer(buffers_, header);
+void PlaybackStream::releaseHeader(pa::WaveHeader* header) {
+    LoopBuffer* buffer = findLoopBuffer(buffers_, header);
     if (!buffer)
         return;
     if (device_)
@@ -144,7 +144,7 @@ void TPlaybackStream::ReleaseHeader(pa::WaveHeader* header) {
     ++freeSlots_;
 }
 
-void TPlaybackStream::Close() {
+void PlaybackStream::close() {
     Guard guard(lock_);
     if (!active_)
         return;
@@ -152,7 +152,7 @@ void TPlaybackStream::Close() {
     device_->reset();
     device_->close();
     while (!buffers_.empty())
-        ReleaseHeader(&buffers_.back()->header);
+        releaseHeader(&buffers_.back()->header);
     device_.reset();
     // Drop the notifications the reset posted, so that a later Open cannot
     // mistake one for a buffer of its own allocated at the same address.

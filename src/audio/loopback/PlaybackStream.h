@@ -27,66 +27,66 @@ class WaveNotifyReceiver;
 
 namespace tavora::audio {
 
-class TPlaybackStream;
+class PlaybackStream;
 
 // Called with the stream's lock held: a handler may call Play, but must not
 // wait for another thread that does.
-using TBufferPlayedEvent = std::function<void(TPlaybackStream* sender, platform::audio::WaveHeader* header)>;
+using BufferPlayedEvent = std::function<void(PlaybackStream* sender, platform::audio::WaveHeader* header)>;
 
-class TPlaybackStream {
+class PlaybackStream {
 public:
     static constexpr std::uint8_t DefaultNumBuffers = 4;
 
-    explicit TPlaybackStream(platform::audio::AudioPlatform& platform);
-    ~TPlaybackStream();
-    TPlaybackStream(const TPlaybackStream&) = delete;
-    TPlaybackStream& operator=(const TPlaybackStream&) = delete;
+    explicit PlaybackStream(platform::audio::AudioPlatform& platform);
+    ~PlaybackStream();
+    PlaybackStream(const PlaybackStream&) = delete;
+    PlaybackStream& operator=(const PlaybackStream&) = delete;
 
     // Buffers that may be at the device at once; takes effect at the next Open.
-    std::uint8_t NumBuffers() const;
-    void SetNumBuffers(std::uint8_t count);
+    std::uint8_t numBuffers() const;
+    void setNumBuffers(std::uint8_t count);
     // How many more buffers may be written to the device now.
-    std::uint8_t FreeSlots() const;
+    std::uint8_t freeSlots() const;
 
     // Called for each buffer the device hands back while open, before the
     // buffer is released.
-    TBufferPlayedEvent OnBufferPlayed;
+    BufferPlayedEvent onBufferPlayed;
     // Called once per run, on the thread that calls Play and with the
     // stream's lock held, when the device refuses a block because it or the
     // sound server has gone away (Play raises as well). A handler only
     // passes the news on, for example by posting it to its own thread.
-    TDeviceLostEvent OnDeviceLost;
+    DeviceLostEvent onDeviceLost;
 
     // Opens output device `deviceId` in `format` (a whole format record).
-    // Does nothing while open. Throws EPlaybackStreamError.
-    void Open(std::span<const std::uint8_t> format, std::uint32_t deviceId);
+    // Does nothing while open. Throws PlaybackStreamError.
+    void open(std::span<const std::uint8_t> format, std::uint32_t deviceId);
     // Copies `size` bytes and writes them to the device; never waits for it.
     // Does nothing when `size` is 0 or the stream is closed. A block that
     // comes while every slot is taken is dropped at once: the device then
     // already holds NumBuffers blocks, and holding back one more would only
     // add its length to the delay of everything after it. Throws
-    // EPlaybackStreamError when the device refuses the block (its slot is
+    // PlaybackStreamError when the device refuses the block (its slot is
     // given back).
-    void Play(const std::uint8_t* data, std::uint32_t size);
+    void play(const std::uint8_t* data, std::uint32_t size);
     // Stops playing at once, closes the device and releases every buffer.
     // Does nothing while closed. Never throws.
-    void Close();
+    void close();
 
-    bool Active() const;
+    bool active() const;
     // Buffers allocated and not yet released.
-    std::size_t BufferCount() const;
+    std::size_t bufferCount() const;
     // Blocks dropped by Play because no slot was free, since the last Open.
-    std::uint64_t DroppedBlocks() const;
+    std::uint64_t droppedBlocks() const;
     // Receives the device's notifications.
-    QObject* NotifyWindow() const;
+    QObject* notifyWindow() const;
 
     // Handles a buffer the device has returned (the device's WomDone).
-    void BufferDone(platform::audio::WaveHeader* header);
+    void bufferDone(platform::audio::WaveHeader* header);
 
 private:
-    TLoopBuffer& NewHeader(std::uint32_t size);
-    void ReleaseHeader(platform::audio::WaveHeader* header);
-    static void RaiseError(const char* name, platform::audio::MmResult code);
+    LoopBuffer& newHeader(std::uint32_t size);
+    void releaseHeader(platform::audio::WaveHeader* header);
+    static void raiseError(const char* name, platform::audio::MmResult code);
 
     platform::audio::AudioPlatform& platform_;
     mutable std::recursive_mutex lock_;
@@ -94,7 +94,7 @@ private:
     bool lost_ = false; // the device went away during this run
     std::uint8_t freeSlots_ = 0;
     std::uint8_t numBuffers_ = DefaultNumBuffers;
-    TLoopBuffers buffers_;
+    LoopBuffers buffers_;
     std::vector<std::uint8_t> format_;
     std::uint64_t dropped_ = 0;
     std::unique_ptr<platform::audio::WaveOutDevice> device_;

@@ -9,14 +9,14 @@
 namespace tavora::audio {
 
 namespace {
-constexpr size_t kGrowthQuantum = 8192;
+constexpr size_t GrowthQuantum = 8192;
 } // namespace
 
-TMemoryStream::~TMemoryStream() {
+MemoryStream::~MemoryStream() {
     std::free(memory_);
 }
 
-void TMemoryStream::Realloc(size_t newCapacity) {
+void MemoryStream::realloc(size_t newCapacity) {
     if (newCapacity == capacity_)
         return;
     if (newCapacity == 0) {
@@ -32,7 +32,7 @@ void TMemoryStream::Realloc(size_t newCapacity) {
     size_ = std::min(size_, capacity_);
 }
 
-size_t TMemoryStream::Read(void* buffer, size_t count) {
+size_t MemoryStream::Read(void* buffer, size_t count) {
     if (position_ < 0 || static_cast<uint64_t>(position_) >= size_)
         return 0;
     const size_t n = std::min(count, size_ - static_cast<size_t>(position_));
@@ -42,7 +42,7 @@ size_t TMemoryStream::Read(void* buffer, size_t count) {
     return n;
 }
 
-size_t TMemoryStream::Write(const void* buffer, size_t count) {
+size_t MemoryStream::write(const void* buffer, size_t count) {
     if (position_ < 0)
         return 0;
     const auto pos = static_cast<size_t>(position_);
@@ -52,8 +52,8 @@ size_t TMemoryStream::Write(const void* buffer, size_t count) {
     if (end > size_) {
         if (end > capacity_) {
             size_t grown = std::max(end, capacity_ + capacity_ / 4);
-            grown = (grown + kGrowthQuantum - 1) / kGrowthQuantum * kGrowthQuantum;
-            Realloc(grown);
+            grown = (grown + GrowthQuantum - 1) / GrowthQuantum * GrowthQuantum;
+            realloc(grown);
         }
         // Writing past the end leaves a gap of zeros, not stale bytes.
         if (pos > size_)
@@ -66,11 +66,11 @@ size_t TMemoryStream::Write(const void* buffer, size_t count) {
     return count;
 }
 
-int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
+int64_t MemoryStream::seek(int64_t offset, SeekOrigin origin) {
     int64_t base = 0;
-    if (origin == TSeekOrigin::soCurrent)
+    if (origin == SeekOrigin::Current)
         base = position_;
-    else if (origin == TSeekOrigin::soEnd)
+    else if (origin == SeekOrigin::End)
         base = static_cast<int64_t>(size_);
     int64_t target = 0;
     if (__builtin_add_overflow(base, offset, &target))
@@ -79,29 +79,29 @@ int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin) {
     return position_;
 }
 
-void TMemoryStream::SetSize(size_t size) {
-    Realloc(size);
+void MemoryStream::setSize(size_t size) {
+    realloc(size);
     size_ = size;
     if (static_cast<uint64_t>(position_) > size_)
         position_ = static_cast<int64_t>(size_);
 }
 
-void TMemoryStream::SetCapacity(size_t capacity) {
-    Realloc(capacity);
+void MemoryStream::setCapacity(size_t capacity) {
+    realloc(capacity);
 }
 
-void TMemoryStream::Clear() {
-    Realloc(0);
+void MemoryStream::clear() {
+    realloc(0);
     size_ = 0;
     position_ = 0;
 }
 
-void TMemoryStream::LoadFromStream(const TMemoryStream& source) {
-    LoadFromBuffer(source.memory_, source.size_);
+void MemoryStream::loadFromStream(const MemoryStream& source) {
+    loadFromBuffer(source.memory_, source.size_);
 }
 
-void TMemoryStream::LoadFromBuffer(const void* data, size_t count) {
-    SetSize(count);
+void MemoryStream::loadFromBuffer(const void* data, size_t count) {
+    setSize(count);
     if (count != 0)
         std::memcpy(memory_, data, count);
     position_ = 0;

@@ -8,53 +8,53 @@ class QIODevice;
 
 namespace tavora::audio {
 
-class EStreamError : public std::runtime_error {
+class StreamError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
-enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+enum class SeekOrigin { Beginning, Current, End };
 
 // A growable block of memory read, written and positioned like a file.
 // Every change of the block's capacity goes through Realloc, which a
 // subclass may override to observe it.
-class TMemoryStream {
+class MemoryStream {
 public:
-    TMemoryStream() = default;
-    virtual ~TMemoryStream();
-    TMemoryStream(const TMemoryStream&) = delete;
-    TMemoryStream& operator=(const TMemoryStream&) = delete;
+    MemoryStream() = default;
+    virtual ~MemoryStream();
+    MemoryStream(const MemoryStream&) = delete;
+    MemoryStream& operator=(const MemoryStream&) = delete;
 
     // Copies up to `count` bytes from the position on and moves past them.
     size_t Read(void* buffer, size_t count);
     // Writes `count` bytes at the position, growing the block as needed.
-    virtual size_t Write(const void* buffer, size_t count);
+    virtual size_t write(const void* buffer, size_t count);
     // Answers the new position; a position before the start becomes 0.
-    int64_t Seek(int64_t offset, TSeekOrigin origin);
+    int64_t seek(int64_t offset, SeekOrigin origin);
 
-    int64_t Position() const { return position_; }
-    void SetPosition(int64_t position) { Seek(position, TSeekOrigin::soBeginning); }
-    size_t Size() const { return size_; }
-    void SetSize(size_t size);
-    size_t Capacity() const { return capacity_; }
-    void SetCapacity(size_t capacity);
-    void Clear();
+    int64_t position() const { return position_; }
+    void setPosition(int64_t position) { seek(position, SeekOrigin::Beginning); }
+    size_t size() const { return size_; }
+    void setSize(size_t size);
+    size_t capacity() const { return capacity_; }
+    void setCapacity(size_t capacity);
+    void clear();
 
-    const std::byte* Memory() const { return memory_; }
-    std::byte* Memory() { return memory_; }
+    const std::byte* memory() const { return memory_; }
+    std::byte* memory() { return memory_; }
 
     // Replaces the contents with all bytes of `source` (from its start) or of
     // the buffer; the position becomes 0.
-    void LoadFromStream(const TMemoryStream& source);
-    void LoadFromBuffer(const void* data, size_t count);
-    // Reads `device` from its start to its end. Throws EStreamError when the
+    void loadFromStream(const MemoryStream& source);
+    void loadFromBuffer(const void* data, size_t count);
+    // Reads `device` from its start to its end. Throws StreamError when the
     // device cannot be read completely.
-    void LoadFromStream(QIODevice& device);
+    void loadFromStream(QIODevice& device);
 
 protected:
     // Moves the contents to a block of `newCapacity` bytes (0 frees it). The
     // old block is released. Throws std::bad_alloc when memory runs out.
-    virtual void Realloc(size_t newCapacity);
+    virtual void realloc(size_t newCapacity);
 
 private:
     std::byte* memory_ = nullptr;

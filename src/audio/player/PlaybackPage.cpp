@@ -21,7 +21,7 @@ namespace tavora::audio {
 
 namespace {
 
-const char* ErrorText(const std::exception_ptr& error) {
+const char* errorText(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const std::exception& e) {
@@ -31,7 +31,7 @@ const char* ErrorText(const std::exception_ptr& error) {
     }
 }
 
-void SetButtonFont(QWidget* button) {
+void setButtonFont(QWidget* button) {
     QFont font = button->font();
     font.setBold(true);
     font.setPixelSize(16);
@@ -40,115 +40,115 @@ void SetButtonFont(QWidget* button) {
 
 } // namespace
 
-TPlaybackPage::TPlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::TPlaybackPage>()), platform_(platform) {
+PlaybackPage::PlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::PlaybackPage>()), platform_(platform) {
     ui->setupUi(this);
     setFixedSize(Width, Height);
-    SetButtonFont(ui->btnPlay);
-    SetButtonFont(ui->btnStopPlay);
-    SetFontColour(ui->btnPlay, FontColours::Green);
-    SetFontColour(ui->btnStopPlay, FontColours::Maroon);
-    SetFontColour(ui->lbPlaying, FontColours::Navy);
-    SetFontColour(ui->lbWaveVolAvail, FontColours::Red);
-    SetFontColour(ui->Label12, FontColours::Red);
-    SetFontColour(ui->Label13, FontColours::Red);
+    setButtonFont(ui->playButton);
+    setButtonFont(ui->stopButton);
+    setFontColour(ui->playButton, FontColours::Green);
+    setFontColour(ui->stopButton, FontColours::Maroon);
+    setFontColour(ui->playingLabel, FontColours::Navy);
+    setFontColour(ui->speakerLevelUnavailableLabel, FontColours::Red);
+    setFontColour(ui->noDeviceLabel, FontColours::Red);
+    setFontColour(ui->usbHintLabel, FontColours::Red);
 
-    tmrTimer = new QTimer(this);
-    tmrTimer->setInterval(BlinkInterval);
-    connect(tmrTimer, &QTimer::timeout, this, [this] { tmrTimerTimer(); });
+    playingTimer = new QTimer(this);
+    playingTimer->setInterval(BlinkInterval);
+    connect(playingTimer, &QTimer::timeout, this, [this] { onPlayingTimer(); });
 
-    SamplePlayer1 = std::make_unique<TSamplePlayer>(platform);
-    SamplePlayer1->OnActivate = [this](TWaveEngine* sender) { SamplePlayer1Activate(sender); };
-    SamplePlayer1->OnDeactivate = [this](TWaveEngine* sender) { SamplePlayer1Deactivate(sender); };
-    SamplePlayer1->OnError = [this](TWaveEngine* sender) { SamplePlayer1Error(sender); };
+    samplePlayer_ = std::make_unique<SamplePlayer>(platform);
+    samplePlayer_->onActivate = [this](WaveEngine* sender) { onSamplePlayerActivate(sender); };
+    samplePlayer_->onDeactivate = [this](WaveEngine* sender) { onSamplePlayerDeactivate(sender); };
+    samplePlayer_->onError = [this](WaveEngine* sender) { onSamplePlayerError(sender); };
 
-    connect(ui->btnPlay, &QPushButton::clicked, this, [this] { btnPlayClick(); });
-    connect(ui->btnStopPlay, &QPushButton::clicked, this, [this] { btnStopPlayClick(); });
+    connect(ui->playButton, &QPushButton::clicked, this, [this] { onPlayClicked(); });
+    connect(ui->stopButton, &QPushButton::clicked, this, [this] { onStopClicked(); });
     // Only the participant's picks: filling and selecting from code do not.
-    connect(ui->cbAoudioOutDevices, &QComboBox::activated, this, [this] { cbAoudioOutDevicesChange(); });
+    connect(ui->outputDeviceList, &QComboBox::activated, this, [this] { onOutputDeviceChanged(); });
     // Only the participant's moves write the level; RefreshLevelControls
     // positions the slider with its signals blocked.
-    connect(ui->tbWaveVolume, &QSlider::valueChanged, this, [this] { tbWaveVolumeChange(); });
+    connect(ui->speakerLevelSlider, &QSlider::valueChanged, this, [this] { onSpeakerLevelChanged(); });
 }
 
-TPlaybackPage::~TPlaybackPage() {
-    SamplePlayer1.reset();
+PlaybackPage::~PlaybackPage() {
+    samplePlayer_.reset();
 }
 
-void TPlaybackPage::EnterPlaybackPage() {
+void PlaybackPage::enterPlaybackPage() {
     QStringList devices;
-    ListWaveOutDevices(platform_, devices, &deviceNames_);
-    ui->cbAoudioOutDevices->clear();
-    ui->cbAoudioOutDevices->addItems(devices);
+    listWaveOutDevices(platform_, devices, &deviceNames_);
+    ui->outputDeviceList->clear();
+    ui->outputDeviceList->addItems(devices);
     if (devices.isEmpty()) {
-        ui->pWaveAvailable->hide();
-        ui->pWaveNotAvailable->show();
-        ui->btnStopPlay->setEnabled(false);
-        ui->btnPlay->setEnabled(false);
+        ui->devicePanel->hide();
+        ui->noDevicePanel->show();
+        ui->stopButton->setEnabled(false);
+        ui->playButton->setEnabled(false);
         return;
     }
-    ui->pWaveAvailable->show();
-    ui->pWaveNotAvailable->hide();
+    ui->devicePanel->show();
+    ui->noDevicePanel->hide();
 
     // A device found at another place, or the reset value of a removed one,
     // is stored at the next save.
-    ui->cbAoudioOutDevices->setCurrentIndex(KeepStoredDeviceInList(SystemTestSettings.AudioOutDeviceID,
-                                                                   SystemTestSettings.AudioOutDeviceName,
+    ui->outputDeviceList->setCurrentIndex(keepStoredDeviceInList(globalSettings.audioOutDeviceID,
+                                                                   globalSettings.audioOutDeviceName,
                                                                    int(devices.size()), deviceNames_));
 
-    RefreshSpeakerLevel();
-    ui->btnStopPlay->setEnabled(false);
-    ui->btnPlay->setEnabled(true);
+    refreshSpeakerLevel();
+    ui->stopButton->setEnabled(false);
+    ui->playButton->setEnabled(true);
 }
 
-void TPlaybackPage::btnPlayClick() {
+void PlaybackPage::onPlayClicked() {
     // A sample playing, or one still closing after a stop.
-    if (SamplePlayer1->Active())
+    if (samplePlayer_->active())
         return;
     std::unique_ptr<QIODevice> stream;
     try {
-        SamplePlayer1->SetDeviceID(ui->cbAoudioOutDevices->currentIndex());
-        stream = OpenResourceStream("sample", "WAVE");
-        SamplePlayer1->Wave().LoadFromStream(*stream);
+        samplePlayer_->setDeviceID(ui->outputDeviceList->currentIndex());
+        stream = openResourceStream("sample", "WAVE");
+        samplePlayer_->wave().loadFromStream(*stream);
         stream.reset();
-        SamplePlayer1->SetActive(true);
+        samplePlayer_->setActive(true);
         playing_ = true;
         lost_ = platform::audio::MMSYSERR_NOERROR;
-        ui->btnPlay->setEnabled(false);
-        ui->btnStopPlay->setEnabled(true);
+        ui->playButton->setEnabled(false);
+        ui->stopButton->setEnabled(true);
     } catch (...) {
-        qCInfo(lcPlayer) << "the sample cannot be played:" << ErrorText(std::current_exception());
+        qCInfo(lcPlayer) << "the sample cannot be played:" << errorText(std::current_exception());
         QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), CannotPlayText,
                         QMessageBox::Ok, this);
         box.exec();
         stream.reset();
-        if (SamplePlayer1->Active())
-            SamplePlayer1->SetActive(false);
-        ui->btnPlay->setEnabled(true);
-        ui->btnStopPlay->setEnabled(false);
+        if (samplePlayer_->active())
+            samplePlayer_->setActive(false);
+        ui->playButton->setEnabled(true);
+        ui->stopButton->setEnabled(false);
     }
 }
 
-void TPlaybackPage::btnStopPlayClick() {
-    StopPlayback();
+void PlaybackPage::onStopClicked() {
+    stopPlayback();
 }
 
-void TPlaybackPage::SamplePlayer1Activate(TWaveEngine*) {
-    tmrTimer->start();
-    ui->lbPlaying->show();
+void PlaybackPage::onSamplePlayerActivate(WaveEngine*) {
+    playingTimer->start();
+    ui->playingLabel->show();
 }
 
-void TPlaybackPage::SamplePlayer1Deactivate(TWaveEngine*) {
+void PlaybackPage::onSamplePlayerDeactivate(WaveEngine*) {
     const platform::audio::MmResult lost = std::exchange(lost_, platform::audio::MMSYSERR_NOERROR);
-    StopPlayback();
+    stopPlayback();
     // The box waits for the page's event loop: this runs inside the
     // player's notification, which a modal box must not hold up.
     if (lost != platform::audio::MMSYSERR_NOERROR)
-        QTimer::singleShot(0, this, [this, lost] { ReportLostDevice(lost); });
+        QTimer::singleShot(0, this, [this, lost] { reportLostDevice(lost); });
 }
 
-void TPlaybackPage::SamplePlayer1Error(TWaveEngine* sender) {
-    const uint32_t code = sender->LastError();
+void PlaybackPage::onSamplePlayerError(WaveEngine* sender) {
+    const uint32_t code = sender->lastError();
     // A device or server that goes away while the sample plays is no error
     // of the program: the player ends the run by itself, and its
     // deactivation brings the page back to Ready. Everything else stays an
@@ -157,10 +157,10 @@ void TPlaybackPage::SamplePlayer1Error(TWaveEngine* sender) {
         lost_ = code;
         return;
     }
-    throw EWaveSysError(sender->GetErrorText(code));
+    throw WaveSysError(sender->getErrorText(code));
 }
 
-void TPlaybackPage::ReportLostDevice(platform::audio::MmResult code) {
+void PlaybackPage::reportLostDevice(platform::audio::MmResult code) {
     const bool serverGone = code == platform::audio::MMSYSERR_NODRIVER;
     qCWarning(lcPlayer) << (serverGone ? "the sound server" : "the playback device")
                         << "went away; sample stopped";
@@ -169,52 +169,52 @@ void TPlaybackPage::ReportLostDevice(platform::audio::MmResult code) {
     // list, and a Play would otherwise open another device than the one
     // shown.
     if (!serverGone)
-        EnterPlaybackPage();
+        enterPlaybackPage();
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
                     serverGone ? ServerStoppedText : DeviceRemovedText, QMessageBox::Ok, this);
     box.exec();
 }
 
-void TPlaybackPage::tmrTimerTimer() {
-    ui->lbPlaying->setVisible(ui->lbPlaying->isHidden());
+void PlaybackPage::onPlayingTimer() {
+    ui->playingLabel->setVisible(ui->playingLabel->isHidden());
 }
 
-void TPlaybackPage::StopPlayback() {
+void PlaybackPage::stopPlayback() {
     playing_ = false;
-    if (SamplePlayer1->Active()) {
-        SamplePlayer1->SetActive(false);
+    if (samplePlayer_->active()) {
+        samplePlayer_->setActive(false);
         try {
-            SaveSettings();
-        } catch (const ERegistryError& e) {
-            const QString message = QString::fromStdString(SaveFailureText(e));
+            saveSettings();
+        } catch (const RegistryError& e) {
+            const QString message = QString::fromStdString(saveFailureText(e));
             qCWarning(lcPlayer) << "settings not saved at the stop:" << e.what() << message;
             emit settingsNotSaved(message);
         }
     }
-    ui->btnStopPlay->setEnabled(false);
-    ui->btnPlay->setEnabled(true);
-    tmrTimer->stop();
-    ui->lbPlaying->hide();
+    ui->stopButton->setEnabled(false);
+    ui->playButton->setEnabled(true);
+    playingTimer->stop();
+    ui->playingLabel->hide();
 }
 
-void TPlaybackPage::RefreshSpeakerLevel() {
-    RefreshLevelControls(platform_, WaveDeviceNumber(SystemTestSettings.AudioInDeviceID),
-                         WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID), nullptr, nullptr,
-                         ui->tbWaveVolume, ui->lbWaveVolAvail);
+void PlaybackPage::refreshSpeakerLevel() {
+    refreshLevelControls(platform_, waveDeviceNumber(globalSettings.audioInDeviceID),
+                         waveDeviceNumber(globalSettings.audioOutDeviceID), nullptr, nullptr,
+                         ui->speakerLevelSlider, ui->speakerLevelUnavailableLabel);
 }
 
-void TPlaybackPage::cbAoudioOutDevicesChange() {
-    const int picked = ui->cbAoudioOutDevices->currentIndex();
+void PlaybackPage::onOutputDeviceChanged() {
+    const int picked = ui->outputDeviceList->currentIndex();
     if (picked < 0)
         return;
-    StorePickedDevice(picked, SystemTestSettings.AudioOutDeviceID, SystemTestSettings.AudioOutDeviceName,
+    storePickedDevice(picked, globalSettings.audioOutDeviceID, globalSettings.audioOutDeviceName,
                       deviceNames_);
-    RefreshSpeakerLevel();
+    refreshSpeakerLevel();
 }
 
-void TPlaybackPage::tbWaveVolumeChange() {
-    SetSpeakerVolume(platform_, WaveDeviceNumber(SystemTestSettings.AudioOutDeviceID),
-                     static_cast<uint16_t>(ui->tbWaveVolume->value()));
+void PlaybackPage::onSpeakerLevelChanged() {
+    setSpeakerVolume(platform_, waveDeviceNumber(globalSettings.audioOutDeviceID),
+                     static_cast<uint16_t>(ui->speakerLevelSlider->value()));
 }
 
 } // namespace tavora::audio

@@ -5,7 +5,7 @@
 // "playing" label.
 //
 // The window creates the page once (it owns the page, and through it the
-// player SamplePlayer1 and the timer tmrTimer) and drives it through
+// player samplePlayer_ and the timer playingTimer) and drives it through
 // EnterPlaybackPage, each time the page is shown, and StopPlayback, when the
 // page is left or the window's Close button is pressed.
 
@@ -19,7 +19,7 @@
 
 class QTimer;
 namespace Ui {
-class TPlaybackPage;
+class PlaybackPage;
 }
 namespace tavora::platform::audio {
 class AudioPlatform;
@@ -27,7 +27,7 @@ class AudioPlatform;
 
 namespace tavora::audio {
 
-class TPlaybackPage : public QWidget {
+class PlaybackPage : public QWidget {
     Q_OBJECT
 public:
     static constexpr int Width = 442;
@@ -44,30 +44,30 @@ public:
         "The sound server stopped while the sample was playing, so it has stopped.\n\nStart the sound "
         "server again (or log out and back in), then press Play.";
 
-    TPlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
+    PlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
     // The player goes with the page; a sample still playing ends here.
-    ~TPlaybackPage() override;
+    ~PlaybackPage() override;
 
     // Page entry: lists the output devices, selects the stored one (found by
     // its name where it has moved, entry 0 when it is gone and its number is
     // beyond the list), loads its speaker level and enables Play.
-    void EnterPlaybackPage();
+    void enterPlaybackPage();
     // Stops a playing sample (storing the settings when one was playing) and
     // resets the buttons, the timer and the label.
-    void StopPlayback();
+    void stopPlayback();
 
     // Handlers.
-    void btnPlayClick();
-    void btnStopPlayClick();
-    void SamplePlayer1Activate(TWaveEngine* sender);
-    void SamplePlayer1Deactivate(TWaveEngine* sender);
-    void SamplePlayer1Error(TWaveEngine* sender);
-    void tmrTimerTimer();
-    void tbWaveVolumeChange();
+    void onPlayClicked();
+    void onStopClicked();
+    void onSamplePlayerActivate(WaveEngine* sender);
+    void onSamplePlayerDeactivate(WaveEngine* sender);
+    void onSamplePlayerError(WaveEngine* sender);
+    void onPlayingTimer();
+    void onSpeakerLevelChanged();
     // The participant picked another output device: it becomes the stored
     // one, so the speaker slider, the microphone loop and the classroom
     // client all use the device that was heard.
-    void cbAoudioOutDevicesChange();
+    void onOutputDeviceChanged();
 
 signals:
     // Storing the settings after a stop failed; `message` says so in words.
@@ -75,24 +75,24 @@ signals:
     void settingsNotSaved(const QString& message);
 
 public:
-    std::unique_ptr<Ui::TPlaybackPage> ui;
-    QTimer* tmrTimer = nullptr;
+    std::unique_ptr<Ui::PlaybackPage> ui;
+    QTimer* playingTimer = nullptr;
     // Declared after the form: it goes first, while the controls its events
     // reach are still there.
-    std::unique_ptr<TSamplePlayer> SamplePlayer1;
+    std::unique_ptr<SamplePlayer> samplePlayer_;
 
 private:
     // Once the device or the server has gone away and the sample stopped:
     // the list is brought up to date where a device went, and a box says
     // what happened.
-    void ReportLostDevice(platform::audio::MmResult code);
+    void reportLostDevice(platform::audio::MmResult code);
     // The speaker slider and its label follow the mixer of AudioOutDeviceID.
-    void RefreshSpeakerLevel();
+    void refreshSpeakerLevel();
 
     platform::audio::AudioPlatform& platform_;
     bool playing_ = false;                                               // Play opened the device
     platform::audio::MmResult lost_ = platform::audio::MMSYSERR_NOERROR; // why it went away
-    // The sound server's name of each entry of cbAoudioOutDevices.
+    // The sound server's name of each entry of outputDeviceList.
     std::vector<std::string> deviceNames_;
 };
 

@@ -8,27 +8,27 @@ namespace tavora::audio {
 // Plays the sample data of its own wave image on a wave output device. The
 // buffers handed to the device point straight into the wave's memory: no
 // sample byte is copied, decoded or converted here.
-class TSamplePlayer : public TWaveOutEngine {
+class SamplePlayer : public WaveOutEngine {
 public:
-    explicit TSamplePlayer(platform::audio::AudioPlatform& platform);
+    explicit SamplePlayer(platform::audio::AudioPlatform& platform);
     // Closes an active device and waits for it before the wave goes.
-    ~TSamplePlayer() override;
+    ~SamplePlayer() override;
 
     // The owned wave; load data into it directly. Any change of its bytes
     // stops playback before the change is made.
-    TWaveImage& Wave() { return wave_; }
+    WaveImage& wave() { return wave_; }
     // Replaces the owned wave's bytes with all of `value`'s (none clears it).
-    void SetWave(const TWaveImage* value);
+    void setWave(const WaveImage* value);
 
-    void SetPosition(uint32_t milliseconds) override;
+    void setPosition(uint32_t milliseconds) override;
 
 protected:
-    void GetWaveFormat(const TWaveFormatEx*& format, bool& freeIt) override;
-    uint32_t GetBufferData(uint8_t*& data, uint32_t& loops, bool& takeOwnership) override;
-    void WaveChanged(TWaveImage* sender);
+    void getWaveFormat(const WaveFormatEx*& format, bool& freeIt) override;
+    uint32_t getBufferData(uint8_t*& data, uint32_t& loops, bool& takeOwnership) override;
+    void waveChanged(WaveImage* sender);
 
 private:
-    TWaveImage wave_;
+    WaveImage wave_;
     uint32_t readPosition_ = 0;
     uint32_t endPosition_ = 0;
 };

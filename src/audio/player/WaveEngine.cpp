@@ -15,25 +15,25 @@ namespace tavora::audio {
 namespace mm = platform::audio;
 
 // ---------------------------------------------------------------------------
-// TWaveNotifyThread
+// WaveNotifyThread
 
-TWaveNotifyThread::TWaveNotifyThread(TWaveEngine& engine) : engine_(engine) {}
+WaveNotifyThread::WaveNotifyThread(WaveEngine& engine) : engine_(engine) {}
 
-TWaveNotifyThread::~TWaveNotifyThread() {
+WaveNotifyThread::~WaveNotifyThread() {
     if (!thread_.joinable())
         return;
-    Quit();
+    quit();
     thread_.join();
 }
 
-QObject* TWaveNotifyThread::Start() {
-    thread_ = std::thread([this] { Run(); });
+QObject* WaveNotifyThread::start() {
+    thread_ = std::thread([this] { run(); });
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return receiver_ != nullptr || finished_; });
     return receiver_;
 }
 
-void TWaveNotifyThread::Quit() {
+void WaveNotifyThread::quit() {
     std::lock_guard lock(mutex_);
     // Posted behind the notifications already waiting, like a quit message.
     if (receiver_)
@@ -41,19 +41,19 @@ void TWaveNotifyThread::Quit() {
             receiver_, [this] { loop_->quit(); }, Qt::QueuedConnection);
 }
 
-bool TWaveNotifyThread::WaitFinished(std::chrono::milliseconds limit) {
+bool WaveNotifyThread::waitFinished(std::chrono::milliseconds limit) {
     std::unique_lock lock(mutex_);
     return changed_.wait_for(lock, limit, [this] { return finished_; });
 }
 
-void TWaveNotifyThread::Run() {
+void WaveNotifyThread::run() {
     {
         // The receiver lives on this thread, so Qt hands it the device's
         // notifications here.
         QEventLoop loop;
         mm::WaveNotifyReceiver receiver;
         receiver.setHandler([this, &receiver](mm::WaveMessage message, mm::WaveHeader* header) {
-            engine_.DispatchOnThread(&receiver, message, header);
+            engine_.dispatchOnThread(&receiver, message, header);
         });
         {
             std::lock_guard lock(mutex_);
@@ -74,11 +74,11 @@ void TWaveNotifyThread::Run() {
 }
 
 // ---------------------------------------------------------------------------
-// TWaveEngine
+// WaveEngine
 
-TWaveEngine::TWaveEngine(mm::AudioPlatform& platform) : platform_(platform) {}
+WaveEngine::WaveEngine(mm::AudioPlatform& platform) : platform_(platform) {}
 
-TWaveEngine::~TWaveEngine() {
+WaveEngine::~WaveEngine() {
     // The most derived destructor has closed the device (DestroyEngine); here
     // only what is left of the notifier goes.
     thread_.reset();
@@ -92,126 +92,126 @@ TWaveEngine::~TWaveEngine() {
     }
 }
 
-void TWaveEngine::SetActive(bool value) {
-    if (value == GetActive())
+void WaveEngine::setActive(bool value) {
+    if (value == getActive())
         return;
     if (value)
-        InternalOpen();
+        internalOpen();
     else
-        InternalClose();
+        internalClose();
 }
 
-void TWaveEngine::SetPaused(bool value) {
-    if (value == GetPaused())
+void WaveEngine::setPaused(bool value) {
+    if (value == getPaused())
         return;
     if (value)
-        InternalPause();
+        internalPause();
     else
-        InternalResume();
+        internalResume();
 }
 
-void TWaveEngine::SetDeviceID(int32_t value) {
+void WaveEngine::setDeviceID(int32_t value) {
     if (value == deviceId_)
         return;
-    if (Active())
-        throw EWaveInvalidOperation("DeviceID cannot be changed while device is open");
-    if (CheckResult(ValidateDeviceID(value)))
+    if (active())
+        throw WaveInvalidOperationError("DeviceID cannot be changed while device is open");
+    if (checkResult(validateDeviceID(value)))
         deviceId_ = value;
 }
 
-void TWaveEngine::SetAsync(bool value) {
-    if (!Active())
+void WaveEngine::setAsync(bool value) {
+    if (!active())
         async_ = value;
 }
 
-bool TWaveEngine::IsPCMFormatSupported(uint8_t code) {
-    TWaveFormatEx format{};
-    return MakePCMFormat(code, format) && IsFormatSupported(format);
+bool WaveEngine::isPCMFormatSupported(uint8_t code) {
+    WaveFormatEx format{};
+    return makePCMFormat(code, format) && isFormatSupported(format);
 }
 
-bool TWaveEngine::GetActive() {
+bool WaveEngine::getActive() {
     return notifier_.load() != nullptr;
 }
 
-void TWaveEngine::WaveInOpened() {
-    DeviceOpened();
+void WaveEngine::waveInOpened() {
+    deviceOpened();
 }
-void TWaveEngine::WaveInClosed() {
-    DeviceClosed();
+void WaveEngine::waveInClosed() {
+    deviceClosed();
 }
-void TWaveEngine::WaveInData(WaveHeader*) {}
-void TWaveEngine::WaveOutOpened() {
-    DeviceOpened();
+void WaveEngine::waveInData(WaveHeader*) {}
+void WaveEngine::waveOutOpened() {
+    deviceOpened();
 }
-void TWaveEngine::WaveOutClosed() {
-    DeviceClosed();
+void WaveEngine::waveOutClosed() {
+    deviceClosed();
 }
-void TWaveEngine::WaveOutDone(WaveHeader*) {}
+void WaveEngine::waveOutDone(WaveHeader*) {}
 
-bool TWaveEngine::CheckResult(MmResult code) {
+bool WaveEngine::checkResult(MmResult code) {
     lastError_ = code;
     if (code == mm::MMSYSERR_NOERROR)
         return true;
-    NotifyError();
+    notifyError();
     return false;
 }
 
-void TWaveEngine::NotifyError() {
-    if (OnError) {
-        OnError(this);
+void WaveEngine::notifyError() {
+    if (onError) {
+        onError(this);
         return;
     }
-    throw EWaveSysError(GetErrorText(lastError_));
+    throw WaveSysError(getErrorText(lastError_));
 }
 
-void TWaveEngine::NotifyActivate() {
-    if (OnActivate)
-        OnActivate(this);
+void WaveEngine::notifyActivate() {
+    if (onActivate)
+        onActivate(this);
 }
 
-void TWaveEngine::NotifyDeactivate() {
-    if (OnDeactivate && !destroying_)
-        OnDeactivate(this);
+void WaveEngine::notifyDeactivate() {
+    if (onDeactivate && !destroying_)
+        onDeactivate(this);
 }
 
-void TWaveEngine::NotifyPause() {
-    if (OnPause)
-        OnPause(this);
+void WaveEngine::notifyPause() {
+    if (onPause)
+        onPause(this);
 }
 
-void TWaveEngine::NotifyResume() {
-    if (OnResume)
-        OnResume(this);
+void WaveEngine::notifyResume() {
+    if (onResume)
+        onResume(this);
 }
 
-void TWaveEngine::NotifyLevel(const void* data, uint32_t count) {
-    if (OnLevel && !destroying_ && deviceFormat_.wFormatTag == WAVE_FORMAT_PCM)
-        OnLevel(this, PeakLevel(data, count, deviceFormat_.wBitsPerSample));
+void WaveEngine::notifyLevel(const void* data, uint32_t count) {
+    if (onLevel && !destroying_ && deviceFormat_.wFormatTag == WAVE_FORMAT_PCM)
+        onLevel(this, peakLevel(data, count, deviceFormat_.wBitsPerSample));
 }
 
-void TWaveEngine::NotifyBufferData(const void* data, uint32_t count) {
-    if (OnBufferData && !destroying_)
-        OnBufferData(this, data, count);
+void WaveEngine::notifyBufferData(const void* data, uint32_t count) {
+    if (onBufferData && !destroying_)
+        onBufferData(this, data, count);
 }
 
-void TWaveEngine::DeviceOpened() {
-    Opening = false;
-    StartFeeding();
-    NotifyActivate();
+void WaveEngine::deviceOpened() {
+    opening_ = false;
+    startFeeding();
+    notifyActivate();
 }
 
-void TWaveEngine::DeviceClosed() {
-    NotifyLevel(nullptr, 0);
-    Closing = false;
-    ReleaseNotifier();
-    ReleaseAllBuffers();
-    NotifyDeactivate();
+void WaveEngine::deviceClosed() {
+    notifyLevel(nullptr, 0);
+    closing_ = false;
+    releaseNotifier();
+    releaseAllBuffers();
+    notifyDeactivate();
 }
 
-bool TWaveEngine::ReallocHeader(WaveHeader*& header, uint32_t size, uint8_t* external) {
+bool WaveEngine::reallocHeader(WaveHeader*& header, uint32_t size, uint8_t* external) {
     const auto self = reinterpret_cast<uintptr_t>(this);
     if (size == 0) {
-        FreeHeader(header);
+        freeHeader(header);
         return true;
     }
     if (header == nullptr) {
@@ -221,7 +221,7 @@ bool TWaveEngine::ReallocHeader(WaveHeader*& header, uint32_t size, uint8_t* ext
             header = fresh.release();
         } catch (const std::bad_alloc&) {
             header = nullptr;
-            CheckResult(mm::MMSYSERR_NOMEM);
+            checkResult(mm::MMSYSERR_NOMEM);
             return false;
         }
     }
@@ -235,8 +235,8 @@ bool TWaveEngine::ReallocHeader(WaveHeader*& header, uint32_t size, uint8_t* ext
         if (header->bufferLength != size) {
             auto* block = static_cast<uint8_t*>(std::realloc(data, size));
             if (block == nullptr) {
-                FreeHeader(header);
-                CheckResult(mm::MMSYSERR_NOMEM);
+                freeHeader(header);
+                checkResult(mm::MMSYSERR_NOMEM);
                 return false;
             }
             data = block;
@@ -254,7 +254,7 @@ bool TWaveEngine::ReallocHeader(WaveHeader*& header, uint32_t size, uint8_t* ext
     return true;
 }
 
-void TWaveEngine::FreeHeader(WaveHeader*& header) {
+void WaveEngine::freeHeader(WaveHeader*& header) {
     if (header == nullptr)
         return;
     const auto it = std::find(headers_.begin(), headers_.end(), header);
@@ -266,22 +266,22 @@ void TWaveEngine::FreeHeader(WaveHeader*& header) {
     header = nullptr;
 }
 
-void TWaveEngine::ReleaseAllBuffers() {
+void WaveEngine::releaseAllBuffers() {
     while (!headers_.empty()) {
         WaveHeader* header = headers_.back();
-        FreeHeader(header);
+        freeHeader(header);
     }
 }
 
-QObject* TWaveEngine::CreateNotifier() {
-    FreeRetiredReceivers();
+QObject* WaveEngine::createNotifier() {
+    freeRetiredReceivers();
     QObject* notifier = nullptr;
     if (async_) {
         // Devices convert for the thread notifier too, so that a format the
         // query accepted through the codecs also opens.
         notifierKind_ = mm::CALLBACK_THREAD | mm::WAVE_MAPPED;
-        thread_ = std::make_unique<TWaveNotifyThread>(*this);
-        notifier = thread_->Start();
+        thread_ = std::make_unique<WaveNotifyThread>(*this);
+        notifier = thread_->start();
     } else {
         notifierKind_ = mm::CALLBACK_WINDOW | mm::WAVE_MAPPED;
         auto receiver = std::make_unique<mm::WaveNotifyReceiver>();
@@ -289,7 +289,7 @@ QObject* TWaveEngine::CreateNotifier() {
         // A released receiver ignores what is still posted to it.
         receiver->setHandler([this, self](mm::WaveMessage message, mm::WaveHeader* header) {
             if (receiver_.get() == self)
-                Dispatch(message, header);
+                dispatch(message, header);
         });
         receiver_ = std::move(receiver);
         notifier = receiver_.get();
@@ -298,73 +298,73 @@ QObject* TWaveEngine::CreateNotifier() {
     return notifier;
 }
 
-void TWaveEngine::ReleaseNotifier() {
+void WaveEngine::releaseNotifier() {
     if (notifier_.load() == nullptr)
         return;
     if (thread_)
-        thread_->Quit();
+        thread_->quit();
     if (receiver_)
         retiredReceivers_.push_back(std::move(receiver_));
     notifier_ = nullptr;
 }
 
-void TWaveEngine::FreeRetiredReceivers() {
+void WaveEngine::freeRetiredReceivers() {
     std::lock_guard guard(lock_);
     if (dispatchDepth_ == 0)
         retiredReceivers_.clear();
 }
 
-void TWaveEngine::ReapNotifyThread() {
+void WaveEngine::reapNotifyThread() {
     if (!thread_)
         return;
-    if (thread_->IsCurrent()) {
+    if (thread_->isCurrent()) {
         retiredThreads_.push_back(std::move(thread_));
         return;
     }
     thread_.reset(); // ends after what is posted to it, then joins
 }
 
-void TWaveEngine::PostNotification(WaveMessage message, WaveHeader* header) {
+void WaveEngine::postNotification(WaveMessage message, WaveHeader* header) {
     if (QObject* notifier = notifier_.load())
         QCoreApplication::postEvent(notifier, new mm::WaveNotifyEvent(message, header));
 }
 
-void TWaveEngine::Dispatch(WaveMessage message, WaveHeader* header) {
+void WaveEngine::dispatch(WaveMessage message, WaveHeader* header) {
     std::lock_guard guard(lock_);
     ++dispatchDepth_;
-    struct TDepth {
+    struct Depth {
         int& depth;
-        ~TDepth() { --depth; }
+        ~Depth() { --depth; }
     } depth{dispatchDepth_};
     switch (message) {
     case WaveMessage::WomOpen:
-        WaveOutOpened();
+        waveOutOpened();
         break;
     case WaveMessage::WomClose:
-        WaveOutClosed();
+        waveOutClosed();
         break;
     case WaveMessage::WomDone:
-        WaveOutDone(header);
+        waveOutDone(header);
         break;
     case WaveMessage::WimOpen:
-        WaveInOpened();
+        waveInOpened();
         break;
     case WaveMessage::WimClose:
-        WaveInClosed();
+        waveInClosed();
         break;
     case WaveMessage::WimData:
-        WaveInData(header);
+        waveInData(header);
         break;
     }
 }
 
-void TWaveEngine::DispatchOnThread(QObject* receiver, WaveMessage message, WaveHeader* header) {
+void WaveEngine::dispatchOnThread(QObject* receiver, WaveMessage message, WaveHeader* header) {
     try {
         std::lock_guard guard(lock_);
         // A released notifier ignores what is still posted to it.
         if (notifier_.load() != receiver)
             return;
-        Dispatch(message, header);
+        dispatch(message, header);
     } catch (...) {
         // The application's handler for unhandled exceptions lives on the
         // user-interface thread: rethrow it there.
@@ -378,10 +378,10 @@ void TWaveEngine::DispatchOnThread(QObject* receiver, WaveMessage message, WaveH
     }
 }
 
-void TWaveEngine::WaitWhileOpening() {
+void WaveEngine::waitWhileOpening() {
     if (thread_) {
         // Another thread is opening; keep this thread's own events moving.
-        while (Opening) {
+        while (opening_) {
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
@@ -389,15 +389,15 @@ void TWaveEngine::WaitWhileOpening() {
     }
     // The open notification is handled here; nothing pending means the open
     // is further up this very thread's stack, so waiting would never end.
-    while (Opening && notifier_.load() != nullptr && receiver_) {
+    while (opening_ && notifier_.load() != nullptr && receiver_) {
         if (receiver_->dispatchPending() == 0)
             break;
     }
 }
 
-bool TWaveEngine::WaitForNotifier(std::chrono::milliseconds limit) {
+bool WaveEngine::waitForNotifier(std::chrono::milliseconds limit) {
     if (thread_) {
-        if (!thread_->WaitFinished(limit))
+        if (!thread_->waitFinished(limit))
             return false;
         thread_.reset();
         return true;
@@ -415,24 +415,24 @@ bool TWaveEngine::WaitForNotifier(std::chrono::milliseconds limit) {
     return true;
 }
 
-void TWaveEngine::DestroyEngine() {
+void WaveEngine::destroyEngine() {
     if (destroying_)
         return;
     destroying_ = true;
     try {
-        SetActive(false);
-        if (Active() && Closing)
-            FlushClosingDevice();
+        setActive(false);
+        if (active() && closing_)
+            flushClosingDevice();
     } catch (const std::exception& e) {
         qCWarning(lcPlayer) << "closing the wave device on destruction failed:" << e.what();
     }
-    if (Active() && (!Closing || !WaitForNotifier())) {
+    if (active() && (!closing_ || !waitForNotifier())) {
         qCWarning(lcPlayer) << "the wave device did not report its close; letting go of it";
-        AbandonDevice();
+        abandonDevice();
     }
     thread_.reset();
     retiredThreads_.clear();
-    FreeRetiredReceivers();
+    freeRetiredReceivers();
 }
 
 } // namespace tavora::audio

@@ -10,31 +10,31 @@ namespace {
 
 // a * b / c rounded half away from zero, as the platform's MulDiv does for
 // non-negative operands, saturated to 32 bits.
-uint64_t MulDivRounded(uint64_t a, uint64_t b, uint64_t c) {
+uint64_t mulDivRounded(uint64_t a, uint64_t b, uint64_t c) {
     const uint64_t product = a * b; // both operands are below 2^32
     return (product + c / 2) / c;
 }
 
-uint32_t Saturate32(uint64_t value) {
+uint32_t saturate32(uint64_t value) {
     return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
 }
 
 } // namespace
 
-uint32_t MulDiv(uint32_t a, uint32_t b, uint32_t c) {
-    return c == 0 ? 0 : Saturate32(MulDivRounded(a, b, c));
+uint32_t mulDiv(uint32_t a, uint32_t b, uint32_t c) {
+    return c == 0 ? 0 : saturate32(mulDivRounded(a, b, c));
 }
 
-uint32_t TimeToBufferSize(const TWaveFormatEx& format, uint32_t milliseconds) {
-    uint64_t n = MulDivRounded(milliseconds, format.nAvgBytesPerSec, 1000);
+uint32_t timeToBufferSize(const WaveFormatEx& format, uint32_t milliseconds) {
+    uint64_t n = mulDivRounded(milliseconds, format.nAvgBytesPerSec, 1000);
     const uint64_t align = format.nBlockAlign;
     if (align != 0 && n % align != 0)
         n += align - n % align;
-    return Saturate32(n);
+    return saturate32(n);
 }
 
-uint32_t TimeToDataOffset(const TWaveFormatEx& format, uint32_t milliseconds) {
-    uint64_t n = MulDivRounded(format.nAvgBytesPerSec, milliseconds, 1000);
+uint32_t timeToDataOffset(const WaveFormatEx& format, uint32_t milliseconds) {
+    uint64_t n = mulDivRounded(format.nAvgBytesPerSec, milliseconds, 1000);
     const unsigned k = (static_cast<unsigned>(format.nChannels) * format.wBitsPerSample) >> 4;
     n &= ~((uint64_t{1} << std::min(k, 63u)) - 1);
     // The mask lands on a frame for 8- and 16-bit PCM. Block-coded formats
@@ -42,10 +42,10 @@ uint32_t TimeToDataOffset(const TWaveFormatEx& format, uint32_t milliseconds) {
     // can only be played from the start of a block, so keep to whole blocks.
     if (format.nBlockAlign > 1)
         n -= n % format.nBlockAlign;
-    return Saturate32(n);
+    return saturate32(n);
 }
 
-int32_t PeakLevel(const void* buffer, size_t count, uint32_t bitsPerSample) {
+int32_t peakLevel(const void* buffer, size_t count, uint32_t bitsPerSample) {
     const auto* bytes = static_cast<const uint8_t*>(buffer);
     if (bitsPerSample == 8) {
         uint8_t m = 0;
@@ -64,14 +64,14 @@ int32_t PeakLevel(const void* buffer, size_t count, uint32_t bitsPerSample) {
     return -1;
 }
 
-void FillSilence(void* buffer, size_t count, uint32_t bitsPerSample) {
+void fillSilence(void* buffer, size_t count, uint32_t bitsPerSample) {
     if (bitsPerSample == 8)
         std::memset(buffer, 128, count);
     else if (bitsPerSample == 16)
         std::memset(buffer, 0, count);
 }
 
-bool MakePCMFormat(uint8_t code, TWaveFormatEx& format) {
+bool makePCMFormat(uint8_t code, WaveFormatEx& format) {
     static constexpr uint32_t kRates[] = {8000, 11025, 22050, 44100, 48000};
     code &= 0x7F;
     if (code < 1 || code > 20)

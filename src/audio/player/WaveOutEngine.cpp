@@ -9,59 +9,59 @@ namespace tavora::audio {
 
 namespace mm = platform::audio;
 
-TWaveOutEngine::TWaveOutEngine(mm::AudioPlatform& platform) : TWaveEngine(platform) {}
+WaveOutEngine::WaveOutEngine(mm::AudioPlatform& platform) : WaveEngine(platform) {}
 
-TWaveOutEngine::~TWaveOutEngine() {
-    DestroyEngine();
+WaveOutEngine::~WaveOutEngine() {
+    destroyEngine();
 }
 
 // ---------------------------------------------------------------------------
 // Device queries
 
-uint32_t TWaveOutEngine::GetNumDevs() {
-    return Platform().waveOutCount();
+uint32_t WaveOutEngine::getNumDevs() {
+    return platform().waveOutCount();
 }
 
-TWaveEngine::MmResult TWaveOutEngine::ValidateDeviceID(int32_t deviceId) {
+WaveEngine::MmResult WaveOutEngine::validateDeviceID(int32_t deviceId) {
     mm::WaveOutCaps caps;
-    return Platform().waveOutCaps(static_cast<uint32_t>(deviceId), caps);
+    return platform().waveOutCaps(static_cast<uint32_t>(deviceId), caps);
 }
 
-std::string TWaveOutEngine::GetDeviceName() {
+std::string WaveOutEngine::getDeviceName() {
     mm::WaveOutCaps caps;
-    if (Platform().waveOutCaps(static_cast<uint32_t>(DeviceID()), caps) != mm::MMSYSERR_NOERROR)
+    if (platform().waveOutCaps(static_cast<uint32_t>(deviceID()), caps) != mm::MMSYSERR_NOERROR)
         return {};
     return mm::fixedText(caps.productName);
 }
 
-TWaveDeviceSupports TWaveOutEngine::DeviceSupport() {
-    TWaveDeviceSupports result;
+WaveDeviceSupports WaveOutEngine::deviceSupport() {
+    WaveDeviceSupports result;
     mm::WaveOutCaps caps;
-    if (Platform().waveOutCaps(static_cast<uint32_t>(DeviceID()), caps) != mm::MMSYSERR_NOERROR)
+    if (platform().waveOutCaps(static_cast<uint32_t>(deviceID()), caps) != mm::MMSYSERR_NOERROR)
         return result;
     const uint32_t bits = caps.support;
     if (bits & mm::WAVECAPS_VOLUME) {
-        result.Include(TWaveDeviceSupport::dsVolume);
+        result.include(WaveDeviceSupport::Volume);
         if (bits & mm::WAVECAPS_LRVOLUME)
-            result.Include(TWaveDeviceSupport::dsLeftRightVolume);
+            result.include(WaveDeviceSupport::LeftRightVolume);
     }
     if (bits & mm::WAVECAPS_PITCH)
-        result.Include(TWaveDeviceSupport::dsPitch);
+        result.include(WaveDeviceSupport::Pitch);
     if (bits & mm::WAVECAPS_PLAYBACKRATE)
-        result.Include(TWaveDeviceSupport::dsPlaybackRate);
+        result.include(WaveDeviceSupport::PlaybackRate);
     if (bits & mm::WAVECAPS_SAMPLEACCURATE)
-        result.Include(TWaveDeviceSupport::dsSampleAccurate);
+        result.include(WaveDeviceSupport::SampleAccurate);
     if (!(bits & mm::WAVECAPS_SYNC))
-        result.Include(TWaveDeviceSupport::dsAsynchronous);
+        result.include(WaveDeviceSupport::Asynchronous);
     return result;
 }
 
-TPCMFormatSet TWaveOutEngine::GetDeviceFormats() {
+PCMFormatSet WaveOutEngine::getDeviceFormats() {
     mm::WaveOutCaps caps;
-    if (Platform().waveOutCaps(static_cast<uint32_t>(DeviceID()), caps) != mm::MMSYSERR_NOERROR)
+    if (platform().waveOutCaps(static_cast<uint32_t>(deviceID()), caps) != mm::MMSYSERR_NOERROR)
         return {};
     // 8000 Hz is not in the capability bits; every device is taken to play it.
-    TPCMFormatSet formats{1, 2, 3, 4};
+    PCMFormatSet formats{1, 2, 3, 4};
     for (uint8_t k = 1; k <= 12; ++k) {
         if (caps.formats & (1u << (k - 1)))
             formats.insert(static_cast<uint8_t>(4 + k));
@@ -69,19 +69,19 @@ TPCMFormatSet TWaveOutEngine::GetDeviceFormats() {
     return formats;
 }
 
-std::string TWaveOutEngine::GetErrorText(MmResult code) {
+std::string WaveOutEngine::getErrorText(MmResult code) {
     std::string text;
     if (mm::waveErrorText(code, text) != mm::MMSYSERR_NOERROR)
         return {};
     return text;
 }
 
-bool TWaveOutEngine::IsFormatSupported(const TWaveFormatEx& format) {
-    return Platform().openWaveOut(nullptr, static_cast<uint32_t>(DeviceID()), &format, nullptr,
+bool WaveOutEngine::isFormatSupported(const WaveFormatEx& format) {
+    return platform().openWaveOut(nullptr, static_cast<uint32_t>(deviceID()), &format, nullptr,
                                   mm::WAVE_FORMAT_QUERY) == mm::MMSYSERR_NOERROR;
 }
 
-uint32_t TWaveOutEngine::GetPosition() {
+uint32_t WaveOutEngine::getPosition() {
     if (!device_)
         return 0;
     mm::MmTime time;
@@ -111,8 +111,8 @@ uint32_t TWaveOutEngine::GetPosition() {
     return static_cast<uint32_t>(ms + static_cast<int64_t>(positionOffset_));
 }
 
-void TWaveOutEngine::SetPosition(uint32_t milliseconds) {
-    std::lock_guard lock(EngineLock());
+void WaveOutEngine::setPosition(uint32_t milliseconds) {
+    std::lock_guard lock(engineLock());
     if (!device_)
         return;
     // The reset hands every queued buffer back; the cycle refills them from
@@ -125,7 +125,7 @@ void TWaveOutEngine::SetPosition(uint32_t milliseconds) {
 // ---------------------------------------------------------------------------
 // Volume, pitch, playback rate, options
 
-uint32_t TWaveOutEngine::MultiplierToFixed(double value) {
+uint32_t WaveOutEngine::multiplierToFixed(double value) {
     const double whole = std::trunc(value);
     const double fraction = std::fabs(value - whole);
     const auto high = static_cast<uint16_t>(static_cast<int32_t>(whole));
@@ -133,207 +133,207 @@ uint32_t TWaveOutEngine::MultiplierToFixed(double value) {
     return uint32_t{high} << 16 | low;
 }
 
-double TWaveOutEngine::FixedToMultiplier(uint32_t value) {
+double WaveOutEngine::fixedToMultiplier(uint32_t value) {
     return static_cast<int16_t>(value >> 16) + (value & 0xFFFF) / 65536.0;
 }
 
-uint16_t TWaveOutEngine::Volume() {
-    if (device_ && DeviceSupport().Contains(TWaveDeviceSupport::dsVolume)) {
+uint16_t WaveOutEngine::volume() {
+    if (device_ && deviceSupport().contains(WaveDeviceSupport::Volume)) {
         uint32_t value = 0;
         if (device_->volume(value) == mm::MMSYSERR_NOERROR)
-            return static_cast<uint16_t>(MulDiv(value & 0xFFFF, 100, 65535));
+            return static_cast<uint16_t>(mulDiv(value & 0xFFFF, 100, 65535));
     }
     return volume_;
 }
 
-void TWaveOutEngine::SetVolume(uint16_t value) {
+void WaveOutEngine::setVolume(uint16_t value) {
     if (value == volume_)
         return;
     volume_ = value;
-    if (device_ && options_.Contains(TWaveOutOption::woSetVolume) &&
-        DeviceSupport().Contains(TWaveDeviceSupport::dsVolume))
-        ApplyVolume();
+    if (device_ && options_.contains(WaveOutOption::SetVolume) &&
+        deviceSupport().contains(WaveDeviceSupport::Volume))
+        applyVolume();
 }
 
-void TWaveOutEngine::ApplyVolume() {
+void WaveOutEngine::applyVolume() {
     // Above 100 % the device level stays at its top rather than spilling
     // into the other channel's half.
-    const uint32_t x = std::min<uint32_t>(MulDiv(volume_, 65535, 100), 0xFFFF);
+    const uint32_t x = std::min<uint32_t>(mulDiv(volume_, 65535, 100), 0xFFFF);
     device_->setVolume(x << 16 | x);
 }
 
 // Pitch and playback rate work alike, each with its own control and option.
-struct TWaveOutEngine::TMultiplier {
-    TWaveDeviceSupport control;
-    TWaveOutOption option;
+struct WaveOutEngine::Multiplier {
+    WaveDeviceSupport control;
+    WaveOutOption option;
     mm::MmResult (mm::WaveOutDevice::*get)(uint32_t&);
     mm::MmResult (mm::WaveOutDevice::*set)(uint32_t);
 };
 
-const TWaveOutEngine::TMultiplier TWaveOutEngine::PitchControl{
-    TWaveDeviceSupport::dsPitch, TWaveOutOption::woSetPitch, &mm::WaveOutDevice::pitch,
+const WaveOutEngine::Multiplier WaveOutEngine::PitchControl{
+    WaveDeviceSupport::Pitch, WaveOutOption::SetPitch, &mm::WaveOutDevice::pitch,
     &mm::WaveOutDevice::setPitch};
-const TWaveOutEngine::TMultiplier TWaveOutEngine::RateControl{
-    TWaveDeviceSupport::dsPlaybackRate, TWaveOutOption::woSetPlaybackRate, &mm::WaveOutDevice::playbackRate,
+const WaveOutEngine::Multiplier WaveOutEngine::RateControl{
+    WaveDeviceSupport::PlaybackRate, WaveOutOption::SetPlaybackRate, &mm::WaveOutDevice::playbackRate,
     &mm::WaveOutDevice::setPlaybackRate};
 
-double TWaveOutEngine::ReadMultiplier(const TMultiplier& m, double stored) {
+double WaveOutEngine::readMultiplier(const Multiplier& m, double stored) {
     if (!device_)
         return stored;
-    if (!DeviceSupport().Contains(m.control))
+    if (!deviceSupport().contains(m.control))
         return 1.0;
     uint32_t value = 0;
-    return (device_.get()->*m.get)(value) == mm::MMSYSERR_NOERROR ? FixedToMultiplier(value) : stored;
+    return (device_.get()->*m.get)(value) == mm::MMSYSERR_NOERROR ? fixedToMultiplier(value) : stored;
 }
 
-void TWaveOutEngine::WriteMultiplier(const TMultiplier& m, double& stored, double value) {
+void WaveOutEngine::writeMultiplier(const Multiplier& m, double& stored, double value) {
     if (value == stored)
         return;
     stored = value;
-    if (device_ && options_.Contains(m.option) && DeviceSupport().Contains(m.control))
-        ApplyMultiplier(m, stored);
+    if (device_ && options_.contains(m.option) && deviceSupport().contains(m.control))
+        applyMultiplier(m, stored);
 }
 
-void TWaveOutEngine::ApplyMultiplier(const TMultiplier& m, double value) {
-    (device_.get()->*m.set)(MultiplierToFixed(value));
+void WaveOutEngine::applyMultiplier(const Multiplier& m, double value) {
+    (device_.get()->*m.set)(multiplierToFixed(value));
 }
 
-double TWaveOutEngine::Pitch() {
-    return ReadMultiplier(PitchControl, pitch_);
+double WaveOutEngine::pitch() {
+    return readMultiplier(PitchControl, pitch_);
 }
-void TWaveOutEngine::SetPitch(double value) {
-    WriteMultiplier(PitchControl, pitch_, value);
+void WaveOutEngine::setPitch(double value) {
+    writeMultiplier(PitchControl, pitch_, value);
 }
-double TWaveOutEngine::PlaybackRate() {
-    return ReadMultiplier(RateControl, playbackRate_);
+double WaveOutEngine::playbackRate() {
+    return readMultiplier(RateControl, playbackRate_);
 }
-void TWaveOutEngine::SetPlaybackRate(double value) {
-    WriteMultiplier(RateControl, playbackRate_, value);
+void WaveOutEngine::setPlaybackRate(double value) {
+    writeMultiplier(RateControl, playbackRate_, value);
 }
 
-void TWaveOutEngine::SetOptions(TWaveOutOptions value) {
+void WaveOutEngine::setOptions(WaveOutOptions value) {
     if (value == options_)
         return;
     options_ = value;
     if (device_)
-        ApplyOptions();
+        applyOptions();
 }
 
-void TWaveOutEngine::ApplyOptions() {
+void WaveOutEngine::applyOptions() {
     if (!device_)
         return;
-    const TWaveDeviceSupports support = DeviceSupport();
-    if (options_.Contains(TWaveOutOption::woSetVolume) && support.Contains(TWaveDeviceSupport::dsVolume))
-        ApplyVolume();
-    if (options_.Contains(PitchControl.option) && support.Contains(PitchControl.control))
-        ApplyMultiplier(PitchControl, pitch_);
-    if (options_.Contains(RateControl.option) && support.Contains(RateControl.control))
-        ApplyMultiplier(RateControl, playbackRate_);
+    const WaveDeviceSupports support = deviceSupport();
+    if (options_.contains(WaveOutOption::SetVolume) && support.contains(WaveDeviceSupport::Volume))
+        applyVolume();
+    if (options_.contains(PitchControl.option) && support.contains(PitchControl.control))
+        applyMultiplier(PitchControl, pitch_);
+    if (options_.contains(RateControl.option) && support.contains(RateControl.control))
+        applyMultiplier(RateControl, playbackRate_);
 }
 
 // ---------------------------------------------------------------------------
 // Open, close, pause, resume
 
-bool TWaveOutEngine::InternalOpen() {
-    if (Opening)
+bool WaveOutEngine::internalOpen() {
+    if (opening_)
         return false;
-    if (Active())
-        throw EWaveInvalidOperation("Device is aleardy open");
-    if (Closing)
-        WaitForNotifier();
-    ReapNotifyThread();
-    std::lock_guard lock(EngineLock());
-    Opening = true;
-    struct TOpening {
+    if (active())
+        throw WaveInvalidOperationError("Device is aleardy open");
+    if (closing_)
+        waitForNotifier();
+    reapNotifyThread();
+    std::lock_guard lock(engineLock());
+    opening_ = true;
+    struct Opening {
         std::atomic<bool>& flag;
-        ~TOpening() { flag = false; }
-    } opening{Opening};
+        ~Opening() { flag = false; }
+    } opening{opening_};
 
-    const TWaveFormatEx* format = nullptr;
+    const WaveFormatEx* format = nullptr;
     bool freeIt = true;
-    struct TFormat {
-        const TWaveFormatEx*& format;
+    struct Format {
+        const WaveFormatEx*& format;
         bool& freeIt;
-        ~TFormat() {
+        ~Format() {
             if (freeIt)
-                std::free(const_cast<TWaveFormatEx*>(format));
+                std::free(const_cast<WaveFormatEx*>(format));
         }
     } formatGuard{format, freeIt};
-    GetWaveFormat(format, freeIt);
+    getWaveFormat(format, freeIt);
 
-    const auto deviceId = static_cast<uint32_t>(DeviceID());
-    const MmResult query = format ? Platform().openWaveOut(nullptr, deviceId, format, nullptr,
+    const auto deviceId = static_cast<uint32_t>(deviceID());
+    const MmResult query = format ? platform().openWaveOut(nullptr, deviceId, format, nullptr,
                                                            mm::WAVE_FORMAT_QUERY | mm::WAVE_MAPPED)
                                   : mm::MMSYSERR_INVALPARAM;
-    if (!CheckResult(query))
+    if (!checkResult(query))
         return false;
     // The device format keeps the head only (tag to bits per sample).
     deviceFormat_ = *format;
     deviceFormat_.cbSize = 0;
     closeIssued_ = false;
     failed_ = false;
-    QObject* notifier = CreateNotifier();
+    QObject* notifier = createNotifier();
     try {
-        if (CheckResult(Platform().openWaveOut(&device_, deviceId, format, notifier, NotifierKind())))
+        if (checkResult(platform().openWaveOut(&device_, deviceId, format, notifier, notifierKind())))
             return true;
     } catch (...) {
         device_.reset();
-        ReleaseNotifier();
+        releaseNotifier();
         throw;
     }
     device_.reset();
-    ReleaseNotifier();
+    releaseNotifier();
     return false;
 }
 
-bool TWaveOutEngine::InternalClose() {
-    if (Closing)
+bool WaveOutEngine::internalClose() {
+    if (closing_)
         return false;
-    if (Opening)
-        WaitWhileOpening();
-    if (!Active())
-        throw EWaveInvalidOperation("Device is aleardy close");
-    std::lock_guard lock(EngineLock());
-    Closing = true;
+    if (opening_)
+        waitWhileOpening();
+    if (!active())
+        throw WaveInvalidOperationError("Device is aleardy close");
+    std::lock_guard lock(engineLock());
+    closing_ = true;
     try {
-        if (!CheckResult(device_ ? device_->reset() : mm::MMSYSERR_INVALHANDLE)) {
-            Closing = false;
+        if (!checkResult(device_ ? device_->reset() : mm::MMSYSERR_INVALHANDLE)) {
+            closing_ = false;
             return false;
         }
         // With buffers queued, the reset sends them back and the last one to
         // come back closes the device.
-        if (QueuedCount() == 0)
-            return CheckResult(CloseDevice());
+        if (queuedCount() == 0)
+            return checkResult(closeDevice());
         return true;
     } catch (...) {
-        Closing = false;
+        closing_ = false;
         throw;
     }
 }
 
-bool TWaveOutEngine::InternalPause() {
+bool WaveOutEngine::internalPause() {
     if (paused_)
         return false;
-    std::lock_guard lock(EngineLock());
-    if (device_ && !CheckResult(device_->pause()))
+    std::lock_guard lock(engineLock());
+    if (device_ && !checkResult(device_->pause()))
         return false;
     paused_ = true;
-    NotifyPause();
+    notifyPause();
     return true;
 }
 
-bool TWaveOutEngine::InternalResume() {
+bool WaveOutEngine::internalResume() {
     if (!paused_)
         return false;
-    std::lock_guard lock(EngineLock());
-    if (device_ && !CheckResult(device_->restart()))
+    std::lock_guard lock(engineLock());
+    if (device_ && !checkResult(device_->restart()))
         return false;
     paused_ = false;
-    NotifyResume();
+    notifyResume();
     return true;
 }
 
-TWaveEngine::MmResult TWaveOutEngine::CloseDevice() {
+WaveEngine::MmResult WaveOutEngine::closeDevice() {
     // A close that is already under way is not repeated: a feeding
     // notification posted before it may still arrive after it.
     if (closeIssued_)
@@ -346,155 +346,155 @@ TWaveEngine::MmResult TWaveOutEngine::CloseDevice() {
     return result;
 }
 
-void TWaveOutEngine::AbandonDevice() {
-    std::lock_guard lock(EngineLock());
+void WaveOutEngine::abandonDevice() {
+    std::lock_guard lock(engineLock());
     device_.reset(); // stops it without notifications; its buffers are not touched again
-    Closing = false;
-    Opening = false;
-    ReleaseNotifier();
-    ReleaseAllBuffers();
+    closing_ = false;
+    opening_ = false;
+    releaseNotifier();
+    releaseAllBuffers();
 }
 
-void TWaveOutEngine::FlushClosingDevice() {
-    std::lock_guard lock(EngineLock());
-    if (Closing && device_ && !closeIssued_)
+void WaveOutEngine::flushClosingDevice() {
+    std::lock_guard lock(engineLock());
+    if (closing_ && device_ && !closeIssued_)
         device_->reset();
 }
 
 // ---------------------------------------------------------------------------
 // Notifications and the buffer cycle
 
-void TWaveOutEngine::WaveOutOpened() {
-    ApplyOptions();
+void WaveOutEngine::waveOutOpened() {
+    applyOptions();
     positionOffset_ = 0;
     // A close that came before this notification leaves nothing to pause.
-    if (paused_ && !Closing)
-        paused_ = CheckResult(device_->pause());
-    TWaveEngine::WaveOutOpened();
+    if (paused_ && !closing_)
+        paused_ = checkResult(device_->pause());
+    WaveEngine::waveOutOpened();
 }
 
-void TWaveOutEngine::WaveOutClosed() {
+void WaveOutEngine::waveOutClosed() {
     device_.reset();
-    TWaveEngine::WaveOutClosed();
+    WaveEngine::waveOutClosed();
 }
 
-void TWaveOutEngine::StartFeeding() {
-    if (QueuedCount() == 0 && device_ && !Closing)
-        PostNotification(WaveMessage::WomDone, nullptr);
+void WaveOutEngine::startFeeding() {
+    if (queuedCount() == 0 && device_ && !closing_)
+        postNotification(WaveMessage::WomDone, nullptr);
 }
 
-void TWaveOutEngine::WaveOutDone(WaveHeader* header) {
+void WaveOutEngine::waveOutDone(WaveHeader* header) {
     if (!device_) {
-        FreeHeader(header);
+        freeHeader(header);
         return;
     }
     try {
         if (header)
-            CheckResult(device_->unprepareHeader(*header));
-        if (!Closing) {
-            const size_t count = EffectiveBufferCount();
+            checkResult(device_->unprepareHeader(*header));
+        if (!closing_) {
+            const size_t count = effectiveBufferCount();
             // The returned header is still listed, so it counts.
-            if ((header && QueuedCount() > count) || (!header && QueuedCount() >= count))
-                ReallocHeader(header, 0);
+            if ((header && queuedCount() > count) || (!header && queuedCount() >= count))
+                reallocHeader(header, 0);
             else
-                RefillAndWrite(header);
+                refillAndWrite(header);
         }
     } catch (...) {
-        EndAfterFailure(header);
+        endAfterFailure(header);
         throw;
     }
-    FinishCycle(header);
+    finishCycle(header);
 }
 
-void TWaveOutEngine::RefillAndWrite(WaveHeader*& header) {
+void WaveOutEngine::refillAndWrite(WaveHeader*& header) {
     uint32_t loops = 0;
     uint32_t n = 0;
     if (copyMode_) {
-        if (ReallocHeader(header, BufferBytes())) {
-            n = FillBuffer(header->data, header->bufferLength, loops);
+        if (reallocHeader(header, bufferBytes())) {
+            n = fillBuffer(header->data, header->bufferLength, loops);
             if (n < header->bufferLength)
-                ReallocHeader(header, n);
+                reallocHeader(header, n);
         }
-        Closing = (n == 0);
+        closing_ = (n == 0);
     } else {
         uint8_t* data = nullptr;
         bool takeOwnership = true;
-        n = GetBufferData(data, loops, takeOwnership);
+        n = getBufferData(data, loops, takeOwnership);
         const bool silence = data == nullptr && n > 0;
         if (silence) {
-            if (QueuedCount() > 1) {
+            if (queuedCount() > 1) {
                 n = 0;
             } else {
                 takeOwnership = true;
-                n = TimeToBufferSize(deviceFormat_, n);
+                n = timeToBufferSize(deviceFormat_, n);
             }
         }
-        ReallocHeader(header, n, data);
+        reallocHeader(header, n, data);
         if (header && takeOwnership)
-            header->user = reinterpret_cast<uintptr_t>(static_cast<TWaveEngine*>(this));
+            header->user = reinterpret_cast<uintptr_t>(static_cast<WaveEngine*>(this));
         if (silence && header)
-            FillSilence(header->data, header->bufferLength, deviceFormat_.wBitsPerSample);
-        Closing = (n == 0 && !silence);
+            fillSilence(header->data, header->bufferLength, deviceFormat_.wBitsPerSample);
+        closing_ = (n == 0 && !silence);
     }
-    if (Closing || header == nullptr)
+    if (closing_ || header == nullptr)
         return;
     if (loops != 0) {
         header->flags = mm::WHDR_BEGINLOOP | mm::WHDR_ENDLOOP;
         header->loops = loops;
     }
-    if (!WriteBuffer(header)) {
-        EndAfterFailure(header);
+    if (!writeBuffer(header)) {
+        endAfterFailure(header);
         return;
     }
-    if (QueuedCount() < EffectiveBufferCount())
-        PostNotification(WaveMessage::WomDone, nullptr);
+    if (queuedCount() < effectiveBufferCount())
+        postNotification(WaveMessage::WomDone, nullptr);
 }
 
-void TWaveOutEngine::FinishCycle(WaveHeader*& header) {
-    if (Closing && header) {
+void WaveOutEngine::finishCycle(WaveHeader*& header) {
+    if (closing_ && header) {
         if (header->flags & mm::WHDR_PREPARED)
             device_->unprepareHeader(*header);
-        ReallocHeader(header, 0);
+        reallocHeader(header, 0);
     }
-    if (Closing && QueuedCount() == 0) {
+    if (closing_ && queuedCount() == 0) {
         // A device that went away hands back the buffers it never played
         // like played ones; once everything was written, nothing else shows
         // the loss, so its position is asked before it is closed.
         mm::MmTime time;
         time.type = mm::TIME_MS;
         const MmResult lost = failed_ ? mm::MMSYSERR_NOERROR : device_->position(time);
-        CheckResult(CloseDevice());
+        checkResult(closeDevice());
         if (mm::waveDeviceGone(lost))
-            CheckResult(lost);
+            checkResult(lost);
     }
 }
 
-void TWaveOutEngine::EndAfterFailure(WaveHeader*& header) {
+void WaveOutEngine::endAfterFailure(WaveHeader*& header) {
     failed_ = true;
-    Closing = true;
+    closing_ = true;
     if (header) {
         if (header->flags & mm::WHDR_PREPARED)
             device_->unprepareHeader(*header);
-        FreeHeader(header);
+        freeHeader(header);
     }
-    if (QueuedCount() > 0) {
+    if (queuedCount() > 0) {
         device_->reset();
-    } else if (const MmResult result = CloseDevice(); result != mm::MMSYSERR_NOERROR) {
+    } else if (const MmResult result = closeDevice(); result != mm::MMSYSERR_NOERROR) {
         qCWarning(lcPlayer) << "closing the wave device after a failed buffer failed with" << result;
     }
 }
 
-bool TWaveOutEngine::WriteBuffer(WaveHeader* header) {
+bool WaveOutEngine::writeBuffer(WaveHeader* header) {
     bool preparedHere = false;
     if (!(header->flags & mm::WHDR_PREPARED)) {
-        if (!CheckResult(device_->prepareHeader(*header)))
+        if (!checkResult(device_->prepareHeader(*header)))
             return false;
         preparedHere = true;
     }
     try {
-        NotifyBufferData(header->data, header->bufferLength);
-        NotifyLevel(header->data, header->bufferLength);
-        if (CheckResult(device_->write(*header)))
+        notifyBufferData(header->data, header->bufferLength);
+        notifyLevel(header->data, header->bufferLength);
+        if (checkResult(device_->write(*header)))
             return true;
     } catch (...) {
         if (preparedHere)
@@ -506,35 +506,35 @@ bool TWaveOutEngine::WriteBuffer(WaveHeader* header) {
     return false;
 }
 
-bool TWaveOutEngine::WriteBlock(uint8_t* data, uint32_t size, bool takeOwnership, uint32_t loops) {
-    std::lock_guard lock(EngineLock());
+bool WaveOutEngine::writeBlock(uint8_t* data, uint32_t size, bool takeOwnership, uint32_t loops) {
+    std::lock_guard lock(engineLock());
     if (!device_)
         return false;
     WaveHeader* header = nullptr;
-    if (!ReallocHeader(header, size, data))
+    if (!reallocHeader(header, size, data))
         return false;
     if (takeOwnership)
-        header->user = reinterpret_cast<uintptr_t>(static_cast<TWaveEngine*>(this));
+        header->user = reinterpret_cast<uintptr_t>(static_cast<WaveEngine*>(this));
     if (loops != 0) {
         header->flags = mm::WHDR_BEGINLOOP | mm::WHDR_ENDLOOP;
         header->loops = loops;
     }
     try {
-        if (WriteBuffer(header))
+        if (writeBuffer(header))
             return true;
     } catch (...) {
-        FreeHeader(header);
+        freeHeader(header);
         throw;
     }
-    FreeHeader(header);
+    freeHeader(header);
     return false;
 }
 
-uint32_t TWaveOutEngine::FillBuffer(uint8_t*, uint32_t, uint32_t&) {
+uint32_t WaveOutEngine::fillBuffer(uint8_t*, uint32_t, uint32_t&) {
     return 0;
 }
 
-uint32_t TWaveOutEngine::GetBufferData(uint8_t*&, uint32_t&, bool&) {
+uint32_t WaveOutEngine::getBufferData(uint8_t*&, uint32_t&, bool&) {
     return 0;
 }
 

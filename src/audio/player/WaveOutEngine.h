@@ -12,93 +12,93 @@
 
 namespace tavora::audio {
 
-class TWaveOutEngine : public TWaveEngine {
+class WaveOutEngine : public WaveEngine {
 public:
-    explicit TWaveOutEngine(platform::audio::AudioPlatform& platform);
-    ~TWaveOutEngine() override;
+    explicit WaveOutEngine(platform::audio::AudioPlatform& platform);
+    ~WaveOutEngine() override;
 
     // Percent; not limited to 100.
-    uint16_t Volume();
-    void SetVolume(uint16_t value);
+    uint16_t volume();
+    void setVolume(uint16_t value);
     // Multipliers, passed to the device in 16.16 fixed point.
-    double Pitch();
-    void SetPitch(double value);
-    double PlaybackRate();
-    void SetPlaybackRate(double value);
+    double pitch();
+    void setPitch(double value);
+    double playbackRate();
+    void setPlaybackRate(double value);
     // Which of volume, pitch and rate the engine applies to the device.
-    TWaveOutOptions Options() const { return options_; }
-    void SetOptions(TWaveOutOptions value);
+    WaveOutOptions options() const { return options_; }
+    void setOptions(WaveOutOptions value);
 
-    TWaveDeviceSupports DeviceSupport();
+    WaveDeviceSupports deviceSupport();
 
-    uint32_t GetNumDevs() override;
-    std::string GetDeviceName() override;
-    TPCMFormatSet GetDeviceFormats() override;
-    uint32_t GetPosition() override;
-    std::string GetErrorText(MmResult code) override;
-    bool IsFormatSupported(const TWaveFormatEx& format) override;
+    uint32_t getNumDevs() override;
+    std::string getDeviceName() override;
+    PCMFormatSet getDeviceFormats() override;
+    uint32_t getPosition() override;
+    std::string getErrorText(MmResult code) override;
+    bool isFormatSupported(const WaveFormatEx& format) override;
     // Moves playback to `milliseconds`: the queued buffers come back and are
     // refilled. A subclass moves its own read position first.
-    virtual void SetPosition(uint32_t milliseconds);
+    virtual void setPosition(uint32_t milliseconds);
 
     // Queues one block supplied by the caller (with `takeOwnership` the
     // engine frees it with std::free once it is back).
-    bool WriteBlock(uint8_t* data, uint32_t size, bool takeOwnership, uint32_t loops);
+    bool writeBlock(uint8_t* data, uint32_t size, bool takeOwnership, uint32_t loops);
 
     // 16.16 fixed point as the device takes multipliers, and back.
-    static uint32_t MultiplierToFixed(double value);
-    static double FixedToMultiplier(uint32_t value);
+    static uint32_t multiplierToFixed(double value);
+    static double fixedToMultiplier(uint32_t value);
 
 protected:
-    void WaveOutOpened() override;
-    void WaveOutClosed() override;
-    void WaveOutDone(WaveHeader* header) override;
-    bool GetPaused() override { return paused_; }
-    MmResult ValidateDeviceID(int32_t deviceId) override;
-    bool InternalOpen() override;
-    bool InternalClose() override;
-    bool InternalPause() override;
-    bool InternalResume() override;
-    bool HandleAllocated() override { return device_ != nullptr; }
-    void StartFeeding() override;
-    void AbandonDevice() override;
-    void FlushClosingDevice() override;
+    void waveOutOpened() override;
+    void waveOutClosed() override;
+    void waveOutDone(WaveHeader* header) override;
+    bool getPaused() override { return paused_; }
+    MmResult validateDeviceID(int32_t deviceId) override;
+    bool internalOpen() override;
+    bool internalClose() override;
+    bool internalPause() override;
+    bool internalResume() override;
+    bool handleAllocated() override { return device_ != nullptr; }
+    void startFeeding() override;
+    void abandonDevice() override;
+    void flushClosingDevice() override;
 
-    bool WriteBuffer(WaveHeader* header);
+    bool writeBuffer(WaveHeader* header);
     // Copy mode: fill up to `size` bytes and answer the count; 0 ends the data.
-    virtual uint32_t FillBuffer(uint8_t* data, uint32_t size, uint32_t& loops);
+    virtual uint32_t fillBuffer(uint8_t* data, uint32_t size, uint32_t& loops);
     // Direct mode: answer the next bytes to play (n > 0 with `data`), a time
     // of silence in milliseconds (n > 0 without `data`) or the end (0).
     // `takeOwnership` comes in true: the engine then frees `data`.
-    virtual uint32_t GetBufferData(uint8_t*& data, uint32_t& loops, bool& takeOwnership);
+    virtual uint32_t getBufferData(uint8_t*& data, uint32_t& loops, bool& takeOwnership);
 
-    bool CopyMode() const { return copyMode_; }
-    void SetCopyMode(bool value) { copyMode_ = value; }
+    bool copyMode() const { return copyMode_; }
+    void setCopyMode(bool value) { copyMode_ = value; }
 
 private:
-    void ApplyOptions();
-    void ApplyVolume();
-    struct TMultiplier;
-    static const TMultiplier PitchControl;
-    static const TMultiplier RateControl;
-    double ReadMultiplier(const TMultiplier& m, double stored);
-    void WriteMultiplier(const TMultiplier& m, double& stored, double value);
-    void ApplyMultiplier(const TMultiplier& m, double value);
+    void applyOptions();
+    void applyVolume();
+    struct Multiplier;
+    static const Multiplier PitchControl;
+    static const Multiplier RateControl;
+    double readMultiplier(const Multiplier& m, double stored);
+    void writeMultiplier(const Multiplier& m, double& stored, double value);
+    void applyMultiplier(const Multiplier& m, double value);
     // One turn of the buffer cycle up to the write; answers the header that
     // is left to the final steps.
-    void RefillAndWrite(WaveHeader*& header);
-    void FinishCycle(WaveHeader*& header);
+    void refillAndWrite(WaveHeader*& header);
+    void finishCycle(WaveHeader*& header);
     // A buffer that could not be queued ends playback: the queued buffers are
     // returned, and the last one back closes the device.
-    void EndAfterFailure(WaveHeader*& header);
-    MmResult CloseDevice();
+    void endAfterFailure(WaveHeader*& header);
+    MmResult closeDevice();
 
     std::unique_ptr<platform::audio::WaveOutDevice> device_;
     bool paused_ = false;
     uint16_t volume_ = 75;
     double pitch_ = 1.0;
     double playbackRate_ = 1.0;
-    TWaveOutOptions options_;
+    WaveOutOptions options_;
     bool copyMode_ = true;
     int32_t positionOffset_ = 0;
     // close() was accepted; the close notification is on its way.

@@ -7,7 +7,7 @@
 
 // The resources live in a static library: referencing their initialiser
 // keeps the linker from dropping them.
-static void InitPlayerResources() {
+static void initPlayerResources() {
     Q_INIT_RESOURCE(PlayerResources);
 }
 
@@ -16,7 +16,7 @@ namespace tavora::audio {
 namespace {
 
 // The entry of `dir` whose name equals `name` without regard to case.
-QString FindEntry(const QDir& dir, const QString& name, QDir::Filters filters) {
+QString findEntry(const QDir& dir, const QString& name, QDir::Filters filters) {
     for (const QString& entry : dir.entryList(filters)) {
         if (entry.compare(name, Qt::CaseInsensitive) == 0)
             return dir.filePath(entry);
@@ -26,32 +26,32 @@ QString FindEntry(const QDir& dir, const QString& name, QDir::Filters filters) {
 
 } // namespace
 
-std::unique_ptr<QIODevice> OpenResourceStream(const QString& name, const QString& type) {
-    InitPlayerResources();
+std::unique_ptr<QIODevice> openResourceStream(const QString& name, const QString& type) {
+    initPlayerResources();
     // Resources are laid out as :/<TYPE>/<NAME>.
-    const QString typeDir = FindEntry(QDir(QStringLiteral(":/")), type, QDir::Dirs);
-    const QString path = typeDir.isEmpty() ? QString() : FindEntry(QDir(typeDir), name, QDir::Files);
+    const QString typeDir = findEntry(QDir(QStringLiteral(":/")), type, QDir::Dirs);
+    const QString path = typeDir.isEmpty() ? QString() : findEntry(QDir(typeDir), name, QDir::Files);
     if (path.isEmpty())
-        throw EResNotFound("Resource " + name.toStdString() + " not found");
+        throw ResNotFoundError("Resource " + name.toStdString() + " not found");
     auto file = std::make_unique<QFile>(path);
     if (!file->open(QIODevice::ReadOnly))
-        throw EResNotFound("Resource " + name.toStdString() + " not found");
+        throw ResNotFoundError("Resource " + name.toStdString() + " not found");
     return file;
 }
 
-void TMemoryStream::LoadFromStream(QIODevice& device) {
+void MemoryStream::loadFromStream(QIODevice& device) {
     if (!device.isOpen() || device.isSequential() || !device.seek(0))
-        throw EStreamError("Stream read error");
+        throw StreamError("Stream read error");
     const qint64 count = device.size();
     if (count < 0)
-        throw EStreamError("Stream read error");
-    SetSize(static_cast<size_t>(count));
+        throw StreamError("Stream read error");
+    setSize(static_cast<size_t>(count));
     position_ = 0;
     qint64 done = 0;
     while (done < count) {
         const qint64 n = device.read(reinterpret_cast<char*>(memory_) + done, count - done);
         if (n <= 0)
-            throw EStreamError("Stream read error");
+            throw StreamError("Stream read error");
         done += n;
     }
 }

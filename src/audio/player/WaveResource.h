@@ -9,15 +9,15 @@ class QIODevice;
 
 namespace tavora::audio {
 
-class EResNotFound : public std::runtime_error {
+class ResNotFoundError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
 
 // Opens the program's own resource `name` of type `type` as a read-only
 // stream. Both are compared without regard to case, so "sample" of type
-// "wave" finds the resource SAMPLE of type WAVE. Throws EResNotFound when
+// "wave" finds the resource SAMPLE of type WAVE. Throws ResNotFoundError when
 // there is no such resource.
-std::unique_ptr<QIODevice> OpenResourceStream(const QString& name, const QString& type);
+std::unique_ptr<QIODevice> openResourceStream(const QString& name, const QString& type);
 
 } // namespace tavora::audio

@@ -7,61 +7,61 @@
 
 namespace {
 
-void Erase(std::vector<TComponent*>& list, TComponent* item) {
+void erase(std::vector<Component*>& list, Component* item) {
     list.erase(std::remove(list.begin(), list.end(), item), list.end());
 }
 
-void InsertOnce(std::vector<TComponent*>& list, TComponent* item) {
+void insertOnce(std::vector<Component*>& list, Component* item) {
     if (std::find(list.begin(), list.end(), item) == list.end())
         list.push_back(item);
 }
 
 } // namespace
 
-TComponent::TComponent(TComponent* owner) : Owner_(owner) {
-    if (Owner_)
-        Owner_->InsertOwned(this);
+Component::Component(Component* owner) : owner_(owner) {
+    if (owner_)
+        owner_->insertOwned(this);
 }
 
-TComponent::~TComponent() {
+Component::~Component() {
     // Observers first, so that nobody keeps a reference to this object while
     // the owned components below are being deleted.
-    while (!Observers_.empty()) {
-        TComponent* observer = Observers_.back();
-        Observers_.pop_back();
-        Erase(observer->Observers_, this);
+    while (!observers_.empty()) {
+        Component* observer = observers_.back();
+        observers_.pop_back();
+        erase(observer->observers_, this);
         observer->Notification(this);
     }
-    while (!Owned_.empty()) {
-        // The child's destructor removes it from Owned_.
-        delete Owned_.back();
+    while (!owned_.empty()) {
+        // The child's destructor removes it from owned_.
+        delete owned_.back();
     }
-    if (Owner_)
-        Owner_->RemoveOwned(this);
+    if (owner_)
+        owner_->removeOwned(this);
 }
 
-void TComponent::FreeNotification(TComponent* observer) {
+void Component::freeNotification(Component* observer) {
     if (!observer || observer == this)
         return;
-    InsertOnce(Observers_, observer);
-    InsertOnce(observer->Observers_, this);
+    insertOnce(observers_, observer);
+    insertOnce(observer->observers_, this);
 }
 
-void TComponent::RemoveFreeNotification(TComponent* observer) {
+void Component::removeFreeNotification(Component* observer) {
     if (!observer)
         return;
-    Erase(Observers_, observer);
-    Erase(observer->Observers_, this);
+    erase(observers_, observer);
+    erase(observer->observers_, this);
 }
 
-void TComponent::Notification(TComponent*) {}
+void Component::Notification(Component*) {}
 
-void TComponent::InsertOwned(TComponent* child) {
-    Owned_.push_back(child);
+void Component::insertOwned(Component* child) {
+    owned_.push_back(child);
 }
 
-void TComponent::RemoveOwned(TComponent* child) {
-    Erase(Owned_, child);
+void Component::removeOwned(Component* child) {
+    erase(owned_, child);
 }
 
 // ---------------------------------------------------------------------------
@@ -73,20 +73,20 @@ int gInstanceCount = 0;
 
 } // namespace
 
-TNetComponent::TNetComponent(TComponent* owner) : TComponent(owner) {
+NetComponent::NetComponent(Component* owner) : Component(owner) {
     std::lock_guard lock(gInstanceLock);
     if (gInstanceCount == 0)
-        TSocketStack::Create();
+        SocketStack::create();
     ++gInstanceCount;
 }
 
-TNetComponent::~TNetComponent() {
+NetComponent::~NetComponent() {
     std::lock_guard lock(gInstanceLock);
     if (--gInstanceCount == 0)
-        TSocketStack::Destroy();
+        SocketStack::destroy();
 }
 
-int TNetComponent::LiveCount() {
+int NetComponent::liveCount() {
     std::lock_guard lock(gInstanceLock);
     return gInstanceCount;
 }

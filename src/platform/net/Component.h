@@ -9,45 +9,45 @@
 // owner's list. A component can ask another one to tell it when that one is
 // destroyed (FreeNotification), so that it can drop a reference it holds
 // without owning the object. All of this happens on one thread.
-class TComponent {
+class Component {
 public:
-    explicit TComponent(TComponent* owner = nullptr);
-    virtual ~TComponent();
+    explicit Component(Component* owner = nullptr);
+    virtual ~Component();
 
-    TComponent(const TComponent&) = delete;
-    TComponent& operator=(const TComponent&) = delete;
+    Component(const Component&) = delete;
+    Component& operator=(const Component&) = delete;
 
-    TComponent* Owner() const { return Owner_; }
+    Component* owner() const { return owner_; }
 
     // From now on `observer` is told (through its Notification) when this
     // component is destroyed, and this component forgets `observer` when the
     // observer is destroyed first.
-    void FreeNotification(TComponent* observer);
-    void RemoveFreeNotification(TComponent* observer);
+    void freeNotification(Component* observer);
+    void removeFreeNotification(Component* observer);
 
 protected:
     // Called on an observer while `component` is being destroyed. Only the
     // address may be used: the object is already partly torn down.
-    virtual void Notification(TComponent* component);
+    virtual void Notification(Component* component);
 
 private:
-    void InsertOwned(TComponent* child);
-    void RemoveOwned(TComponent* child);
+    void insertOwned(Component* child);
+    void removeOwned(Component* child);
 
-    TComponent* Owner_ = nullptr;
-    std::vector<TComponent*> Owned_;
-    std::vector<TComponent*> Observers_;
+    Component* owner_ = nullptr;
+    std::vector<Component*> owned_;
+    std::vector<Component*> observers_;
 };
 
 // Base of every network component. While at least one exists, the process
-// holds the single platform socket layer (TSocketStack): the first component
+// holds the single platform socket layer (SocketStack): the first component
 // created brings it up and the last one destroyed takes it down, both under
 // one process-wide lock.
-class TNetComponent : public TComponent {
+class NetComponent : public Component {
 public:
-    explicit TNetComponent(TComponent* owner = nullptr);
-    ~TNetComponent() override;
+    explicit NetComponent(Component* owner = nullptr);
+    ~NetComponent() override;
 
     // How many network components are alive now.
-    static int LiveCount();
+    static int liveCount();
 };

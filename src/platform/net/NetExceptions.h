@@ -8,71 +8,71 @@
 
 // Every failure of the network layer is one of these; the message is the text
 // the layer reports, exactly.
-class ENetException : public std::exception {
+class NetException : public std::exception {
 public:
-    explicit ENetException(std::string message) : Message_(std::move(message)) {}
-    const char* what() const noexcept override { return Message_.c_str(); }
-    const std::string& Message() const noexcept { return Message_; }
+    explicit NetException(std::string message) : message_(std::move(message)) {}
+    const char* what() const noexcept override { return message_.c_str(); }
+    const std::string& message() const noexcept { return message_; }
 
 private:
-    std::string Message_;
+    std::string message_;
 };
 
 // A platform socket call failed. Carries the Windows Sockets style number
 // (see SocketErrors.h) and says "Socket Error # <number>\r\n<text>".
-class ESocketError : public ENetException {
+class SocketError : public NetException {
 public:
-    explicit ESocketError(int errorCode);
-    int ErrorCode() const noexcept { return ErrorCode_; }
+    explicit SocketError(int errorCode);
+    int errorCode() const noexcept { return errorCode_; }
 
 private:
-    int ErrorCode_;
+    int errorCode_;
 };
 
-class EInvalidSocket : public ENetException {
+class InvalidSocketError : public NetException {
 public:
-    EInvalidSocket() : ENetException("Cannot allocate socket.") {}
+    InvalidSocketError() : NetException("Cannot allocate socket.") {}
 };
 
-class ESocketHandleError : public ENetException {
+class SocketHandleError : public NetException {
 public:
-    using ENetException::ENetException;
+    using NetException::NetException;
 };
 
-class ECouldNotBindSocket : public ESocketHandleError {
+class CouldNotBindSocketError : public SocketHandleError {
 public:
-    ECouldNotBindSocket()
-        : ESocketHandleError("Could not bind socket. Address and port are already in use.") {}
+    CouldNotBindSocketError()
+        : SocketHandleError("Could not bind socket. Address and port are already in use.") {}
 };
 
 // The socket layer was used while it was not available. POSIX sockets need no
 // library loading, so only CallFailed is raised here: a socket operation
 // attempted while no network component keeps the layer alive.
-class EWS2StubError : public ENetException {
+class EWS2StubError : public NetException {
 public:
     EWS2StubError(int errorCode, std::string message)
-        : ENetException(std::move(message)), ErrorCode_(errorCode) {}
+        : NetException(std::move(message)), errorCode_(errorCode) {}
 
-    static EWS2StubError LoadFailed(const std::string& library, int errorCode) {
+    static EWS2StubError loadFailed(const std::string& library, int errorCode) {
         return {errorCode, "Error on loading Winsock2 library (" + library + ")"};
     }
-    static EWS2StubError CallFailed(const std::string& function) {
+    static EWS2StubError callFailed(const std::string& function) {
         return {WinsockError::NotInitialised, "Error on call Winsock2 library function " + function};
     }
 
-    int ErrorCode() const noexcept { return ErrorCode_; }
+    int errorCode() const noexcept { return errorCode_; }
 
 private:
-    int ErrorCode_;
+    int errorCode_;
 };
 
-class ESocketStackError : public ENetException {
+class SocketStackError : public NetException {
 public:
-    using ENetException::ENetException;
+    using NetException::NetException;
 };
 
 // Kept for callers that catch it; bringing up POSIX sockets cannot fail.
-class ESocketStackInitializationFailed : public ESocketStackError {
+class SocketStackInitializationFailedError : public SocketStackError {
 public:
-    ESocketStackInitializationFailed() : ESocketStackError("Winsock Initialization Error.") {}
+    SocketStackInitializationFailedError() : SocketStackError("Winsock Initialization Error.") {}
 };

@@ -7,12 +7,12 @@
 
 namespace {
 
-struct TErrorEntry {
-    int Number;
-    const char* Text;
+struct ErrorEntry {
+    int number;
+    const char* text;
 };
 
-constexpr TErrorEntry kErrorTexts[] = {
+constexpr ErrorEntry ErrorTexts[] = {
     {10004, "Interrupted system call."},
     {10009, "Bad file number."},
     {10013, "Access denied."},
@@ -59,9 +59,9 @@ constexpr TErrorEntry kErrorTexts[] = {
 // few of them differently (ENFILE, ENOMEM, EPIPE have no Windows twin and
 // take the nearest one).
 constexpr struct {
-    int Errno;
-    int Winsock;
-} kErrnoMap[] = {
+    int posix;
+    int winsock;
+} ErrnoMap[] = {
     {EINTR, 10004},           {EBADF, 10009},           {EACCES, 10013},        {EPERM, 10013},
     {EFAULT, 10014},          {EINVAL, 10022},          {EMFILE, 10024},        {ENFILE, 10024},
     {EAGAIN, 10035},          {EINPROGRESS, 10036},     {EALREADY, 10037},      {ENOTSOCK, 10038},
@@ -75,27 +75,27 @@ constexpr struct {
     {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
 };
 
-std::string FormatSocketError(int errorCode) {
-    return "Socket Error # " + std::to_string(errorCode) + "\r\n" + SocketErrorText(errorCode);
+std::string formatSocketError(int errorCode) {
+    return "Socket Error # " + std::to_string(errorCode) + "\r\n" + socketErrorText(errorCode);
 }
 
 } // namespace
 
-std::string SocketErrorText(int errorCode) {
-    for (const auto& entry : kErrorTexts)
-        if (entry.Number == errorCode)
-            return entry.Text;
+std::string socketErrorText(int errorCode) {
+    for (const auto& entry : ErrorTexts)
+        if (entry.number == errorCode)
+            return entry.text;
     return {};
 }
 
-int WinsockErrorFromErrno(int errnoValue) {
-    for (const auto& entry : kErrnoMap)
-        if (entry.Errno == errnoValue)
-            return entry.Winsock;
+int winsockErrorFromErrno(int errnoValue) {
+    for (const auto& entry : ErrnoMap)
+        if (entry.posix == errnoValue)
+            return entry.winsock;
     return errnoValue;
 }
 
-int WinsockErrorFromLookup(int addrInfoError, int errnoValue) {
+int winsockErrorFromLookup(int addrInfoError, int errnoValue) {
     switch (addrInfoError) {
     case 0:
         return 0;
@@ -109,11 +109,11 @@ int WinsockErrorFromLookup(int addrInfoError, int errnoValue) {
     case EAI_MEMORY:
         return 10055;
     case EAI_SYSTEM:
-        return WinsockErrorFromErrno(errnoValue);
+        return winsockErrorFromErrno(errnoValue);
     default:
         return WinsockError::NoRecovery;
     }
 }
 
-ESocketError::ESocketError(int errorCode)
-    : ENetException(FormatSocketError(errorCode)), ErrorCode_(errorCode) {}
+SocketError::SocketError(int errorCode)
+    : NetException(formatSocketError(errorCode)), errorCode_(errorCode) {}

@@ -28,12 +28,12 @@ inline constexpr int NoData = 11004;             // EAI_NODATA, EAI_ADDRFAMILY
 
 // The text for a Windows Sockets error number; empty for a number that has
 // none.
-std::string SocketErrorText(int errorCode);
+std::string socketErrorText(int errorCode);
 
 // Translates a Linux errno value. A value with no Windows Sockets counterpart
 // is returned unchanged: such numbers are all below 10000, so they never pick
 // up a text that belongs to another error.
-int WinsockErrorFromErrno(int errnoValue);
+int winsockErrorFromErrno(int errnoValue);
 
 // Translates a getaddrinfo() result (with the errno it left for EAI_SYSTEM).
-int WinsockErrorFromLookup(int addrInfoError, int errnoValue);
+int winsockErrorFromLookup(int addrInfoError, int errnoValue);

@@ -17,16 +17,16 @@
 
 namespace {
 
-void RecordErrno() {
-    TSocketStack::RecordPlatformError(WinsockErrorFromErrno(errno));
+void recordErrno() {
+    SocketStack::recordPlatformError(winsockErrorFromErrno(errno));
 }
 
-sockaddr_in MakeAddress(const std::string& ip, int port) {
+sockaddr_in makeAddress(const std::string& ip, int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port & 0xFFFF));
     if (!ip.empty()) {
-        const TIPv4Bytes bytes = TSocketStack::AddressToBytes(ip);
+        const IPv4Bytes bytes = SocketStack::addressToBytes(ip);
         std::memcpy(&address.sin_addr.s_addr, bytes.data(), 4);
     } else {
         address.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -34,14 +34,14 @@ sockaddr_in MakeAddress(const std::string& ip, int port) {
     return address;
 }
 
-bool SetNonBlocking(int fd, bool on) {
+bool setNonBlocking(int fd, bool on) {
     const int flags = fcntl(fd, F_GETFL);
     if (flags == -1)
         return false;
     return fcntl(fd, F_SETFL, on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK) != -1;
 }
 
-int PollTimeout(const TDeadline& deadline) {
+int pollTimeout(const Deadline& deadline) {
     if (!deadline)
         return -1;
     const auto left =
@@ -53,168 +53,168 @@ int PollTimeout(const TDeadline& deadline) {
 
 } // namespace
 
-// --- TWakeup ---------------------------------------------------------------
+// --- Wakeup ---------------------------------------------------------------
 
-TWakeup::TWakeup() : Fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-    if (Fd_ == -1)
-        throw ESocketError(WinsockErrorFromErrno(errno));
+Wakeup::Wakeup() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (fd_ == -1)
+        throw SocketError(winsockErrorFromErrno(errno));
 }
 
-TWakeup::~TWakeup() {
-    close(Fd_);
+Wakeup::~Wakeup() {
+    close(fd_);
 }
 
-void TWakeup::Signal() {
+void Wakeup::signal() {
     const std::uint64_t one = 1;
     // A full counter (never reached here) still leaves the fd readable.
-    [[maybe_unused]] const ssize_t written = write(Fd_, &one, sizeof one);
+    [[maybe_unused]] const ssize_t written = write(fd_, &one, sizeof one);
 }
 
-// --- TSocketHandle ---------------------------------------------------------
+// --- SocketHandle ---------------------------------------------------------
 
-TSocketHandle::~TSocketHandle() {
-    CloseSocket();
+SocketHandle::~SocketHandle() {
+    closeSocket();
 }
 
-void TSocketHandle::Reset() {
-    CloseSocket();
-    Handle_ = -1;
+void SocketHandle::reset() {
+    closeSocket();
+    handle_ = -1;
     IP.clear();
-    Port = 0;
-    PeerIP.clear();
-    PeerPort = 0;
+    port = 0;
+    peerIP.clear();
+    peerPort = 0;
 }
 
-void TSocketHandle::AllocateSocket() {
-    CloseSocket();
-    Handle_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (Handle_ == -1) {
-        RecordErrno();
-        throw EInvalidSocket();
+void SocketHandle::allocateSocket() {
+    closeSocket();
+    handle_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (handle_ == -1) {
+        recordErrno();
+        throw InvalidSocketError();
     }
-    Allocated_ = true;
+    allocated_ = true;
 }
 
-int TSocketHandle::BindTo(int port) {
-    const sockaddr_in address = MakeAddress(IP, port);
-    const int rc = bind(Handle_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+int SocketHandle::bindTo(int port) {
+    const sockaddr_in address = makeAddress(IP, port);
+    const int rc = ::bind(handle_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
     if (rc == -1)
-        RecordErrno();
+        recordErrno();
     return rc;
 }
 
-void TSocketHandle::Bind() {
-    TSocketStack& stack = TSocketStack::Instance("bind");
-    if (Port != 0 || ClientPortMin == 0 || ClientPortMax == 0) {
-        if (stack.CheckForSocketError(BindTo(Port), {WinsockError::AddressInUse}))
-            throw ECouldNotBindSocket();
+void SocketHandle::bind() {
+    SocketStack& stack = SocketStack::instance("bind");
+    if (port != 0 || clientPortMin == 0 || clientPortMax == 0) {
+        if (stack.checkForSocketError(bindTo(port), {WinsockError::AddressInUse}))
+            throw CouldNotBindSocketError();
     } else {
         bool bound = false;
-        for (int port = ClientPortMin; port <= ClientPortMax && !bound; ++port) {
-            const int rc = BindTo(port);
-            bound = !stack.CheckForSocketError(rc, {WinsockError::AddressInUse});
+        for (int port = clientPortMin; port <= clientPortMax && !bound; ++port) {
+            const int rc = bindTo(port);
+            bound = !stack.checkForSocketError(rc, {WinsockError::AddressInUse});
         }
         if (!bound)
-            throw ECouldNotBindSocket();
+            throw CouldNotBindSocketError();
     }
-    ReadNames(false);
+    readNames(false);
 }
 
-void TSocketHandle::SetPeer(const std::string& peerIP, int peerPort) {
-    PeerIP = peerIP;
-    PeerPort = peerPort;
+void SocketHandle::setPeer(const std::string& peerIP, int peerPort) {
+    this->peerIP = peerIP;
+    this->peerPort = peerPort;
 }
 
-int TSocketHandle::Connect(const TWakeup* abandon) {
-    const sockaddr_in address = MakeAddress(PeerIP, PeerPort);
+int SocketHandle::connect(const Wakeup* abandon) {
+    const sockaddr_in address = makeAddress(peerIP, peerPort);
     const auto* target = reinterpret_cast<const sockaddr*>(&address);
 
     if (!abandon) {
-        const int rc = connect(Handle_, target, sizeof address);
+        const int rc = ::connect(handle_, target, sizeof address);
         if (rc == -1) {
-            RecordErrno();
+            recordErrno();
             return -1;
         }
-        ReadNames(true);
+        readNames(true);
         return 0;
     }
 
-    if (!SetNonBlocking(Handle_, true)) {
-        RecordErrno();
+    if (!setNonBlocking(handle_, true)) {
+        recordErrno();
         return -1;
     }
     int result = 0;
-    if (connect(Handle_, target, sizeof address) == -1) {
+    if (::connect(handle_, target, sizeof address) == -1) {
         if (errno != EINPROGRESS) {
-            RecordErrno();
+            recordErrno();
             result = -1;
         } else {
-            pollfd fds[2] = {{Handle_, POLLOUT, 0}, {abandon->Fd(), POLLIN, 0}};
+            pollfd fds[2] = {{handle_, POLLOUT, 0}, {abandon->fd(), POLLIN, 0}};
             int ready;
             do {
                 ready = poll(fds, 2, -1);
             } while (ready == -1 && errno == EINTR);
             if (ready == -1) {
-                RecordErrno();
+                recordErrno();
                 result = -1;
             } else if (fds[1].revents != 0) {
-                TSocketStack::RecordPlatformError(WinsockError::BadHandle);
+                SocketStack::recordPlatformError(WinsockError::BadHandle);
                 result = -1;
             } else {
                 int error = 0;
                 socklen_t size = sizeof error;
-                if (getsockopt(Handle_, SOL_SOCKET, SO_ERROR, &error, &size) == -1)
+                if (getsockopt(handle_, SOL_SOCKET, SO_ERROR, &error, &size) == -1)
                     error = errno;
                 if (error != 0) {
-                    TSocketStack::RecordPlatformError(WinsockErrorFromErrno(error));
+                    SocketStack::recordPlatformError(winsockErrorFromErrno(error));
                     result = -1;
                 }
             }
         }
     }
-    if (!SetNonBlocking(Handle_, false) && result == 0) {
-        RecordErrno();
+    if (!setNonBlocking(handle_, false) && result == 0) {
+        recordErrno();
         result = -1;
     }
     if (result == 0)
-        ReadNames(true);
+        readNames(true);
     return result;
 }
 
-void TSocketHandle::CloseSocket() {
-    if (!Allocated_)
+void SocketHandle::closeSocket() {
+    if (!allocated_)
         return;
-    Allocated_ = false;
-    shutdown(Handle_, SHUT_WR);
-    close(Handle_);
+    allocated_ = false;
+    shutdown(handle_, SHUT_WR);
+    close(handle_);
 }
 
-int TSocketHandle::Send(const void* buffer, int length) {
-    const ssize_t rc = send(Handle_, buffer, static_cast<std::size_t>(length), MSG_NOSIGNAL);
+int SocketHandle::send(const void* buffer, int length) {
+    const ssize_t rc = ::send(handle_, buffer, static_cast<std::size_t>(length), MSG_NOSIGNAL);
     if (rc == -1)
-        RecordErrno();
+        recordErrno();
     return static_cast<int>(rc);
 }
 
-int TSocketHandle::Recv(void* buffer, int length) {
-    const ssize_t rc = recv(Handle_, buffer, static_cast<std::size_t>(length), 0);
+int SocketHandle::recv(void* buffer, int length) {
+    const ssize_t rc = ::recv(handle_, buffer, static_cast<std::size_t>(length), 0);
     if (rc == -1)
-        RecordErrno();
+        recordErrno();
     return static_cast<int>(rc);
 }
 
-bool TSocketHandle::WaitReady(bool forWriting, const TDeadline& deadline) {
-    pollfd fd{Handle_, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
+bool SocketHandle::waitReady(bool forWriting, const Deadline& deadline) {
+    pollfd fd{handle_, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
     for (;;) {
-        const int ready = poll(&fd, 1, PollTimeout(deadline));
+        const int ready = poll(&fd, 1, pollTimeout(deadline));
         if (ready > 0)
             return true; // readable, writable, or an error the next call reports
         if (ready == 0) {
-            TSocketStack::RecordPlatformError(WinsockError::TimedOut);
+            SocketStack::recordPlatformError(WinsockError::TimedOut);
             return false;
         }
         if (errno != EINTR) {
-            RecordErrno();
+            recordErrno();
             return true; // let the send / receive itself report it
         }
     }
@@ -222,21 +222,21 @@ bool TSocketHandle::WaitReady(bool forWriting, const TDeadline& deadline) {
 
 namespace {
 // The socket's own address, or its peer's; left as they are on failure.
-void ReadAddress(int fd, bool peer, std::string& ip, int& port) {
+void readAddress(int fd, bool peer, std::string& ip, int& port) {
     sockaddr_in address{};
     socklen_t size = sizeof address;
     auto* raw = reinterpret_cast<sockaddr*>(&address);
     if ((peer ? getpeername(fd, raw, &size) : getsockname(fd, raw, &size)) != 0)
         return;
-    TIPv4Bytes bytes{};
+    IPv4Bytes bytes{};
     std::memcpy(bytes.data(), &address.sin_addr.s_addr, 4);
-    ip = TSocketStack::BytesToAddress(bytes);
+    ip = SocketStack::bytesToAddress(bytes);
     port = ntohs(address.sin_port);
 }
 } // namespace
 
-void TSocketHandle::ReadNames(bool withPeer) {
-    ReadAddress(Handle_, false, IP, Port);
+void SocketHandle::readNames(bool withPeer) {
+    readAddress(handle_, false, IP, port);
     if (withPeer)
-        ReadAddress(Handle_, true, PeerIP, PeerPort);
+        readAddress(handle_, true, peerIP, peerPort);
 }

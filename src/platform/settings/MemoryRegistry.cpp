@@ -2,98 +2,98 @@
 
 #include <algorithm>
 
-struct TMemoryRegistry::TState {
-    TRegFileDocument Keys; // both roots, by full key name
-    bool RefuseOpen = false;
-    std::vector<std::string> RefusedReads;
-    std::vector<std::string> RefusedWrites;
-    std::vector<TWrite> Writes;
-    int OpenKeys = 0;
+struct MemoryRegistry::State {
+    RegFileDocument keys; // both roots, by full key name
+    bool refuseOpen = false;
+    std::vector<std::string> refusedReads;
+    std::vector<std::string> refusedWrites;
+    std::vector<Write> writes;
+    int openKeys = 0;
 };
 
 namespace {
 
-bool Listed(const std::vector<std::string>& names, std::string_view name) {
-    return std::any_of(names.begin(), names.end(), [&](const auto& n) { return RegNamesEqual(n, name); });
+bool listed(const std::vector<std::string>& names, std::string_view name) {
+    return std::any_of(names.begin(), names.end(), [&](const auto& n) { return regNamesEqual(n, name); });
 }
 
-class TMemoryKey final : public TRegKey {
+class MemoryKey final : public RegKey {
 public:
-    TMemoryKey(std::shared_ptr<TMemoryRegistry::TState> state, TRegRoot root, std::string path)
-        : State(std::move(state)), Root(root), Path(std::move(path)), FullName(RegKeyFullName(Root, Path)) {
-        ++State->OpenKeys;
+    MemoryKey(std::shared_ptr<MemoryRegistry::State> state, RegRoot root, std::string path)
+        : state_(std::move(state)), root(root), path_(std::move(path)), fullName_(regKeyFullName(root, path_)) {
+        ++state_->openKeys;
     }
-    ~TMemoryKey() override { --State->OpenKeys; }
+    ~MemoryKey() override { --state_->openKeys; }
 
-    TRegStatus QueryValue(std::string_view name, TRegValue& value) override {
-        if (Listed(State->RefusedReads, name))
-            return TRegStatus::Failed;
-        const TRegFileKey* key = State->Keys.FindKey(FullName);
-        const TRegValue* found = key ? key->FindValue(name) : nullptr;
+    RegStatus queryValue(std::string_view name, RegValue& value) override {
+        if (listed(state_->refusedReads, name))
+            return RegStatus::Failed;
+        const RegFileKey* key = state_->keys.findKey(fullName_);
+        const RegValue* found = key ? key->findValue(name) : nullptr;
         if (!found)
-            return TRegStatus::NotFound;
+            return RegStatus::NotFound;
         value = *found;
-        return TRegStatus::Ok;
+        return RegStatus::Ok;
     }
 
-    bool SetValue(std::string_view name, const TRegValue& value) override {
-        if (Listed(State->RefusedWrites, name))
+    bool setValue(std::string_view name, const RegValue& value) override {
+        if (listed(state_->refusedWrites, name))
             return false;
-        State->Keys.ObtainKey(FullName).SetValue(name, value);
-        State->Writes.push_back({Root, Path, std::string(name), value});
+        state_->keys.obtainKey(fullName_).setValue(name, value);
+        state_->writes.push_back({root, path_, std::string(name), value});
         return true;
     }
 
 private:
-    std::shared_ptr<TMemoryRegistry::TState> State;
-    TRegRoot Root;
-    std::string Path;
-    std::string FullName;
+    std::shared_ptr<MemoryRegistry::State> state_;
+    RegRoot root;
+    std::string path_;
+    std::string fullName_;
 };
 
 } // namespace
 
-TMemoryRegistry::TMemoryRegistry() : State(std::make_shared<TState>()) {}
+MemoryRegistry::MemoryRegistry() : state_(std::make_shared<State>()) {}
 
-std::unique_ptr<TRegKey> TMemoryRegistry::CreateKey(TRegRoot root, std::string_view path) {
-    if (State->RefuseOpen || !IsValidRegKeyPath(path))
+std::unique_ptr<RegKey> MemoryRegistry::createKey(RegRoot root, std::string_view path) {
+    if (state_->refuseOpen || !isValidRegKeyPath(path))
         return nullptr;
-    State->Keys.ObtainKey(RegKeyFullName(root, path));
-    return std::make_unique<TMemoryKey>(State, root, std::string(path));
+    state_->keys.obtainKey(regKeyFullName(root, path));
+    return std::make_unique<MemoryKey>(state_, root, std::string(path));
 }
 
-void TMemoryRegistry::Put(TRegRoot root, std::string_view path, std::string_view name,
-                          const TRegValue& value) {
-    State->Keys.ObtainKey(RegKeyFullName(root, path)).SetValue(name, value);
+void MemoryRegistry::put(RegRoot root, std::string_view path, std::string_view name,
+                          const RegValue& value) {
+    state_->keys.obtainKey(regKeyFullName(root, path)).setValue(name, value);
 }
 
-std::optional<TRegValue> TMemoryRegistry::Get(TRegRoot root, std::string_view path,
+std::optional<RegValue> MemoryRegistry::get(RegRoot root, std::string_view path,
                                               std::string_view name) const {
-    const TRegFileKey* key = State->Keys.FindKey(RegKeyFullName(root, path));
-    const TRegValue* value = key ? key->FindValue(name) : nullptr;
+    const RegFileKey* key = state_->keys.findKey(regKeyFullName(root, path));
+    const RegValue* value = key ? key->findValue(name) : nullptr;
     return value ? std::optional(*value) : std::nullopt;
 }
 
-bool TMemoryRegistry::HasKey(TRegRoot root, std::string_view path) const {
-    return State->Keys.FindKey(RegKeyFullName(root, path)) != nullptr;
+bool MemoryRegistry::hasKey(RegRoot root, std::string_view path) const {
+    return state_->keys.findKey(regKeyFullName(root, path)) != nullptr;
 }
 
-void TMemoryRegistry::RefuseOpen(bool refuse) {
-    State->RefuseOpen = refuse;
+void MemoryRegistry::refuseOpen(bool refuse) {
+    state_->refuseOpen = refuse;
 }
 
-void TMemoryRegistry::RefuseRead(std::string name) {
-    State->RefusedReads.push_back(std::move(name));
+void MemoryRegistry::refuseRead(std::string name) {
+    state_->refusedReads.push_back(std::move(name));
 }
 
-void TMemoryRegistry::RefuseWrite(std::string name) {
-    State->RefusedWrites.push_back(std::move(name));
+void MemoryRegistry::refuseWrite(std::string name) {
+    state_->refusedWrites.push_back(std::move(name));
 }
 
-const std::vector<TMemoryRegistry::TWrite>& TMemoryRegistry::Writes() const {
-    return State->Writes;
+const std::vector<MemoryRegistry::Write>& MemoryRegistry::writes() const {
+    return state_->writes;
 }
 
-int TMemoryRegistry::OpenKeys() const {
-    return State->OpenKeys;
+int MemoryRegistry::openKeys() const {
+    return state_->openKeys;
 }

@@ -13,34 +13,34 @@
 #include <string>
 #include <vector>
 
-class TMemoryRegistry final : public TRegistry {
+class MemoryRegistry final : public Registry {
 public:
-    struct TWrite {
-        TRegRoot Root;
-        std::string Path;
-        std::string Name;
-        TRegValue Value;
+    struct Write {
+        RegRoot root;
+        std::string path_;
+        std::string name;
+        RegValue value;
     };
 
-    TMemoryRegistry();
+    MemoryRegistry();
 
-    std::unique_ptr<TRegKey> CreateKey(TRegRoot root, std::string_view path) override;
+    std::unique_ptr<RegKey> createKey(RegRoot root, std::string_view path) override;
 
     // Direct access, bypassing failure injection and the write record.
-    void Put(TRegRoot root, std::string_view path, std::string_view name, const TRegValue& value);
-    std::optional<TRegValue> Get(TRegRoot root, std::string_view path, std::string_view name) const;
-    bool HasKey(TRegRoot root, std::string_view path) const;
+    void put(RegRoot root, std::string_view path, std::string_view name, const RegValue& value);
+    std::optional<RegValue> get(RegRoot root, std::string_view path, std::string_view name) const;
+    bool hasKey(RegRoot root, std::string_view path) const;
 
-    void RefuseOpen(bool refuse);
-    void RefuseRead(std::string name);
-    void RefuseWrite(std::string name);
+    void refuseOpen(bool refuse);
+    void refuseRead(std::string name);
+    void refuseWrite(std::string name);
 
-    const std::vector<TWrite>& Writes() const;
+    const std::vector<Write>& writes() const;
     // Keys opened and not yet closed.
-    int OpenKeys() const;
+    int openKeys() const;
 
-    struct TState;
+    struct State;
 
 private:
-    std::shared_ptr<TState> State;
+    std::shared_ptr<State> state_;
 };

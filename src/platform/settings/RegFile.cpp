@@ -10,31 +10,31 @@ constexpr std::string_view OldHeader = "REGEDIT4";
 // The registry editor wraps hex lists so that no line passes 80 columns.
 constexpr std::size_t HexLineWidth = 77;
 
-bool IsBlank(char c) {
+bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view TrimLeft(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
+std::string_view trimLeft(std::string_view s) {
+    while (!s.empty() && isBlank(s.front()))
         s.remove_prefix(1);
     return s;
 }
 
-std::string_view TrimRight(std::string_view s) {
-    while (!s.empty() && (IsBlank(s.back()) || s.back() == '\r'))
+std::string_view trimRight(std::string_view s) {
+    while (!s.empty() && (isBlank(s.back()) || s.back() == '\r'))
         s.remove_suffix(1);
     return s;
 }
 
-std::string_view Trim(std::string_view s) {
-    return TrimLeft(TrimRight(s));
+std::string_view trim(std::string_view s) {
+    return trimLeft(trimRight(s));
 }
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    return s.size() >= prefix.size() && RegNamesEqual(s.substr(0, prefix.size()), prefix);
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && regNamesEqual(s.substr(0, prefix.size()), prefix);
 }
 
-int HexDigit(char c) {
+int hexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
     if (c >= 'a' && c <= 'f')
@@ -45,12 +45,12 @@ int HexDigit(char c) {
 }
 
 // 1 to 8 hex digits, nothing else.
-std::optional<std::uint32_t> ParseHexNumber(std::string_view s) {
+std::optional<std::uint32_t> parseHexNumber(std::string_view s) {
     if (s.empty() || s.size() > 8)
         return std::nullopt;
     std::uint32_t n = 0;
     for (char c : s) {
-        const int d = HexDigit(c);
+        const int d = hexDigit(c);
         if (d < 0)
             return std::nullopt;
         n = n << 4 | static_cast<std::uint32_t>(d);
@@ -58,25 +58,25 @@ std::optional<std::uint32_t> ParseHexNumber(std::string_view s) {
     return n;
 }
 
-class TLineReader {
+class LineReader {
 public:
-    explicit TLineReader(std::string_view text) : Rest(text) {}
+    explicit LineReader(std::string_view text) : rest_(text) {}
 
-    bool Next(std::string_view& line) {
-        if (Rest.empty())
+    bool next(std::string_view& line) {
+        if (rest_.empty())
             return false;
-        const auto end = Rest.find('\n');
-        line = TrimRight(Rest.substr(0, end));
-        Rest = end == std::string_view::npos ? std::string_view() : Rest.substr(end + 1);
+        const auto end = rest_.find('\n');
+        line = trimRight(rest_.substr(0, end));
+        rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
         return true;
     }
 
 private:
-    std::string_view Rest;
+    std::string_view rest_;
 };
 
 // A quoted string starting at s[pos]; leaves pos after the closing quote.
-std::optional<std::string> ParseQuoted(std::string_view s, std::size_t& pos) {
+std::optional<std::string> parseQuoted(std::string_view s, std::size_t& pos) {
     if (pos >= s.size() || s[pos] != '"')
         return std::nullopt;
     std::string out;
@@ -95,9 +95,9 @@ std::optional<std::string> ParseQuoted(std::string_view s, std::size_t& pos) {
         const char e = s[pos];
         if (e == '\\' || e == '"') {
             out += e;
-        } else if ((e == 'x' || e == 'X') && pos + 2 < s.size() && HexDigit(s[pos + 1]) >= 0 &&
-                   HexDigit(s[pos + 2]) >= 0) {
-            out += static_cast<char>(HexDigit(s[pos + 1]) << 4 | HexDigit(s[pos + 2]));
+        } else if ((e == 'x' || e == 'X') && pos + 2 < s.size() && hexDigit(s[pos + 1]) >= 0 &&
+                   hexDigit(s[pos + 2]) >= 0) {
+            out += static_cast<char>(hexDigit(s[pos + 1]) << 4 | hexDigit(s[pos + 2]));
             pos += 2;
         } else {
             return std::nullopt;
@@ -107,14 +107,14 @@ std::optional<std::string> ParseQuoted(std::string_view s, std::size_t& pos) {
 }
 
 // Comma-separated bytes, continued on the next lines while a line ends with `\`.
-std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view first, TLineReader& lines) {
+std::optional<std::vector<std::uint8_t>> parseHexList(std::string_view first, LineReader& lines) {
     std::string joined;
-    std::string_view part = Trim(first);
+    std::string_view part = trim(first);
     while (!part.empty() && part.back() == '\\') {
         joined += part.substr(0, part.size() - 1);
-        if (!lines.Next(part))
+        if (!lines.next(part))
             return std::nullopt;
-        part = Trim(part);
+        part = trim(part);
     }
     joined += part;
 
@@ -122,33 +122,33 @@ std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view first, TL
     std::string_view rest = joined;
     while (!rest.empty()) {
         const auto comma = rest.find(',');
-        const std::string_view token = Trim(rest.substr(0, comma));
-        const auto byte = ParseHexNumber(token);
+        const std::string_view token = trim(rest.substr(0, comma));
+        const auto byte = parseHexNumber(token);
         if (!byte || token.size() > 2)
             return std::nullopt;
         bytes.push_back(static_cast<std::uint8_t>(*byte));
         if (comma == std::string_view::npos)
             break;
-        rest = TrimLeft(rest.substr(comma + 1)); // a trailing comma is tolerated
+        rest = trimLeft(rest.substr(comma + 1)); // a trailing comma is tolerated
     }
     return bytes;
 }
 
-std::optional<TRegValue> ParseData(std::string_view data, TLineReader& lines) {
+std::optional<RegValue> parseData(std::string_view data, LineReader& lines) {
     if (!data.empty() && data.front() == '"') {
         std::size_t pos = 0;
-        auto text = ParseQuoted(data, pos);
-        if (!text || !Trim(data.substr(pos)).empty())
+        auto text = parseQuoted(data, pos);
+        if (!text || !trim(data.substr(pos)).empty())
             return std::nullopt;
-        return TRegValue::Text(*text);
+        return RegValue::text(*text);
     }
-    if (StartsWithNoCase(data, "dword:")) {
-        const auto n = ParseHexNumber(Trim(data.substr(6)));
+    if (startsWithNoCase(data, "dword:")) {
+        const auto n = parseHexNumber(trim(data.substr(6)));
         if (!n)
             return std::nullopt;
-        return TRegValue::Dword(*n);
+        return RegValue::dword(*n);
     }
-    if (!StartsWithNoCase(data, "hex"))
+    if (!startsWithNoCase(data, "hex"))
         return std::nullopt;
     data.remove_prefix(3);
     std::uint32_t type = REG_BINARY;
@@ -156,7 +156,7 @@ std::optional<TRegValue> ParseData(std::string_view data, TLineReader& lines) {
         const auto close = data.find(')');
         if (close == std::string_view::npos)
             return std::nullopt;
-        const auto n = ParseHexNumber(data.substr(1, close - 1));
+        const auto n = parseHexNumber(data.substr(1, close - 1));
         if (!n)
             return std::nullopt;
         type = *n;
@@ -164,34 +164,34 @@ std::optional<TRegValue> ParseData(std::string_view data, TLineReader& lines) {
     }
     if (data.empty() || data.front() != ':')
         return std::nullopt;
-    auto bytes = ParseHexList(data.substr(1), lines);
+    auto bytes = parseHexList(data.substr(1), lines);
     if (!bytes)
         return std::nullopt;
-    return TRegValue{type, std::move(*bytes)};
+    return RegValue{type, std::move(*bytes)};
 }
 
-bool ParseValueLine(std::string_view line, TLineReader& lines, TRegFileKey& key) {
+bool parseValueLine(std::string_view line, LineReader& lines, RegFileKey& key) {
     std::size_t pos = 0;
     std::string name;
     if (line.front() == '@') {
         pos = 1;
     } else {
-        auto quoted = ParseQuoted(line, pos);
+        auto quoted = parseQuoted(line, pos);
         if (!quoted)
             return false;
         name = std::move(*quoted);
     }
-    std::string_view rest = TrimLeft(line.substr(pos));
+    std::string_view rest = trimLeft(line.substr(pos));
     if (rest.empty() || rest.front() != '=')
         return false;
-    auto value = ParseData(TrimLeft(rest.substr(1)), lines);
+    auto value = parseData(trimLeft(rest.substr(1)), lines);
     if (!value)
         return false;
-    key.SetValue(name, *value);
+    key.setValue(name, *value);
     return true;
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
+void appendEscaped(std::string& out, std::string_view text) {
     out += '"';
     for (char c : text) {
         const auto b = static_cast<unsigned char>(c);
@@ -209,7 +209,7 @@ void AppendEscaped(std::string& out, std::string_view text) {
     out += '"';
 }
 
-void AppendHexList(std::string& out, const std::vector<std::uint8_t>& bytes, std::size_t column) {
+void appendHexList(std::string& out, const std::vector<std::uint8_t>& bytes, std::size_t column) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (i > 0 && column + 3 > HexLineWidth) {
             out += "\\\n  ";
@@ -222,77 +222,77 @@ void AppendHexList(std::string& out, const std::vector<std::uint8_t>& bytes, std
     }
 }
 
-void AppendValue(std::string& out, const TRegFileValue& v) {
+void appendValue(std::string& out, const RegFileValue& v) {
     const std::size_t lineStart = out.size();
-    if (v.Name.empty())
+    if (v.name.empty())
         out += '@';
     else
-        AppendEscaped(out, v.Name);
+        appendEscaped(out, v.name);
     out += '=';
-    const auto& data = v.Value.Data;
-    if (v.Value.Type == REG_SZ) {
-        AppendEscaped(out, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
-    } else if (const std::optional<std::uint32_t> number = v.Value.AsDword()) {
+    const auto& data = v.value.data;
+    if (v.value.type == REG_SZ) {
+        appendEscaped(out, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+    } else if (const std::optional<std::uint32_t> number = v.value.asDword()) {
         char buf[16];
         std::snprintf(buf, sizeof buf, "dword:%08x", static_cast<unsigned>(*number));
         out += buf;
     } else {
         char buf[24];
-        if (v.Value.Type == REG_BINARY)
+        if (v.value.type == REG_BINARY)
             std::snprintf(buf, sizeof buf, "hex:");
         else
-            std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.Value.Type));
+            std::snprintf(buf, sizeof buf, "hex(%x):", static_cast<unsigned>(v.value.type));
         out += buf;
-        AppendHexList(out, data, out.size() - lineStart);
+        appendHexList(out, data, out.size() - lineStart);
     }
     out += '\n';
 }
 
 } // namespace
 
-const TRegValue* TRegFileKey::FindValue(std::string_view name) const {
-    const auto it = std::find_if(Values.begin(), Values.end(),
-                                 [&](const auto& v) { return RegNamesEqual(v.Name, name); });
-    return it == Values.end() ? nullptr : &it->Value;
+const RegValue* RegFileKey::findValue(std::string_view name) const {
+    const auto it = std::find_if(values.begin(), values.end(),
+                                 [&](const auto& v) { return regNamesEqual(v.name, name); });
+    return it == values.end() ? nullptr : &it->value;
 }
 
-void TRegFileKey::SetValue(std::string_view name, const TRegValue& value) {
-    const auto it = std::find_if(Values.begin(), Values.end(),
-                                 [&](const auto& v) { return RegNamesEqual(v.Name, name); });
-    if (it != Values.end())
-        it->Value = value;
+void RegFileKey::setValue(std::string_view name, const RegValue& value) {
+    const auto it = std::find_if(values.begin(), values.end(),
+                                 [&](const auto& v) { return regNamesEqual(v.name, name); });
+    if (it != values.end())
+        it->value = value;
     else
-        Values.push_back({std::string(name), value});
+        values.push_back({std::string(name), value});
 }
 
-TRegFileKey* TRegFileDocument::FindKey(std::string_view name) {
+RegFileKey* RegFileDocument::findKey(std::string_view name) {
     const auto it =
-        std::find_if(Keys.begin(), Keys.end(), [&](const auto& k) { return RegNamesEqual(k.Name, name); });
-    return it == Keys.end() ? nullptr : &*it;
+        std::find_if(keys.begin(), keys.end(), [&](const auto& k) { return regNamesEqual(k.name, name); });
+    return it == keys.end() ? nullptr : &*it;
 }
 
-const TRegFileKey* TRegFileDocument::FindKey(std::string_view name) const {
-    return const_cast<TRegFileDocument*>(this)->FindKey(name);
+const RegFileKey* RegFileDocument::findKey(std::string_view name) const {
+    return const_cast<RegFileDocument*>(this)->findKey(name);
 }
 
-TRegFileKey& TRegFileDocument::ObtainKey(std::string_view name) {
-    if (auto* key = FindKey(name))
+RegFileKey& RegFileDocument::obtainKey(std::string_view name) {
+    if (auto* key = findKey(name))
         return *key;
-    Keys.push_back({std::string(name), {}});
-    return Keys.back();
+    keys.push_back({std::string(name), {}});
+    return keys.back();
 }
 
-std::optional<TRegFileDocument> ParseRegFile(std::string_view text) {
+std::optional<RegFileDocument> parseRegFile(std::string_view text) {
     if (text.starts_with("\xef\xbb\xbf"))
         text.remove_prefix(3);
-    TLineReader lines(text);
+    LineReader lines(text);
     std::string_view line;
     bool header = false;
     bool comments = false;
     // Blank lines and comments may stand before the header too, as the
     // registry editor accepts them there.
-    while (lines.Next(line)) {
-        line = TrimLeft(line);
+    while (lines.next(line)) {
+        line = trimLeft(line);
         if (line.empty())
             continue;
         if (line.front() == ';') {
@@ -302,23 +302,23 @@ std::optional<TRegFileDocument> ParseRegFile(std::string_view text) {
         header = line == Header || line == OldHeader;
         break;
     }
-    TRegFileDocument document;
+    RegFileDocument document;
     // All-blank text is nothing stored yet. Comments without a header are not
     // a registry file: reading them as empty would let the first write drop them.
     if (!header)
-        return Trim(line).empty() && !comments ? std::optional(document) : std::nullopt;
+        return trim(line).empty() && !comments ? std::optional(document) : std::nullopt;
 
-    TRegFileKey* key = nullptr;
-    while (lines.Next(line)) {
-        line = TrimLeft(line);
+    RegFileKey* key = nullptr;
+    while (lines.next(line)) {
+        line = trimLeft(line);
         if (line.empty() || line.front() == ';')
             continue;
         if (line.front() == '[') {
             if (line.back() != ']' || line.size() < 3 || line[1] == '-')
                 return std::nullopt;
-            key = &document.ObtainKey(line.substr(1, line.size() - 2));
+            key = &document.obtainKey(line.substr(1, line.size() - 2));
         } else if ((line.front() == '"' || line.front() == '@') && key) {
-            if (!ParseValueLine(line, lines, *key))
+            if (!parseValueLine(line, lines, *key))
                 return std::nullopt;
         } else {
             return std::nullopt;
@@ -327,15 +327,15 @@ std::optional<TRegFileDocument> ParseRegFile(std::string_view text) {
     return document;
 }
 
-std::string FormatRegFile(const TRegFileDocument& document) {
+std::string formatRegFile(const RegFileDocument& document) {
     std::string out(Header);
     out += '\n';
-    for (const auto& key : document.Keys) {
+    for (const auto& key : document.keys) {
         out += "\n[";
-        out += key.Name;
+        out += key.name;
         out += "]\n";
-        for (const auto& value : key.Values)
-            AppendValue(out, value);
+        for (const auto& value : key.values)
+            appendValue(out, value);
     }
     return out;
 }

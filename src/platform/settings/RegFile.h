@@ -36,30 +36,30 @@
 #include <string_view>
 #include <vector>
 
-using TRegFileValue = TRegNamedValue;
+using RegFileValue = RegNamedValue;
 
-struct TRegFileKey {
-    std::string Name; // full name, root first: HKEY_CURRENT_USER\SOFTWARE\...
-    std::vector<TRegFileValue> Values;
+struct RegFileKey {
+    std::string name; // full name, root first: HKEY_CURRENT_USER\SOFTWARE\...
+    std::vector<RegFileValue> values;
 
-    const TRegValue* FindValue(std::string_view name) const;
+    const RegValue* findValue(std::string_view name) const;
     // Replaces the value of that name in place, or appends a new one.
-    void SetValue(std::string_view name, const TRegValue& value);
-    bool operator==(const TRegFileKey&) const = default;
+    void setValue(std::string_view name, const RegValue& value);
+    bool operator==(const RegFileKey&) const = default;
 };
 
-struct TRegFileDocument {
-    std::vector<TRegFileKey> Keys;
+struct RegFileDocument {
+    std::vector<RegFileKey> keys;
 
-    TRegFileKey* FindKey(std::string_view name);
-    const TRegFileKey* FindKey(std::string_view name) const;
+    RegFileKey* findKey(std::string_view name);
+    const RegFileKey* findKey(std::string_view name) const;
     // The key of that name, appended when missing.
-    TRegFileKey& ObtainKey(std::string_view name);
-    bool operator==(const TRegFileDocument&) const = default;
+    RegFileKey& obtainKey(std::string_view name);
+    bool operator==(const RegFileDocument&) const = default;
 };
 
 // Empty or all-blank text is an empty document; text that is not a registry
 // file gives nullopt.
-std::optional<TRegFileDocument> ParseRegFile(std::string_view text);
+std::optional<RegFileDocument> parseRegFile(std::string_view text);
 
-std::string FormatRegFile(const TRegFileDocument& document);
+std::string formatRegFile(const RegFileDocument& document);

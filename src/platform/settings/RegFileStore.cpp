@@ -18,82 +18,82 @@
 
 namespace fs = std::filesystem;
 
-struct TRegFileStore::TState {
-    TPaths Paths;
-    TFaultHook FaultHook;
-    TNoticeHandler Notice;
-    std::shared_ptr<TRegFileCalls> Calls = std::make_shared<TRegFileCalls>();
+struct RegFileStore::State {
+    Paths paths;
+    FaultHook faultHook;
+    NoticeHandler notice;
+    std::shared_ptr<RegFileCalls> calls = std::make_shared<RegFileCalls>();
 
-    mutable std::mutex ErrorMutex;
-    std::string LastError;
+    mutable std::mutex errorMutex;
+    std::string lastError;
 
     // Records the error of a refused open or write; errno names it.
-    void Refused(std::string_view what = {}) {
+    void refused(std::string_view what = {}) {
         const std::string reason = std::string(what) + std::strerror(errno);
-        const std::lock_guard lock(ErrorMutex);
-        LastError = reason;
+        const std::lock_guard lock(errorMutex);
+        lastError = reason;
     }
 };
 
-ssize_t TRegFileCalls::Write(int fd, const void* data, std::size_t size) {
+ssize_t RegFileCalls::write(int fd, const void* data, std::size_t size) {
     return ::write(fd, data, size);
 }
 
-int TRegFileCalls::Fsync(int fd) {
+int RegFileCalls::fsync(int fd) {
     return ::fsync(fd);
 }
 
-int TRegFileCalls::Rename(const char* from, const char* to) {
+int RegFileCalls::rename(const char* from, const char* to) {
     return ::rename(from, to);
 }
 
 namespace {
 
-using TState = TRegFileStore::TState;
+using State = RegFileStore::State;
 
-class TFd {
+class Fd {
 public:
-    explicit TFd(int fd) : Fd(fd) {}
-    TFd(const TFd&) = delete;
-    TFd& operator=(const TFd&) = delete;
-    ~TFd() {
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
         // Cleanup keeps errno: it names why the operation that left early failed.
         const int error = errno;
-        if (Fd >= 0)
-            ::close(Fd);
+        if (fd_ >= 0)
+            ::close(fd_);
         errno = error;
     }
-    int Get() const { return Fd; }
-    explicit operator bool() const { return Fd >= 0; }
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
     // Closes now, reporting the result: a failed close can mean lost data.
-    bool Close() { return ::close(std::exchange(Fd, -1)) == 0; }
+    bool close() { return ::close(std::exchange(fd_, -1)) == 0; }
 
 private:
-    int Fd;
+    int fd_;
 };
 
 // Removes a file on scope exit unless released.
-class TUnlinkGuard {
+class UnlinkGuard {
 public:
-    explicit TUnlinkGuard(std::string path) : Path(std::move(path)) {}
-    TUnlinkGuard(const TUnlinkGuard&) = delete;
-    TUnlinkGuard& operator=(const TUnlinkGuard&) = delete;
-    ~TUnlinkGuard() {
+    explicit UnlinkGuard(std::string path) : path_(std::move(path)) {}
+    UnlinkGuard(const UnlinkGuard&) = delete;
+    UnlinkGuard& operator=(const UnlinkGuard&) = delete;
+    ~UnlinkGuard() {
         const int error = errno;
-        if (!Path.empty())
-            ::unlink(Path.c_str());
+        if (!path_.empty())
+            ::unlink(path_.c_str());
         errno = error;
     }
-    void Release() { Path.clear(); }
+    void release() { path_.clear(); }
 
 private:
-    std::string Path;
+    std::string path_;
 };
 
-bool Step(const TState& state, TRegWriteStep step) {
-    if (!state.FaultHook)
+bool step(const State& state, RegWriteStep step) {
+    if (!state.faultHook)
         return true;
-    if (const int error = state.FaultHook(step)) {
+    if (const int error = state.faultHook(step)) {
         errno = error;
         return false;
     }
@@ -102,20 +102,20 @@ bool Step(const TState& state, TRegWriteStep step) {
 
 } // namespace
 
-TRegFileRead ReadRegFileText(const fs::path& file, std::string& text) {
+RegFileRead readRegFileText(const fs::path& file, std::string& text) {
     text.clear();
-    TFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd)
-        return errno == ENOENT || errno == ENOTDIR ? TRegFileRead::Missing : TRegFileRead::Failed;
+        return errno == ENOENT || errno == ENOTDIR ? RegFileRead::Missing : RegFileRead::Failed;
     char buffer[8192];
     for (;;) {
-        const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
         if (n == 0)
-            return TRegFileRead::Ok;
+            return RegFileRead::Ok;
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return TRegFileRead::Failed;
+            return RegFileRead::Failed;
         }
         text.append(buffer, static_cast<std::size_t>(n));
     }
@@ -123,9 +123,9 @@ TRegFileRead ReadRegFileText(const fs::path& file, std::string& text) {
 
 namespace {
 
-bool WriteAll(TRegFileCalls& calls, int fd, std::string_view data) {
+bool writeAll(RegFileCalls& calls, int fd, std::string_view data) {
     while (!data.empty()) {
-        const ssize_t n = calls.Write(fd, data.data(), data.size());
+        const ssize_t n = calls.write(fd, data.data(), data.size());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -136,7 +136,7 @@ bool WriteAll(TRegFileCalls& calls, int fd, std::string_view data) {
     return true;
 }
 
-bool MakeDirectories(const fs::path& dir) {
+bool makeDirectories(const fs::path& dir) {
     fs::path partial;
     for (const auto& part : dir) {
         partial /= part;
@@ -147,19 +147,19 @@ bool MakeDirectories(const fs::path& dir) {
     return ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool SyncDirectory(TRegFileCalls& calls, const fs::path& dir) {
-    TFd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+bool syncDirectory(RegFileCalls& calls, const fs::path& dir) {
+    Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd)
         return false;
     // Some file systems cannot sync a directory; their renames are as durable as they get.
-    return calls.Fsync(fd.Get()) == 0 || errno == EINVAL || errno == ENOTSUP;
+    return calls.fsync(fd.get()) == 0 || errno == EINVAL || errno == ENOTSUP;
 }
 
 // The file a change replaces: `file` itself, or the file that the symbolic
 // link `file` finally names (relative links count from their own directory);
 // a link to a missing file names the file to create. Replacing the link by a
 // regular file would cut it from the file it shares.
-bool ResolveLinks(const fs::path& file, fs::path& target) {
+bool resolveLinks(const fs::path& file, fs::path& target) {
     target = file;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st {};
@@ -184,7 +184,7 @@ bool ResolveLinks(const fs::path& file, fs::path& target) {
 
 // Only a writer holding the lock has a temporary file, so under the lock every
 // one of them is left over from a crash.
-void RemoveStaleTemporaries(const fs::path& dir, const std::string& prefix) {
+void removeStaleTemporaries(const fs::path& dir, const std::string& prefix) {
     std::error_code ec;
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
         if (it->path().filename().string().starts_with(prefix))
@@ -192,7 +192,7 @@ void RemoveStaleTemporaries(const fs::path& dir, const std::string& prefix) {
     }
 }
 
-bool KeepAside(const TState& state, const fs::path& file, std::string_view text) {
+bool keepAside(const State& state, const fs::path& file, std::string_view text) {
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -201,124 +201,124 @@ bool KeepAside(const TState& state, const fs::path& file, std::string_view text)
     const std::string base = file.string() + ".corrupt-" + stamp;
     for (int n = 1; n < 1000; ++n) {
         const std::string name = n == 1 ? base : base + "-" + std::to_string(n);
-        TFd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+        Fd fd(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
         if (!fd) {
             if (errno == EEXIST)
                 continue;
             return false;
         }
-        TUnlinkGuard guard(name);
-        if (!WriteAll(*state.Calls, fd.Get(), text) || state.Calls->Fsync(fd.Get()) != 0 || !fd.Close() ||
-            !SyncDirectory(*state.Calls, file.parent_path()))
+        UnlinkGuard guard(name);
+        if (!writeAll(*state.calls, fd.get(), text) || state.calls->fsync(fd.get()) != 0 || !fd.close() ||
+            !syncDirectory(*state.calls, file.parent_path()))
             return false;
-        guard.Release();
-        if (state.Notice)
-            state.Notice("The settings file " + file.string() + " could not be read; it was kept as " + name);
+        guard.release();
+        if (state.notice)
+            state.notice("The settings file " + file.string() + " could not be read; it was kept as " + name);
         return true;
     }
     return false;
 }
 
-bool ReplaceFile(const TState& state, const fs::path& file, std::string_view text) {
-    if (!Step(state, TRegWriteStep::CreateTemp))
+bool replaceFile(const State& state, const fs::path& file, std::string_view text) {
+    if (!step(state, RegWriteStep::CreateTemp))
         return false;
     std::string temporary = file.string() + ".tmp.XXXXXX";
-    TFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd)
         return false;
-    TUnlinkGuard guard(temporary);
-    if (::fchmod(fd.Get(), 0600) != 0)
+    UnlinkGuard guard(temporary);
+    if (::fchmod(fd.get(), 0600) != 0)
         return false;
-    if (!Step(state, TRegWriteStep::Write) || !WriteAll(*state.Calls, fd.Get(), text))
+    if (!step(state, RegWriteStep::Write) || !writeAll(*state.calls, fd.get(), text))
         return false;
-    if (!Step(state, TRegWriteStep::Sync) || state.Calls->Fsync(fd.Get()) != 0 || !fd.Close())
+    if (!step(state, RegWriteStep::Sync) || state.calls->fsync(fd.get()) != 0 || !fd.close())
         return false;
-    if (!Step(state, TRegWriteStep::Rename) || state.Calls->Rename(temporary.c_str(), file.c_str()) != 0)
+    if (!step(state, RegWriteStep::Rename) || state.calls->rename(temporary.c_str(), file.c_str()) != 0)
         return false;
-    guard.Release();
+    guard.release();
     // The new content is in place but not yet durable: still a failure to report.
-    return Step(state, TRegWriteStep::SyncDir) && SyncDirectory(*state.Calls, file.parent_path());
+    return step(state, RegWriteStep::SyncDir) && syncDirectory(*state.calls, file.parent_path());
 }
 
 // Runs `change` on the file's current document under the lock and writes the
 // document back when `change` answers that it changed it. `result` receives
 // the document as it now stands. A refusal is recorded in the state.
 template <typename TChange>
-bool UpdateFile(TState& state, const fs::path& configured, TChange change, TRegFileDocument& result) {
+bool updateFile(State& state, const fs::path& configured, TChange change, RegFileDocument& result) {
     fs::path file;
-    if (!MakeDirectories(configured.parent_path()) || !ResolveLinks(configured, file) ||
-        !Step(state, TRegWriteStep::Lock)) {
-        state.Refused();
+    if (!makeDirectories(configured.parent_path()) || !resolveLinks(configured, file) ||
+        !step(state, RegWriteStep::Lock)) {
+        state.refused();
         return false;
     }
-    TFd lock(::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    Fd lock(::open((file.string() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (!lock) {
-        state.Refused();
+        state.refused();
         return false;
     }
-    while (::flock(lock.Get(), LOCK_EX) != 0) {
+    while (::flock(lock.get(), LOCK_EX) != 0) {
         if (errno != EINTR) {
-            state.Refused();
+            state.refused();
             return false;
         }
     }
-    RemoveStaleTemporaries(file.parent_path(), file.filename().string() + ".tmp.");
+    removeStaleTemporaries(file.parent_path(), file.filename().string() + ".tmp.");
 
     std::string text;
-    if (ReadRegFileText(file, text) == TRegFileRead::Failed) {
-        state.Refused();
+    if (readRegFileText(file, text) == RegFileRead::Failed) {
+        state.refused();
         return false;
     }
-    auto document = ParseRegFile(text);
+    auto document = parseRegFile(text);
     bool changed = false;
     if (!document) {
-        if (!Step(state, TRegWriteStep::SetAside) || !KeepAside(state, file, text)) {
-            state.Refused("the file cannot be read as settings, and a copy of it could not be kept aside: ");
+        if (!step(state, RegWriteStep::SetAside) || !keepAside(state, file, text)) {
+            state.refused("the file cannot be read as settings, and a copy of it could not be kept aside: ");
             return false;
         }
         document.emplace();
         changed = true;
     }
     changed = change(*document) || changed;
-    if (changed && !ReplaceFile(state, file, FormatRegFile(*document))) {
-        state.Refused();
+    if (changed && !replaceFile(state, file, formatRegFile(*document))) {
+        state.refused();
         return false;
     }
     result = std::move(*document);
     return true;
 }
 
-class TFileKey final : public TRegKey {
+class FileKey final : public RegKey {
 public:
-    TFileKey(std::shared_ptr<TState> state, fs::path file, TRegFileKey snapshot)
-        : State(std::move(state)), File(std::move(file)), Snapshot(std::move(snapshot)) {}
+    FileKey(std::shared_ptr<State> state, fs::path file, RegFileKey snapshot)
+        : state_(std::move(state)), file_(std::move(file)), snapshot_(std::move(snapshot)) {}
 
-    TRegStatus QueryValue(std::string_view name, TRegValue& value) override {
-        const TRegValue* found = Snapshot.FindValue(name);
+    RegStatus queryValue(std::string_view name, RegValue& value) override {
+        const RegValue* found = snapshot_.findValue(name);
         if (!found)
-            return TRegStatus::NotFound;
+            return RegStatus::NotFound;
         value = *found;
-        return TRegStatus::Ok;
+        return RegStatus::Ok;
     }
 
-    bool SetValue(std::string_view name, const TRegValue& value) override {
-        const TRegNamedValue one{std::string(name), value};
-        return SetValues({&one, 1}) == 1;
+    bool setValue(std::string_view name, const RegValue& value) override {
+        const RegNamedValue one{std::string(name), value};
+        return setValues({&one, 1}) == 1;
     }
 
     // One replacement of the file for all the values: all of them or none.
-    std::size_t SetValues(std::span<const TRegNamedValue> values) override {
-        TRegFileDocument now;
-        const bool stored = UpdateFile(
-            *State, File,
-            [&](TRegFileDocument& document) {
-                TRegFileKey& key = document.ObtainKey(Snapshot.Name);
+    std::size_t setValues(std::span<const RegNamedValue> values) override {
+        RegFileDocument now;
+        const bool stored = updateFile(
+            *state_, file_,
+            [&](RegFileDocument& document) {
+                RegFileKey& key = document.obtainKey(snapshot_.name);
                 bool changed = false;
-                for (const TRegNamedValue& v : values) {
-                    const TRegValue* old = key.FindValue(v.Name);
-                    if (old && *old == v.Value)
+                for (const RegNamedValue& v : values) {
+                    const RegValue* old = key.findValue(v.name);
+                    if (old && *old == v.value)
                         continue;
-                    key.SetValue(v.Name, v.Value);
+                    key.setValue(v.name, v.value);
                     changed = true;
                 }
                 return changed;
@@ -326,17 +326,17 @@ public:
             now);
         if (!stored)
             return 0;
-        Snapshot = *now.FindKey(Snapshot.Name);
+        snapshot_ = *now.findKey(snapshot_.name);
         return values.size();
     }
 
 private:
-    std::shared_ptr<TState> State;
-    fs::path File;
-    TRegFileKey Snapshot;
+    std::shared_ptr<State> state_;
+    fs::path file_;
+    RegFileKey snapshot_;
 };
 
-std::string PasswdHome() {
+std::string passwdHome() {
     std::vector<char> buffer(16384);
     passwd entry{};
     passwd* found = nullptr;
@@ -348,81 +348,81 @@ std::string PasswdHome() {
 
 } // namespace
 
-TRegFileStore::TPaths TRegFileStore::DefaultPaths() {
+RegFileStore::Paths RegFileStore::defaultPaths() {
     fs::path config;
     const char* xdg = std::getenv("XDG_CONFIG_HOME");
     if (xdg && xdg[0] == '/') {
         config = xdg;
     } else {
         const char* home = std::getenv("HOME");
-        const std::string dir = home && home[0] == '/' ? std::string(home) : PasswdHome();
+        const std::string dir = home && home[0] == '/' ? std::string(home) : passwdHome();
         if (!dir.empty())
             config = fs::path(dir) / ".config";
     }
     return {config.empty() ? fs::path() : config / "tavora-live" / "user.reg", "/etc/tavora-live/system.reg"};
 }
 
-TRegFileStore::TRegFileStore(TPaths paths) : State(std::make_shared<TState>()) {
-    State->Paths = std::move(paths);
+RegFileStore::RegFileStore(Paths paths) : state_(std::make_shared<State>()) {
+    state_->paths = std::move(paths);
 }
 
-void TRegFileStore::SetFaultHook(TFaultHook hook) {
-    State->FaultHook = std::move(hook);
+void RegFileStore::setFaultHook(FaultHook hook) {
+    state_->faultHook = std::move(hook);
 }
 
-void TRegFileStore::SetNoticeHandler(TNoticeHandler handler) {
-    State->Notice = std::move(handler);
+void RegFileStore::setNoticeHandler(NoticeHandler handler) {
+    state_->notice = std::move(handler);
 }
 
-void TRegFileStore::SetFileCalls(std::shared_ptr<TRegFileCalls> calls) {
-    State->Calls = std::move(calls);
+void RegFileStore::setFileCalls(std::shared_ptr<RegFileCalls> calls) {
+    state_->calls = std::move(calls);
 }
 
-std::string TRegFileStore::Location(TRegRoot root) const {
-    return (root == TRegRoot::CurrentUser ? State->Paths.CurrentUser : State->Paths.LocalMachine).string();
+std::string RegFileStore::location(RegRoot root) const {
+    return (root == RegRoot::CurrentUser ? state_->paths.currentUser : state_->paths.localMachine).string();
 }
 
-std::string TRegFileStore::LastError() const {
-    const std::lock_guard lock(State->ErrorMutex);
-    return State->LastError;
+std::string RegFileStore::lastError() const {
+    const std::lock_guard lock(state_->errorMutex);
+    return state_->lastError;
 }
 
-std::unique_ptr<TRegKey> TRegFileStore::CreateKey(TRegRoot root, std::string_view path) {
+std::unique_ptr<RegKey> RegFileStore::createKey(RegRoot root, std::string_view path) {
     const fs::path& file =
-        root == TRegRoot::CurrentUser ? State->Paths.CurrentUser : State->Paths.LocalMachine;
+        root == RegRoot::CurrentUser ? state_->paths.currentUser : state_->paths.localMachine;
     if (file.empty() || !file.has_parent_path()) {
-        const std::lock_guard lock(State->ErrorMutex);
-        State->LastError = "no folder for the settings is known (HOME is not set)";
+        const std::lock_guard lock(state_->errorMutex);
+        state_->lastError = "no folder for the settings is known (HOME is not set)";
         return nullptr;
     }
-    if (!IsValidRegKeyPath(path))
+    if (!isValidRegKeyPath(path))
         return nullptr;
-    const std::string fullName = RegKeyFullName(root, path);
+    const std::string fullName = regKeyFullName(root, path);
 
     std::string text;
-    const TRegFileRead read = ReadRegFileText(file, text);
-    if (read == TRegFileRead::Failed) {
-        State->Refused();
+    const RegFileRead read = readRegFileText(file, text);
+    if (read == RegFileRead::Failed) {
+        state_->refused();
         return nullptr;
     }
-    if (read == TRegFileRead::Ok) {
-        if (const auto document = ParseRegFile(text)) {
-            if (const TRegFileKey* key = document->FindKey(fullName))
-                return std::make_unique<TFileKey>(State, file, *key);
+    if (read == RegFileRead::Ok) {
+        if (const auto document = parseRegFile(text)) {
+            if (const RegFileKey* key = document->findKey(fullName))
+                return std::make_unique<FileKey>(state_, file, *key);
         }
     }
 
-    TRegFileDocument now;
-    const bool created = UpdateFile(
-        *State, file,
-        [&](TRegFileDocument& document) {
-            if (document.FindKey(fullName))
+    RegFileDocument now;
+    const bool created = updateFile(
+        *state_, file,
+        [&](RegFileDocument& document) {
+            if (document.findKey(fullName))
                 return false;
-            document.ObtainKey(fullName);
+            document.obtainKey(fullName);
             return true;
         },
         now);
     if (!created)
         return nullptr;
-    return std::make_unique<TFileKey>(State, file, *now.FindKey(fullName));
+    return std::make_unique<FileKey>(state_, file, *now.findKey(fullName));
 }

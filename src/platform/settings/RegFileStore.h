@@ -31,58 +31,58 @@
 #include <sys/types.h>
 
 // The steps of a write, in order, for failure injection in tests.
-enum class TRegWriteStep { Lock, SetAside, CreateTemp, Write, Sync, Rename, SyncDir };
+enum class RegWriteStep { Lock, SetAside, CreateTemp, Write, Sync, Rename, SyncDir };
 
 // The system calls that put a write's bytes in place and make them durable.
 // Tests replace them to watch their order; each answers as the system call
 // of its name does.
-class TRegFileCalls {
+class RegFileCalls {
 public:
-    virtual ~TRegFileCalls() = default;
-    virtual ssize_t Write(int fd, const void* data, std::size_t size);
-    virtual int Fsync(int fd);
-    virtual int Rename(const char* from, const char* to);
+    virtual ~RegFileCalls() = default;
+    virtual ssize_t write(int fd, const void* data, std::size_t size);
+    virtual int fsync(int fd);
+    virtual int rename(const char* from, const char* to);
 };
 
 // Reads a registry file whole, following links. Missing when there is no
 // such file (or folder); Failed, with errno set, when it cannot be read (a
 // folder in its place, say).
-enum class TRegFileRead { Ok, Missing, Failed };
-TRegFileRead ReadRegFileText(const std::filesystem::path& file, std::string& text);
+enum class RegFileRead { Ok, Missing, Failed };
+RegFileRead readRegFileText(const std::filesystem::path& file, std::string& text);
 
-class TRegFileStore final : public TRegistry {
+class RegFileStore final : public Registry {
 public:
-    struct TPaths {
-        std::filesystem::path CurrentUser;  // HKEY_CURRENT_USER
-        std::filesystem::path LocalMachine; // HKEY_LOCAL_MACHINE
+    struct Paths {
+        std::filesystem::path currentUser;  // HKEY_CURRENT_USER
+        std::filesystem::path localMachine; // HKEY_LOCAL_MACHINE
     };
 
     // $XDG_CONFIG_HOME/tavora-live/user.reg (when XDG_CONFIG_HOME is an
     // absolute path, else ~/.config/tavora-live/user.reg) and
     // /etc/tavora-live/system.reg.
-    static TPaths DefaultPaths();
+    static Paths defaultPaths();
 
-    explicit TRegFileStore(TPaths paths);
+    explicit RegFileStore(Paths paths);
 
-    std::unique_ptr<TRegKey> CreateKey(TRegRoot root, std::string_view path) override;
+    std::unique_ptr<RegKey> createKey(RegRoot root, std::string_view path) override;
     // The root's file, as configured (a link is named as the link).
-    std::string Location(TRegRoot root) const override;
+    std::string location(RegRoot root) const override;
     // The system's text for the error of the last refused open or write.
-    std::string LastError() const override;
+    std::string lastError() const override;
 
     // Called before each step of a write; a non-zero result is taken as the
     // errno of that step failing. Set it before the store is used.
-    using TFaultHook = std::function<int(TRegWriteStep)>;
-    void SetFaultHook(TFaultHook hook);
+    using FaultHook = std::function<int(RegWriteStep)>;
+    void setFaultHook(FaultHook hook);
     // Set it before the store is used.
-    void SetFileCalls(std::shared_ptr<TRegFileCalls> calls);
+    void setFileCalls(std::shared_ptr<RegFileCalls> calls);
 
     // Told (in English, for a log) when an unreadable file was kept aside.
-    using TNoticeHandler = std::function<void(const std::string&)>;
-    void SetNoticeHandler(TNoticeHandler handler);
+    using NoticeHandler = std::function<void(const std::string&)>;
+    void setNoticeHandler(NoticeHandler handler);
 
-    struct TState;
+    struct State;
 
 private:
-    std::shared_ptr<TState> State;
+    std::shared_ptr<State> state_;
 };

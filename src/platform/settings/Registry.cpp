@@ -2,47 +2,47 @@
 
 #include <algorithm>
 
-TRegValue TRegValue::Dword(std::uint32_t value) {
+RegValue RegValue::dword(std::uint32_t value) {
     return {REG_DWORD,
             {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
              static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)}};
 }
 
-std::optional<std::uint32_t> TRegValue::AsDword() const {
-    if (Type != REG_DWORD || Data.size() != 4)
+std::optional<std::uint32_t> RegValue::asDword() const {
+    if (type != REG_DWORD || data.size() != 4)
         return std::nullopt;
-    return Data[0] | Data[1] << 8 | Data[2] << 16 | static_cast<std::uint32_t>(Data[3]) << 24;
+    return data[0] | data[1] << 8 | data[2] << 16 | static_cast<std::uint32_t>(data[3]) << 24;
 }
 
-TRegValue TRegValue::Text(std::string_view text, std::uint32_t type) {
+RegValue RegValue::text(std::string_view text, std::uint32_t type) {
     return {type, std::vector<std::uint8_t>(text.begin(), text.end())};
 }
 
-TRegValue TRegValue::Binary(std::vector<std::uint8_t> bytes) {
+RegValue RegValue::binary(std::vector<std::uint8_t> bytes) {
     return {REG_BINARY, std::move(bytes)};
 }
 
-std::size_t TRegKey::SetValues(std::span<const TRegNamedValue> values) {
+std::size_t RegKey::setValues(std::span<const RegNamedValue> values) {
     std::size_t stored = 0;
-    while (stored < values.size() && SetValue(values[stored].Name, values[stored].Value))
+    while (stored < values.size() && setValue(values[stored].name, values[stored].value))
         ++stored;
     return stored;
 }
 
-std::string TRegistry::Location(TRegRoot) const {
+std::string Registry::location(RegRoot) const {
     return {};
 }
 
-std::string TRegistry::LastError() const {
+std::string Registry::lastError() const {
     return {};
 }
 
-std::string_view RegRootName(TRegRoot root) {
-    return root == TRegRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
+std::string_view regRootName(RegRoot root) {
+    return root == RegRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
 
-std::string RegKeyFullName(TRegRoot root, std::string_view path) {
-    std::string name(RegRootName(root));
+std::string regKeyFullName(RegRoot root, std::string_view path) {
+    std::string name(regRootName(root));
     if (!path.empty()) {
         name += '\\';
         name += path;
@@ -50,7 +50,7 @@ std::string RegKeyFullName(TRegRoot root, std::string_view path) {
     return name;
 }
 
-bool IsValidRegKeyPath(std::string_view path) {
+bool isValidRegKeyPath(std::string_view path) {
     if (path.empty())
         return true;
     if (path.front() == '\\' || path.back() == '\\' || path.find("\\\\") != std::string_view::npos)
@@ -61,7 +61,7 @@ bool IsValidRegKeyPath(std::string_view path) {
     });
 }
 
-bool RegNamesEqual(std::string_view a, std::string_view b) {
+bool regNamesEqual(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });

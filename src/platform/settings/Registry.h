@@ -13,11 +13,11 @@
 #include <string_view>
 #include <vector>
 
-enum class TRegRoot { CurrentUser, LocalMachine };
+enum class RegRoot { CurrentUser, LocalMachine };
 
 // The registry's type numbers. A value may carry any other number as well; it
 // is kept and written back unchanged.
-enum TRegType : std::uint32_t {
+enum RegType : std::uint32_t {
     REG_NONE = 0,
     REG_SZ = 1,        // 8-bit text, no terminating zero in Data
     REG_EXPAND_SZ = 2, // 8-bit text as stored; never expanded here
@@ -25,68 +25,68 @@ enum TRegType : std::uint32_t {
     REG_DWORD = 4, // 4 bytes, little-endian
 };
 
-struct TRegValue {
-    std::uint32_t Type = REG_NONE;
-    std::vector<std::uint8_t> Data;
+struct RegValue {
+    std::uint32_t type = REG_NONE;
+    std::vector<std::uint8_t> data;
 
-    static TRegValue Dword(std::uint32_t value);
+    static RegValue dword(std::uint32_t value);
     // The number of a REG_DWORD of four bytes (little-endian); none otherwise.
-    std::optional<std::uint32_t> AsDword() const;
-    static TRegValue Text(std::string_view text, std::uint32_t type = REG_SZ);
-    static TRegValue Binary(std::vector<std::uint8_t> bytes);
+    std::optional<std::uint32_t> asDword() const;
+    static RegValue text(std::string_view text, std::uint32_t type = REG_SZ);
+    static RegValue binary(std::vector<std::uint8_t> bytes);
 
-    bool operator==(const TRegValue&) const = default;
+    bool operator==(const RegValue&) const = default;
 };
 
 // A value with its name (empty: the key's default value).
-struct TRegNamedValue {
-    std::string Name;
-    TRegValue Value;
-    bool operator==(const TRegNamedValue&) const = default;
+struct RegNamedValue {
+    std::string name;
+    RegValue value;
+    bool operator==(const RegNamedValue&) const = default;
 };
 
-enum class TRegStatus { Ok, NotFound, Failed };
+enum class RegStatus { Ok, NotFound, Failed };
 
 // An open key. Destroying it closes it; nothing is held open between uses.
-class TRegKey {
+class RegKey {
 public:
-    virtual ~TRegKey() = default;
+    virtual ~RegKey() = default;
     // Ok fills `value`; NotFound when the key has no such value; Failed when
     // the store refuses the read.
-    virtual TRegStatus QueryValue(std::string_view name, TRegValue& value) = 0;
+    virtual RegStatus queryValue(std::string_view name, RegValue& value) = 0;
     // Creates or replaces the value. False when the store refuses the write.
-    virtual bool SetValue(std::string_view name, const TRegValue& value) = 0;
+    virtual bool setValue(std::string_view name, const RegValue& value) = 0;
     // Creates or replaces the values in order, stopping at the first one the
     // store refuses; answers how many were stored. A store that can changes
     // them together, so that no reader (and no crash) ever sees some of them
     // new and others old; this default stores them one by one.
-    virtual std::size_t SetValues(std::span<const TRegNamedValue> values);
+    virtual std::size_t setValues(std::span<const RegNamedValue> values);
 };
 
-class TRegistry {
+class Registry {
 public:
-    virtual ~TRegistry() = default;
+    virtual ~Registry() = default;
     // Opens the key, creating it (and nothing else) when it does not exist yet.
     // Null when the key can neither be opened nor created.
-    virtual std::unique_ptr<TRegKey> CreateKey(TRegRoot root, std::string_view path) = 0;
+    virtual std::unique_ptr<RegKey> createKey(RegRoot root, std::string_view path) = 0;
 
     // Where the root's keys are kept, for messages (a file's path); empty
     // when nowhere a person could look.
-    virtual std::string Location(TRegRoot root) const;
+    virtual std::string location(RegRoot root) const;
     // Why the last open or write that this registry refused failed, in the
     // system's words; empty when it gave no reason.
-    virtual std::string LastError() const;
+    virtual std::string lastError() const;
 };
 
 // "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE".
-std::string_view RegRootName(TRegRoot root);
+std::string_view regRootName(RegRoot root);
 
 // The root's name, a backslash and the path: the key's full name as it stands
 // in a key header of a registry file.
-std::string RegKeyFullName(TRegRoot root, std::string_view path);
+std::string regKeyFullName(RegRoot root, std::string_view path);
 
 // A key path is empty (the root itself) or names without empty parts, and
 // holds no control characters (it has to fit on one line of a registry file).
-bool IsValidRegKeyPath(std::string_view path);
+bool isValidRegKeyPath(std::string_view path);
 
-bool RegNamesEqual(std::string_view a, std::string_view b);
+bool regNamesEqual(std::string_view a, std::string_view b);

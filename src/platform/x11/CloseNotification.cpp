@@ -12,7 +12,7 @@ struct ConnectionCloser {
 };
 } // namespace
 
-void PostCloseNotification(uint32_t window, uint32_t message) {
+void postCloseNotification(uint32_t window, uint32_t message) {
     if (!std::getenv("DISPLAY"))
         return;
     std::unique_ptr<xcb_connection_t, ConnectionCloser> connection(xcb_connect(nullptr, nullptr));

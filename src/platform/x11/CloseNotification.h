@@ -9,4 +9,4 @@ inline constexpr const char* CloseNotificationAtom = "TAVORA_WIZARD_NOTIFY";
 // DISPLAY, carrying `message` and two zero parameters in data32[0..2]. Like a
 // posted window message, the outcome is not reported: without a display, or
 // for a window that does not exist, nothing happens.
-void PostCloseNotification(uint32_t window, uint32_t message);
+void postCloseNotification(uint32_t window, uint32_t message);

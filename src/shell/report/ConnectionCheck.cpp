@@ -15,113 +15,113 @@
 namespace {
 using Clock = std::chrono::steady_clock;
 
-struct TStageTime {
-    TConnectStage Stage;
-    double Ms = 0;
+struct StageTime {
+    ConnectStage stage;
+    double ms = 0;
 };
 
-struct TAttempt {
-    bool Ok = false;
-    std::string Error;
-    std::vector<TStageTime> Stages;
-    double TotalMs = 0;
+struct Attempt {
+    bool ok = false;
+    std::string error;
+    std::vector<StageTime> stages_;
+    double totalMs = 0;
 };
 
-bool proxied(const TSystemTestSettings& s) {
-    return s.UseProxy && s.SocksVersion >= 1 && s.SocksVersion <= 3;
+bool proxied(const SystemTestSettings& s) {
+    return s.useProxy && s.socksVersion >= 1 && s.socksVersion <= 3;
 }
 
-QString route(const TSystemTestSettings& s) {
+QString route(const SystemTestSettings& s) {
     if (!proxied(s))
-        return s.UseProxy ? "directly (proxy on, but no SOCKS version chosen)" : "directly";
+        return s.useProxy ? "directly (proxy on, but no SOCKS version chosen)" : "directly";
     static const char* const versions[] = {"", "SOCKS 4", "SOCKS 4A", "SOCKS 5"};
     return QString("through %1 proxy %2:%3%4")
-        .arg(versions[s.SocksVersion], QString::fromStdString(s.ProxyHost))
-        .arg(s.ProxyPort)
-        .arg(s.SocksVersion == 3 && s.ProxyAuthentication ? " with user name and password" : "");
+        .arg(versions[s.socksVersion], QString::fromStdString(s.proxyHost))
+        .arg(s.proxyPort)
+        .arg(s.socksVersion == 3 && s.proxyAuthentication ? " with user name and password" : "");
 }
 
 // The name the failed stage looked up, when it was a lookup.
-QString lookedUp(const TAttempt& a, const TSystemTestSettings& s, const TConnectionCheckOptions& options) {
-    if (!a.Stages.empty() && a.Stages.back().Stage == TConnectStage::ResolveProxy)
-        return QString::fromStdString(s.ProxyHost);
-    if (!a.Stages.empty() && a.Stages.back().Stage == TConnectStage::ResolveTarget)
-        return QString::fromStdString(options.Host);
+QString lookedUp(const Attempt& a, const SystemTestSettings& s, const ConnectionCheckOptions& options) {
+    if (!a.stages_.empty() && a.stages_.back().stage == ConnectStage::ResolveProxy)
+        return QString::fromStdString(s.proxyHost);
+    if (!a.stages_.empty() && a.stages_.back().stage == ConnectStage::ResolveTarget)
+        return QString::fromStdString(options.host);
     return {};
 }
 
-TAttempt attempt(TConnectionTest& test, TTcpClient& client, const TSystemTestSettings& settings,
-                 const TConnectionCheckOptions& options) {
-    TAttempt result;
+Attempt attempt(ConnectionTest& test, TcpClient& client, const SystemTestSettings& settings,
+                 const ConnectionCheckOptions& options) {
+    Attempt result;
     const Clock::time_point start = Clock::now();
     Clock::time_point stageStart = start;
-    client.SetStageObserver([&](TConnectStage stage) {
+    client.setStageObserver([&](ConnectStage stage) {
         const Clock::time_point now = Clock::now();
-        if (!result.Stages.empty())
-            result.Stages.back().Ms = std::chrono::duration<double, std::milli>(now - stageStart).count();
-        result.Stages.push_back({stage, 0});
+        if (!result.stages_.empty())
+            result.stages_.back().ms = std::chrono::duration<double, std::milli>(now - stageStart).count();
+        result.stages_.push_back({stage, 0});
         stageStart = now;
     });
-    result.Ok = !test.TestConnect(options.Host, options.Port);
+    result.ok = !test.testConnect(options.host, options.port);
     const Clock::time_point end = Clock::now();
-    client.SetStageObserver({});
-    if (!result.Stages.empty())
-        result.Stages.back().Ms = std::chrono::duration<double, std::milli>(end - stageStart).count();
-    result.TotalMs = std::chrono::duration<double, std::milli>(end - start).count();
-    result.Error = test.LastError;
-    const QString lookup = LookupFailureText(test.LastErrorCode, lookedUp(result, settings, options));
+    client.setStageObserver({});
+    if (!result.stages_.empty())
+        result.stages_.back().ms = std::chrono::duration<double, std::milli>(end - stageStart).count();
+    result.totalMs = std::chrono::duration<double, std::milli>(end - start).count();
+    result.error = test.lastError;
+    const QString lookup = lookupFailureText(test.lastErrorCode, lookedUp(result, settings, options));
     if (!lookup.isEmpty())
-        result.Error = QString("Socket Error # %1: %2").arg(test.LastErrorCode).arg(lookup).toStdString();
+        result.error = QString("Socket Error # %1: %2").arg(test.lastErrorCode).arg(lookup).toStdString();
     return result;
 }
 
-QJsonObject toJson(const TAttempt& a) {
+QJsonObject toJson(const Attempt& a) {
     QJsonArray stages;
-    for (const TStageTime& s : a.Stages)
-        stages.append(QJsonObject{{"stage", ConnectStageName(s.Stage)}, {"ms", std::round(s.Ms * 10) / 10}});
-    QJsonObject o{{"ok", a.Ok}, {"ms", std::round(a.TotalMs * 10) / 10}, {"stages", stages}};
-    if (!a.Ok) {
-        o["failed_stage"] = a.Stages.empty() ? "setup" : ConnectStageName(a.Stages.back().Stage);
-        o["error"] = QString::fromStdString(a.Error).replace("\r\n", " ");
+    for (const StageTime& s : a.stages_)
+        stages.append(QJsonObject{{"stage", connectStageName(s.stage)}, {"ms", std::round(s.ms * 10) / 10}});
+    QJsonObject o{{"ok", a.ok}, {"ms", std::round(a.totalMs * 10) / 10}, {"stages", stages}};
+    if (!a.ok) {
+        o["failed_stage"] = a.stages_.empty() ? "setup" : connectStageName(a.stages_.back().stage);
+        o["error"] = QString::fromStdString(a.error).replace("\r\n", " ");
     }
     return o;
 }
 } // namespace
 
-TCheckResult CheckConnection(const TSystemTestSettings& settings, const TConnectionCheckOptions& options) {
-    TComponent owner;
-    auto* client = new TTcpClient(&owner);
-    TConnectionTest test(*client, owner, settings);
-    test.TimeoutMs = options.TimeoutMs;
+CheckResult checkConnection(const SystemTestSettings& settings, const ConnectionCheckOptions& options) {
+    Component owner;
+    auto* client = new TcpClient(&owner);
+    ConnectionTest test(*client, owner, settings);
+    test.timeoutMs = options.timeoutMs;
 
-    const QString target = QString("%1:%2").arg(QString::fromStdString(options.Host)).arg(options.Port);
+    const QString target = QString("%1:%2").arg(QString::fromStdString(options.host)).arg(options.port);
     QJsonArray attempts;
-    std::optional<TAttempt> last;
+    std::optional<Attempt> last;
     for (int i = 0; i < 2; ++i) {
         if (i > 0)
-            options.Sleep(options.PauseMs);
+            options.sleep(options.pauseMs);
         last = attempt(test, *client, settings, options);
         attempts.append(toJson(*last));
-        if (last->Ok)
+        if (last->ok)
             break;
     }
 
-    TCheckResult result{"connection", last->Ok, {}, {}};
-    result.Figures = {{"target", target}, {"route", route(settings)}, {"attempts", attempts}};
-    if (last->Ok) {
-        result.Detail = QString("connected to %1 %2 (%3 attempt, %4 ms)")
+    CheckResult result{"connection", last->ok, {}, {}};
+    result.figures = {{"target", target}, {"route", route(settings)}, {"attempts", attempts}};
+    if (last->ok) {
+        result.detail = QString("connected to %1 %2 (%3 attempt, %4 ms)")
                             .arg(target, route(settings), attempts.size() == 1 ? "first" : "second")
-                            .arg(qRound(last->TotalMs));
+                            .arg(qRound(last->totalMs));
     } else {
         const QJsonObject failed = attempts.last().toObject();
-        result.Detail =
+        result.detail =
             QString("cannot connect to %1 %2: both attempts failed at %3: %4")
                 .arg(target, route(settings), failed["failed_stage"].toString(), failed["error"].toString());
     }
     return result;
 }
 
-QString LookupFailureText(int errorCode, const QString& host) {
+QString lookupFailureText(int errorCode, const QString& host) {
     const QString name = host.isEmpty() ? QString("a host name") : QString("the name %1").arg(host);
     switch (errorCode) {
     case 11001:

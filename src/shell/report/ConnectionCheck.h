@@ -6,24 +6,24 @@
 #include <functional>
 #include <string>
 
-struct TSystemTestSettings;
+struct SystemTestSettings;
 
 // The connection page's test without the page: the same attempts (two,
 // 2000 ms apart, each with the page's time limit, through the stored proxy
 // settings), reporting for each the stage where it failed, the error's own
 // message and how long every stage took.
-struct TConnectionCheckOptions {
-    std::string Host;
-    int Port = TConnectionTest::ConnectionTestPort;
-    int TimeoutMs = TConnectionTest::ConnectionTimeoutMs;
-    int PauseMs = TConnectionTest::PauseBetweenAttemptsMs;
-    std::function<void(int milliseconds)> Sleep = TConnectionTest::SleepFor;
+struct ConnectionCheckOptions {
+    std::string host;
+    int port = ConnectionTest::ConnectionTestPort;
+    int timeoutMs = ConnectionTest::ConnectionTimeoutMs;
+    int pauseMs = ConnectionTest::PauseBetweenAttemptsMs;
+    std::function<void(int milliseconds)> sleep = ConnectionTest::sleepFor;
 };
 
-TCheckResult CheckConnection(const TSystemTestSettings& settings, const TConnectionCheckOptions& options);
+CheckResult checkConnection(const SystemTestSettings& settings, const ConnectionCheckOptions& options);
 
 // A failed name lookup of `host` in words: the Windows Sockets numbers 11001
 // to 11004 carry no text of their own that says what went wrong (11002 none
 // at all), and the usual offline case is one of them. Empty for any other
 // error number.
-QString LookupFailureText(int errorCode, const QString& host);
+QString lookupFailureText(int errorCode, const QString& host);

@@ -8,32 +8,32 @@
 #include <cstdlib>
 #include <cstring>
 
-TCheckResult CheckDisplay(const TDisplayMetrics* metrics) {
-    TCheckResult result{"display", true, {}, {}};
+CheckResult checkDisplay(const DisplayMetrics* metrics) {
+    CheckResult result{"display", true, {}, {}};
     if (!metrics) {
-        result.Detail = "no display (not checked)";
-        result.Figures = {{"display", false}};
+        result.detail = "no display (not checked)";
+        result.figures = {{"display", false}};
         return result;
     }
-    const QSize size = metrics->ScreenSize();
-    const TDisplayVerdict verdict = JudgeDisplay(size, metrics->Dpi());
-    result.Ok = verdict.ResolutionOk && verdict.DpiOk;
-    result.Detail = QString("%1x%2 pixels %3, %4 DPI %5")
+    const QSize size = metrics->screenSize();
+    const DisplayVerdict verdict = judgeDisplay(size, metrics->dpi());
+    result.ok = verdict.resolutionOk && verdict.dpiOk;
+    result.detail = QString("%1x%2 pixels %3, %4 DPI %5")
                         .arg(size.width())
                         .arg(size.height())
-                        .arg(verdict.ResolutionOk ? "(ok)" : "(below 1024x768)")
-                        .arg(metrics->Dpi())
-                        .arg(verdict.DpiOk ? "(ok)" : "(not 96)");
-    result.Figures = {{"display", true},
+                        .arg(verdict.resolutionOk ? "(ok)" : "(below 1024x768)")
+                        .arg(metrics->dpi())
+                        .arg(verdict.dpiOk ? "(ok)" : "(not 96)");
+    result.figures = {{"display", true},
                       {"width", size.width()},
                       {"height", size.height()},
-                      {"dpi", metrics->Dpi()},
-                      {"resolution_ok", verdict.ResolutionOk},
-                      {"dpi_ok", verdict.DpiOk}};
+                      {"dpi", metrics->dpi()},
+                      {"resolution_ok", verdict.resolutionOk},
+                      {"dpi_ok", verdict.dpiOk}};
     return result;
 }
 
-bool DisplayReachable() {
+bool displayReachable() {
     const char* platform = std::getenv("QT_QPA_PLATFORM");
     if (platform && (std::strcmp(platform, "offscreen") == 0 || std::strcmp(platform, "minimal") == 0))
         return false;

@@ -2,12 +2,12 @@
 
 #include "shell/report/Report.h"
 
-class TDisplayMetrics;
+class DisplayMetrics;
 
 // The display test's verdicts on `metrics`; without a display (null) the
 // check passes with "no display", as there is nothing to judge.
-TCheckResult CheckDisplay(const TDisplayMetrics* metrics);
+CheckResult checkDisplay(const DisplayMetrics* metrics);
 
 // Whether a desktop display can be opened: an X server that accepts a
 // connection, or a Wayland socket named in the environment.
-bool DisplayReachable();
+bool displayReachable();

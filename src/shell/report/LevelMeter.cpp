@@ -5,16 +5,16 @@
 
 namespace {
 double toDb(double ratio) {
-    return ratio > 0 ? std::max(TLevelStats::MinimumDb, 20.0 * std::log10(ratio)) : TLevelStats::MinimumDb;
+    return ratio > 0 ? std::max(LevelStats::MinimumDb, 20.0 * std::log10(ratio)) : LevelStats::MinimumDb;
 }
 bool fullScale(std::int16_t s) {
     return s >= 32767 || s <= -32767;
 }
 } // namespace
 
-TLevelStats MeasureLevels(const std::int16_t* samples, std::size_t count) {
-    TLevelStats stats;
-    stats.Samples = count;
+LevelStats measureLevels(const std::int16_t* samples, std::size_t count) {
+    LevelStats stats;
+    stats.samples = count;
     if (count == 0)
         return stats;
     double sumSquares = 0;
@@ -25,9 +25,9 @@ TLevelStats MeasureLevels(const std::int16_t* samples, std::size_t count) {
         peak = std::max(peak, std::abs(s));
         sumSquares += double(s) * s;
         run = fullScale(samples[i]) ? run + 1 : 0;
-        stats.LongestFullScaleRun = std::max(stats.LongestFullScaleRun, run);
+        stats.longestFullScaleRun = std::max(stats.longestFullScaleRun, run);
     }
-    stats.PeakDb = toDb(peak / 32768.0);
-    stats.RmsDb = toDb(std::sqrt(sumSquares / double(count)) / 32768.0);
+    stats.peakDb = toDb(peak / 32768.0);
+    stats.rmsDb = toDb(std::sqrt(sumSquares / double(count)) / 32768.0);
     return stats;
 }

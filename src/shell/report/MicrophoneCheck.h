@@ -2,7 +2,7 @@
 
 #include "shell/report/Report.h"
 
-struct TSystemTestSettings;
+struct SystemTestSettings;
 namespace tavora::platform::audio {
 class AudioPlatform;
 }
@@ -11,10 +11,10 @@ class AudioPlatform;
 // devices, the stored one (as the page selects it), the speaker and
 // microphone levels and the boost, and a recording of RecordMs from the
 // stored device in the loop format, decoded and measured.
-struct TMicrophoneCheckOptions {
-    int RecordMs = 3000;
+struct MicrophoneCheckOptions {
+    int recordMs = 3000;
 };
 
-TCheckResult CheckMicrophone(tavora::platform::audio::AudioPlatform& platform,
-                             const TSystemTestSettings& settings,
-                             const TMicrophoneCheckOptions& options = {});
+CheckResult checkMicrophone(tavora::platform::audio::AudioPlatform& platform,
+                             const SystemTestSettings& settings,
+                             const MicrophoneCheckOptions& options = {});

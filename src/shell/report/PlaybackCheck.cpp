@@ -13,46 +13,46 @@
 namespace audio = tavora::audio;
 namespace pa = tavora::platform::audio;
 
-TCheckResult CheckPlayback(pa::AudioPlatform& platform, const TSystemTestSettings& settings) {
-    TCheckResult result{"playback", false, {}, {}};
+CheckResult checkPlayback(pa::AudioPlatform& platform, const SystemTestSettings& settings) {
+    CheckResult result{"playback", false, {}, {}};
     QStringList devices;
     std::vector<std::string> names;
-    audio::ListWaveOutDevices(platform, devices, &names);
-    result.Figures["devices"] = QJsonArray::fromStringList(devices);
+    audio::listWaveOutDevices(platform, devices, &names);
+    result.figures["devices"] = QJsonArray::fromStringList(devices);
     if (devices.isEmpty()) {
-        result.Detail = "no output device found";
+        result.detail = "no output device found";
         return result;
     }
     const auto [device, storedListed] =
-        PickStoredDevice(result, devices, names, settings.AudioOutDeviceID, settings.AudioOutDeviceName);
+        pickStoredDevice(result, devices, names, settings.audioOutDeviceID, settings.audioOutDeviceName);
     std::uint16_t level = 0;
-    if (audio::GetSpeakerVolume(platform, device, level))
-        result.Figures["speaker_level"] = level;
+    if (audio::getSpeakerVolume(platform, device, level))
+        result.figures["speaker_level"] = level;
 
-    audio::TWaveImage sample;
+    audio::WaveImage sample;
     try {
-        std::unique_ptr<QIODevice> stream = audio::OpenResourceStream("sample", "WAVE");
-        sample.LoadFromStream(*stream);
+        std::unique_ptr<QIODevice> stream = audio::openResourceStream("sample", "WAVE");
+        sample.loadFromStream(*stream);
     } catch (const std::exception& e) {
-        result.Detail = QString("the built-in sample cannot be read: %1").arg(e.what());
+        result.detail = QString("the built-in sample cannot be read: %1").arg(e.what());
         return result;
     }
-    const pa::WaveFormatEx* format = sample.WaveFormat();
+    const pa::WaveFormatEx* format = sample.waveFormat();
     if (!format) {
-        result.Detail = "the built-in sample has no valid format";
+        result.detail = "the built-in sample has no valid format";
         return result;
     }
     const pa::MmResult answer =
         platform.openWaveOut(nullptr, device, format, nullptr, pa::WAVE_FORMAT_QUERY | pa::WAVE_MAPPED);
-    result.Ok = answer == pa::MMSYSERR_NOERROR;
-    result.Figures["opens_sample_format"] = result.Ok;
-    result.Detail =
-        QString("%1: %2").arg(devices[int(device)], result.Ok ? "plays the sample's GSM 6.10 format"
+    result.ok = answer == pa::MMSYSERR_NOERROR;
+    result.figures["opens_sample_format"] = result.ok;
+    result.detail =
+        QString("%1: %2").arg(devices[int(device)], result.ok ? "plays the sample's GSM 6.10 format"
                                                               : "cannot play the sample's format");
     if (!storedListed)
-        result.Detail += QString(" (stored device %1 is not in the list; the first is used)")
-                             .arg(settings.AudioOutDeviceID);
-    if (!result.Ok)
-        result.Figures["error_code"] = int(answer);
+        result.detail += QString(" (stored device %1 is not in the list; the first is used)")
+                             .arg(settings.audioOutDeviceID);
+    if (!result.ok)
+        result.figures["error_code"] = int(answer);
     return result;
 }

@@ -2,7 +2,7 @@
 
 #include "shell/report/Report.h"
 
-struct TSystemTestSettings;
+struct SystemTestSettings;
 namespace tavora::platform::audio {
 class AudioPlatform;
 }
@@ -10,5 +10,5 @@ class AudioPlatform;
 // The playback page's devices without the page: the output devices, the
 // stored one (as the page selects it), and whether it opens in the built-in
 // sample's format, asked the way the player asks before it opens.
-TCheckResult CheckPlayback(tavora::platform::audio::AudioPlatform& platform,
-                           const TSystemTestSettings& settings);
+CheckResult checkPlayback(tavora::platform::audio::AudioPlatform& platform,
+                           const SystemTestSettings& settings);

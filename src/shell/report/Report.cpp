@@ -6,42 +6,42 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
-TStoredDevice PickStoredDevice(TCheckResult& result, const QStringList& devices,
+StoredDevice pickStoredDevice(CheckResult& result, const QStringList& devices,
                                const std::vector<std::string>& names, std::int32_t stored,
                                const std::string& storedName) {
-    using tavora::audio::TStoredChoice;
-    const TStoredChoice choice =
-        tavora::audio::FindStoredDevice(stored, storedName, int(devices.size()), names);
-    result.Figures["stored_device"] = stored;
-    result.Figures["device"] = choice.Entry;
-    result.Figures["device_name"] = devices[choice.Entry];
-    return {static_cast<std::uint32_t>(choice.Entry), choice.Match != TStoredChoice::Default};
+    using tavora::audio::StoredChoice;
+    const StoredChoice choice =
+        tavora::audio::findStoredDevice(stored, storedName, int(devices.size()), names);
+    result.figures["stored_device"] = stored;
+    result.figures["device"] = choice.Entry;
+    result.figures["device_name"] = devices[choice.Entry];
+    return {static_cast<std::uint32_t>(choice.Entry), choice.Match != StoredChoice::Default};
 }
 
-bool TReport::Ok() const {
-    for (const TCheckResult& check : m_checks)
-        if (!check.Ok)
+bool Report::ok() const {
+    for (const CheckResult& check : checks_)
+        if (!check.ok)
             return false;
     return true;
 }
 
-QString TReport::Text() const {
+QString Report::text() const {
     QString text;
-    for (const TCheckResult& check : m_checks)
+    for (const CheckResult& check : checks_)
         text += QString("%1  %2  %3\n")
-                    .arg(check.Ok ? "PASS" : "FAIL", check.Name.leftJustified(10), check.Detail);
-    text += Ok() ? "Ready: every check passed.\n" : "Not ready: see the failed checks above.\n";
+                    .arg(check.ok ? "PASS" : "FAIL", check.name.leftJustified(10), check.detail);
+    text += ok() ? "Ready: every check passed.\n" : "Not ready: see the failed checks above.\n";
     return text;
 }
 
-QByteArray TReport::Json() const {
+QByteArray Report::json() const {
     QJsonArray checks;
-    for (const TCheckResult& check : m_checks)
+    for (const CheckResult& check : checks_)
         checks.append(QJsonObject{
-            {"name", check.Name}, {"ok", check.Ok}, {"detail", check.Detail}, {"figures", check.Figures}});
+            {"name", check.name}, {"ok", check.ok}, {"detail", check.detail}, {"figures", check.figures}});
     const QJsonObject root{{"tool", "tavora-wizard"},
                            {"version", QString::fromUtf8(BuildConfig::Version)},
-                           {"ok", Ok()},
+                           {"ok", ok()},
                            {"checks", checks}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

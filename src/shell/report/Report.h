@@ -10,11 +10,11 @@
 
 // One check of the readiness report: its name, verdict, a sentence that says
 // what was found, and the figures it measured.
-struct TCheckResult {
-    QString Name;
-    bool Ok = false;
-    QString Detail;
-    QJsonObject Figures;
+struct CheckResult {
+    QString name;
+    bool ok = false;
+    QString detail;
+    QJsonObject figures;
 };
 
 // The device an audio check uses, as the pages choose it: the stored one
@@ -22,26 +22,26 @@ struct TCheckResult {
 // `names` first, else by its number), otherwise the first. The stored number
 // and the choice (number and name) go into the result's figures. `devices`
 // must not be empty.
-struct TStoredDevice {
-    std::uint32_t Device;
-    bool StoredListed; // false: the stored device is gone and the first is used
+struct StoredDevice {
+    std::uint32_t device;
+    bool storedListed; // false: the stored device is gone and the first is used
 };
-TStoredDevice PickStoredDevice(TCheckResult& result, const QStringList& devices,
+StoredDevice pickStoredDevice(CheckResult& result, const QStringList& devices,
                                const std::vector<std::string>& names, std::int32_t stored,
                                const std::string& storedName);
 
 // The whole report, printed as short text or as JSON.
-class TReport {
+class Report {
 public:
-    void Add(TCheckResult result) { m_checks.push_back(std::move(result)); }
-    const std::vector<TCheckResult>& Checks() const { return m_checks; }
-    bool Ok() const;
+    void add(CheckResult result) { checks_.push_back(std::move(result)); }
+    const std::vector<CheckResult>& checks() const { return checks_; }
+    bool ok() const;
 
     // One line per check: verdict, name, detail.
-    QString Text() const;
+    QString text() const;
     // {"tool": ..., "version": ..., "ok": ..., "checks": [{"name", "ok", "detail", "figures"}]}
-    QByteArray Json() const;
+    QByteArray json() const;
 
 private:
-    std::vector<TCheckResult> m_checks;
+    std::vector<CheckResult> checks_;
 };

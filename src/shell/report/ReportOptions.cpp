@@ -21,8 +21,8 @@ bool parseTarget(const QString& text, QString& host, int& port) {
 }
 } // namespace
 
-TReportOptions ParseReportOptions(const QStringList& arguments) {
-    TReportOptions options;
+ReportOptions parseReportOptions(const QStringList& arguments) {
+    ReportOptions options;
     if (arguments.isEmpty() || !isReportOption(arguments.first()))
         return options;
     bool check = false, help = false, version = false;
@@ -30,39 +30,39 @@ TReportOptions ParseReportOptions(const QStringList& arguments) {
         const QString& argument = arguments[i];
         if (argument == "--target" || argument.startsWith("--target=")) {
             const QString value = argument == "--target" ? arguments.value(++i) : argument.mid(9);
-            if (!parseTarget(value, options.TargetHost, options.TargetPort)) {
-                options.Mode = TReportOptions::TMode::UsageError;
-                options.Error = QString("--target needs HOST or HOST:PORT, not '%1'").arg(value);
+            if (!parseTarget(value, options.targetHost, options.targetPort)) {
+                options.mode = ReportOptions::Mode::UsageError;
+                options.error = QString("--target needs HOST or HOST:PORT, not '%1'").arg(value);
                 return options;
             }
         } else if (argument == "--check")
             check = true;
         else if (argument == "--json")
-            options.Json = true;
+            options.json = true;
         else if (argument == "--help" || argument == "-h")
             help = true;
         else if (argument == "--version")
             version = true;
         else {
-            options.Mode = TReportOptions::TMode::UsageError;
-            options.Error = QString("unknown argument '%1'").arg(argument);
+            options.mode = ReportOptions::Mode::UsageError;
+            options.error = QString("unknown argument '%1'").arg(argument);
             return options;
         }
     }
     if (help)
-        options.Mode = TReportOptions::TMode::Help;
+        options.mode = ReportOptions::Mode::Help;
     else if (version)
-        options.Mode = TReportOptions::TMode::Version;
+        options.mode = ReportOptions::Mode::Version;
     else if (check)
-        options.Mode = TReportOptions::TMode::Check;
+        options.mode = ReportOptions::Mode::Check;
     else {
-        options.Mode = TReportOptions::TMode::UsageError;
-        options.Error = QString("%1 needs --check").arg(options.Json ? "--json" : "--target");
+        options.mode = ReportOptions::Mode::UsageError;
+        options.error = QString("%1 needs --check").arg(options.json ? "--json" : "--target");
     }
     return options;
 }
 
-QString ReportUsage() {
+QString reportUsage() {
     return "Usage: tavora-wizard [audio] [MESSAGE WINDOW]\n"
            "       tavora-wizard --check [--json] [--target HOST[:PORT]]\n"
            "       tavora-wizard --help | --version\n"

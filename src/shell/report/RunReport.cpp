@@ -23,22 +23,22 @@ void print(const QByteArray& text, FILE* stream = stdout) {
     std::fflush(stream);
 }
 
-TCheckResult soundServerMissing(const char* name) {
+CheckResult soundServerMissing(const char* name) {
     return {name, false, "no sound server reachable (PulseAudio or PipeWire)", {{"sound_server", false}}};
 }
 } // namespace
 
-int RunReport(const TReportOptions& options, int argc, char** argv) {
-    using Mode = TReportOptions::TMode;
-    switch (options.Mode) {
+int runReport(const ReportOptions& options, int argc, char** argv) {
+    using Mode = ReportOptions::Mode;
+    switch (options.mode) {
     case Mode::Help:
-        print(ReportUsage().toUtf8());
+        print(reportUsage().toUtf8());
         return 0;
     case Mode::Version:
         print(QByteArray("tavora-wizard ") + BuildConfig::Version + "\n");
         return 0;
     case Mode::UsageError:
-        print(QString("tavora-wizard: %1\n\n%2").arg(options.Error, ReportUsage()).toUtf8(), stderr);
+        print(QString("tavora-wizard: %1\n\n%2").arg(options.error, reportUsage()).toUtf8(), stderr);
         return 2;
     case Mode::Window:
     case Mode::Check:
@@ -46,41 +46,41 @@ int RunReport(const TReportOptions& options, int argc, char** argv) {
     }
 
     // A display, when there is one, is opened for its metrics only.
-    const bool display = DisplayReachable();
+    const bool display = displayReachable();
     std::unique_ptr<QCoreApplication> app = display ? std::make_unique<QGuiApplication>(argc, argv)
                                                     : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("tavora-wizard");
 
-    const QString settingsOrigin = LoadSettingsReadOnly();
-    const TSystemTestSettings settings = SystemTestSettings;
+    const QString settingsOrigin = loadSettingsReadOnly();
+    const SystemTestSettings settings = globalSettings;
 
-    TReport report;
-    TConnectionCheckOptions connection;
-    connection.Host = options.TargetHost.isEmpty() ? std::string(BuildConfig::ConnectionTestHost)
-                                                   : options.TargetHost.toStdString();
-    if (options.TargetPort != 0)
-        connection.Port = options.TargetPort;
-    report.Add(CheckConnection(settings, connection));
+    Report report;
+    ConnectionCheckOptions connection;
+    connection.host = options.targetHost.isEmpty() ? std::string(BuildConfig::ConnectionTestHost)
+                                                   : options.targetHost.toStdString();
+    if (options.targetPort != 0)
+        connection.port = options.targetPort;
+    report.add(checkConnection(settings, connection));
 
-    std::unique_ptr<TScreenMetrics> metrics = display ? std::make_unique<TScreenMetrics>() : nullptr;
-    report.Add(CheckDisplay(metrics.get()));
+    std::unique_ptr<ScreenMetrics> metrics = display ? std::make_unique<ScreenMetrics>() : nullptr;
+    report.add(checkDisplay(metrics.get()));
 
     tavora::platform::audio::PulseAudioPlatform audio;
     if (audio.connected()) {
-        report.Add(CheckPlayback(audio, settings));
-        report.Add(CheckMicrophone(audio, settings));
+        report.add(checkPlayback(audio, settings));
+        report.add(checkMicrophone(audio, settings));
     } else {
-        report.Add(soundServerMissing("playback"));
-        report.Add(soundServerMissing("microphone"));
+        report.add(soundServerMissing("playback"));
+        report.add(soundServerMissing("microphone"));
     }
 
-    if (options.Json) {
-        print(report.Json());
+    if (options.json) {
+        print(report.json());
     } else {
         print(QString("Tavora Live System Test Wizard %1 — %2\n")
                   .arg(BuildConfig::Version, settingsOrigin)
                   .toUtf8());
-        print(report.Text().toUtf8());
+        print(report.text().toUtf8());
     }
-    return report.Ok() ? 0 : 1;
+    return report.ok() ? 0 : 1;
 }

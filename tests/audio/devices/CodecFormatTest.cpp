@@ -43,19 +43,19 @@ WaveFormatEx headOf(const std::vector<std::uint8_t>& record) {
 
 TEST(CodecFormat, TheStandardCodecsGiveTheGsmRecordWithItsBlockSize) {
     Table codecs(Table::standardDrivers());
-    const std::uint32_t size = QueryMaxFormatSize(codecs);
+    const std::uint32_t size = queryMaxFormatSize(codecs);
     EXPECT_EQ(size, 20u);
-    std::vector<std::uint8_t> loop = MakeLoopFormat(size);
+    std::vector<std::uint8_t> loop = makeLoopFormat(size);
     ASSERT_EQ(loop.size(), 20u);
     loop[18] = loop[19] = 0xEE; // the search must bring the codec's own bytes
-    FindCodecFormat(codecs, loop);
+    findCodecFormat(codecs, loop);
     const Gsm610WaveFormat expected = gsm610Format8k();
     ASSERT_EQ(loop.size(), 20u);
     EXPECT_EQ(std::memcmp(loop.data(), &expected, 20), 0);
 }
 
 TEST(CodecFormat, TheTemplateIsTheLoopFormatHead) {
-    const std::vector<std::uint8_t> loop = MakeLoopFormat(50);
+    const std::vector<std::uint8_t> loop = makeLoopFormat(50);
     ASSERT_EQ(loop.size(), 50u);
     const WaveFormatEx h = headOf(loop);
     EXPECT_EQ(h.wFormatTag, 0x31);
@@ -70,19 +70,19 @@ TEST(CodecFormat, TheTemplateIsTheLoopFormatHead) {
 }
 
 TEST(CodecFormat, ARecordTooSmallForAHeadIsNoFormat) {
-    EXPECT_TRUE(MakeLoopFormat(0).empty());
-    EXPECT_TRUE(MakeLoopFormat(17).empty());
-    EXPECT_EQ(MakeLoopFormat(18).size(), 18u);
+    EXPECT_TRUE(makeLoopFormat(0).empty());
+    EXPECT_TRUE(makeLoopFormat(17).empty());
+    EXPECT_EQ(makeLoopFormat(18).size(), 18u);
     Table codecs(Table::standardDrivers());
     std::vector<std::uint8_t> tiny(10, 0);
-    EXPECT_THROW(FindCodecFormat(codecs, tiny), std::runtime_error);
+    EXPECT_THROW(findCodecFormat(codecs, tiny), std::runtime_error);
 }
 
 TEST(CodecFormat, OfTwoGsmDriversTheFirstEnumeratedWins) {
     Table codecs({driver(7, {tag(0x31, {format(gsmHead(), {0x40, 0x01})})}),
                   driver(3, {tag(0x31, {format(gsmHead(), {0x99, 0x99})})})});
-    std::vector<std::uint8_t> loop = MakeLoopFormat(20);
-    FindCodecFormat(codecs, loop);
+    std::vector<std::uint8_t> loop = makeLoopFormat(20);
+    findCodecFormat(codecs, loop);
     EXPECT_EQ(loop[18], 0x40);
     EXPECT_EQ(loop[19], 0x01);
     // The search stopped at the first driver.
@@ -92,8 +92,8 @@ TEST(CodecFormat, OfTwoGsmDriversTheFirstEnumeratedWins) {
 
 TEST(CodecFormat, AnotherCountOfExtraBytesIsTakenWithItsOwnCount) {
     Table codecs({driver(1, {tag(0x31, {format(gsmHead(65, 4), {0x40, 0x01, 0xAB, 0xCD})})})});
-    std::vector<std::uint8_t> loop = MakeLoopFormat(24);
-    FindCodecFormat(codecs, loop);
+    std::vector<std::uint8_t> loop = makeLoopFormat(24);
+    findCodecFormat(codecs, loop);
     EXPECT_EQ(headOf(loop).cbSize, 4);
     EXPECT_EQ(loop[20], 0xAB);
     EXPECT_EQ(loop[21], 0xCD);
@@ -101,10 +101,10 @@ TEST(CodecFormat, AnotherCountOfExtraBytesIsTakenWithItsOwnCount) {
 
 TEST(CodecFormat, AnotherBlockAlignmentIsNotTakenAndTheTemplateStays) {
     Table codecs({driver(1, {tag(0x31, {format(gsmHead(64), {0x40, 0x01})})})});
-    std::vector<std::uint8_t> loop = MakeLoopFormat(20);
+    std::vector<std::uint8_t> loop = makeLoopFormat(20);
     const std::vector<std::uint8_t> before = loop;
     try {
-        FindCodecFormat(codecs, loop);
+        findCodecFormat(codecs, loop);
         FAIL() << "no exception";
     } catch (const std::runtime_error& e) {
         EXPECT_STREQ(e.what(), "Invalid Format details");
@@ -117,8 +117,8 @@ TEST(CodecFormat, DriversOfOtherFormatsAreNotAskedForFormats) {
     adpcm.wFormatTag = 2;
     Table codecs({driver(1, {tag(1, {format(pcmFormat(8000, 16, 1))}), tag(2, {format(adpcm)})}),
                   driver(2, {tag(0x31, {format(gsmHead(), {0x40, 0x01})})})});
-    std::vector<std::uint8_t> loop = MakeLoopFormat(20);
-    FindCodecFormat(codecs, loop);
+    std::vector<std::uint8_t> loop = makeLoopFormat(20);
+    findCodecFormat(codecs, loop);
     EXPECT_EQ(codecs.counters().formatQueries.count(1), 0u);
     EXPECT_EQ(codecs.counters().formatQueries.at(2), 1);
 }
@@ -133,8 +133,8 @@ TEST(CodecFormat, FailuresOnTheWayAreSkipped) {
     Table::Driver badFormat = driver(4, {tag(0x31, {format(gsmHead(), {4, 4}), format(gsmHead(), {5, 5})})});
     badFormat.tags[0].formats[0].result = MMSYSERR_ERROR;
     Table codecs({unopenable, noDetails, badTag, badFormat});
-    std::vector<std::uint8_t> loop = MakeLoopFormat(20);
-    FindCodecFormat(codecs, loop);
+    std::vector<std::uint8_t> loop = makeLoopFormat(20);
+    findCodecFormat(codecs, loop);
     EXPECT_EQ(loop[18], 5);
     EXPECT_EQ(codecs.counters().driverOpens, codecs.counters().driverCloses);
 }
@@ -143,23 +143,23 @@ TEST(CodecFormat, DisabledDriversAreNotVisited) {
     Table::Driver disabled = driver(1, {tag(0x31, {format(gsmHead(), {1, 1})})});
     disabled.enabled = false;
     Table codecs({disabled, driver(2, {tag(0x31, {format(gsmHead(), {2, 2})})})});
-    std::vector<std::uint8_t> loop = MakeLoopFormat(20);
-    FindCodecFormat(codecs, loop);
+    std::vector<std::uint8_t> loop = makeLoopFormat(20);
+    findCodecFormat(codecs, loop);
     EXPECT_EQ(loop[18], 2);
 }
 
 TEST(CodecFormat, AFailedEnumerationIsAnInvalidFormat) {
     Table codecs(Table::standardDrivers());
     codecs.setEnumResult(MMSYSERR_ERROR);
-    std::vector<std::uint8_t> loop = MakeLoopFormat(20);
-    EXPECT_THROW(FindCodecFormat(codecs, loop), std::runtime_error);
+    std::vector<std::uint8_t> loop = makeLoopFormat(20);
+    EXPECT_THROW(findCodecFormat(codecs, loop), std::runtime_error);
 }
 
 TEST(CodecFormat, SpareBytesBeyondTheCodecsRecordAreKept) {
     Table codecs(Table::standardDrivers());
-    std::vector<std::uint8_t> loop = MakeLoopFormat(50);
+    std::vector<std::uint8_t> loop = makeLoopFormat(50);
     loop[40] = 0x77;
-    FindCodecFormat(codecs, loop);
+    findCodecFormat(codecs, loop);
     ASSERT_EQ(loop.size(), 50u);
     EXPECT_EQ(loop[40], 0x77);
 }
@@ -167,7 +167,7 @@ TEST(CodecFormat, SpareBytesBeyondTheCodecsRecordAreKept) {
 TEST(CodecFormat, NoCodecManagerMeansNoSize) {
     Table codecs(Table::standardDrivers());
     codecs.setMaxFormatSize(std::nullopt, MMSYSERR_NODRIVER);
-    EXPECT_EQ(QueryMaxFormatSize(codecs), 0u);
+    EXPECT_EQ(queryMaxFormatSize(codecs), 0u);
 }
 
 } // namespace

@@ -13,7 +13,7 @@ TEST(DeviceLists, OneInputDeviceIsTheDefault) {
     MemoryAudioPlatform platform;
     platform.addWaveIn(MemoryWaveDeviceSetup::named("USB Headset"));
     QStringList list;
-    ListWaveInDevices(platform, list);
+    listWaveInDevices(platform, list);
     EXPECT_EQ(list, QStringList{"USB Headset (Windows Default)"});
 }
 
@@ -22,10 +22,10 @@ TEST(DeviceLists, OutputDevicesKeepTheirOrderAndOnlyTheFirstIsMarked) {
     for (const char* name : {"A", "B", "C"})
         platform.addWaveOut(MemoryWaveDeviceSetup::named(name));
     QStringList list{"stale"};
-    ListWaveOutDevices(platform, list);
+    listWaveOutDevices(platform, list);
     EXPECT_EQ(list, (QStringList{"A (Windows Default)", "B", "C"}));
     // Filling again replaces, it does not append.
-    ListWaveOutDevices(platform, list);
+    listWaveOutDevices(platform, list);
     EXPECT_EQ(list.size(), 3);
 }
 
@@ -36,7 +36,7 @@ TEST(DeviceLists, ANameOfAllThirtyTwoBytesIsKeptWhole) {
     platform.addWaveOut(MemoryWaveDeviceSetup::named("first"));
     platform.addWaveOut(setup);
     QStringList list;
-    ListWaveOutDevices(platform, list);
+    listWaveOutDevices(platform, list);
     ASSERT_EQ(list.size(), 2);
     EXPECT_EQ(list[1], QString(32, 'x'));
 }
@@ -49,7 +49,7 @@ TEST(DeviceLists, TheWholeDescriptionAndTheServerNamesWhereThePlatformHasThem) {
     platform.addWaveOut(fifo);
     QStringList list;
     std::vector<std::string> names{"stale"};
-    ListWaveOutDevices(platform, list, &names);
+    listWaveOutDevices(platform, list, &names);
     EXPECT_EQ(list, (QStringList{"Speakers (Windows Default)", "Unix FIFO sink /tmp/aud-audio/sink.fifo"}));
     EXPECT_EQ(names, (std::vector<std::string>{"spk1", "fifo_output"}));
 }
@@ -61,16 +61,16 @@ TEST(DeviceLists, AFailingDeviceIsLeftOutAndTheSuffixStaysWithDeviceZero) {
     platform.addWaveIn(broken);
     platform.addWaveIn(MemoryWaveDeviceSetup::named("Line In"));
     QStringList list;
-    ListWaveInDevices(platform, list);
+    listWaveInDevices(platform, list);
     EXPECT_EQ(list, QStringList{"Line In"});
 }
 
 TEST(DeviceLists, NoDevicesGiveAnEmptyList) {
     MemoryAudioPlatform platform;
     QStringList list{"old"};
-    ListWaveOutDevices(platform, list);
+    listWaveOutDevices(platform, list);
     EXPECT_TRUE(list.isEmpty());
-    ListWaveInDevices(platform, list);
+    listWaveInDevices(platform, list);
     EXPECT_TRUE(list.isEmpty());
 }
 
@@ -78,7 +78,7 @@ TEST(DeviceLists, NamesAreUtf8) {
     MemoryAudioPlatform platform;
     platform.addWaveOut(MemoryWaveDeviceSetup::named("Haut-parleurs intégrés"));
     QStringList list;
-    ListWaveOutDevices(platform, list);
+    listWaveOutDevices(platform, list);
     EXPECT_EQ(list, QStringList{QString::fromUtf8("Haut-parleurs intégrés (Windows Default)")});
 }
 

@@ -17,20 +17,20 @@ namespace {
 
 struct Page {
     Page() {
-        QObject::connect(&tbMikeVolume, &QSlider::valueChanged, [this] { ++mikeChanges; });
-        QObject::connect(&tbWaveVolume, &QSlider::valueChanged, [this] { ++waveChanges; });
-        tbMikeVolume.setValue(500);
-        tbWaveVolume.setValue(500);
+        QObject::connect(&microphoneLevelSlider, &QSlider::valueChanged, [this] { ++mikeChanges; });
+        QObject::connect(&speakerLevelSlider, &QSlider::valueChanged, [this] { ++waveChanges; });
+        microphoneLevelSlider.setValue(500);
+        speakerLevelSlider.setValue(500);
         mikeChanges = waveChanges = 0;
     }
     void refresh(AudioPlatform& platform, std::uint32_t in, std::uint32_t out) {
-        RefreshLevelControls(platform, in, out, &tbMikeVolume, &lbMikeVolAvail, &tbWaveVolume,
-                             &lbWaveVolAvail);
+        refreshLevelControls(platform, in, out, &microphoneLevelSlider, &microphoneLevelUnavailableLabel, &speakerLevelSlider,
+                             &speakerLevelUnavailableLabel);
     }
-    TGradientSlider tbMikeVolume;
-    TGradientSlider tbWaveVolume;
-    QLabel lbMikeVolAvail{"Microphone Level Not Available"};
-    QLabel lbWaveVolAvail{"Speakers Level Not Available"};
+    GradientSlider microphoneLevelSlider;
+    GradientSlider speakerLevelSlider;
+    QLabel microphoneLevelUnavailableLabel{"Microphone Level Not Available"};
+    QLabel speakerLevelUnavailableLabel{"Speakers Level Not Available"};
     int mikeChanges = 0;
     int waveChanges = 0;
 };
@@ -40,17 +40,17 @@ TEST(LevelSliders, AvailableLevelsAreLoadedWithoutWritingThemBack) {
     platform.addMixer(MemoryMixerSetup::standard("Card", 65535, 1234));
     Page page;
     page.refresh(platform, 0, 0);
-    EXPECT_TRUE(page.tbMikeVolume.isEnabled());
-    EXPECT_TRUE(page.tbWaveVolume.isEnabled());
-    EXPECT_EQ(page.tbMikeVolume.value(), 1234);
-    EXPECT_EQ(page.tbWaveVolume.value(), 65535);
-    EXPECT_TRUE(page.lbMikeVolAvail.isHidden());
-    EXPECT_TRUE(page.lbWaveVolAvail.isHidden());
+    EXPECT_TRUE(page.microphoneLevelSlider.isEnabled());
+    EXPECT_TRUE(page.speakerLevelSlider.isEnabled());
+    EXPECT_EQ(page.microphoneLevelSlider.value(), 1234);
+    EXPECT_EQ(page.speakerLevelSlider.value(), 65535);
+    EXPECT_TRUE(page.microphoneLevelUnavailableLabel.isHidden());
+    EXPECT_TRUE(page.speakerLevelUnavailableLabel.isHidden());
     EXPECT_EQ(page.mikeChanges, 0);
     EXPECT_EQ(page.waveChanges, 0);
     EXPECT_EQ(platform.mixerCounters().detailWrites, 0);
     // The handlers are attached again afterwards.
-    page.tbMikeVolume.setValue(99);
+    page.microphoneLevelSlider.setValue(99);
     EXPECT_EQ(page.mikeChanges, 1);
 }
 
@@ -58,12 +58,12 @@ TEST(LevelSliders, WithoutMixersBothSlidersAreDisabledAtZeroWithTheirLabels) {
     MemoryAudioPlatform platform;
     Page page;
     page.refresh(platform, 0, 0);
-    EXPECT_FALSE(page.tbMikeVolume.isEnabled());
-    EXPECT_FALSE(page.tbWaveVolume.isEnabled());
-    EXPECT_EQ(page.tbMikeVolume.value(), 0);
-    EXPECT_EQ(page.tbWaveVolume.value(), 0);
-    EXPECT_FALSE(page.lbMikeVolAvail.isHidden());
-    EXPECT_FALSE(page.lbWaveVolAvail.isHidden());
+    EXPECT_FALSE(page.microphoneLevelSlider.isEnabled());
+    EXPECT_FALSE(page.speakerLevelSlider.isEnabled());
+    EXPECT_EQ(page.microphoneLevelSlider.value(), 0);
+    EXPECT_EQ(page.speakerLevelSlider.value(), 0);
+    EXPECT_FALSE(page.microphoneLevelUnavailableLabel.isHidden());
+    EXPECT_FALSE(page.speakerLevelUnavailableLabel.isHidden());
 }
 
 TEST(LevelSliders, EachSliderFollowsItsOwnDevice) {
@@ -74,24 +74,24 @@ TEST(LevelSliders, EachSliderFollowsItsOwnDevice) {
     platform.addMixer(MemoryMixerSetup::standard("In", 0, 400));
     Page page;
     page.refresh(platform, 1, 0);
-    EXPECT_EQ(page.tbMikeVolume.value(), 400);
-    EXPECT_EQ(page.tbWaveVolume.value(), 300);
+    EXPECT_EQ(page.microphoneLevelSlider.value(), 400);
+    EXPECT_EQ(page.speakerLevelSlider.value(), 300);
     page.refresh(platform, 0, 0);
-    EXPECT_FALSE(page.tbMikeVolume.isEnabled());
-    EXPECT_FALSE(page.lbMikeVolAvail.isHidden());
-    EXPECT_TRUE(page.tbWaveVolume.isEnabled());
+    EXPECT_FALSE(page.microphoneLevelSlider.isEnabled());
+    EXPECT_FALSE(page.microphoneLevelUnavailableLabel.isHidden());
+    EXPECT_TRUE(page.speakerLevelSlider.isEnabled());
     // Available again: enabled, label hidden.
     page.refresh(platform, 1, 0);
-    EXPECT_TRUE(page.tbMikeVolume.isEnabled());
-    EXPECT_TRUE(page.lbMikeVolAvail.isHidden());
+    EXPECT_TRUE(page.microphoneLevelSlider.isEnabled());
+    EXPECT_TRUE(page.microphoneLevelUnavailableLabel.isHidden());
 }
 
 TEST(LevelSliders, APageWithOneSliderRefreshesOnlyThatOne) {
     MemoryAudioPlatform platform;
     platform.addMixer(MemoryMixerSetup::standard("Card", 10, 20));
-    TGradientSlider wave;
+    GradientSlider wave;
     QLabel label;
-    RefreshLevelControls(platform, 0, 0, nullptr, nullptr, &wave, &label);
+    refreshLevelControls(platform, 0, 0, nullptr, nullptr, &wave, &label);
     EXPECT_EQ(wave.value(), 10);
     EXPECT_EQ(platform.mixerCounters().opens, 1);
 }

@@ -59,12 +59,12 @@ TEST(MixerControls, WithoutMixersEveryRoutineFails) {
     MemoryAudioPlatform platform;
     std::uint16_t level = 7;
     std::uint32_t boost = 7;
-    EXPECT_FALSE(GetSpeakerVolume(platform, 0, level));
-    EXPECT_FALSE(SetSpeakerVolume(platform, 0, 1));
-    EXPECT_FALSE(GetMicVolume(platform, 0, level));
-    EXPECT_FALSE(SetMicVolume(platform, 0, 1));
-    EXPECT_FALSE(GetMicBoost(platform, 0, boost));
-    EXPECT_FALSE(SetMicBoost(platform, 0, 1));
+    EXPECT_FALSE(getSpeakerVolume(platform, 0, level));
+    EXPECT_FALSE(setSpeakerVolume(platform, 0, 1));
+    EXPECT_FALSE(getMicVolume(platform, 0, level));
+    EXPECT_FALSE(setMicVolume(platform, 0, 1));
+    EXPECT_FALSE(getMicBoost(platform, 0, boost));
+    EXPECT_FALSE(setMicBoost(platform, 0, 1));
     EXPECT_EQ(level, 7);
     EXPECT_EQ(boost, 7u);
 }
@@ -73,17 +73,17 @@ TEST(MixerControls, LevelsGoThroughUnscaledAndTheMixerIsClosedEveryTime) {
     MemoryAudioPlatform platform;
     platform.addMixer(MemoryMixerSetup::standard("Card", 100, 200));
     std::uint16_t level = 0;
-    ASSERT_TRUE(GetSpeakerVolume(platform, 0, level));
+    ASSERT_TRUE(getSpeakerVolume(platform, 0, level));
     EXPECT_EQ(level, 100);
-    ASSERT_TRUE(GetMicVolume(platform, 0, level));
+    ASSERT_TRUE(getMicVolume(platform, 0, level));
     EXPECT_EQ(level, 200);
     for (std::uint16_t v : {std::uint16_t{65535}, std::uint16_t{0}, std::uint16_t{32768}}) {
-        ASSERT_TRUE(SetSpeakerVolume(platform, 0, v));
-        ASSERT_TRUE(SetMicVolume(platform, 0, v));
+        ASSERT_TRUE(setSpeakerVolume(platform, 0, v));
+        ASSERT_TRUE(setMicVolume(platform, 0, v));
         // A one-channel write sets both channels of the stereo speakers.
         EXPECT_EQ(platform.findControl(0, "Speakers", "Volume")->values, (std::vector<std::uint32_t>{v, v}));
         EXPECT_EQ(platform.findControl(0, "Microphone", "Microphone Volume")->values[0], v);
-        ASSERT_TRUE(GetSpeakerVolume(platform, 0, level));
+        ASSERT_TRUE(getSpeakerVolume(platform, 0, level));
         EXPECT_EQ(level, v);
     }
     EXPECT_EQ(platform.openMixers(), 0);
@@ -94,7 +94,7 @@ TEST(MixerControls, OnlyTheLowSixteenBitsOfALevelAreRead) {
     MemoryAudioPlatform platform;
     platform.addMixer(MemoryMixerSetup::standard("Card", 0x12345, 0));
     std::uint16_t level = 0;
-    ASSERT_TRUE(GetSpeakerVolume(platform, 0, level));
+    ASSERT_TRUE(getSpeakerVolume(platform, 0, level));
     EXPECT_EQ(level, 0x2345);
 }
 
@@ -105,11 +105,11 @@ TEST(MixerControls, AMixerThatCannotBeOpenedHasNoLevel) {
     platform.addMixer(setup);
     std::uint16_t level = 9;
     std::uint32_t boost = 9;
-    EXPECT_FALSE(GetSpeakerVolume(platform, 0, level));
-    EXPECT_FALSE(GetMicVolume(platform, 0, level));
-    EXPECT_FALSE(SetSpeakerVolume(platform, 0, 1));
-    EXPECT_FALSE(SetMicVolume(platform, 0, 1));
-    EXPECT_FALSE(GetMicBoost(platform, 0, boost));
+    EXPECT_FALSE(getSpeakerVolume(platform, 0, level));
+    EXPECT_FALSE(getMicVolume(platform, 0, level));
+    EXPECT_FALSE(setSpeakerVolume(platform, 0, 1));
+    EXPECT_FALSE(setMicVolume(platform, 0, 1));
+    EXPECT_FALSE(getMicBoost(platform, 0, boost));
     EXPECT_EQ(level, 9);
 }
 
@@ -117,11 +117,11 @@ TEST(MixerControls, WithoutAMicrophoneTheLastRecordingSourceIsUsed) {
     MemoryAudioPlatform platform;
     platform.addMixer(recordingWith({{MIXERLINE_COMPONENTTYPE_SRC_LINE, "Line In"},
                                      {MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, "CD Audio"}}));
-    ASSERT_TRUE(SetMicVolume(platform, 0, 4242));
+    ASSERT_TRUE(setMicVolume(platform, 0, 4242));
     EXPECT_EQ(platform.findControl(0, "CD Audio", "CD Audio Volume")->values[0], 4242u);
     EXPECT_EQ(platform.findControl(0, "Line In", "Line In Volume")->values[0], 2000u);
     std::uint16_t level = 0;
-    ASSERT_TRUE(GetMicVolume(platform, 0, level));
+    ASSERT_TRUE(getMicVolume(platform, 0, level));
     EXPECT_EQ(level, 4242);
 }
 
@@ -130,7 +130,7 @@ TEST(MixerControls, TheMicrophoneSourceIsFoundAmongOthers) {
     platform.addMixer(recordingWith({{MIXERLINE_COMPONENTTYPE_SRC_LINE, "Line In"},
                                      {MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, "Mic"},
                                      {MIXERLINE_COMPONENTTYPE_SRC_COMPACTDISC, "CD Audio"}}));
-    ASSERT_TRUE(SetMicVolume(platform, 0, 777));
+    ASSERT_TRUE(setMicVolume(platform, 0, 777));
     EXPECT_EQ(platform.findControl(0, "Mic", "Mic Volume")->values[0], 777u);
     EXPECT_EQ(platform.findControl(0, "CD Audio", "CD Audio Volume")->values[0], 2000u);
 }
@@ -139,9 +139,9 @@ TEST(MixerControls, ARecordingDestinationWithoutSourcesUsesItsOwnVolume) {
     MemoryAudioPlatform platform;
     platform.addMixer(recordingWith({}));
     std::uint16_t level = 0;
-    ASSERT_TRUE(GetMicVolume(platform, 0, level));
+    ASSERT_TRUE(getMicVolume(platform, 0, level));
     EXPECT_EQ(level, 1000);
-    ASSERT_TRUE(SetMicVolume(platform, 0, 31));
+    ASSERT_TRUE(setMicVolume(platform, 0, 31));
     EXPECT_EQ(platform.findControl(0, "Recording", "Recording Volume")->values,
               (std::vector<std::uint32_t>{31, 31}));
 }
@@ -154,8 +154,8 @@ TEST(MixerControls, LinesWithoutAVolumeControlHaveNoLevel) {
     setup.destinations.push_back(speakers);
     platform.addMixer(setup);
     std::uint16_t level = 3;
-    EXPECT_FALSE(GetSpeakerVolume(platform, 0, level));
-    EXPECT_FALSE(GetMicVolume(platform, 0, level)); // no recording destination
+    EXPECT_FALSE(getSpeakerVolume(platform, 0, level));
+    EXPECT_FALSE(getMicVolume(platform, 0, level)); // no recording destination
     EXPECT_EQ(level, 3);
     EXPECT_EQ(platform.openMixers(), 0);
 }
@@ -167,9 +167,9 @@ TEST(MixerControls, AFailingReadOrWriteIsReported) {
     setup.destinations[0].controls[0].setResult = MMSYSERR_ERROR;
     platform.addMixer(setup);
     std::uint16_t level = 0;
-    EXPECT_FALSE(GetSpeakerVolume(platform, 0, level));
-    EXPECT_FALSE(SetSpeakerVolume(platform, 0, 1));
-    EXPECT_TRUE(GetMicVolume(platform, 0, level));
+    EXPECT_FALSE(getSpeakerVolume(platform, 0, level));
+    EXPECT_FALSE(setSpeakerVolume(platform, 0, 1));
+    EXPECT_TRUE(getMicVolume(platform, 0, level));
 }
 
 TEST(MixerControls, BoostIsFoundByAnyNameContainingBoost) {
@@ -178,9 +178,9 @@ TEST(MixerControls, BoostIsFoundByAnyNameContainingBoost) {
         platform.addMixer(
             micWith({volume("Mic Volume"), control(MIXERCONTROL_CONTROLTYPE_ONOFF, name, {1})}));
         std::uint32_t value = 0;
-        ASSERT_TRUE(GetMicBoost(platform, 0, value)) << name;
+        ASSERT_TRUE(getMicBoost(platform, 0, value)) << name;
         EXPECT_EQ(value, 1u);
-        ASSERT_TRUE(SetMicBoost(platform, 0, 0)) << name;
+        ASSERT_TRUE(setMicBoost(platform, 0, 0)) << name;
         EXPECT_EQ(platform.findControl(0, "Microphone", name)->values[0], 0u);
         EXPECT_EQ(platform.openMixers(), 0);
     }
@@ -191,8 +191,8 @@ TEST(MixerControls, NoBoostNameMeansNoBoost) {
     platform.addMixer(micWith({volume("Mic Volume"), control(MIXERCONTROL_CONTROLTYPE_ONOFF, "AGC", {1}),
                                control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Boo st", {1})}));
     std::uint32_t value = 5;
-    EXPECT_FALSE(GetMicBoost(platform, 0, value));
-    EXPECT_FALSE(SetMicBoost(platform, 0, 1));
+    EXPECT_FALSE(getMicBoost(platform, 0, value));
+    EXPECT_FALSE(setMicBoost(platform, 0, 1));
     EXPECT_EQ(value, 5u);
 }
 
@@ -200,7 +200,7 @@ TEST(MixerControls, AMicrophoneWithoutControlsIsNotAskedForThem) {
     MemoryAudioPlatform platform;
     platform.addMixer(micWith({}));
     std::uint32_t value = 0;
-    EXPECT_FALSE(GetMicBoost(platform, 0, value));
+    EXPECT_FALSE(getMicBoost(platform, 0, value));
     EXPECT_EQ(platform.mixerCounters().lineControlsQueries, 0);
 }
 
@@ -208,11 +208,11 @@ TEST(MixerControls, StereoBoostChangesTheFirstChannelOnly) {
     MemoryAudioPlatform platform;
     platform.addMixer(micWith({control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", {0, 1})}, 2));
     std::uint32_t value = 9;
-    ASSERT_TRUE(GetMicBoost(platform, 0, value));
+    ASSERT_TRUE(getMicBoost(platform, 0, value));
     EXPECT_EQ(value, 0u);
-    ASSERT_TRUE(SetMicBoost(platform, 0, 1));
+    ASSERT_TRUE(setMicBoost(platform, 0, 1));
     EXPECT_EQ(platform.findControl(0, "Microphone", "Mic Boost")->values, (std::vector<std::uint32_t>{1, 1}));
-    ASSERT_TRUE(SetMicBoost(platform, 0, 0));
+    ASSERT_TRUE(setMicBoost(platform, 0, 0));
     EXPECT_EQ(platform.findControl(0, "Microphone", "Mic Boost")->values, (std::vector<std::uint32_t>{0, 1}));
 }
 
@@ -227,7 +227,7 @@ TEST(MixerControls, TheFirstMicrophoneOverAllDestinationsWins) {
     MemoryMixerSetup rec = micWith({control(MIXERCONTROL_CONTROLTYPE_ONOFF, "Mic Boost", {0})});
     setup.destinations.push_back(rec.destinations[0]);
     platform.addMixer(setup);
-    ASSERT_TRUE(SetMicBoost(platform, 0, 1));
+    ASSERT_TRUE(setMicBoost(platform, 0, 1));
     EXPECT_EQ(platform.findControl(0, "Playback Mic", "Mic Boost")->values[0], 1u);
     EXPECT_EQ(platform.findControl(0, "Microphone", "Mic Boost")->values[0], 0u);
 }
@@ -240,7 +240,7 @@ TEST(MixerControls, ADestinationThatCannotBeReadEndsTheBoostSearch) {
     setup.destinations.insert(setup.destinations.begin(), broken);
     platform.addMixer(setup);
     std::uint32_t value = 0;
-    EXPECT_FALSE(GetMicBoost(platform, 0, value));
+    EXPECT_FALSE(getMicBoost(platform, 0, value));
     EXPECT_EQ(platform.openMixers(), 0);
 }
 
@@ -250,10 +250,10 @@ TEST(MixerControls, AFailingCapabilityQueryMeansNoBoostButLevelsStillWork) {
     setup.capsResult = MMSYSERR_ERROR;
     platform.addMixer(setup);
     std::uint32_t boost = 0;
-    EXPECT_FALSE(GetMicBoost(platform, 0, boost));
-    EXPECT_FALSE(SetMicBoost(platform, 0, 1));
+    EXPECT_FALSE(getMicBoost(platform, 0, boost));
+    EXPECT_FALSE(setMicBoost(platform, 0, 1));
     std::uint16_t level = 0;
-    EXPECT_TRUE(GetMicVolume(platform, 0, level));
+    EXPECT_TRUE(getMicVolume(platform, 0, level));
     EXPECT_EQ(level, 20);
     EXPECT_EQ(platform.openMixers(), 0);
 }
@@ -263,9 +263,9 @@ TEST(MixerControls, TheMixerNumberChoosesTheMixer) {
     platform.addMixer(MemoryMixerSetup::standard("First", 1, 2));
     platform.addMixer(MemoryMixerSetup::standard("Second", 3, 4));
     std::uint16_t level = 0;
-    ASSERT_TRUE(GetSpeakerVolume(platform, 1, level));
+    ASSERT_TRUE(getSpeakerVolume(platform, 1, level));
     EXPECT_EQ(level, 3);
-    EXPECT_FALSE(GetSpeakerVolume(platform, 2, level));
+    EXPECT_FALSE(getSpeakerVolume(platform, 2, level));
 }
 
 } // namespace

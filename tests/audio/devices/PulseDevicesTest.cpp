@@ -32,8 +32,8 @@ protected:
 
 TEST_F(PulseDevices, ListsShowTheServersDescriptionsWithTheDefaultFirst) {
     QStringList outs, ins;
-    ListWaveOutDevices(*platform, outs);
-    ListWaveInDevices(*platform, ins);
+    listWaveOutDevices(*platform, outs);
+    listWaveInDevices(*platform, ins);
     EXPECT_EQ(outs, (QStringList{"Speakers_One (Windows Default)", "Headphones_Two", "Pipe_Sink"}));
     EXPECT_EQ(ins, QStringList{"Pipe_Source (Windows Default)"});
 }
@@ -41,40 +41,40 @@ TEST_F(PulseDevices, ListsShowTheServersDescriptionsWithTheDefaultFirst) {
 TEST_F(PulseDevices, SpeakerLevelsAreTheSinksVolumes) {
     for (std::uint16_t level :
          {std::uint16_t{32768}, std::uint16_t{65535}, std::uint16_t{0}, std::uint16_t{1000}}) {
-        ASSERT_TRUE(SetSpeakerVolume(*platform, 1, level));
+        ASSERT_TRUE(setSpeakerVolume(*platform, 1, level));
         // 65535 is the server's 100 % (65536); the scale is linear.
         EXPECT_EQ(pactlVolume("sink", "spk2"), std::lround(level * 65536.0 / 65535.0)) << level;
         std::uint16_t back = 1;
-        ASSERT_TRUE(GetSpeakerVolume(*platform, 1, back));
+        ASSERT_TRUE(getSpeakerVolume(*platform, 1, back));
         EXPECT_EQ(back, level);
     }
     // Mixer 0 is the default sink.
-    ASSERT_TRUE(SetSpeakerVolume(*platform, 0, 20000));
+    ASSERT_TRUE(setSpeakerVolume(*platform, 0, 20000));
     EXPECT_EQ(pactlVolume("sink", "spk1"), std::lround(20000 * 65536.0 / 65535.0));
-    SetSpeakerVolume(*platform, 0, 65535);
+    setSpeakerVolume(*platform, 0, 65535);
 }
 
 TEST_F(PulseDevices, MicrophoneLevelIsTheSourcesVolume) {
-    ASSERT_TRUE(SetMicVolume(*platform, 0, 40000));
+    ASSERT_TRUE(setMicVolume(*platform, 0, 40000));
     EXPECT_EQ(pactlVolume("source", "pipesrc"), std::lround(40000 * 65536.0 / 65535.0));
     std::uint16_t back = 0;
-    ASSERT_TRUE(GetMicVolume(*platform, 0, back));
+    ASSERT_TRUE(getMicVolume(*platform, 0, back));
     EXPECT_EQ(back, 40000);
-    SetMicVolume(*platform, 0, 65535);
+    setMicVolume(*platform, 0, 65535);
     // Mixer 1 has a sink but no source of its own (monitors are not inputs).
-    EXPECT_FALSE(GetMicVolume(*platform, 1, back));
-    EXPECT_FALSE(GetSpeakerVolume(*platform, 3, back));
+    EXPECT_FALSE(getMicVolume(*platform, 1, back));
+    EXPECT_FALSE(getSpeakerVolume(*platform, 3, back));
 }
 
 TEST_F(PulseDevices, TheServerHasNoBoostControl) {
     std::uint32_t boost = 0;
-    EXPECT_FALSE(GetMicBoost(*platform, 0, boost));
-    EXPECT_FALSE(SetMicBoost(*platform, 0, 1));
+    EXPECT_FALSE(getMicBoost(*platform, 0, boost));
+    EXPECT_FALSE(setMicBoost(*platform, 0, 1));
 }
 
 TEST_F(PulseDevices, TheLoopFormatOpensBothDirections) {
-    std::vector<std::uint8_t> loop = MakeLoopFormat(QueryMaxFormatSize(platform->codecManager()));
-    FindCodecFormat(platform->codecManager(), loop);
+    std::vector<std::uint8_t> loop = makeLoopFormat(queryMaxFormatSize(platform->codecManager()));
+    findCodecFormat(platform->codecManager(), loop);
     const auto* format = reinterpret_cast<const WaveFormatEx*>(loop.data());
     EXPECT_EQ(platform->openWaveIn(nullptr, 0, format, nullptr, WAVE_FORMAT_QUERY | WAVE_MAPPED),
               MMSYSERR_NOERROR);

@@ -17,7 +17,7 @@ using namespace tavora::platform::audio;
 
 namespace {
 
-tavora::test::TCatchingApplication* app = nullptr;
+tavora::test::CatchingApplication* app = nullptr;
 
 void deliverNotifications() {
     QCoreApplication::sendPostedEvents();
@@ -41,10 +41,10 @@ protected:
     void TearDown() override { deliverNotifications(); }
 
     // A capture stream set up as the microphone test sets it up.
-    void setUpCapture(TCaptureStream& stream) {
-        stream.SetBufferSize(813);
-        stream.SetNumBuffers(2);
-        stream.OnBufferFull = [this](TCaptureStream*, const std::uint8_t* data, int size) {
+    void setUpCapture(CaptureStream& stream) {
+        stream.setBufferSize(813);
+        stream.setNumBuffers(2);
+        stream.onBufferFull = [this](CaptureStream*, const std::uint8_t* data, int size) {
             blocks.emplace_back(data, data + size);
         };
     }
@@ -57,10 +57,10 @@ protected:
 // ---------------------------------------------------------------- capture
 
 TEST_F(LoopStreams, CaptureOpensTheChosenDeviceThroughTheCodecsAndKeepsItsBuffersQueued) {
-    TCaptureStream stream(platform);
+    CaptureStream stream(platform);
     setUpCapture(stream);
-    stream.Open(format, 1);
-    ASSERT_TRUE(stream.Active());
+    stream.open(format, 1);
+    ASSERT_TRUE(stream.active());
     MemoryWaveIn* device = platform.lastWaveIn();
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->deviceId(), 1u);
@@ -77,7 +77,7 @@ TEST_F(LoopStreams, CaptureOpensTheChosenDeviceThroughTheCodecsAndKeepsItsBuffer
     EXPECT_EQ(blocks[0], bytes(813, 1));
     EXPECT_EQ(blocks[1], bytes(650, 7));
     EXPECT_EQ(device->queued(), 2u);
-    EXPECT_EQ(stream.BufferCount(), 2u);
+    EXPECT_EQ(stream.bufferCount(), 2u);
 
     // A requeued buffer starts clean: a short block does not carry the
     // tail of the longer one before it.
@@ -88,33 +88,33 @@ TEST_F(LoopStreams, CaptureOpensTheChosenDeviceThroughTheCodecsAndKeepsItsBuffer
 }
 
 TEST_F(LoopStreams, CaptureOfLinearAudioUsesTheDefaultDevice) {
-    TCaptureStream stream(platform);
+    CaptureStream stream(platform);
     const WaveFormatEx pcm = pcmFormat(8000, 16, 1);
     std::vector<std::uint8_t> record(reinterpret_cast<const std::uint8_t*>(&pcm),
                                      reinterpret_cast<const std::uint8_t*>(&pcm) + sizeof(pcm));
-    stream.Open(record, 1);
+    stream.open(record, 1);
     ASSERT_NE(platform.lastWaveIn(), nullptr);
     EXPECT_EQ(platform.lastWaveIn()->deviceId(), WAVE_MAPPER);
     EXPECT_EQ(platform.lastWaveIn()->openFlags(), CALLBACK_WINDOW);
 }
 
 TEST_F(LoopStreams, CaptureOpenWhileActiveAndSettingsWhileActiveChangeNothing) {
-    TCaptureStream stream(platform);
+    CaptureStream stream(platform);
     setUpCapture(stream);
-    stream.Open(format, 0);
-    stream.Open(format, 1);
+    stream.open(format, 0);
+    stream.open(format, 1);
     EXPECT_EQ(platform.openedWaveIns().size(), 1u);
     EXPECT_EQ(platform.lastWaveIn()->deviceId(), 0u);
     EXPECT_EQ(platform.lastWaveIn()->queued(), 2u);
 
-    stream.SetNumBuffers(8);
-    stream.SetBufferSize(100);
-    EXPECT_EQ(stream.NumBuffers(), 2);
-    EXPECT_EQ(stream.BufferSize(), 813u);
+    stream.setNumBuffers(8);
+    stream.setBufferSize(100);
+    EXPECT_EQ(stream.numBuffers(), 2);
+    EXPECT_EQ(stream.bufferSize(), 813u);
 
     // The old values stay for the next run too.
-    stream.Close();
-    stream.Open(format, 0);
+    stream.close();
+    stream.open(format, 0);
     EXPECT_EQ(platform.lastWaveIn()->queued(), 2u);
     ASSERT_TRUE(platform.lastWaveIn()->deliver(bytes(2000, 0)));
     deliverNotifications();
@@ -122,17 +122,17 @@ TEST_F(LoopStreams, CaptureOpenWhileActiveAndSettingsWhileActiveChangeNothing) {
     EXPECT_EQ(blocks[0].size(), 813u);
 
     // Counts outside 2..64 are brought into range.
-    stream.Close();
-    stream.SetNumBuffers(1);
-    EXPECT_EQ(stream.NumBuffers(), 2);
-    stream.SetNumBuffers(200);
-    EXPECT_EQ(stream.NumBuffers(), 64);
+    stream.close();
+    stream.setNumBuffers(1);
+    EXPECT_EQ(stream.numBuffers(), 2);
+    stream.setNumBuffers(200);
+    EXPECT_EQ(stream.numBuffers(), 64);
 }
 
 TEST_F(LoopStreams, CaptureHandsOnAnEmptyBufferAndQueuesItAgain) {
-    TCaptureStream stream(platform);
+    CaptureStream stream(platform);
     setUpCapture(stream);
-    stream.Open(format, 0);
+    stream.open(format, 0);
     MemoryWaveIn* device = platform.lastWaveIn();
     ASSERT_TRUE(device->deliver({}));
     deliverNotifications();
@@ -142,39 +142,39 @@ TEST_F(LoopStreams, CaptureHandsOnAnEmptyBufferAndQueuesItAgain) {
 }
 
 TEST_F(LoopStreams, CaptureCloseReleasesEverythingAndLateNotificationsFindNothing) {
-    TCaptureStream stream(platform);
+    CaptureStream stream(platform);
     setUpCapture(stream);
-    stream.Open(format, 0);
+    stream.open(format, 0);
     MemoryWaveIn* device = platform.lastWaveIn();
     // A buffer that came back but whose notification is still on its way.
     ASSERT_TRUE(device->deliver(bytes(813, 0)));
 
-    stream.Close();
-    EXPECT_FALSE(stream.Active());
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    stream.close();
+    EXPECT_FALSE(stream.active());
+    EXPECT_EQ(stream.bufferCount(), 0u);
     EXPECT_TRUE(platform.openedWaveIns().empty()); // closed and let go
     deliverNotifications();
     EXPECT_TRUE(blocks.empty());
 
     // A notification for a buffer the stream no longer has is ignored, also
     // while the stream records again.
-    stream.Open(format, 0);
-    ASSERT_EQ(stream.BufferCount(), 2u);
+    stream.open(format, 0);
+    ASSERT_EQ(stream.bufferCount(), 2u);
     WaveHeader foreign;
-    QCoreApplication::postEvent(stream.NotifyWindow(), new WaveNotifyEvent(WaveMessage::WimData, &foreign));
+    QCoreApplication::postEvent(stream.notifyWindow(), new WaveNotifyEvent(WaveMessage::WimData, &foreign));
     deliverNotifications();
     EXPECT_TRUE(blocks.empty());
     EXPECT_EQ(platform.lastWaveIn()->queued(), 2u);
     EXPECT_TRUE(app->errors.empty());
-    stream.Close();
-    stream.Close(); // closing twice is harmless
+    stream.close();
+    stream.close(); // closing twice is harmless
 }
 
 TEST_F(LoopStreams, CaptureDestroyedWhileRecordingReleasesTheDevice) {
     {
-        TCaptureStream stream(platform);
+        CaptureStream stream(platform);
         setUpCapture(stream);
-        stream.Open(format, 0);
+        stream.open(format, 0);
         ASSERT_TRUE(platform.lastWaveIn()->deliver(bytes(813, 0)));
     }
     EXPECT_TRUE(platform.openedWaveIns().empty());
@@ -194,22 +194,22 @@ class CaptureOpenFailures : public LoopStreams, public ::testing::WithParamInter
 TEST_P(CaptureOpenFailures, NameTheStepAndLeaveNothingOpen) {
     const OpenFailure& f = GetParam();
     platform.waveInSetup(0).results[f.op] = f.code;
-    TCaptureStream stream(platform);
+    CaptureStream stream(platform);
     setUpCapture(stream);
     try {
-        stream.Open(format, 0);
+        stream.open(format, 0);
         FAIL() << "no error";
-    } catch (const ECaptureStreamError& e) {
+    } catch (const CaptureStreamError& e) {
         EXPECT_EQ(std::string(e.what()), f.message);
     }
-    EXPECT_FALSE(stream.Active());
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    EXPECT_FALSE(stream.active());
+    EXPECT_EQ(stream.bufferCount(), 0u);
     EXPECT_TRUE(platform.openedWaveIns().empty());
 
     // Once the device behaves, the same stream opens.
     platform.waveInSetup(0).results.clear();
-    stream.Open(format, 0);
-    EXPECT_TRUE(stream.Active());
+    stream.open(format, 0);
+    EXPECT_TRUE(stream.active());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -224,38 +224,38 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(LoopStreams, CaptureOpenOfADeviceInUseOrMissing) {
     platform.waveInSetup(1).openResult = MMSYSERR_ALLOCATED;
-    TCaptureStream stream(platform);
+    CaptureStream stream(platform);
     try {
-        stream.Open(format, 1);
+        stream.open(format, 1);
         FAIL() << "no error";
-    } catch (const ECaptureStreamError& e) {
+    } catch (const CaptureStreamError& e) {
         EXPECT_STREQ(e.what(), "WaveIn-Open The specified resource is already in use.");
     }
     EXPECT_THROW(
         {
             try {
-                stream.Open(format, 7);
-            } catch (const ECaptureStreamError& e) {
+                stream.open(format, 7);
+            } catch (const CaptureStreamError& e) {
                 EXPECT_STREQ(e.what(), "WaveIn-Open The specified resource does not exist.");
                 throw;
             }
         },
-        ECaptureStreamError);
+        CaptureStreamError);
     // A record shorter than the extra bytes it announces never reaches a device.
     std::vector<std::uint8_t> shortRecord(format.begin(), format.begin() + 19);
     try {
-        stream.Open(shortRecord, 0);
+        stream.open(shortRecord, 0);
         FAIL() << "no error";
-    } catch (const ECaptureStreamError& e) {
+    } catch (const CaptureStreamError& e) {
         EXPECT_STREQ(e.what(), "WaveIn-Open At least one parameter is invalid.");
     }
     EXPECT_TRUE(platform.openedWaveIns().empty());
 }
 
 TEST_F(LoopStreams, CaptureFailuresWhileRecordingTakeOneBufferOutOfCirculation) {
-    TCaptureStream stream(platform);
+    CaptureStream stream(platform);
     setUpCapture(stream);
-    stream.Open(format, 0);
+    stream.open(format, 0);
     MemoryWaveIn* device = platform.lastWaveIn();
 
     // The requeue has its own name, without the hyphen.
@@ -269,7 +269,7 @@ TEST_F(LoopStreams, CaptureFailuresWhileRecordingTakeOneBufferOutOfCirculation) 
 
     // A handler that throws: the error goes up, the buffer stays out.
     device->setResult(WaveOp::Write, MMSYSERR_NOERROR);
-    stream.OnBufferFull = [](TCaptureStream*, const std::uint8_t*, int) {
+    stream.onBufferFull = [](CaptureStream*, const std::uint8_t*, int) {
         throw std::runtime_error("handler failed");
     };
     ASSERT_TRUE(device->deliver(bytes(813, 0)));
@@ -277,84 +277,84 @@ TEST_F(LoopStreams, CaptureFailuresWhileRecordingTakeOneBufferOutOfCirculation) 
     ASSERT_EQ(app->errors.size(), 2u);
     EXPECT_EQ(app->errors[1], "handler failed");
     EXPECT_EQ(device->queued(), 0u);
-    EXPECT_TRUE(stream.Active());
+    EXPECT_TRUE(stream.active());
 
     // Close still releases both.
-    EXPECT_EQ(stream.BufferCount(), 2u);
-    stream.Close();
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    EXPECT_EQ(stream.bufferCount(), 2u);
+    stream.close();
+    EXPECT_EQ(stream.bufferCount(), 0u);
 }
 
 TEST_F(LoopStreams, CaptureHandlerThatClosesTheStream) {
-    TCaptureStream stream(platform);
+    CaptureStream stream(platform);
     setUpCapture(stream);
-    stream.OnBufferFull = [this](TCaptureStream* sender, const std::uint8_t* data, int size) {
+    stream.onBufferFull = [this](CaptureStream* sender, const std::uint8_t* data, int size) {
         blocks.emplace_back(data, data + size);
-        sender->Close();
+        sender->close();
     };
-    stream.Open(format, 0);
+    stream.open(format, 0);
     ASSERT_TRUE(platform.lastWaveIn()->deliver(bytes(813, 0)));
     deliverNotifications();
     EXPECT_EQ(blocks.size(), 1u);
-    EXPECT_FALSE(stream.Active());
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    EXPECT_FALSE(stream.active());
+    EXPECT_EQ(stream.bufferCount(), 0u);
     EXPECT_TRUE(app->errors.empty());
 }
 
 // ---------------------------------------------------------------- playback
 
 TEST_F(LoopStreams, PlaybackIgnoresEmptyBlocksAndBlocksWhileClosed) {
-    TPlaybackStream stream(platform);
-    stream.SetNumBuffers(3);
+    PlaybackStream stream(platform);
+    stream.setNumBuffers(3);
     const auto block = bytes(65, 0);
-    stream.Play(block.data(), 65); // before Open
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    stream.play(block.data(), 65); // before Open
+    EXPECT_EQ(stream.bufferCount(), 0u);
 
-    stream.Open(format, 1);
+    stream.open(format, 1);
     MemoryWaveOut* device = platform.lastWaveOut();
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(device->deviceId(), 1u);
     EXPECT_EQ(device->openFlags(), CALLBACK_WINDOW | WAVE_MAPPED);
-    stream.Play(block.data(), 0);
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    stream.play(block.data(), 0);
+    EXPECT_EQ(stream.bufferCount(), 0u);
     EXPECT_EQ(device->queued(), 0u);
-    EXPECT_EQ(stream.FreeSlots(), 3);
+    EXPECT_EQ(stream.freeSlots(), 3);
 
-    stream.Close();
-    stream.Play(block.data(), 65); // after Close
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    stream.close();
+    stream.play(block.data(), 65); // after Close
+    EXPECT_EQ(stream.bufferCount(), 0u);
     EXPECT_TRUE(platform.openedWaveOuts().empty());
 }
 
 TEST_F(LoopStreams, PlaybackFillsItsSlotsThenDropsWhatFindsNoSlot) {
-    TPlaybackStream stream(platform);
-    stream.SetNumBuffers(3);
-    stream.Open(format, 0);
+    PlaybackStream stream(platform);
+    stream.setNumBuffers(3);
+    stream.open(format, 0);
     MemoryWaveOut* device = platform.lastWaveOut();
 
     std::vector<std::uint8_t> block = bytes(130, 0);
     for (int i = 0; i < 3; ++i) {
-        stream.Play(block.data(), static_cast<std::uint32_t>(block.size()));
+        stream.play(block.data(), static_cast<std::uint32_t>(block.size()));
         // The caller's block is free for reuse at once.
         std::fill(block.begin(), block.end(), static_cast<std::uint8_t>(0xEE));
         block = bytes(130, static_cast<std::uint8_t>(10 * (i + 1)));
     }
     EXPECT_EQ(device->queued(), 3u);
-    EXPECT_EQ(stream.FreeSlots(), 0);
+    EXPECT_EQ(stream.freeSlots(), 0);
 
     // A fourth block finds no slot: it is dropped at once, not kept.
-    stream.Play(block.data(), 130);
-    EXPECT_EQ(stream.BufferCount(), 3u);
-    EXPECT_EQ(stream.DroppedBlocks(), 1u);
+    stream.play(block.data(), 130);
+    EXPECT_EQ(stream.bufferCount(), 3u);
+    EXPECT_EQ(stream.droppedBlocks(), 1u);
 
     ASSERT_TRUE(device->completeNext());
     deliverNotifications();
-    EXPECT_EQ(stream.FreeSlots(), 1);
-    EXPECT_EQ(stream.BufferCount(), 2u);
+    EXPECT_EQ(stream.freeSlots(), 1);
+    EXPECT_EQ(stream.bufferCount(), 2u);
 
     // The next block plays after the ones already queued.
     const auto next = bytes(130, 200);
-    stream.Play(next.data(), 130);
+    stream.play(next.data(), 130);
     while (device->completeNext())
         ;
     deliverNotifications();
@@ -364,95 +364,95 @@ TEST_F(LoopStreams, PlaybackFillsItsSlotsThenDropsWhatFindsNoSlot) {
         expected.insert(expected.end(), b.begin(), b.end());
     }
     EXPECT_EQ(device->played(), expected);
-    EXPECT_EQ(stream.FreeSlots(), 3);
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    EXPECT_EQ(stream.freeSlots(), 3);
+    EXPECT_EQ(stream.bufferCount(), 0u);
 }
 
 TEST_F(LoopStreams, PlaybackCloseReleasesBuffersAtTheDeviceAndLateNotificationsChangeNothing) {
-    TPlaybackStream stream(platform);
-    stream.SetNumBuffers(3);
-    stream.Open(format, 0);
+    PlaybackStream stream(platform);
+    stream.setNumBuffers(3);
+    stream.open(format, 0);
     const auto block = bytes(65, 0);
-    stream.Play(block.data(), 65);
-    stream.Play(block.data(), 65);
+    stream.play(block.data(), 65);
+    stream.play(block.data(), 65);
     MemoryWaveOut* device = platform.lastWaveOut();
     ASSERT_TRUE(device->completeNext()); // its notification is still posted
 
-    stream.Close();
-    EXPECT_EQ(stream.BufferCount(), 0u);
-    EXPECT_EQ(stream.FreeSlots(), 3);
+    stream.close();
+    EXPECT_EQ(stream.bufferCount(), 0u);
+    EXPECT_EQ(stream.freeSlots(), 3);
     EXPECT_TRUE(platform.openedWaveOuts().empty());
     deliverNotifications();
-    EXPECT_EQ(stream.FreeSlots(), 3);
+    EXPECT_EQ(stream.freeSlots(), 3);
 
-    stream.Open(format, 0);
+    stream.open(format, 0);
     WaveHeader foreign;
-    QCoreApplication::postEvent(stream.NotifyWindow(), new WaveNotifyEvent(WaveMessage::WomDone, &foreign));
+    QCoreApplication::postEvent(stream.notifyWindow(), new WaveNotifyEvent(WaveMessage::WomDone, &foreign));
     deliverNotifications();
-    EXPECT_EQ(stream.FreeSlots(), 3);
+    EXPECT_EQ(stream.freeSlots(), 3);
     EXPECT_TRUE(app->errors.empty());
 }
 
 TEST_F(LoopStreams, PlaybackErrors) {
     platform.waveOutSetup(0).openResult = MMSYSERR_ALLOCATED;
-    TPlaybackStream stream(platform);
-    stream.SetNumBuffers(3);
+    PlaybackStream stream(platform);
+    stream.setNumBuffers(3);
     try {
-        stream.Open(format, 0);
+        stream.open(format, 0);
         FAIL() << "no error";
-    } catch (const EPlaybackStreamError& e) {
+    } catch (const PlaybackStreamError& e) {
         EXPECT_STREQ(e.what(), "WaveOutOpen The specified resource is already in use.");
     }
-    EXPECT_FALSE(stream.Active());
+    EXPECT_FALSE(stream.active());
 
     platform.waveOutSetup(0).openResult = MMSYSERR_NOERROR;
-    stream.Open(format, 0);
+    stream.open(format, 0);
     MemoryWaveOut* device = platform.lastWaveOut();
     const auto block = bytes(65, 0);
 
     // A refused block gives its slot back.
     device->setResult(WaveOp::Write, WAVERR_BADFORMAT);
     try {
-        stream.Play(block.data(), 65);
+        stream.play(block.data(), 65);
         FAIL() << "no error";
-    } catch (const EPlaybackStreamError& e) {
+    } catch (const PlaybackStreamError& e) {
         EXPECT_STREQ(e.what(), "WaveOut-Write Unsupported audio format.");
     }
     device->setResult(WaveOp::Write, MMSYSERR_NOERROR);
     device->setResult(WaveOp::Prepare, 77);
     try {
-        stream.Play(block.data(), 65);
+        stream.play(block.data(), 65);
         FAIL() << "no error";
-    } catch (const EPlaybackStreamError& e) {
+    } catch (const PlaybackStreamError& e) {
         EXPECT_STREQ(e.what(), "WaveOut-PrepareHeader raised an unknown error (code #77)");
     }
-    EXPECT_EQ(stream.FreeSlots(), 3);
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    EXPECT_EQ(stream.freeSlots(), 3);
+    EXPECT_EQ(stream.bufferCount(), 0u);
 
     // A buffer the device hands back but will not let go of stays until Close.
     device->setResult(WaveOp::Prepare, MMSYSERR_NOERROR);
-    stream.Play(block.data(), 65);
+    stream.play(block.data(), 65);
     device->setResult(WaveOp::Unprepare, ACMERR_UNPREPARED);
     ASSERT_TRUE(device->completeNext());
     deliverNotifications();
     ASSERT_EQ(app->errors.size(), 1u);
     EXPECT_EQ(app->errors[0],
               "WaveOut-UnprepareHeader Cannot perform this action on a header that has not been prepared.");
-    EXPECT_EQ(stream.FreeSlots(), 2);
-    stream.Close();
-    EXPECT_EQ(stream.BufferCount(), 0u);
+    EXPECT_EQ(stream.freeSlots(), 2);
+    stream.close();
+    EXPECT_EQ(stream.bufferCount(), 0u);
 }
 
 TEST_F(LoopStreams, PlaybackToldOfEachPlayedBuffer) {
-    TPlaybackStream stream(platform);
+    PlaybackStream stream(platform);
     std::vector<std::uint32_t> played;
-    stream.OnBufferPlayed = [&](TPlaybackStream*, WaveHeader* header) {
+    stream.onBufferPlayed = [&](PlaybackStream*, WaveHeader* header) {
         played.push_back(header->bufferLength);
     };
-    stream.Open(format, 0);
+    stream.open(format, 0);
     const auto block = bytes(130, 0);
-    stream.Play(block.data(), 130);
-    stream.Play(block.data(), 65);
+    stream.play(block.data(), 130);
+    stream.play(block.data(), 65);
     platform.lastWaveOut()->completeNext();
     platform.lastWaveOut()->completeNext();
     deliverNotifications();
@@ -475,16 +475,16 @@ TEST(LoopStreamErrors, EveryKnownCodeHasItsText) {
         {514, " Cannot perform this action on a header that has not been prepared."},
     };
     for (const auto& [code, text] : table)
-        EXPECT_EQ(LoopStreamErrorMessage("X", code), std::string("X") + text) << code;
+        EXPECT_EQ(loopStreamErrorMessage("X", code), std::string("X") + text) << code;
     for (MmResult code : {1u, 3u, 8u, 33u, 34u, 515u})
-        EXPECT_EQ(LoopStreamErrorMessage("WaveIn-Open", code),
+        EXPECT_EQ(loopStreamErrorMessage("WaveIn-Open", code),
                   "WaveIn-Open raised an unknown error (code #" + std::to_string(code) + ")");
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    tavora::test::TCatchingApplication application(argc, argv);
+    tavora::test::CatchingApplication application(argc, argv);
     app = &application;
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

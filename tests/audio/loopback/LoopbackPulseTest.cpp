@@ -87,22 +87,22 @@ private slots:
     }
 
     void speechComesBackAfterTheCodecAndSilenceStaysSilent() {
-        SystemTestSettings = TSystemTestSettings{};
-        SystemTestSettings.AudioInDeviceID = pipeSource;
-        SystemTestSettings.AudioOutDeviceID = pipeSink;
+        globalSettings = SystemTestSettings{};
+        globalSettings.audioInDeviceID = pipeSource;
+        globalSettings.audioOutDeviceID = pipeSink;
         PipeSinkReader sink;
         PipeSourceWriter source;
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
-        QCOMPARE(page.ui->cbMikes->currentIndex(), pipeSource);
+        page.enterMicrophonePage();
+        QCOMPARE(page.ui->inputDeviceList->currentIndex(), pipeSource);
 
-        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
-        QVERIFY(page.MikeTestRunning());
+        QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
+        QVERIFY(page.mikeTestRunning());
 
         // Silence in: blocks go round the loop, and what comes out is silence.
         source.write(std::vector<std::int16_t>(2 * Rate, 0));
-        QVERIFY(pumpUntil([&] { return page.PlayThread()->RelayedBlocks() >= 2; }, 10s));
+        QVERIFY(pumpUntil([&] { return page.playThread()->relayedBlocks() >= 2; }, 10s));
         source.wait();
         pumpFor(300ms);
         const std::vector<std::int16_t> quiet = sink.samples();
@@ -161,32 +161,32 @@ private slots:
         QVERIFY(peak(heard, after, heard.size()) <= SilencePeak);
 
         const Clock::time_point stopAt = Clock::now();
-        QTest::mouseClick(page.ui->btnStopMike, Qt::LeftButton);
+        QTest::mouseClick(page.ui->stopButton, Qt::LeftButton);
         qInfo("stop: %.1f ms", ms(Clock::now() - stopAt));
-        QVERIFY(!page.MikeTestRunning());
-        QVERIFY(!page.PlaybackStream());
-        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
-        QVERIFY(!page.ui->btnStopMike->isEnabled());
+        QVERIFY(!page.mikeTestRunning());
+        QVERIFY(!page.playbackStream());
+        QVERIFY(page.ui->startButton->isEnabled());
+        QVERIFY(!page.ui->stopButton->isEnabled());
     }
 
     // Holding Ctrl: a run for as long as the key is held, on the real devices.
     void pushToTalkOnTheRealDevices() {
-        SystemTestSettings = TSystemTestSettings{};
-        SystemTestSettings.AudioInDeviceID = pipeSource;
-        SystemTestSettings.AudioOutDeviceID = pipeSink;
+        globalSettings = SystemTestSettings{};
+        globalSettings.audioInDeviceID = pipeSource;
+        globalSettings.audioOutDeviceID = pipeSink;
         PipeSinkReader sink;
         PipeSourceWriter source;
-        TMicrophonePage page(*platform);
-        page.EnterMicrophonePage();
-        page.PushToTalkDown();
-        page.PushToTalkDown();
-        QVERIFY(page.MikeTestRunning());
+        MicrophonePage page(*platform);
+        page.enterMicrophonePage();
+        page.pushToTalkDown();
+        page.pushToTalkDown();
+        QVERIFY(page.mikeTestRunning());
         std::vector<std::int16_t> tone = testSignal(Rate);
         tone.insert(tone.end(), Rate, 0);
         source.write(tone);
         QVERIFY(pumpUntil([&] { return sink.firstSound().has_value(); }, 10s));
-        page.StopMikeTest();
-        QVERIFY(!page.MikeTestRunning());
+        page.stopMikeTest();
+        QVERIFY(!page.mikeTestRunning());
         source.wait();
     }
 
@@ -194,29 +194,29 @@ private slots:
     // back: counted by the daemon after each of many runs, with the
     // program's file descriptors and threads flat.
     void manyRunsLeaveNothingOnTheServer() {
-        SystemTestSettings = TSystemTestSettings{};
-        SystemTestSettings.AudioInDeviceID = pipeSource;
-        SystemTestSettings.AudioOutDeviceID = pipeSink;
+        globalSettings = SystemTestSettings{};
+        globalSettings.audioInDeviceID = pipeSource;
+        globalSettings.audioOutDeviceID = pipeSink;
         PipeSinkReader sink;
         PipeSourceWriter source;
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
         ProcessResources before;
         for (int run = 0; run < 20; ++run) {
             if (run % 5 == 0)
-                page.EnterMicrophonePage(); // the page left and entered again
+                page.enterMicrophonePage(); // the page left and entered again
             if (run % 2)
-                page.PushToTalkDown();
+                page.pushToTalkDown();
             else
-                QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
-            QVERIFY(page.MikeTestRunning());
+                QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
+            QVERIFY(page.mikeTestRunning());
             if (run % 3 == 0) { // a block goes round before the stop
-                const auto relayed = page.PlayThread()->RelayedBlocks();
+                const auto relayed = page.playThread()->relayedBlocks();
                 source.write(std::vector<std::int16_t>(Rate * 3 / 5, 0));
-                QVERIFY(pumpUntil([&] { return page.PlayThread()->RelayedBlocks() > relayed; }, 10s));
+                QVERIFY(pumpUntil([&] { return page.playThread()->relayedBlocks() > relayed; }, 10s));
                 source.wait();
             }
-            page.StopMikeTest();
+            page.stopMikeTest();
             pumpFor(5ms);
             const ServerStreams left = ownServerStreams();
             QVERIFY2(left.sinkInputs == 0 && left.sourceOutputs == 0,
@@ -250,21 +250,21 @@ private slots:
                                        : std::string("module-null-sink sink_name=gone_sink "
                                                      "sink_properties=device.description=Gone_Sink"));
         QVERIFY(module.loaded());
-        SystemTestSettings = TSystemTestSettings{};
-        SystemTestSettings.AudioInDeviceID =
+        globalSettings = SystemTestSettings{};
+        globalSettings.audioInDeviceID =
             input ? waveDeviceNamed(*platform, true, "Gone_Source") : pipeSource;
-        SystemTestSettings.AudioOutDeviceID =
+        globalSettings.audioOutDeviceID =
             input ? pipeSink : waveDeviceNamed(*platform, false, "Gone_Sink");
-        QVERIFY(SystemTestSettings.AudioInDeviceID >= 0 && SystemTestSettings.AudioOutDeviceID >= 0);
+        QVERIFY(globalSettings.audioInDeviceID >= 0 && globalSettings.audioOutDeviceID >= 0);
         PipeSinkReader sink;
         PipeSourceWriter source(input ? pulseDir() + "/gone.fifo" : pulseDir() + "/src.fifo");
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
-        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
-        QVERIFY(page.MikeTestRunning());
+        page.enterMicrophonePage();
+        QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
+        QVERIFY(page.mikeTestRunning());
         source.write(std::vector<std::int16_t>(Rate, 0));
-        QVERIFY(pumpUntil([&] { return page.PlayThread()->RelayedBlocks() >= 1; }, 10s));
+        QVERIFY(pumpUntil([&] { return page.playThread()->relayedBlocks() >= 1; }, 10s));
         source.wait();
 
         BoxReader boxes;
@@ -272,18 +272,18 @@ private slots:
         // The capture device keeps its blocks coming for the speakers' case.
         if (!input)
             source.write(std::vector<std::int16_t>(2 * Rate, 0));
-        QVERIFY(pumpUntil([&] { return !page.MikeTestRunning() && !boxes.texts.isEmpty(); }, 10s));
+        QVERIFY(pumpUntil([&] { return !page.mikeTestRunning() && !boxes.texts.isEmpty(); }, 10s));
         pumpFor(300ms);
         source.wait();
         QCOMPARE(boxes.texts.size(), 1);
         QCOMPARE(boxes.texts[0],
-                 QString(input ? TMicrophonePage::InputRemovedText : TMicrophonePage::OutputRemovedText));
-        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
-        QVERIFY(!page.ui->btnStopMike->isEnabled());
+                 QString(input ? MicrophonePage::InputRemovedText : MicrophonePage::OutputRemovedText));
+        QVERIFY(page.ui->startButton->isEnabled());
+        QVERIFY(!page.ui->stopButton->isEnabled());
         QCOMPARE(ownServerStreams().sinkInputs, 0);
         QCOMPARE(ownServerStreams().sourceOutputs, 0);
         if (input)
-            QCOMPARE(page.ui->cbMikes->findText("Gone_Source"), -1);
+            QCOMPARE(page.ui->inputDeviceList->findText("Gone_Source"), -1);
     }
 
     // The sound server stops during a run (a daemon of the test's own): the
@@ -295,31 +295,31 @@ private slots:
             QSKIP("needs tests/harness/pulse.sh (TAVORA_PULSE_HARNESS)");
         QVERIFY(daemon.start());
         PulseAudioPlatform own(daemon.server());
-        SystemTestSettings = TSystemTestSettings{};
-        SystemTestSettings.AudioInDeviceID = waveDeviceNamed(own, true, "Pipe_Source");
-        SystemTestSettings.AudioOutDeviceID = waveDeviceNamed(own, false, "Pipe_Sink");
-        QVERIFY(SystemTestSettings.AudioInDeviceID >= 0 && SystemTestSettings.AudioOutDeviceID >= 0);
-        TMicrophonePage page(own);
+        globalSettings = SystemTestSettings{};
+        globalSettings.audioInDeviceID = waveDeviceNamed(own, true, "Pipe_Source");
+        globalSettings.audioOutDeviceID = waveDeviceNamed(own, false, "Pipe_Sink");
+        QVERIFY(globalSettings.audioInDeviceID >= 0 && globalSettings.audioOutDeviceID >= 0);
+        MicrophonePage page(own);
         page.show();
-        page.EnterMicrophonePage();
+        page.enterMicrophonePage();
         {
             PipeSinkReader sink(daemon.dir() + "/sink.fifo");
-            QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
-            QVERIFY(page.MikeTestRunning());
+            QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
+            QVERIFY(page.mikeTestRunning());
         }
         BoxReader boxes;
         daemon.stop();
-        QVERIFY(pumpUntil([&] { return !page.MikeTestRunning() && !boxes.texts.isEmpty(); }, 10s));
+        QVERIFY(pumpUntil([&] { return !page.mikeTestRunning() && !boxes.texts.isEmpty(); }, 10s));
         pumpFor(300ms);
-        QCOMPARE(boxes.texts, QStringList{TMicrophonePage::ServerStoppedText});
-        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
+        QCOMPARE(boxes.texts, QStringList{MicrophonePage::ServerStoppedText});
+        QVERIFY(page.ui->startButton->isEnabled());
 
         QVERIFY(daemon.start());
         PipeSinkReader sink(daemon.dir() + "/sink.fifo");
-        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
-        QVERIFY(page.MikeTestRunning());
-        QTest::mouseClick(page.ui->btnStopMike, Qt::LeftButton);
-        QVERIFY(!page.MikeTestRunning());
+        QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
+        QVERIFY(page.mikeTestRunning());
+        QTest::mouseClick(page.ui->stopButton, Qt::LeftButton);
+        QVERIFY(!page.mikeTestRunning());
         QCOMPARE(ownServerStreams(daemon.server()).sinkInputs, 0);
         QCOMPARE(ownServerStreams(daemon.server()).sourceOutputs, 0);
         QCOMPARE(boxes.texts.size(), 1);

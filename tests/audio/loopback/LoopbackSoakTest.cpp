@@ -49,15 +49,15 @@ private slots:
 
         PulseAudioPlatform platform(pulseServer());
         QVERIFY(platform.connected());
-        SystemTestSettings = TSystemTestSettings{};
-        SystemTestSettings.AudioInDeviceID = waveDeviceNamed(platform, true, "Pipe_Source");
-        SystemTestSettings.AudioOutDeviceID = waveDeviceNamed(platform, false, "Pipe_Sink");
-        QVERIFY(SystemTestSettings.AudioInDeviceID >= 0 && SystemTestSettings.AudioOutDeviceID >= 0);
+        globalSettings = SystemTestSettings{};
+        globalSettings.audioInDeviceID = waveDeviceNamed(platform, true, "Pipe_Source");
+        globalSettings.audioOutDeviceID = waveDeviceNamed(platform, false, "Pipe_Sink");
+        QVERIFY(globalSettings.audioInDeviceID >= 0 && globalSettings.audioOutDeviceID >= 0);
 
         PipeSinkReader sink;
         PipeSourceWriter source;
-        TMicrophonePage page(platform);
-        page.EnterMicrophonePage();
+        MicrophonePage page(platform);
+        page.enterMicrophonePage();
         const std::vector<std::int16_t> signal =
             testSignal(Rate * static_cast<std::size_t>(runLength.count()));
 
@@ -66,16 +66,16 @@ private slots:
             sink.clear();
             // Odd runs are push-to-talk, even ones the Start button.
             if (run % 2)
-                page.PushToTalkDown();
+                page.pushToTalkDown();
             else
-                page.btnStartMikeClick();
-            QVERIFY(page.MikeTestRunning());
+                page.onStartClicked();
+            QVERIFY(page.mikeTestRunning());
             source.write(signal);
             pumpFor(runLength);
-            const std::uint64_t dropped = page.PlaybackStream()->DroppedBlocks();
-            page.StopMikeTest();
+            const std::uint64_t dropped = page.playbackStream()->droppedBlocks();
+            page.stopMikeTest();
             source.wait();
-            QVERIFY(!page.MikeTestRunning());
+            QVERIFY(!page.mikeTestRunning());
 
             {
                 const std::vector<std::int16_t> heard = sink.samples();

@@ -77,8 +77,8 @@ private:
 };
 
 // On the box itself: the check box takes clicks on its mark and its caption.
-void clickBox(TMicrophonePage& page) {
-    QTest::mouseClick(page.ui->cbBoost, Qt::LeftButton, {}, QPoint(6, page.ui->cbBoost->height() / 2));
+void clickBox(MicrophonePage& page) {
+    QTest::mouseClick(page.ui->boostCheckBox, Qt::LeftButton, {}, QPoint(6, page.ui->boostCheckBox->height() / 2));
 }
 
 std::uint32_t boostValue(MemoryAudioPlatform& platform, std::uint32_t mixer) {
@@ -108,7 +108,7 @@ class MicrophonePageTest : public QObject {
     }
 
     // The loop in the page relays one captured block to the output device.
-    void relayOneBlock(TMicrophonePage& page, std::uint8_t tag) {
+    void relayOneBlock(MicrophonePage& page, std::uint8_t tag) {
         MemoryWaveIn* in = platform->lastWaveIn();
         MemoryWaveOut* out = platform->lastWaveOut();
         QVERIFY(in && out);
@@ -121,16 +121,16 @@ class MicrophonePageTest : public QObject {
         const auto played = out->played();
         QCOMPARE(played.size(), before + block.size());
         QVERIFY(std::equal(block.begin(), block.end(), played.begin() + static_cast<std::ptrdiff_t>(before)));
-        QCOMPARE(page.PlaybackStream()->FreeSlots(), std::uint8_t{3});
+        QCOMPARE(page.playbackStream()->freeSlots(), std::uint8_t{3});
     }
 
-    void verifyIdle(TMicrophonePage& page) {
-        QVERIFY(!page.MikeTestRunning());
-        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
-        QVERIFY(!page.ui->btnStopMike->isEnabled());
-        QVERIFY(!page.CaptureStream());
-        QVERIFY(!page.PlaybackStream());
-        QVERIFY(!page.PlayThread());
+    void verifyIdle(MicrophonePage& page) {
+        QVERIFY(!page.mikeTestRunning());
+        QVERIFY(page.ui->startButton->isEnabled());
+        QVERIFY(!page.ui->stopButton->isEnabled());
+        QVERIFY(!page.captureStream());
+        QVERIFY(!page.playbackStream());
+        QVERIFY(!page.playThread());
         QVERIFY(platform->openedWaveIns().empty());
         QVERIFY(platform->openedWaveOuts().empty());
         QVERIFY(!QApplication::overrideCursor());
@@ -139,79 +139,79 @@ class MicrophonePageTest : public QObject {
 private slots:
     void init() {
         platform = std::make_unique<MemoryAudioPlatform>();
-        SystemTestSettings = TSystemTestSettings{};
+        globalSettings = SystemTestSettings{};
     }
     void cleanup() { platform.reset(); }
 
     void showsItsControlsAndTexts() {
         addStandardDevices();
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         QCOMPARE(page.size(), QSize(442, 321));
-        QCOMPARE(page.ui->Label28->text(),
+        QCOMPARE(page.ui->deviceLabel->text(),
                  QString("Select your input device which your microphone is attached to:"));
-        QVERIFY(!page.ui->cbMikes->isEditable());
-        QCOMPARE(page.ui->Label24->text(), QString("Adjust the Microphone Level"));
-        QVERIFY(page.ui->Label24->font().bold());
-        QCOMPARE(page.ui->lbMikeVolAvail->text(), QString("Microphone Level Not Available"));
-        QCOMPARE(FontColour(page.ui->lbMikeVolAvail), FontColours::Red);
-        QCOMPARE(page.ui->tbMikeVolume->minimum(), 0);
-        QCOMPARE(page.ui->tbMikeVolume->maximum(), 65535);
-        QCOMPARE(page.ui->tbMikeVolume->tickPosition(), QSlider::NoTicks);
-        QCOMPARE(page.ui->btnStartMikeTest->text(), QString("Start"));
-        QVERIFY(page.ui->btnStartMikeTest->font().bold());
-        QCOMPARE(page.ui->btnStartMikeTest->palette().color(QPalette::ButtonText), FontColours::Green);
-        QCOMPARE(page.ui->btnStopMike->text(), QString("Stop"));
-        QVERIFY(page.ui->btnStopMike->font().bold());
-        QCOMPARE(page.ui->btnStopMike->palette().color(QPalette::ButtonText), FontColours::Red);
-        QCOMPARE(page.ui->cbBoost->text(), BoostCaption);
-        QCOMPARE(page.ui->Label29->text(),
+        QVERIFY(!page.ui->inputDeviceList->isEditable());
+        QCOMPARE(page.ui->levelLabel->text(), QString("Adjust the Microphone Level"));
+        QVERIFY(page.ui->levelLabel->font().bold());
+        QCOMPARE(page.ui->microphoneLevelUnavailableLabel->text(), QString("Microphone Level Not Available"));
+        QCOMPARE(fontColour(page.ui->microphoneLevelUnavailableLabel), FontColours::Red);
+        QCOMPARE(page.ui->microphoneLevelSlider->minimum(), 0);
+        QCOMPARE(page.ui->microphoneLevelSlider->maximum(), 65535);
+        QCOMPARE(page.ui->microphoneLevelSlider->tickPosition(), QSlider::NoTicks);
+        QCOMPARE(page.ui->startButton->text(), QString("Start"));
+        QVERIFY(page.ui->startButton->font().bold());
+        QCOMPARE(page.ui->startButton->palette().color(QPalette::ButtonText), FontColours::Green);
+        QCOMPARE(page.ui->stopButton->text(), QString("Stop"));
+        QVERIFY(page.ui->stopButton->font().bold());
+        QCOMPARE(page.ui->stopButton->palette().color(QPalette::ButtonText), FontColours::Red);
+        QCOMPARE(page.ui->boostCheckBox->text(), BoostCaption);
+        QCOMPARE(page.ui->noDeviceLabel->text(),
                  QString("The wizard could not detect any audio input device attached."));
-        QVERIFY(page.ui->Label29->font().bold());
-        QCOMPARE(FontColour(page.ui->Label29), FontColours::Maroon);
-        QVERIFY(page.ui->Label21->wordWrap());
-        QVERIFY(page.ui->Label21->text().startsWith("Click the Start button. Start talking"));
-        QVERIFY(page.ui->Label18->text().startsWith("If you can't hear your voice at all"));
-        QVERIFY(page.ui->Label31->text().startsWith("If you have an audio device attached"));
-        QVERIFY(page.ui->Label30->text().endsWith("select the microphone from the drop-down list above."));
+        QVERIFY(page.ui->noDeviceLabel->font().bold());
+        QCOMPARE(fontColour(page.ui->noDeviceLabel), FontColours::Maroon);
+        QVERIFY(page.ui->instructionsLabel->wordWrap());
+        QVERIFY(page.ui->instructionsLabel->text().startsWith("Click the Start button. Start talking"));
+        QVERIFY(page.ui->troubleshootingLabel->text().startsWith("If you can't hear your voice at all"));
+        QVERIFY(page.ui->noDeviceHintLabel->text().startsWith("If you have an audio device attached"));
+        QVERIFY(page.ui->usbHintLabel->text().endsWith("select the microphone from the drop-down list above."));
     }
 
     void entrySelectsTheStoredDeviceAndReadsItsLevel() {
         addStandardDevices();
-        SystemTestSettings.AudioInDeviceID = 1;
-        SystemTestSettings.AudioOutDeviceID = 1;
-        TMicrophonePage page(*platform);
+        globalSettings.audioInDeviceID = 1;
+        globalSettings.audioOutDeviceID = 1;
+        MicrophonePage page(*platform);
         page.show();
         BoxAnswerer boxes{};
-        page.EnterMicrophonePage();
-        QCOMPARE(page.ui->cbMikes->count(), 2);
-        QCOMPARE(page.ui->cbMikes->itemText(0), QString("Microphone One (Windows Default)"));
-        QCOMPARE(page.ui->cbMikes->itemText(1), QString("USB Headset"));
-        QCOMPARE(page.ui->cbMikes->currentIndex(), 1);
-        QVERIFY(page.ui->pMikeAvail->isVisible());
-        QVERIFY(!page.ui->pMikeNotAvail->isVisible());
-        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
-        QVERIFY(!page.ui->btnStopMike->isEnabled());
-        QCOMPARE(page.ui->tbMikeVolume->value(), 50000);
-        QVERIFY(page.ui->tbMikeVolume->isEnabled());
-        QVERIFY(!page.ui->lbMikeVolAvail->isVisible());
+        page.enterMicrophonePage();
+        QCOMPARE(page.ui->inputDeviceList->count(), 2);
+        QCOMPARE(page.ui->inputDeviceList->itemText(0), QString("Microphone One (Windows Default)"));
+        QCOMPARE(page.ui->inputDeviceList->itemText(1), QString("USB Headset"));
+        QCOMPARE(page.ui->inputDeviceList->currentIndex(), 1);
+        QVERIFY(page.ui->devicePanel->isVisible());
+        QVERIFY(!page.ui->noDevicePanel->isVisible());
+        QVERIFY(page.ui->startButton->isEnabled());
+        QVERIFY(!page.ui->stopButton->isEnabled());
+        QCOMPARE(page.ui->microphoneLevelSlider->value(), 50000);
+        QVERIFY(page.ui->microphoneLevelSlider->isEnabled());
+        QVERIFY(!page.ui->microphoneLevelUnavailableLabel->isVisible());
         // Loading the level wrote nothing back.
         QCOMPARE(platform->mixerCounters().detailWrites, 0);
         // Device 1 has no boost control: the box is hidden, nothing is asked.
-        QVERIFY(!page.ui->cbBoost->isVisible());
-        QVERIFY(!page.ui->cbBoost->isChecked());
-        QCOMPARE(page.ui->cbBoost->text(), BoostCaption);
+        QVERIFY(!page.ui->boostCheckBox->isVisible());
+        QVERIFY(!page.ui->boostCheckBox->isChecked());
+        QCOMPARE(page.ui->boostCheckBox->text(), BoostCaption);
         QVERIFY(boxes.seen.empty());
-        QVERIFY(!page.MikeTestRunning());
+        QVERIFY(!page.mikeTestRunning());
     }
 
     void storedDeviceBeyondTheListFallsBackToTheFirst() {
         addStandardDevices();
-        SystemTestSettings.AudioInDeviceID = 5;
-        TMicrophonePage page(*platform);
-        page.EnterMicrophonePage();
-        QCOMPARE(page.ui->cbMikes->currentIndex(), 0);
-        QCOMPARE(SystemTestSettings.AudioInDeviceID, 0);
-        QCOMPARE(page.ui->tbMikeVolume->value(), 20000);
+        globalSettings.audioInDeviceID = 5;
+        MicrophonePage page(*platform);
+        page.enterMicrophonePage();
+        QCOMPARE(page.ui->inputDeviceList->currentIndex(), 0);
+        QCOMPARE(globalSettings.audioInDeviceID, 0);
+        QCOMPARE(page.ui->microphoneLevelSlider->value(), 20000);
     }
 
     // The microphone picked is found by its server name after a headset
@@ -219,37 +219,37 @@ private slots:
     void aPickedMicrophoneIsFoundWhereItMoved() {
         platform->addWaveIn(MemoryWaveDeviceSetup::named("Microphone One", "mic1"));
         platform->addWaveIn(MemoryWaveDeviceSetup::named("Line In", "line"));
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
-        page.ui->cbMikes->setFocus();
-        QTest::keyClick(page.ui->cbMikes, Qt::Key_Down);
-        QCOMPARE(SystemTestSettings.AudioInDeviceID, 1);
-        QCOMPARE(SystemTestSettings.AudioInDeviceName, std::string("line"));
+        page.enterMicrophonePage();
+        page.ui->inputDeviceList->setFocus();
+        QTest::keyClick(page.ui->inputDeviceList, Qt::Key_Down);
+        QCOMPARE(globalSettings.audioInDeviceID, 1);
+        QCOMPARE(globalSettings.audioInDeviceName, std::string("line"));
 
         platform->clearWaveDevices();
         for (const char* name : {"usb", "mic1", "line"})
             platform->addWaveIn(MemoryWaveDeviceSetup::named(name, name));
-        page.EnterMicrophonePage();
-        QCOMPARE(page.ui->cbMikes->currentText(), QString("line"));
-        QCOMPARE(SystemTestSettings.AudioInDeviceID, 2);
+        page.enterMicrophonePage();
+        QCOMPARE(page.ui->inputDeviceList->currentText(), QString("line"));
+        QCOMPARE(globalSettings.audioInDeviceID, 2);
     }
 
     void noInputDevice() {
         platform->addWaveOut(MemoryWaveDeviceSetup::named("Speakers One"));
         platform->addMixer(MemoryMixerSetup::standard("Mixer One", 30000, 20000, true));
-        SystemTestSettings.AudioInDeviceID = 0;
-        TMicrophonePage page(*platform);
+        globalSettings.audioInDeviceID = 0;
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
-        QCOMPARE(page.ui->cbMikes->count(), 0);
-        QVERIFY(!page.ui->pMikeAvail->isVisible());
-        QVERIFY(page.ui->pMikeNotAvail->isVisible());
-        QVERIFY(page.ui->Label29->isVisible());
-        QVERIFY(page.ui->Label31->isVisible());
-        QVERIFY(page.ui->Label30->isVisible());
-        QVERIFY(!page.ui->btnStartMikeTest->isEnabled());
-        QVERIFY(!page.ui->btnStopMike->isEnabled());
+        page.enterMicrophonePage();
+        QCOMPARE(page.ui->inputDeviceList->count(), 0);
+        QVERIFY(!page.ui->devicePanel->isVisible());
+        QVERIFY(page.ui->noDevicePanel->isVisible());
+        QVERIFY(page.ui->noDeviceLabel->isVisible());
+        QVERIFY(page.ui->noDeviceHintLabel->isVisible());
+        QVERIFY(page.ui->usbHintLabel->isVisible());
+        QVERIFY(!page.ui->startButton->isEnabled());
+        QVERIFY(!page.ui->stopButton->isEnabled());
         // The boost is still looked up for the stored device number.
         QVERIFY(platform->mixerCounters().detailReads > 0);
     }
@@ -257,13 +257,13 @@ private slots:
     void levelNotAvailable() {
         platform->addWaveIn(MemoryWaveDeviceSetup::named("Microphone One"));
         platform->addWaveOut(MemoryWaveDeviceSetup::named("Speakers One"));
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
-        QVERIFY(!page.ui->tbMikeVolume->isEnabled());
-        QCOMPARE(page.ui->tbMikeVolume->value(), 0);
-        QVERIFY(page.ui->lbMikeVolAvail->isVisible());
-        QVERIFY(!page.ui->cbBoost->isVisible());
+        page.enterMicrophonePage();
+        QVERIFY(!page.ui->microphoneLevelSlider->isEnabled());
+        QCOMPARE(page.ui->microphoneLevelSlider->value(), 0);
+        QVERIFY(page.ui->microphoneLevelUnavailableLabel->isVisible());
+        QVERIFY(!page.ui->boostCheckBox->isVisible());
     }
 
     void boostOnAtEntry_data() {
@@ -274,18 +274,18 @@ private slots:
     void boostOnAtEntry() {
         QFETCH(bool, turnOff);
         addStandardDevices(1);
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
         BoxAnswerer boxes{turnOff ? QMessageBox::Yes : QMessageBox::No};
-        page.EnterMicrophonePage();
+        page.enterMicrophonePage();
         QCOMPARE(boxes.seen.size(), std::size_t{1});
         QCOMPARE(boxes.seen[0].title, QString("Warning"));
         QCOMPARE(boxes.seen[0].text, BoostOnAtEntryQuestion);
         QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
         QCOMPARE(boxes.seen[0].buttons, QMessageBox::Yes | QMessageBox::No);
-        QVERIFY(page.ui->cbBoost->isVisible());
-        QCOMPARE(page.ui->cbBoost->isChecked(), !turnOff);
-        QCOMPARE(page.ui->cbBoost->text(), turnOff ? BoostCaption : BoostOnCaption);
+        QVERIFY(page.ui->boostCheckBox->isVisible());
+        QCOMPARE(page.ui->boostCheckBox->isChecked(), !turnOff);
+        QCOMPARE(page.ui->boostCheckBox->text(), turnOff ? BoostCaption : BoostOnCaption);
         QCOMPARE(boostValue(*platform, 0), turnOff ? 0u : 1u);
         QCOMPARE(platform->mixerCounters().detailWrites, turnOff ? 1 : 0);
     }
@@ -293,20 +293,20 @@ private slots:
     // Only exactly 1 reads as on.
     void boostValueOtherThanOneIsOff() {
         addStandardDevices(2);
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
         BoxAnswerer boxes{};
-        page.EnterMicrophonePage();
-        QVERIFY(page.ui->cbBoost->isVisible());
-        QVERIFY(!page.ui->cbBoost->isChecked());
+        page.enterMicrophonePage();
+        QVERIFY(page.ui->boostCheckBox->isVisible());
+        QVERIFY(!page.ui->boostCheckBox->isChecked());
         QVERIFY(boxes.seen.empty());
     }
 
     void checkingTheBoostBox() {
         addStandardDevices();
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
+        page.enterMicrophonePage();
         const int writesBefore = platform->mixerCounters().detailWrites;
 
         {
@@ -316,62 +316,62 @@ private slots:
             QCOMPARE(boxes.seen[0].title, QString("Warning"));
             QCOMPARE(boxes.seen[0].text, BoostQuestion);
             QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
-            QVERIFY(!page.ui->cbBoost->isChecked());
-            QCOMPARE(page.ui->cbBoost->text(), BoostCaption);
+            QVERIFY(!page.ui->boostCheckBox->isChecked());
+            QCOMPARE(page.ui->boostCheckBox->text(), BoostCaption);
             QCOMPARE(platform->mixerCounters().detailWrites, writesBefore);
         }
         {
             BoxAnswerer boxes{QMessageBox::Yes};
             clickBox(page);
             QCOMPARE(boxes.seen.size(), std::size_t{1});
-            QVERIFY(page.ui->cbBoost->isChecked());
-            QCOMPARE(page.ui->cbBoost->text(), BoostOnCaption);
+            QVERIFY(page.ui->boostCheckBox->isChecked());
+            QCOMPARE(page.ui->boostCheckBox->text(), BoostOnCaption);
             QCOMPARE(boostValue(*platform, 0), 1u);
         }
         {
             BoxAnswerer boxes{};
             clickBox(page);
             QVERIFY(boxes.seen.empty()); // turning it off asks nothing
-            QVERIFY(!page.ui->cbBoost->isChecked());
-            QCOMPARE(page.ui->cbBoost->text(), BoostCaption);
+            QVERIFY(!page.ui->boostCheckBox->isChecked());
+            QCOMPARE(page.ui->boostCheckBox->text(), BoostCaption);
             QCOMPARE(boostValue(*platform, 0), 0u);
         }
     }
 
     void sliderAndDeviceChoice() {
         addStandardDevices();
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
-        page.ui->tbMikeVolume->setValue(65535);
+        page.enterMicrophonePage();
+        page.ui->microphoneLevelSlider->setValue(65535);
         QCOMPARE(micLevel(*platform, 0), 65535u);
-        page.ui->tbMikeVolume->setValue(0);
+        page.ui->microphoneLevelSlider->setValue(0);
         QCOMPARE(micLevel(*platform, 0), 0u);
 
         // Picking the second microphone loads its level without writing it.
         const int writes = platform->mixerCounters().detailWrites;
-        page.ui->cbMikes->setCurrentIndex(1);
-        emit page.ui->cbMikes->activated(1);
-        QCOMPARE(SystemTestSettings.AudioInDeviceID, 1);
-        QCOMPARE(page.ui->tbMikeVolume->value(), 50000);
+        page.ui->inputDeviceList->setCurrentIndex(1);
+        emit page.ui->inputDeviceList->activated(1);
+        QCOMPARE(globalSettings.audioInDeviceID, 1);
+        QCOMPARE(page.ui->microphoneLevelSlider->value(), 50000);
         QCOMPARE(platform->mixerCounters().detailWrites, writes);
-        page.ui->tbMikeVolume->setValue(1234);
+        page.ui->microphoneLevelSlider->setValue(1234);
         QCOMPARE(micLevel(*platform, 1), 1234u);
         QCOMPARE(micLevel(*platform, 0), 0u);
     }
 
     void startRunsTheLoopOnceAndStopEndsIt() {
         addStandardDevices();
-        SystemTestSettings.AudioInDeviceID = 1;
-        SystemTestSettings.AudioOutDeviceID = 1;
-        TMicrophonePage page(*platform);
+        globalSettings.audioInDeviceID = 1;
+        globalSettings.audioOutDeviceID = 1;
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
+        page.enterMicrophonePage();
 
-        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
-        QVERIFY(page.MikeTestRunning());
-        QVERIFY(!page.ui->btnStartMikeTest->isEnabled());
-        QVERIFY(page.ui->btnStopMike->isEnabled());
+        QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
+        QVERIFY(page.mikeTestRunning());
+        QVERIFY(!page.ui->startButton->isEnabled());
+        QVERIFY(page.ui->stopButton->isEnabled());
         QCOMPARE(platform->openedWaveIns().size(), std::size_t{1});
         QCOMPARE(platform->openedWaveOuts().size(), std::size_t{1});
         MemoryWaveIn* in = platform->lastWaveIn();
@@ -384,60 +384,60 @@ private slots:
         QCOMPARE(in->format().nBlockAlign, std::uint16_t{65});
         QCOMPARE(in->formatRecord(), out->formatRecord());
         QCOMPARE(in->queued(), std::size_t{2});
-        QCOMPARE(page.CaptureStream()->BufferSize(), 813u);
+        QCOMPARE(page.captureStream()->bufferSize(), 813u);
 
         // A second press changes nothing.
-        page.btnStartMikeClick();
+        page.onStartClicked();
         QCOMPARE(platform->openedWaveIns().size(), std::size_t{1});
         QCOMPARE(platform->openedWaveOuts().size(), std::size_t{1});
 
         relayOneBlock(page, 0x11);
         relayOneBlock(page, 0x22);
 
-        QTest::mouseClick(page.ui->btnStopMike, Qt::LeftButton);
+        QTest::mouseClick(page.ui->stopButton, Qt::LeftButton);
         verifyIdle(page);
-        QVERIFY(!page.HandOff.PendingBlock.has_value());
+        QVERIFY(!page.handOff.pendingBlock.has_value());
 
         // Each run builds everything afresh.
-        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
-        QVERIFY(page.MikeTestRunning());
+        QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
+        QVERIFY(page.mikeTestRunning());
         QVERIFY(platform->lastWaveIn() && platform->lastWaveOut());
         relayOneBlock(page, 0x33);
-        page.StopMikeTest();
+        page.stopMikeTest();
         verifyIdle(page);
     }
 
     void stopBeforeAnyBlockWasCaptured() {
         addStandardDevices();
-        TMicrophonePage page(*platform);
-        page.EnterMicrophonePage();
-        page.btnStartMikeClick();
-        QVERIFY(page.PlayThread());
-        TPlayThread* thread = page.PlayThread();
-        QVERIFY(!thread->Finished()); // waiting for a block
-        page.btnStopMikeClick();
+        MicrophonePage page(*platform);
+        page.enterMicrophonePage();
+        page.onStartClicked();
+        QVERIFY(page.playThread());
+        PlayThread* thread = page.playThread();
+        QVERIFY(!thread->finished()); // waiting for a block
+        page.onStopClicked();
         verifyIdle(page);
     }
 
     void aBlockLeftBeforeStartIsNotPlayed() {
         addStandardDevices();
-        TMicrophonePage page(*platform);
-        page.EnterMicrophonePage();
+        MicrophonePage page(*platform);
+        page.enterMicrophonePage();
         const std::vector<std::uint8_t> stale(65, 0x77);
-        page.CaptureBufferFull(nullptr, stale.data(), 65);
+        page.captureBufferFull(nullptr, stale.data(), 65);
         // Taking a loop down empties the hand-off: no relay thread runs here,
         // so nothing else could have taken the block.
-        page.StopLoopback();
+        page.stopLoopback();
         {
-            std::lock_guard<std::mutex> lock(page.HandOff.BufferLock);
-            QVERIFY(!page.HandOff.PendingBlock.has_value());
+            std::lock_guard<std::mutex> lock(page.handOff.bufferLock);
+            QVERIFY(!page.handOff.pendingBlock.has_value());
         }
-        page.CaptureBufferFull(nullptr, stale.data(), 65);
-        page.btnStartMikeClick();
-        QVERIFY(page.MikeTestRunning());
+        page.captureBufferFull(nullptr, stale.data(), 65);
+        page.onStartClicked();
+        QVERIFY(page.mikeTestRunning());
         relayOneBlock(page, 0x01);
         QCOMPARE(platform->lastWaveOut()->played().size(), std::size_t{780});
-        page.StopMikeTest();
+        page.stopMikeTest();
     }
 
     // A device (or the server) that goes away ends the run by itself, with
@@ -449,11 +449,11 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("listed");
         QTest::newRow("microphone removed")
-            << true << MMSYSERR_BADDEVICEID << QString(TMicrophonePage::InputRemovedText) << 1;
+            << true << MMSYSERR_BADDEVICEID << QString(MicrophonePage::InputRemovedText) << 1;
         QTest::newRow("server stopped")
-            << true << MMSYSERR_NODRIVER << QString(TMicrophonePage::ServerStoppedText) << 2;
+            << true << MMSYSERR_NODRIVER << QString(MicrophonePage::ServerStoppedText) << 2;
         QTest::newRow("speakers removed")
-            << false << MMSYSERR_BADDEVICEID << QString(TMicrophonePage::OutputRemovedText) << 2;
+            << false << MMSYSERR_BADDEVICEID << QString(MicrophonePage::OutputRemovedText) << 2;
     }
 
     void aDeviceGoingAwayEndsTheRunWithOneBox() {
@@ -462,11 +462,11 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, listed);
         addStandardDevices();
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
-        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
-        QVERIFY(page.MikeTestRunning());
+        page.enterMicrophonePage();
+        QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
+        QVERIFY(page.mikeTestRunning());
         MemoryWaveIn* in = platform->lastWaveIn();
         if (input) {
             in->setResult(WaveOp::Write, code);
@@ -482,98 +482,98 @@ private slots:
         // every buffer back.
         QVERIFY(in->deliver(std::vector<std::uint8_t>(780, 1)));
         QVERIFY(in->deliver(std::vector<std::uint8_t>(780, 2)));
-        QTRY_VERIFY_WITH_TIMEOUT(!page.MikeTestRunning(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!page.mikeTestRunning(), 5000);
         QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), std::size_t{1}, 5000);
         QTest::qWait(100); // room for a second box, which must not come
         QCOMPARE(boxes.seen.size(), std::size_t{1});
         QCOMPARE(boxes.seen[0].text, text);
         QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
         verifyIdle(page);
-        QCOMPARE(page.ui->cbMikes->count(), listed);
+        QCOMPARE(page.ui->inputDeviceList->count(), listed);
     }
 
     void pushToTalkHeldWithRepeatsThenReleased() {
         addStandardDevices();
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
-        page.StopMikeTest(); // a release with no run does nothing
+        page.enterMicrophonePage();
+        page.stopMikeTest(); // a release with no run does nothing
         verifyIdle(page);
 
-        page.PushToTalkDown();
-        QVERIFY(page.MikeTestRunning());
+        page.pushToTalkDown();
+        QVERIFY(page.mikeTestRunning());
         for (int i = 0; i < 5; ++i)
-            page.PushToTalkDown(); // auto-repeat
+            page.pushToTalkDown(); // auto-repeat
         QCOMPARE(platform->openedWaveIns().size(), std::size_t{1});
         QCOMPARE(platform->openedWaveOuts().size(), std::size_t{1});
         // The buttons keep their states while the key is held.
-        QVERIFY(page.ui->btnStartMikeTest->isEnabled());
-        QVERIFY(!page.ui->btnStopMike->isEnabled());
+        QVERIFY(page.ui->startButton->isEnabled());
+        QVERIFY(!page.ui->stopButton->isEnabled());
         relayOneBlock(page, 0x44);
 
-        page.StopMikeTest(); // released
+        page.stopMikeTest(); // released
         verifyIdle(page);
     }
 
     void loopThatCannotBePreparedDoesNothingVisible() {
         addStandardDevices();
         platform->waveOutSetup(0).openResult = MMSYSERR_ALLOCATED;
-        TMicrophonePage page(*platform);
+        MicrophonePage page(*platform);
         page.show();
-        page.EnterMicrophonePage();
+        page.enterMicrophonePage();
         BoxAnswerer boxes{};
-        QTest::mouseClick(page.ui->btnStartMikeTest, Qt::LeftButton);
+        QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
         verifyIdle(page);
-        page.PushToTalkDown();
+        page.pushToTalkDown();
         verifyIdle(page);
         QVERIFY(boxes.seen.empty());
-        QCOMPARE(page.PrepareLoopback(), -1);
+        QCOMPARE(page.prepareLoopback(), -1);
         verifyIdle(page);
 
         // No codec manager size: no format, so nothing opens either.
         platform->waveOutSetup(0).openResult = MMSYSERR_NOERROR;
         platform->codecs().setMaxFormatSize(0);
-        page.btnStartMikeClick();
+        page.onStartClicked();
         verifyIdle(page);
     }
 
     void captureDeviceThatCannotBeOpened() {
         addStandardDevices();
         platform->waveInSetup(0).openResult = MMSYSERR_ALLOCATED;
-        TMicrophonePage page(*platform);
-        page.EnterMicrophonePage();
+        MicrophonePage page(*platform);
+        page.enterMicrophonePage();
         try {
-            page.btnStartMikeClick();
+            page.onStartClicked();
             QFAIL("no error");
-        } catch (const ECaptureStreamError& e) {
+        } catch (const CaptureStreamError& e) {
             QCOMPARE(QString(e.what()), QString("WaveIn-Open The specified resource is already in use."));
         }
         // What the run had built, the playback device included, is gone.
         verifyIdle(page);
-        QVERIFY_THROWS_EXCEPTION(ECaptureStreamError, page.PushToTalkDown());
+        QVERIFY_THROWS_EXCEPTION(CaptureStreamError, page.pushToTalkDown());
         verifyIdle(page);
 
         platform->waveInSetup(0).openResult = MMSYSERR_NOERROR;
-        page.btnStartMikeClick();
-        QVERIFY(page.MikeTestRunning());
-        page.StopMikeTest();
+        page.onStartClicked();
+        QVERIFY(page.mikeTestRunning());
+        page.stopMikeTest();
     }
 
     // The run keeps its device; the new choice applies from the next Start.
     void changingTheDeviceDuringARun() {
         addStandardDevices();
-        TMicrophonePage page(*platform);
-        page.EnterMicrophonePage();
-        page.btnStartMikeClick();
-        page.ui->cbMikes->setCurrentIndex(1);
-        emit page.ui->cbMikes->activated(1);
-        QCOMPARE(page.ui->tbMikeVolume->value(), 50000);
+        MicrophonePage page(*platform);
+        page.enterMicrophonePage();
+        page.onStartClicked();
+        page.ui->inputDeviceList->setCurrentIndex(1);
+        emit page.ui->inputDeviceList->activated(1);
+        QCOMPARE(page.ui->microphoneLevelSlider->value(), 50000);
         QCOMPARE(platform->lastWaveIn()->deviceId(), 0u);
         relayOneBlock(page, 0x55);
-        page.StopMikeTest();
-        page.btnStartMikeClick();
+        page.stopMikeTest();
+        page.onStartClicked();
         QCOMPARE(platform->lastWaveIn()->deviceId(), 1u);
-        page.StopMikeTest();
+        page.stopMikeTest();
     }
 
     // Leaving the page or closing the window stops the run first; a page
@@ -581,19 +581,19 @@ private slots:
     void switchingPageOrClosingDuringARun() {
         addStandardDevices();
         {
-            TMicrophonePage page(*platform);
-            page.EnterMicrophonePage();
-            page.btnStartMikeClick();
-            page.StopMikeTest(); // what the window does before the playback page
+            MicrophonePage page(*platform);
+            page.enterMicrophonePage();
+            page.onStartClicked();
+            page.stopMikeTest(); // what the window does before the playback page
             verifyIdle(page);
-            page.EnterMicrophonePage(); // and coming back
-            QVERIFY(!page.MikeTestRunning());
-            page.PushToTalkDown();
-            QVERIFY(page.MikeTestRunning());
+            page.enterMicrophonePage(); // and coming back
+            QVERIFY(!page.mikeTestRunning());
+            page.pushToTalkDown();
+            QVERIFY(page.mikeTestRunning());
             // Entering the page again while a run goes ends it first.
-            page.EnterMicrophonePage();
+            page.enterMicrophonePage();
             verifyIdle(page);
-            page.btnStartMikeClick();
+            page.onStartClicked();
             QVERIFY(platform->lastWaveIn()->deliver(std::vector<std::uint8_t>(780, 1)));
         }
         QVERIFY(platform->openedWaveIns().empty());

@@ -37,14 +37,14 @@ class Relay : public ::testing::Test {
 protected:
     void SetUp() override {
         platform.addWaveOut(MemoryWaveDeviceSetup::named("Speakers"));
-        playback.SetNumBuffers(3);
-        playback.Open(looptest::gsmRecord(), 0);
+        playback.setNumBuffers(3);
+        playback.open(looptest::gsmRecord(), 0);
         device = platform.lastWaveOut();
     }
 
     void put(std::uint8_t tag, std::size_t size = 65) {
         const std::vector<std::uint8_t> block(size, tag);
-        handOff.Put(block.data(), block.size());
+        handOff.put(block.data(), block.size());
     }
 
     // Plays whatever the device holds and hands the buffers back.
@@ -55,55 +55,55 @@ protected:
     }
 
     MemoryAudioPlatform platform;
-    TPlaybackStream playback{platform};
+    PlaybackStream playback{platform};
     MemoryWaveOut* device = nullptr;
-    TLoopHandOff handOff;
+    LoopHandOff handOff;
 };
 
 TEST_F(Relay, PlaysEachBlockInTheOrderCaptured) {
-    TPlayThread thread(handOff, playback, false);
+    PlayThread thread(handOff, playback, false);
     std::vector<std::uint8_t> expected;
     for (std::uint8_t tag = 1; tag <= 10; ++tag) {
         put(tag);
-        ASSERT_TRUE(eventually([&] { return thread.RelayedBlocks() == tag; }));
+        ASSERT_TRUE(eventually([&] { return thread.relayedBlocks() == tag; }));
         drainDevice();
         expected.insert(expected.end(), 65, tag);
     }
     EXPECT_EQ(device->played(), expected);
-    EXPECT_FALSE(handOff.PendingBlock.has_value());
-    thread.Terminate();
-    thread.WaitFor();
-    EXPECT_TRUE(thread.Finished());
+    EXPECT_FALSE(handOff.pendingBlock.has_value());
+    thread.terminate();
+    thread.waitFor();
+    EXPECT_TRUE(thread.finished());
 }
 
 TEST_F(Relay, ABlockLeftWhileTheThreadWasNotWaitingIsStillPlayed) {
-    TPlayThread thread(handOff, playback, true);
+    PlayThread thread(handOff, playback, true);
     put(7);
-    EXPECT_EQ(thread.RelayedBlocks(), 0u); // suspended: nothing runs yet
-    thread.Resume();
+    EXPECT_EQ(thread.relayedBlocks(), 0u); // suspended: nothing runs yet
+    thread.resume();
     ASSERT_TRUE(eventually([&] { return device->queued() == 1; }));
     drainDevice();
     EXPECT_EQ(device->played(), std::vector<std::uint8_t>(65, 7));
 }
 
 TEST_F(Relay, ANewerBlockReplacesOneStillWaiting) {
-    TPlayThread thread(handOff, playback, true);
+    PlayThread thread(handOff, playback, true);
     put(1);
     put(2, 130);
-    thread.Resume();
-    ASSERT_TRUE(eventually([&] { return thread.RelayedBlocks() == 1; }));
+    thread.resume();
+    ASSERT_TRUE(eventually([&] { return thread.relayedBlocks() == 1; }));
     drainDevice();
     EXPECT_EQ(device->played(), std::vector<std::uint8_t>(130, 2));
 }
 
 TEST_F(Relay, TerminateEndsAWaitingThread) {
     {
-        TPlayThread thread(handOff, playback, false);
-        ASSERT_FALSE(thread.Terminated());
-        thread.Terminate();
-        EXPECT_TRUE(thread.Terminated());
-        thread.WaitFor();
-        EXPECT_TRUE(thread.Finished());
+        PlayThread thread(handOff, playback, false);
+        ASSERT_FALSE(thread.terminated());
+        thread.terminate();
+        EXPECT_TRUE(thread.terminated());
+        thread.waitFor();
+        EXPECT_TRUE(thread.finished());
         // A block left after the end is not played by anyone.
         put(3);
     }
@@ -111,26 +111,26 @@ TEST_F(Relay, TerminateEndsAWaitingThread) {
     {
         // Never started: waiting for it returns at once; so does destroying
         // a thread that is still waiting for a block.
-        TPlayThread never(handOff, playback, true);
-        never.Terminate();
-        never.WaitFor();
-        TPlayThread waiting(handOff, playback, false);
+        PlayThread never(handOff, playback, true);
+        never.terminate();
+        never.waitFor();
+        PlayThread waiting(handOff, playback, false);
     }
 }
 
 TEST_F(Relay, AFailedPlayEndsTheThreadQuietly) {
-    TPlayThread thread(handOff, playback, false);
+    PlayThread thread(handOff, playback, false);
     device->setResult(WaveOp::Write, MMSYSERR_NOMEM);
     put(1);
-    ASSERT_TRUE(eventually([&] { return thread.Finished(); }));
-    EXPECT_EQ(playback.FreeSlots(), 3); // the refused block gave its slot back
+    ASSERT_TRUE(eventually([&] { return thread.finished(); }));
+    EXPECT_EQ(playback.freeSlots(), 3); // the refused block gave its slot back
     put(2);
-    thread.WaitFor();
-    EXPECT_TRUE(handOff.PendingBlock.has_value());
+    thread.waitFor();
+    EXPECT_TRUE(handOff.pendingBlock.has_value());
 }
 
 TEST_F(Relay, StaysOrderedWhileBuffersComeBackConcurrently) {
-    TPlayThread thread(handOff, playback, false);
+    PlayThread thread(handOff, playback, false);
     // Each block is left once the previous one has been taken; the device's
     // buffers come back on this thread while the relay may still be playing.
     std::vector<std::uint8_t> expected;
@@ -139,18 +139,18 @@ TEST_F(Relay, StaysOrderedWhileBuffersComeBackConcurrently) {
         put(tag);
         expected.insert(expected.end(), 65, tag);
         ASSERT_TRUE(eventually([&] {
-            std::lock_guard<std::mutex> lock(handOff.BufferLock);
-            return !handOff.PendingBlock.has_value();
+            std::lock_guard<std::mutex> lock(handOff.bufferLock);
+            return !handOff.pendingBlock.has_value();
         }));
         drainDevice();
     }
-    ASSERT_TRUE(eventually([&] { return thread.RelayedBlocks() == 300; }));
-    thread.Terminate();
-    thread.WaitFor();
+    ASSERT_TRUE(eventually([&] { return thread.relayedBlocks() == 300; }));
+    thread.terminate();
+    thread.waitFor();
     drainDevice();
     EXPECT_EQ(device->played(), expected);
-    EXPECT_EQ(playback.DroppedBlocks(), 0u);
-    EXPECT_EQ(playback.FreeSlots(), 3);
+    EXPECT_EQ(playback.droppedBlocks(), 0u);
+    EXPECT_EQ(playback.freeSlots(), 3);
 }
 
 } // namespace

@@ -24,7 +24,7 @@ namespace {
 
 // Notes the flags of each real open, on the opening thread: the device
 // object itself belongs to the notification thread once open.
-class TFlagsPlatform : public mm::MemoryAudioPlatform {
+class FlagsPlatform : public mm::MemoryAudioPlatform {
 public:
     mm::MmResult openWaveOut(std::unique_ptr<mm::WaveOutDevice>* device, uint32_t id,
                              const mm::WaveFormatEx* f, QObject* callback, uint32_t flags) override {
@@ -40,27 +40,27 @@ protected:
     void SetUp() override {
         platform.addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
         platform.setRealTimeClock(true);
-        const auto bytes = GsmWave(10); // 400 ms
-        player.Wave().LoadFromBuffer(bytes.data(), bytes.size());
-        player.SetAsync(true);
-        player.SetBufferLength(100); // 195 bytes: three blocks
-        player.OnActivate = [this](TWaveEngine*) {
+        const auto bytes = gsmWave(10); // 400 ms
+        player.wave().loadFromBuffer(bytes.data(), bytes.size());
+        player.setAsync(true);
+        player.setBufferLength(100); // 195 bytes: three blocks
+        player.onActivate = [this](WaveEngine*) {
             onMainThread = onMainThread || QThread::currentThread() == qApp->thread();
             ++activated;
         };
-        player.OnDeactivate = [this](TWaveEngine*) {
+        player.onDeactivate = [this](WaveEngine*) {
             onMainThread = onMainThread || QThread::currentThread() == qApp->thread();
             ++deactivated;
         };
-        player.OnBufferData = [this](TWaveEngine*, const void* data, uint32_t n) {
+        player.onBufferData = [this](WaveEngine*, const void* data, uint32_t n) {
             std::lock_guard lock(mutex);
             const auto* p = static_cast<const uint8_t*>(data);
             written.insert(written.end(), p, p + n);
         };
     }
 
-    TFlagsPlatform platform;
-    TSamplePlayer player{platform};
+    FlagsPlatform platform;
+    SamplePlayer player{platform};
     std::atomic<int> activated{0}, deactivated{0};
     std::atomic<bool> onMainThread{false};
     std::mutex mutex;
@@ -70,38 +70,38 @@ protected:
 } // namespace
 
 TEST_F(AsyncPlayer, PlaysOnTheNotificationThreadToTheEnd) {
-    player.SetActive(true);
+    player.setActive(true);
     EXPECT_EQ(platform.openFlags, mm::CALLBACK_THREAD | mm::WAVE_MAPPED);
     ASSERT_TRUE(pumpUntil([&] { return deactivated > 0; }, std::chrono::milliseconds(5000)));
     EXPECT_EQ(activated, 1);
     EXPECT_EQ(deactivated, 1);
     EXPECT_FALSE(onMainThread);
-    EXPECT_FALSE(player.Active());
+    EXPECT_FALSE(player.active());
     std::lock_guard lock(mutex);
     ASSERT_EQ(written.size(), 650u);
-    EXPECT_EQ(std::memcmp(written.data(), reinterpret_cast<const uint8_t*>(player.Wave().Memory()) + 60, 650),
+    EXPECT_EQ(std::memcmp(written.data(), reinterpret_cast<const uint8_t*>(player.wave().memory()) + 60, 650),
               0);
 }
 
 TEST_F(AsyncPlayer, StopsFromTheUserInterfaceThreadAndPlaysAgain) {
-    player.SetActive(true);
+    player.setActive(true);
     ASSERT_TRUE(pumpUntil([&] { return activated > 0; }, std::chrono::milliseconds(2000)));
-    player.SetActive(false);
+    player.setActive(false);
     ASSERT_TRUE(pumpUntil([&] { return deactivated > 0; }, std::chrono::milliseconds(2000)));
-    EXPECT_FALSE(player.Active());
-    player.SetActive(true);
+    EXPECT_FALSE(player.active());
+    player.setActive(true);
     ASSERT_TRUE(pumpUntil([&] { return deactivated > 1; }, std::chrono::milliseconds(5000)));
     EXPECT_EQ(activated, 2);
 }
 
 TEST_F(AsyncPlayer, DestroyingWhilePlayingEndsTheThreadWithoutDeactivate) {
-    auto local = std::make_unique<TSamplePlayer>(platform);
+    auto local = std::make_unique<SamplePlayer>(platform);
     std::atomic<int> localDeactivated{0};
-    local->OnDeactivate = [&](TWaveEngine*) { ++localDeactivated; };
-    const auto bytes = GsmWave(50);
-    local->Wave().LoadFromBuffer(bytes.data(), bytes.size());
-    local->SetAsync(true);
-    local->SetActive(true);
+    local->onDeactivate = [&](WaveEngine*) { ++localDeactivated; };
+    const auto bytes = gsmWave(50);
+    local->wave().loadFromBuffer(bytes.data(), bytes.size());
+    local->setAsync(true);
+    local->setActive(true);
     QThread::msleep(150);
     local.reset();
     EXPECT_TRUE(platform.openedWaveOuts().empty());

@@ -12,7 +12,7 @@
 
 namespace tavora::test {
 
-inline std::vector<int16_t> GsmDecode(const uint8_t* data, size_t bytes) {
+inline std::vector<int16_t> gsmDecode(const uint8_t* data, size_t bytes) {
     std::unique_ptr<gsm_state, void (*)(gsm_state*)> decoder(gsm_create(), gsm_destroy);
     int wav49 = 1;
     if (!decoder || gsm_option(decoder.get(), GSM_OPT_WAV49, &wav49) < 0)

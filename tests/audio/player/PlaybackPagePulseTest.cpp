@@ -40,14 +40,14 @@ namespace mm = tavora::platform::audio;
 
 namespace {
 
-std::vector<int16_t> SampleDecode() {
-    auto stream = OpenResourceStream("sample", "WAVE");
-    TWaveImage wave;
-    wave.LoadFromStream(*stream);
-    return GsmDecode(reinterpret_cast<const uint8_t*>(wave.Memory()) + wave.DataOffset(), wave.DataSize());
+std::vector<int16_t> sampleDecode() {
+    auto stream = openResourceStream("sample", "WAVE");
+    WaveImage wave;
+    wave.loadFromStream(*stream);
+    return gsmDecode(reinterpret_cast<const uint8_t*>(wave.memory()) + wave.dataOffset(), wave.dataSize());
 }
 
-bool AllZero(std::span<const int16_t> s) {
+bool allZero(std::span<const int16_t> s) {
     return std::all_of(s.begin(), s.end(), [](int16_t v) { return v == 0; });
 }
 
@@ -70,18 +70,18 @@ private slots:
     void aSinkAheadOfTheChosenOneKeepsTheChoice();
 
 private:
-    void EnterOnPipeSink();
+    void enterOnPipeSink();
     // Picks `name` in the device list with the arrow keys.
-    void Pick(const QString& name);
+    void pick(const QString& name);
     // Closes each message box that comes up and keeps its text.
-    void AnswerBoxes();
+    void answerBoxes();
 
     QStringList boxes;
     QTimer boxWatch;
 
     std::unique_ptr<mm::PulseAudioPlatform> platform;
-    std::shared_ptr<TMemoryRegistry> registry;
-    std::unique_ptr<TPlaybackPage> page;
+    std::shared_ptr<MemoryRegistry> registry;
+    std::unique_ptr<PlaybackPage> page;
     int pipe = -1;
 };
 
@@ -90,7 +90,7 @@ void PlaybackPagePulseTest::initTestCase() {
         QSKIP("needs the pulse fixture");
 }
 
-void PlaybackPagePulseTest::AnswerBoxes() {
+void PlaybackPagePulseTest::answerBoxes() {
     boxes.clear();
     boxWatch.disconnect();
     QObject::connect(&boxWatch, &QTimer::timeout, [this] {
@@ -103,73 +103,73 @@ void PlaybackPagePulseTest::AnswerBoxes() {
 }
 
 void PlaybackPagePulseTest::init() {
-    registry = std::make_shared<TMemoryRegistry>();
-    SetSettingsRegistry(registry);
-    SystemTestSettings = {};
+    registry = std::make_shared<MemoryRegistry>();
+    setSettingsRegistry(registry);
+    globalSettings = {};
     platform = std::make_unique<mm::PulseAudioPlatform>(pulseServer());
-    page = std::make_unique<TPlaybackPage>(*platform);
+    page = std::make_unique<PlaybackPage>(*platform);
     page->show();
 }
 
 void PlaybackPagePulseTest::cleanup() {
     page.reset();
     platform.reset();
-    SetSettingsRegistry(std::make_shared<TMemoryRegistry>());
+    setSettingsRegistry(std::make_shared<MemoryRegistry>());
 }
 
-void PlaybackPagePulseTest::EnterOnPipeSink() {
-    page->EnterPlaybackPage();
-    pipe = page->ui->cbAoudioOutDevices->findText("Pipe_Sink");
+void PlaybackPagePulseTest::enterOnPipeSink() {
+    page->enterPlaybackPage();
+    pipe = page->ui->outputDeviceList->findText("Pipe_Sink");
     QVERIFY(pipe > 0);
-    page->ui->cbAoudioOutDevices->setCurrentIndex(pipe);
+    page->ui->outputDeviceList->setCurrentIndex(pipe);
 }
 
 void PlaybackPagePulseTest::playOnThePipeSinkPlaysTheWholeSample() {
-    EnterOnPipeSink();
-    const auto expected = SampleDecode();
+    enterOnPipeSink();
+    const auto expected = sampleDecode();
     QCOMPARE(expected.size(), size_t{468 * 320});
     PipeSinkReader reader;
     auto& ui = *page->ui;
     int blinks = 0;
-    QObject::connect(page->tmrTimer, &QTimer::timeout, [&] { ++blinks; });
+    QObject::connect(page->playingTimer, &QTimer::timeout, [&] { ++blinks; });
 
     QElapsedTimer clock;
     clock.start();
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-    QVERIFY(!ui.btnPlay->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(!ui.lbPlaying->isHidden() || blinks > 0, 2000);
-    QTRY_VERIFY_WITH_TIMEOUT(ui.btnPlay->isEnabled(), 30000);
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
+    QVERIFY(!ui.playButton->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(!ui.playingLabel->isHidden() || blinks > 0, 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(ui.playButton->isEnabled(), 30000);
     const double seconds = clock.elapsed() / 1000.0;
     QVERIFY2(seconds > 18.2 && seconds < 21.0, qPrintable(QString::number(seconds)));
     QVERIFY(blinks >= 20); // 800 ms on, 800 ms off for the whole sample
-    QVERIFY(ui.lbPlaying->isHidden());
-    QVERIFY(!ui.btnStopPlay->isEnabled());
-    QVERIFY(!page->tmrTimer->isActive());
-    QVERIFY(registry->Writes().empty()); // the end of the sample saves nothing
+    QVERIFY(ui.playingLabel->isHidden());
+    QVERIFY(!ui.stopButton->isEnabled());
+    QVERIFY(!page->playingTimer->isActive());
+    QVERIFY(registry->writes().empty()); // the end of the sample saves nothing
 
     QTest::qWait(500);
     const auto heard = reader.samples();
     const size_t at = findSamples(heard, expected);
     QVERIFY2(at != std::string::npos, "the decode of all 468 blocks is not what the sink played");
-    QVERIFY(AllZero(std::span(heard).first(at)));
-    QVERIFY(AllZero(std::span(heard).subspan(at + expected.size())));
+    QVERIFY(allZero(std::span(heard).first(at)));
+    QVERIFY(allZero(std::span(heard).subspan(at + expected.size())));
 }
 
 void PlaybackPagePulseTest::stopPartWaySilencesAndSaves() {
-    EnterOnPipeSink();
+    enterOnPipeSink();
     PipeSinkReader reader;
     auto& ui = *page->ui;
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
     QTest::qWait(3000);
     QVERIFY(!reader.samples().empty());
-    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
-    QVERIFY(ui.btnPlay->isEnabled());
-    QVERIFY(!ui.btnStopPlay->isEnabled());
-    QVERIFY(ui.lbPlaying->isHidden());
-    QVERIFY(!registry->Writes().empty());
-    QCOMPARE(registry->Writes().front().Name, std::string("AudioOutDeviceID"));
-    QVERIFY(registry->Writes().front().Value == TRegValue::Dword(0));
-    QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 2000);
+    QTest::mouseClick(ui.stopButton, Qt::LeftButton);
+    QVERIFY(ui.playButton->isEnabled());
+    QVERIFY(!ui.stopButton->isEnabled());
+    QVERIFY(ui.playingLabel->isHidden());
+    QVERIFY(!registry->writes().empty());
+    QCOMPARE(registry->writes().front().name, std::string("AudioOutDeviceID"));
+    QVERIFY(registry->writes().front().value == RegValue::dword(0));
+    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 2000);
 
     // What follows the stop (after the device's latency) is silence. The
     // stop ends the stream, and a server that suspends a sink no stream
@@ -178,7 +178,7 @@ void PlaybackPagePulseTest::stopPartWaySilencesAndSaves() {
     QTest::qWait(1500);
     const auto heard = reader.samples();
     if (heard.size() > atStop + 4000)
-        QVERIFY(AllZero(std::span(heard).subspan(atStop + 4000)));
+        QVERIFY(allZero(std::span(heard).subspan(atStop + 4000)));
     QCOMPARE(ownServerStreams().sinkInputs, 0);
 }
 
@@ -186,23 +186,23 @@ void PlaybackPagePulseTest::stopPartWaySilencesAndSaves() {
 // daemon counts no stream of this program after any of them, and the
 // program's file descriptors and threads stay flat.
 void PlaybackPagePulseTest::manyPlayStopRunsLeaveNothingOnTheServer() {
-    EnterOnPipeSink();
+    enterOnPipeSink();
     PipeSinkReader reader;
     auto& ui = *page->ui;
     ProcessResources before;
     for (int run = 0; run < 15; ++run) {
-        QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-        QVERIFY(page->SamplePlayer1->Active());
+        QTest::mouseClick(ui.playButton, Qt::LeftButton);
+        QVERIFY(page->samplePlayer_->active());
         if (run == 0)
             QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams().sinkInputs, 1, 5000); // the count sees a stream
         QTest::qWait(run % 3 * 150);
-        QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 5000);
+        QTest::mouseClick(ui.stopButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 5000);
         QCOMPARE(ownServerStreams().sinkInputs, 0);
         if (run == 0)
             before = processResources();
         if (run % 5 == 4)
-            EnterOnPipeSink(); // the page left and entered again
+            enterOnPipeSink(); // the page left and entered again
     }
     const ProcessResources after = processResources();
     QCOMPARE(after.fds, before.fds);
@@ -225,37 +225,37 @@ void PlaybackPagePulseTest::aRemovedSinkEndsTheSampleAndTheListFollows() {
     LoadedPulseModule module(
         "module-null-sink sink_name=gone_sink sink_properties=device.description=Gone_Sink");
     QVERIFY(module.loaded());
-    page->EnterPlaybackPage();
+    page->enterPlaybackPage();
     auto& ui = *page->ui;
-    const int gone = ui.cbAoudioOutDevices->findText("Gone_Sink");
+    const int gone = ui.outputDeviceList->findText("Gone_Sink");
     QVERIFY(gone > 0);
-    ui.cbAoudioOutDevices->setCurrentIndex(gone);
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    ui.outputDeviceList->setCurrentIndex(gone);
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
     if (msBeforeTheEnd > 0) {
-        const uint32_t bytesPerSecond = page->SamplePlayer1->Wave().WaveFormat()->nAvgBytesPerSec;
+        const uint32_t bytesPerSecond = page->samplePlayer_->wave().waveFormat()->nAvgBytesPerSec;
         const uint32_t length =
-            uint32_t(uint64_t(page->SamplePlayer1->Wave().DataSize()) * 1000 / bytesPerSecond);
-        page->SamplePlayer1->SetPosition(length - uint32_t(msBeforeTheEnd));
+            uint32_t(uint64_t(page->samplePlayer_->wave().dataSize()) * 1000 / bytesPerSecond);
+        page->samplePlayer_->setPosition(length - uint32_t(msBeforeTheEnd));
         QTest::qWait(400); // the rest fits in the buffers queued at once
     }
     QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams().sinkInputs, 1, 5000);
 
-    AnswerBoxes();
+    answerBoxes();
     QVERIFY(module.unload());
-    QTRY_VERIFY_WITH_TIMEOUT(ui.btnPlay->isEnabled() && !boxes.isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ui.playButton->isEnabled() && !boxes.isEmpty(), 5000);
     QTest::qWait(300); // room for a second box, which must not come
-    QCOMPARE(boxes, QStringList{TPlaybackPage::DeviceRemovedText});
-    QVERIFY(!page->SamplePlayer1->Active());
-    QVERIFY(ui.lbPlaying->isHidden());
+    QCOMPARE(boxes, QStringList{PlaybackPage::DeviceRemovedText});
+    QVERIFY(!page->samplePlayer_->active());
+    QVERIFY(ui.playingLabel->isHidden());
     QCOMPARE(ownServerStreams().sinkInputs, 0);
-    QCOMPARE(ui.cbAoudioOutDevices->findText("Gone_Sink"), -1);
+    QCOMPARE(ui.outputDeviceList->findText("Gone_Sink"), -1);
 
     // Play now opens the entry shown, whichever it is.
-    const QString shown = ui.cbAoudioOutDevices->currentText();
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-    QVERIFY(page->SamplePlayer1->Active());
-    QVERIFY(shown.startsWith(QString::fromStdString(page->SamplePlayer1->GetDeviceName())));
-    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
+    const QString shown = ui.outputDeviceList->currentText();
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
+    QVERIFY(page->samplePlayer_->active());
+    QVERIFY(shown.startsWith(QString::fromStdString(page->samplePlayer_->getDeviceName())));
+    QTest::mouseClick(ui.stopButton, Qt::LeftButton);
 }
 
 // The sound server stops while the sample plays (a daemon of the test's
@@ -268,33 +268,33 @@ void PlaybackPagePulseTest::theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBa
     QVERIFY(daemon.start());
     page.reset();
     platform = std::make_unique<mm::PulseAudioPlatform>(daemon.server());
-    page = std::make_unique<TPlaybackPage>(*platform);
+    page = std::make_unique<PlaybackPage>(*platform);
     page->show();
-    page->EnterPlaybackPage();
+    page->enterPlaybackPage();
     auto& ui = *page->ui;
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-    QVERIFY(page->SamplePlayer1->Active());
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
+    QVERIFY(page->samplePlayer_->active());
     QTest::qWait(300);
 
-    AnswerBoxes();
+    answerBoxes();
     daemon.stop();
-    QTRY_VERIFY_WITH_TIMEOUT(ui.btnPlay->isEnabled() && !boxes.isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ui.playButton->isEnabled() && !boxes.isEmpty(), 5000);
     QTest::qWait(300);
-    QCOMPARE(boxes, QStringList{TPlaybackPage::ServerStoppedText});
-    QVERIFY(!page->SamplePlayer1->Active());
+    QCOMPARE(boxes, QStringList{PlaybackPage::ServerStoppedText});
+    QVERIFY(!page->samplePlayer_->active());
 
     QVERIFY(daemon.start());
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-    QVERIFY(page->SamplePlayer1->Active());
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
+    QVERIFY(page->samplePlayer_->active());
     QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams(daemon.server()).sinkInputs, 1, 5000);
-    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 5000);
+    QTest::mouseClick(ui.stopButton, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 5000);
     QCOMPARE(ownServerStreams(daemon.server()).sinkInputs, 0);
     QCOMPARE(boxes.size(), 1);
 }
 
-void PlaybackPagePulseTest::Pick(const QString& name) {
-    QComboBox* list = page->ui->cbAoudioOutDevices;
+void PlaybackPagePulseTest::pick(const QString& name) {
+    QComboBox* list = page->ui->outputDeviceList;
     const int wanted = list->findText(name);
     QVERIFY(wanted >= 0);
     list->setFocus();
@@ -306,10 +306,10 @@ void PlaybackPagePulseTest::thePickedDeviceIsLevelledKeptAndLoopedOn() {
     // The settings live in a file, as the wizard keeps them, so that a
     // second start reads back what the first stored.
     QTemporaryDir config;
-    const TRegFileStore::TPaths paths{config.filePath("user.reg").toStdString(),
+    const RegFileStore::Paths paths{config.filePath("user.reg").toStdString(),
                                       config.filePath("system.reg").toStdString()};
-    SetSettingsRegistry(std::make_shared<TRegFileStore>(paths));
-    LoadSettings();
+    setSettingsRegistry(std::make_shared<RegFileStore>(paths));
+    loadSettings();
     pactl("set-sink-volume spk1 0x2000");
     pactl("set-sink-volume spk2 0x6000");
     auto restoreVolumes = qScopeGuard([] {
@@ -327,48 +327,48 @@ void PlaybackPagePulseTest::thePickedDeviceIsLevelledKeptAndLoopedOn() {
         return sinks;
     };
 
-    page->EnterPlaybackPage();
-    QCOMPARE(page->ui->cbAoudioOutDevices->currentIndex(), 0);
-    Pick("Headphones_Two");
-    QCOMPARE(page->ui->tbWaveVolume->value(), int(mm::pulseVolumeToLevel(0x6000)));
-    page->ui->tbWaveVolume->setValue(50000);
+    page->enterPlaybackPage();
+    QCOMPARE(page->ui->outputDeviceList->currentIndex(), 0);
+    pick("Headphones_Two");
+    QCOMPARE(page->ui->speakerLevelSlider->value(), int(mm::pulseVolumeToLevel(0x6000)));
+    page->ui->speakerLevelSlider->setValue(50000);
     QCOMPARE(pactlVolume("sink", "spk2"), long(mm::levelToPulseVolume(50000)));
     QCOMPARE(pactlVolume("sink", "spk1"), 0x2000L);
 
     // Play goes to the headphones; Stop stores the choice.
-    QTest::mouseClick(page->ui->btnPlay, Qt::LeftButton);
+    QTest::mouseClick(page->ui->playButton, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(NewStreamSinks(), QStringList{"spk2"}, 5000);
-    QTest::mouseClick(page->ui->btnStopPlay, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 2000);
+    QTest::mouseClick(page->ui->stopButton, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 2000);
 
     // The next start finds the headphones selected at their level.
     page.reset();
-    SystemTestSettings = {};
-    SetSettingsRegistry(std::make_shared<TRegFileStore>(paths));
-    LoadSettings();
-    page = std::make_unique<TPlaybackPage>(*platform);
+    globalSettings = {};
+    setSettingsRegistry(std::make_shared<RegFileStore>(paths));
+    loadSettings();
+    page = std::make_unique<PlaybackPage>(*platform);
     page->show();
-    page->EnterPlaybackPage();
-    QCOMPARE(page->ui->cbAoudioOutDevices->currentText(), QString("Headphones_Two"));
-    QCOMPARE(page->ui->tbWaveVolume->value(), 50000);
+    page->enterPlaybackPage();
+    QCOMPARE(page->ui->outputDeviceList->currentText(), QString("Headphones_Two"));
+    QCOMPARE(page->ui->speakerLevelSlider->value(), 50000);
 
     // The microphone loop plays the voice on them.
     known = pactlSinkInputs();
-    TMicrophonePage microphone(*platform);
+    MicrophonePage microphone(*platform);
     microphone.show();
-    microphone.EnterMicrophonePage();
-    QTest::mouseClick(microphone.ui->btnStartMikeTest, Qt::LeftButton);
-    QVERIFY(microphone.MikeTestRunning());
+    microphone.enterMicrophonePage();
+    QTest::mouseClick(microphone.ui->startButton, Qt::LeftButton);
+    QVERIFY(microphone.mikeTestRunning());
     QTRY_COMPARE_WITH_TIMEOUT(NewStreamSinks(), QStringList{"spk2"}, 5000);
-    QTest::mouseClick(microphone.ui->btnStopMike, Qt::LeftButton);
-    QVERIFY(!microphone.MikeTestRunning());
+    QTest::mouseClick(microphone.ui->stopButton, Qt::LeftButton);
+    QVERIFY(!microphone.mikeTestRunning());
 }
 
 void PlaybackPagePulseTest::aSinkAheadOfTheChosenOneKeepsTheChoice() {
-    page->EnterPlaybackPage();
-    Pick("Headphones_Two");
-    SaveSettings();
-    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 1);
+    page->enterPlaybackPage();
+    pick("Headphones_Two");
+    saveSettings();
+    QCOMPARE(globalSettings.audioOutDeviceID, 1);
 
     // Before the next start a headset appears and becomes the server's
     // default, so it comes first and every other sink moves down one place.
@@ -385,16 +385,16 @@ void PlaybackPagePulseTest::aSinkAheadOfTheChosenOneKeepsTheChoice() {
     pactl("set-default-sink usbhs");
 
     page.reset();
-    SystemTestSettings = {};
-    LoadSettings();
-    page = std::make_unique<TPlaybackPage>(*platform);
+    globalSettings = {};
+    loadSettings();
+    page = std::make_unique<PlaybackPage>(*platform);
     page->show();
-    page->EnterPlaybackPage();
-    QComboBox* list = page->ui->cbAoudioOutDevices;
+    page->enterPlaybackPage();
+    QComboBox* list = page->ui->outputDeviceList;
     QCOMPARE(list->itemText(0), longName + " (Windows Default)"); // the whole description
     QCOMPARE(list->currentText(), QString("Headphones_Two"));
-    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
-    QCOMPARE(SystemTestSettings.AudioOutDeviceName, std::string("spk2"));
+    QCOMPARE(globalSettings.audioOutDeviceID, 2);
+    QCOMPARE(globalSettings.audioOutDeviceName, std::string("spk2"));
 }
 
 QTEST_MAIN(PlaybackPagePulseTest)

@@ -18,12 +18,12 @@
 #include <QTimer>
 
 using namespace tavora::audio;
-using tavora::test::Pump;
+using tavora::test::pump;
 namespace mm = tavora::platform::audio;
 
 namespace {
 
-struct TBox {
+struct Box {
     QString text;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QMessageBox::StandardButtons buttons;
@@ -31,8 +31,8 @@ struct TBox {
 };
 
 // Runs `action`; a message box it opens is read and closed with OK.
-TBox CatchMessageBox(const std::function<void()>& action) {
-    TBox box;
+Box catchMessageBox(const std::function<void()>& action) {
+    Box box;
     QTimer poll;
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -71,33 +71,33 @@ private slots:
     void closingThePageWhilePlayingLetsGoOfTheDevice();
 
 private:
-    void AddDevices(int count);
-    uint32_t SpeakerLevel(uint32_t mixer);
+    void addDevices(int count);
+    uint32_t speakerLevel(uint32_t mixer);
     // Plays the sample to its end on the in-memory device.
-    void PlayDeviceToEnd();
-    bool SettingsWritten() const { return !registry->Writes().empty(); }
+    void playDeviceToEnd();
+    bool settingsWritten() const { return !registry->writes().empty(); }
 
     std::unique_ptr<mm::MemoryAudioPlatform> platform;
-    std::shared_ptr<TMemoryRegistry> registry;
-    std::unique_ptr<TPlaybackPage> page;
+    std::shared_ptr<MemoryRegistry> registry;
+    std::unique_ptr<PlaybackPage> page;
 };
 
 void PlaybackPageTest::init() {
-    registry = std::make_shared<TMemoryRegistry>();
-    SetSettingsRegistry(registry);
-    SystemTestSettings = {};
+    registry = std::make_shared<MemoryRegistry>();
+    setSettingsRegistry(registry);
+    globalSettings = {};
     platform = std::make_unique<mm::MemoryAudioPlatform>();
-    page = std::make_unique<TPlaybackPage>(*platform);
+    page = std::make_unique<PlaybackPage>(*platform);
     page->show();
 }
 
 void PlaybackPageTest::cleanup() {
     page.reset();
     platform.reset();
-    SetSettingsRegistry(std::make_shared<TMemoryRegistry>());
+    setSettingsRegistry(std::make_shared<MemoryRegistry>());
 }
 
-void PlaybackPageTest::AddDevices(int count) {
+void PlaybackPageTest::addDevices(int count) {
     const char* names[] = {"Speakers One", "Headphones Two", "Monitor Three"};
     for (int k = 0; k < count; ++k) {
         platform->addWaveOut(mm::MemoryWaveDeviceSetup::named(names[k]));
@@ -105,17 +105,17 @@ void PlaybackPageTest::AddDevices(int count) {
     }
 }
 
-uint32_t PlaybackPageTest::SpeakerLevel(uint32_t mixer) {
+uint32_t PlaybackPageTest::speakerLevel(uint32_t mixer) {
     return platform->findControl(mixer, "Speakers", "Volume")->values.at(0);
 }
 
-void PlaybackPageTest::PlayDeviceToEnd() {
-    for (int i = 0; i < 100 && page->SamplePlayer1->Active(); ++i) {
-        Pump();
+void PlaybackPageTest::playDeviceToEnd() {
+    for (int i = 0; i < 100 && page->samplePlayer_->active(); ++i) {
+        pump();
         if (auto* device = platform->lastWaveOut())
             device->completeNext();
     }
-    Pump();
+    pump();
 }
 
 void PlaybackPageTest::enteringSelectsTheStoredDevice_data() {
@@ -132,161 +132,161 @@ void PlaybackPageTest::enteringSelectsTheStoredDevice() {
     QFETCH(int, devices);
     QFETCH(int, stored);
     QFETCH(int, selected);
-    AddDevices(devices);
-    SystemTestSettings.AudioOutDeviceID = stored;
-    page->EnterPlaybackPage();
+    addDevices(devices);
+    globalSettings.audioOutDeviceID = stored;
+    page->enterPlaybackPage();
     auto& ui = *page->ui;
-    QCOMPARE(ui.cbAoudioOutDevices->count(), devices);
-    QCOMPARE(ui.cbAoudioOutDevices->itemText(0), QString("Speakers One (Windows Default)"));
-    QCOMPARE(ui.cbAoudioOutDevices->currentIndex(), selected);
-    QCOMPARE(SystemTestSettings.AudioOutDeviceID, selected);
-    QVERIFY(!SettingsWritten()); // a reset number is stored at the next save only
-    QVERIFY(ui.pWaveAvailable->isVisible());
-    QVERIFY(!ui.pWaveNotAvailable->isVisible());
-    QVERIFY(ui.btnPlay->isEnabled());
-    QVERIFY(!ui.btnStopPlay->isEnabled());
-    QVERIFY(ui.lbPlaying->isHidden());
+    QCOMPARE(ui.outputDeviceList->count(), devices);
+    QCOMPARE(ui.outputDeviceList->itemText(0), QString("Speakers One (Windows Default)"));
+    QCOMPARE(ui.outputDeviceList->currentIndex(), selected);
+    QCOMPARE(globalSettings.audioOutDeviceID, selected);
+    QVERIFY(!settingsWritten()); // a reset number is stored at the next save only
+    QVERIFY(ui.devicePanel->isVisible());
+    QVERIFY(!ui.noDevicePanel->isVisible());
+    QVERIFY(ui.playButton->isEnabled());
+    QVERIFY(!ui.stopButton->isEnabled());
+    QVERIFY(ui.playingLabel->isHidden());
     // The slider shows the speaker level of the stored device's mixer.
-    QCOMPARE(ui.tbWaveVolume->value(), 10000 * (selected + 1));
-    QVERIFY(ui.lbWaveVolAvail->isHidden());
-    QVERIFY(!SettingsWritten());
+    QCOMPARE(ui.speakerLevelSlider->value(), 10000 * (selected + 1));
+    QVERIFY(ui.speakerLevelUnavailableLabel->isHidden());
+    QVERIFY(!settingsWritten());
 }
 
 void PlaybackPageTest::withoutDevicesThePageSaysSo() {
-    page->EnterPlaybackPage();
+    page->enterPlaybackPage();
     auto& ui = *page->ui;
-    QVERIFY(!ui.pWaveAvailable->isVisible());
-    QVERIFY(ui.pWaveNotAvailable->isVisible());
-    QVERIFY(!ui.btnPlay->isEnabled());
-    QVERIFY(!ui.btnStopPlay->isEnabled());
-    QCOMPARE(ui.Label13->text(),
+    QVERIFY(!ui.devicePanel->isVisible());
+    QVERIFY(ui.noDevicePanel->isVisible());
+    QVERIFY(!ui.playButton->isEnabled());
+    QVERIFY(!ui.stopButton->isEnabled());
+    QCOMPARE(ui.usbHintLabel->text(),
              QString("If you have USB headphones or USB speakers you have to attach them to "
                      "your before you start the wizard."));
-    QCOMPARE(FontColour(ui.Label12), FontColours::Red);
-    QCOMPARE(FontColour(ui.Label13), FontColours::Red);
+    QCOMPARE(fontColour(ui.noDeviceLabel), FontColours::Red);
+    QCOMPARE(fontColour(ui.usbHintLabel), FontColours::Red);
 
     // A device plugged in before the next visit brings the page back.
-    AddDevices(1);
-    page->EnterPlaybackPage();
-    QVERIFY(ui.pWaveAvailable->isVisible());
-    QVERIFY(!ui.pWaveNotAvailable->isVisible());
-    QVERIFY(ui.btnPlay->isEnabled());
+    addDevices(1);
+    page->enterPlaybackPage();
+    QVERIFY(ui.devicePanel->isVisible());
+    QVERIFY(!ui.noDevicePanel->isVisible());
+    QVERIFY(ui.playButton->isEnabled());
 }
 
 void PlaybackPageTest::playBlinksTheLabelAndStopSavesTheSettings() {
-    AddDevices(2);
-    SystemTestSettings.AudioOutDeviceID = 1;
-    page->EnterPlaybackPage();
+    addDevices(2);
+    globalSettings.audioOutDeviceID = 1;
+    page->enterPlaybackPage();
     auto& ui = *page->ui;
-    QCOMPARE(page->tmrTimer->interval(), 800);
-    QCOMPARE(FontColour(ui.lbPlaying), FontColours::Navy);
-    QCOMPARE(ui.lbPlaying->text(), QString("Audio is playing at the moment..."));
+    QCOMPARE(page->playingTimer->interval(), 800);
+    QCOMPARE(fontColour(ui.playingLabel), FontColours::Navy);
+    QCOMPARE(ui.playingLabel->text(), QString("Audio is playing at the moment..."));
 
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
     // Starting: the device opens, nothing is heard yet.
-    QVERIFY(page->SamplePlayer1->Active());
-    QCOMPARE(page->SamplePlayer1->DeviceID(), 1);
-    QVERIFY(!ui.btnPlay->isEnabled());
-    QVERIFY(ui.btnStopPlay->isEnabled());
-    QVERIFY(ui.lbPlaying->isHidden());
-    QVERIFY(!page->tmrTimer->isActive());
+    QVERIFY(page->samplePlayer_->active());
+    QCOMPARE(page->samplePlayer_->deviceID(), 1);
+    QVERIFY(!ui.playButton->isEnabled());
+    QVERIFY(ui.stopButton->isEnabled());
+    QVERIFY(ui.playingLabel->isHidden());
+    QVERIFY(!page->playingTimer->isActive());
 
-    Pump(); // the open notification
-    QVERIFY(page->tmrTimer->isActive());
-    QVERIFY(!ui.lbPlaying->isHidden());
-    page->tmrTimerTimer();
-    QVERIFY(ui.lbPlaying->isHidden());
-    page->tmrTimerTimer();
-    QVERIFY(!ui.lbPlaying->isHidden());
+    pump(); // the open notification
+    QVERIFY(page->playingTimer->isActive());
+    QVERIFY(!ui.playingLabel->isHidden());
+    page->onPlayingTimer();
+    QVERIFY(ui.playingLabel->isHidden());
+    page->onPlayingTimer();
+    QVERIFY(!ui.playingLabel->isHidden());
 
     // Play while playing does nothing, even through the handler itself.
-    page->btnPlayClick();
+    page->onPlayClicked();
     QCOMPARE(platform->openedWaveOuts().size(), size_t{1});
 
     auto* device = platform->lastWaveOut();
     platform->lastWaveOut()->completeNext();
-    Pump();
-    QVERIFY(!SettingsWritten());
-    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
+    pump();
+    QVERIFY(!settingsWritten());
+    QTest::mouseClick(ui.stopButton, Qt::LeftButton);
     QCOMPARE(device->queued(), size_t{0}); // the sound stops at once
-    QVERIFY(SettingsWritten());
-    QCOMPARE(registry->Writes().front().Name, std::string("AudioOutDeviceID"));
-    QVERIFY(ui.btnPlay->isEnabled());
-    QVERIFY(!ui.btnStopPlay->isEnabled());
-    QVERIFY(ui.lbPlaying->isHidden());
-    QVERIFY(!page->tmrTimer->isActive());
+    QVERIFY(settingsWritten());
+    QCOMPARE(registry->writes().front().name, std::string("AudioOutDeviceID"));
+    QVERIFY(ui.playButton->isEnabled());
+    QVERIFY(!ui.stopButton->isEnabled());
+    QVERIFY(ui.playingLabel->isHidden());
+    QVERIFY(!page->playingTimer->isActive());
 
     // Until the close notification the player is still closing: Play waits.
-    page->btnPlayClick();
+    page->onPlayClicked();
     QCOMPARE(platform->openedWaveOuts().size(), size_t{1});
-    Pump();
-    QVERIFY(!page->SamplePlayer1->Active());
+    pump();
+    QVERIFY(!page->samplePlayer_->active());
     QVERIFY(platform->openedWaveOuts().empty());
-    QCOMPARE(registry->Writes().size(), size_t{11}); // saved once
+    QCOMPARE(registry->writes().size(), size_t{11}); // saved once
 }
 
 void PlaybackPageTest::playingToTheEndReturnsToReadyWithoutSaving() {
-    AddDevices(1);
-    page->EnterPlaybackPage();
+    addDevices(1);
+    page->enterPlaybackPage();
     auto& ui = *page->ui;
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-    Pump();
-    QVERIFY(!ui.lbPlaying->isHidden());
-    PlayDeviceToEnd();
-    QVERIFY(!page->SamplePlayer1->Active());
-    QVERIFY(ui.btnPlay->isEnabled());
-    QVERIFY(!ui.btnStopPlay->isEnabled());
-    QVERIFY(ui.lbPlaying->isHidden());
-    QVERIFY(!page->tmrTimer->isActive());
-    QVERIFY(!SettingsWritten());
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
+    pump();
+    QVERIFY(!ui.playingLabel->isHidden());
+    playDeviceToEnd();
+    QVERIFY(!page->samplePlayer_->active());
+    QVERIFY(ui.playButton->isEnabled());
+    QVERIFY(!ui.stopButton->isEnabled());
+    QVERIFY(ui.playingLabel->isHidden());
+    QVERIFY(!page->playingTimer->isActive());
+    QVERIFY(!settingsWritten());
 
     // And again: each press plays the sample once.
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-    Pump();
-    QVERIFY(page->SamplePlayer1->Active());
-    PlayDeviceToEnd();
-    QVERIFY(ui.btnPlay->isEnabled());
-    QVERIFY(!SettingsWritten());
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
+    pump();
+    QVERIFY(page->samplePlayer_->active());
+    playDeviceToEnd();
+    QVERIFY(ui.playButton->isEnabled());
+    QVERIFY(!settingsWritten());
 }
 
 void PlaybackPageTest::aDeviceGoneSinceTheListingShowsTheMessageBox() {
-    AddDevices(2);
-    page->EnterPlaybackPage();
+    addDevices(2);
+    page->enterPlaybackPage();
     auto& ui = *page->ui;
-    ui.cbAoudioOutDevices->setCurrentIndex(1);
+    ui.outputDeviceList->setCurrentIndex(1);
     // The headphones are unplugged while the page shows them.
     platform->clearWaveDevices();
     platform->addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
 
-    const TBox box = CatchMessageBox([&] { QTest::mouseClick(ui.btnPlay, Qt::LeftButton); });
+    const Box box = catchMessageBox([&] { QTest::mouseClick(ui.playButton, Qt::LeftButton); });
     QVERIFY(box.seen);
     QCOMPARE(box.text, QString("The audio sample cannot be played with the selected playback device!"));
     QCOMPARE(box.icon, QMessageBox::Critical);
     QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(!page->SamplePlayer1->Active());
+    QVERIFY(!page->samplePlayer_->active());
     QVERIFY(platform->openedWaveOuts().empty());
-    QVERIFY(ui.btnPlay->isEnabled());
-    QVERIFY(!ui.btnStopPlay->isEnabled());
-    QVERIFY(ui.lbPlaying->isHidden());
-    QVERIFY(!SettingsWritten());
+    QVERIFY(ui.playButton->isEnabled());
+    QVERIFY(!ui.stopButton->isEnabled());
+    QVERIFY(ui.playingLabel->isHidden());
+    QVERIFY(!settingsWritten());
 
     // The remaining device still plays.
-    ui.cbAoudioOutDevices->setCurrentIndex(0);
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
-    QVERIFY(page->SamplePlayer1->Active());
+    ui.outputDeviceList->setCurrentIndex(0);
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
+    QVERIFY(page->samplePlayer_->active());
 }
 
 void PlaybackPageTest::aDeviceRefusingTheSampleShowsTheMessageBox() {
-    AddDevices(1);
+    addDevices(1);
     platform->waveOutSetup(0).openResult = mm::MMSYSERR_ALLOCATED;
-    page->EnterPlaybackPage();
-    const TBox box = CatchMessageBox([&] { page->btnPlayClick(); });
+    page->enterPlaybackPage();
+    const Box box = catchMessageBox([&] { page->onPlayClicked(); });
     QVERIFY(box.seen);
-    QCOMPARE(box.text, QString(TPlaybackPage::CannotPlayText));
-    Pump();
-    QVERIFY(!page->SamplePlayer1->Active());
-    QVERIFY(page->ui->btnPlay->isEnabled());
-    QVERIFY(!page->ui->btnStopPlay->isEnabled());
+    QCOMPARE(box.text, QString(PlaybackPage::CannotPlayText));
+    pump();
+    QVERIFY(!page->samplePlayer_->active());
+    QVERIFY(page->ui->playButton->isEnabled());
+    QVERIFY(!page->ui->stopButton->isEnabled());
 }
 
 void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy_data() {
@@ -295,9 +295,9 @@ void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy_data() {
     QTest::addColumn<int>("listed");
     // A removed device leaves the list shorter; with the server gone the
     // list stays, so that Play works once it is back.
-    QTest::newRow("device removed") << mm::MMSYSERR_BADDEVICEID << QString(TPlaybackPage::DeviceRemovedText)
+    QTest::newRow("device removed") << mm::MMSYSERR_BADDEVICEID << QString(PlaybackPage::DeviceRemovedText)
                                     << 1;
-    QTest::newRow("server stopped") << mm::MMSYSERR_NODRIVER << QString(TPlaybackPage::ServerStoppedText)
+    QTest::newRow("server stopped") << mm::MMSYSERR_NODRIVER << QString(PlaybackPage::ServerStoppedText)
                                     << 2;
 }
 
@@ -305,57 +305,57 @@ void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy() {
     QFETCH(uint32_t, code);
     QFETCH(QString, text);
     QFETCH(int, listed);
-    AddDevices(2);
-    SystemTestSettings.AudioOutDeviceID = 1;
-    page->EnterPlaybackPage();
-    QTest::mouseClick(page->ui->btnPlay, Qt::LeftButton);
-    Pump();
+    addDevices(2);
+    globalSettings.audioOutDeviceID = 1;
+    page->enterPlaybackPage();
+    QTest::mouseClick(page->ui->playButton, Qt::LeftButton);
+    pump();
     mm::MemoryWaveOut* device = platform->lastWaveOut();
     QVERIFY(device && device->queued() > 0);
     if (code == mm::MMSYSERR_BADDEVICEID) {
         platform->clearWaveDevices();
-        AddDevices(1);
+        addDevices(1);
     }
     // From now on the device takes nothing: the next buffer back cannot be
     // queued again.
     device->setResult(mm::WaveOp::Write, code);
-    const TBox box = CatchMessageBox([&] {
+    const Box box = catchMessageBox([&] {
         device->completeNext();
-        QTRY_VERIFY_WITH_TIMEOUT(!page->SamplePlayer1->Active(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 5000);
         QTest::qWait(100); // the box comes up from the page's event loop
     });
     QVERIFY(box.seen);
     QCOMPARE(box.text, text);
     QCOMPARE(box.icon, QMessageBox::Warning);
     auto& ui = *page->ui;
-    QVERIFY(ui.btnPlay->isEnabled());
-    QVERIFY(!ui.btnStopPlay->isEnabled());
-    QVERIFY(ui.lbPlaying->isHidden());
-    QCOMPARE(ui.cbAoudioOutDevices->count(), listed);
+    QVERIFY(ui.playButton->isEnabled());
+    QVERIFY(!ui.stopButton->isEnabled());
+    QVERIFY(ui.playingLabel->isHidden());
+    QCOMPARE(ui.outputDeviceList->count(), listed);
     QVERIFY(platform->openedWaveOuts().empty());
 }
 
 void PlaybackPageTest::thePickedDeviceIsPlayedLevelledAndStored() {
-    AddDevices(3);
-    SystemTestSettings.AudioOutDeviceID = 1;
-    page->EnterPlaybackPage();
+    addDevices(3);
+    globalSettings.audioOutDeviceID = 1;
+    page->enterPlaybackPage();
     auto& ui = *page->ui;
     // The participant picks the third device with the keyboard.
-    ui.cbAoudioOutDevices->setFocus();
-    QTest::keyClick(ui.cbAoudioOutDevices, Qt::Key_Down);
-    QCOMPARE(ui.cbAoudioOutDevices->currentIndex(), 2);
-    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
-    QCOMPARE(ui.tbWaveVolume->value(), 30000); // the slider shows the picked device's level
-    ui.tbWaveVolume->setValue(54321);
-    QCOMPARE(SpeakerLevel(2), 54321u);
-    QCOMPARE(SpeakerLevel(1), 20000u);
-    QVERIFY(!SettingsWritten());
+    ui.outputDeviceList->setFocus();
+    QTest::keyClick(ui.outputDeviceList, Qt::Key_Down);
+    QCOMPARE(ui.outputDeviceList->currentIndex(), 2);
+    QCOMPARE(globalSettings.audioOutDeviceID, 2);
+    QCOMPARE(ui.speakerLevelSlider->value(), 30000); // the slider shows the picked device's level
+    ui.speakerLevelSlider->setValue(54321);
+    QCOMPARE(speakerLevel(2), 54321u);
+    QCOMPARE(speakerLevel(1), 20000u);
+    QVERIFY(!settingsWritten());
 
-    QTest::mouseClick(ui.btnPlay, Qt::LeftButton);
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
     QCOMPARE(platform->lastWaveOut()->deviceId(), 2u);
-    Pump();
-    QTest::mouseClick(ui.btnStopPlay, Qt::LeftButton);
-    QVERIFY(registry->Writes().front().Value == TRegValue::Dword(2));
+    pump();
+    QTest::mouseClick(ui.stopButton, Qt::LeftButton);
+    QVERIFY(registry->writes().front().value == RegValue::dword(2));
 }
 
 void PlaybackPageTest::aDeviceThatMovedIsFoundByItsName() {
@@ -366,41 +366,41 @@ void PlaybackPageTest::aDeviceThatMovedIsFoundByItsName() {
     };
     auto& ui = *page->ui;
     Plug({"spk1", "spk2"});
-    page->EnterPlaybackPage();
-    QCOMPARE(SystemTestSettings.AudioOutDeviceName, std::string("spk1")); // what was selected is remembered
-    ui.cbAoudioOutDevices->setFocus();
-    QTest::keyClick(ui.cbAoudioOutDevices, Qt::Key_Down);
-    QCOMPARE(SystemTestSettings.AudioOutDeviceName, std::string("spk2"));
+    page->enterPlaybackPage();
+    QCOMPARE(globalSettings.audioOutDeviceName, std::string("spk1")); // what was selected is remembered
+    ui.outputDeviceList->setFocus();
+    QTest::keyClick(ui.outputDeviceList, Qt::Key_Down);
+    QCOMPARE(globalSettings.audioOutDeviceName, std::string("spk2"));
 
     // A headset plugged in ahead of it: the same device stays selected.
     Plug({"usb", "spk1", "spk2"});
-    page->EnterPlaybackPage();
-    QCOMPARE(ui.cbAoudioOutDevices->currentText(), QString("Device spk2"));
-    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
+    page->enterPlaybackPage();
+    QCOMPARE(ui.outputDeviceList->currentText(), QString("Device spk2"));
+    QCOMPARE(globalSettings.audioOutDeviceID, 2);
 
     // Gone: the number decides as without a name, and the name is kept for
     // the device's return.
     Plug({"spk1", "usb"});
-    page->EnterPlaybackPage();
-    QCOMPARE(ui.cbAoudioOutDevices->currentIndex(), 0);
-    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 0);
-    QCOMPARE(SystemTestSettings.AudioOutDeviceName, std::string("spk2"));
+    page->enterPlaybackPage();
+    QCOMPARE(ui.outputDeviceList->currentIndex(), 0);
+    QCOMPARE(globalSettings.audioOutDeviceID, 0);
+    QCOMPARE(globalSettings.audioOutDeviceName, std::string("spk2"));
     Plug({"spk1", "usb", "spk2"});
-    page->EnterPlaybackPage();
-    QCOMPARE(SystemTestSettings.AudioOutDeviceID, 2);
-    QVERIFY(!SettingsWritten());
+    page->enterPlaybackPage();
+    QCOMPARE(globalSettings.audioOutDeviceID, 2);
+    QVERIFY(!settingsWritten());
 }
 
 void PlaybackPageTest::closingThePageWhilePlayingLetsGoOfTheDevice() {
-    AddDevices(1);
-    page->EnterPlaybackPage();
-    QTest::mouseClick(page->ui->btnPlay, Qt::LeftButton);
-    Pump();
+    addDevices(1);
+    page->enterPlaybackPage();
+    QTest::mouseClick(page->ui->playButton, Qt::LeftButton);
+    pump();
     QCOMPARE(platform->openedWaveOuts().size(), size_t{1});
     page.reset();
     QVERIFY(platform->openedWaveOuts().empty());
-    Pump();
-    QVERIFY(!SettingsWritten());
+    pump();
+    QVERIFY(!settingsWritten());
 }
 
 QTEST_MAIN(PlaybackPageTest)

@@ -25,11 +25,11 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::vector<int16_t> ReferenceDecode(TWaveImage& wave) {
-    return GsmDecode(reinterpret_cast<const uint8_t*>(wave.Memory()) + wave.DataOffset(), wave.DataSize());
+std::vector<int16_t> referenceDecode(WaveImage& wave) {
+    return gsmDecode(reinterpret_cast<const uint8_t*>(wave.memory()) + wave.dataOffset(), wave.dataSize());
 }
 
-bool AllZero(std::span<const int16_t> s) {
+bool allZero(std::span<const int16_t> s) {
     return std::all_of(s.begin(), s.end(), [](int16_t v) { return v == 0; });
 }
 
@@ -51,33 +51,33 @@ protected:
 
 TEST_F(PlayerPulse, SampleComesOutOfThePipeSinkWholeAndInOrder) {
     PipeSinkReader reader;
-    TSamplePlayer player(*platform);
+    SamplePlayer player(*platform);
     int activated = 0, deactivated = 0;
     Clock::time_point start, activatedAt, deactivatedAt;
-    player.OnActivate = [&](TWaveEngine*) {
+    player.onActivate = [&](WaveEngine*) {
         ++activated;
         activatedAt = Clock::now();
     };
-    player.OnDeactivate = [&](TWaveEngine*) {
+    player.onDeactivate = [&](WaveEngine*) {
         ++deactivated;
         deactivatedAt = Clock::now();
     };
-    auto stream = OpenResourceStream("sample", "WAVE");
-    player.Wave().LoadFromStream(*stream);
-    const std::vector<int16_t> expected = ReferenceDecode(player.Wave());
+    auto stream = openResourceStream("sample", "WAVE");
+    player.wave().loadFromStream(*stream);
+    const std::vector<int16_t> expected = referenceDecode(player.wave());
     ASSERT_EQ(expected.size(), 468u * 320u);
 
-    player.SetDeviceID(pipe);
+    player.setDeviceID(pipe);
     reader.clear();
     start = Clock::now();
-    player.SetActive(true);
+    player.setActive(true);
     ASSERT_TRUE(pumpUntil([&] { return deactivated > 0; }, std::chrono::seconds(40)));
     // Anything that would follow (a second deactivation, stray audio) shows
     // up within a while.
     pumpFor(std::chrono::milliseconds(700));
     EXPECT_EQ(activated, 1);
     EXPECT_EQ(deactivated, 1);
-    EXPECT_FALSE(player.Active());
+    EXPECT_FALSE(player.active());
     const double seconds = std::chrono::duration<double>(deactivatedAt - start).count();
     EXPECT_GT(seconds, 18.2);
     EXPECT_LT(seconds, 21.0);
@@ -87,24 +87,24 @@ TEST_F(PlayerPulse, SampleComesOutOfThePipeSinkWholeAndInOrder) {
     const size_t at = findSamples(heard, expected);
     ASSERT_NE(at, std::string::npos) << "the decode of all 468 blocks is not in what the sink played ("
                                      << heard.size() << " samples)";
-    EXPECT_TRUE(AllZero(std::span(heard).first(at)));
-    EXPECT_TRUE(AllZero(std::span(heard).subspan(at + expected.size())));
+    EXPECT_TRUE(allZero(std::span(heard).first(at)));
+    EXPECT_TRUE(allZero(std::span(heard).subspan(at + expected.size())));
 }
 
 TEST_F(PlayerPulse, StoppingPartWayEndsTheSoundAtOnce) {
     PipeSinkReader reader;
-    TSamplePlayer player(*platform);
+    SamplePlayer player(*platform);
     int deactivated = 0;
-    player.OnDeactivate = [&](TWaveEngine*) { ++deactivated; };
-    auto stream = OpenResourceStream("sample", "WAVE");
-    player.Wave().LoadFromStream(*stream);
-    const auto expected = ReferenceDecode(player.Wave());
-    player.SetDeviceID(pipe);
+    player.onDeactivate = [&](WaveEngine*) { ++deactivated; };
+    auto stream = openResourceStream("sample", "WAVE");
+    player.wave().loadFromStream(*stream);
+    const auto expected = referenceDecode(player.wave());
+    player.setDeviceID(pipe);
     reader.clear();
-    player.SetActive(true);
+    player.setActive(true);
     pumpFor(std::chrono::milliseconds(3000));
     const auto stopAt = Clock::now();
-    player.SetActive(false);
+    player.setActive(false);
     ASSERT_TRUE(pumpUntil([&] { return deactivated > 0; }, std::chrono::seconds(5)));
     EXPECT_LT(std::chrono::duration<double>(Clock::now() - stopAt).count(), 1.0);
     pumpFor(std::chrono::milliseconds(1500));
@@ -124,5 +124,5 @@ TEST_F(PlayerPulse, StoppingPartWayEndsTheSoundAtOnce) {
         ++n;
     EXPECT_GT(offset + n, 8000u * 2);     // about three seconds were heard
     EXPECT_LT(offset + n, 8000u * 9 / 2); // and not much more
-    EXPECT_TRUE(AllZero(std::span(heard).subspan(start + n)));
+    EXPECT_TRUE(allZero(std::span(heard).subspan(start + n)));
 }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    tavora::test::TCatchingApplication app(argc, argv);
+    tavora::test::CatchingApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     tavora::test::installTestDeadlines();
     return RUN_ALL_TESTS();

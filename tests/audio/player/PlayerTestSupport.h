@@ -9,12 +9,12 @@
 
 namespace tavora::test {
 
-inline TCatchingApplication* App() {
-    return static_cast<TCatchingApplication*>(QCoreApplication::instance());
+inline CatchingApplication* app() {
+    return static_cast<CatchingApplication*>(QCoreApplication::instance());
 }
 
 // Handles everything posted so far, and what that posts in turn.
-inline void Pump() {
+inline void pump() {
     for (int i = 0; i < 20; ++i)
         QCoreApplication::sendPostedEvents();
 }

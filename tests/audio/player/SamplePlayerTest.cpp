@@ -19,67 +19,67 @@ namespace {
 
 // A player whose provider requests are counted and whose inner open and
 // close can be called directly.
-class TProbePlayer : public TSamplePlayer {
+class ProbePlayer : public SamplePlayer {
 public:
-    using TSamplePlayer::InternalClose;
-    using TSamplePlayer::InternalOpen;
-    using TSamplePlayer::TSamplePlayer;
+    using SamplePlayer::internalClose;
+    using SamplePlayer::internalOpen;
+    using SamplePlayer::SamplePlayer;
     std::vector<uint32_t> answers;
 
 protected:
-    uint32_t GetBufferData(uint8_t*& data, uint32_t& loops, bool& takeOwnership) override {
-        const uint32_t n = TSamplePlayer::GetBufferData(data, loops, takeOwnership);
+    uint32_t getBufferData(uint8_t*& data, uint32_t& loops, bool& takeOwnership) override {
+        const uint32_t n = SamplePlayer::getBufferData(data, loops, takeOwnership);
         answers.push_back(n);
         return n;
     }
 };
 
-struct TEvents {
+struct Events {
     int activate = 0, deactivate = 0, pause = 0, resume = 0, error = 0;
     std::vector<std::pair<const uint8_t*, uint32_t>> buffers;
     std::vector<int> levels;
 
-    void Attach(TWaveEngine& e, bool withError = false) {
-        e.OnActivate = [this](TWaveEngine*) { ++activate; };
-        e.OnDeactivate = [this](TWaveEngine*) { ++deactivate; };
-        e.OnPause = [this](TWaveEngine*) { ++pause; };
-        e.OnResume = [this](TWaveEngine*) { ++resume; };
-        e.OnBufferData = [this](TWaveEngine*, const void* d, uint32_t n) {
+    void attach(WaveEngine& e, bool withError = false) {
+        e.onActivate = [this](WaveEngine*) { ++activate; };
+        e.onDeactivate = [this](WaveEngine*) { ++deactivate; };
+        e.onPause = [this](WaveEngine*) { ++pause; };
+        e.onResume = [this](WaveEngine*) { ++resume; };
+        e.onBufferData = [this](WaveEngine*, const void* d, uint32_t n) {
             buffers.emplace_back(static_cast<const uint8_t*>(d), n);
         };
-        e.OnLevel = [this](TWaveEngine*, int32_t level) { levels.push_back(level); };
+        e.onLevel = [this](WaveEngine*, int32_t level) { levels.push_back(level); };
         if (withError)
-            e.OnError = [this](TWaveEngine*) { ++error; };
+            e.onError = [this](WaveEngine*) { ++error; };
     }
 };
 
-const uint8_t* Bytes(TWaveImage& wave) {
-    return reinterpret_cast<const uint8_t*>(wave.Memory());
+const uint8_t* bytes(WaveImage& wave) {
+    return reinterpret_cast<const uint8_t*>(wave.memory());
 }
 
 class PlayerTest : public testing::Test {
 protected:
     void SetUp() override {
-        App()->errors.clear();
+        app()->errors.clear();
         platform.addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
         platform.addWaveOut(mm::MemoryWaveDeviceSetup::named("Headphones Two"));
     }
 
-    static void LoadSample(TSamplePlayer& player) {
-        auto stream = OpenResourceStream("sample", "WAVE");
-        player.Wave().LoadFromStream(*stream);
+    static void loadSample(SamplePlayer& player) {
+        auto stream = openResourceStream("sample", "WAVE");
+        player.wave().loadFromStream(*stream);
     }
 
-    static void Load(TSamplePlayer& player, const std::vector<uint8_t>& bytes) {
-        player.Wave().LoadFromBuffer(bytes.data(), bytes.size());
+    static void load(SamplePlayer& player, const std::vector<uint8_t>& bytes) {
+        player.wave().loadFromBuffer(bytes.data(), bytes.size());
     }
 
     // Lets the device finish one buffer at a time until the player is done;
     // answers every byte the device played.
-    std::vector<uint8_t> PlayToEnd(TWaveEngine& engine, size_t* maxQueued = nullptr) {
+    std::vector<uint8_t> playToEnd(WaveEngine& engine, size_t* maxQueued = nullptr) {
         std::vector<uint8_t> played;
-        for (int turn = 0; turn < 1000 && engine.Active(); ++turn) {
-            Pump();
+        for (int turn = 0; turn < 1000 && engine.active(); ++turn) {
+            pump();
             if (auto* device = platform.lastWaveOut()) {
                 if (maxQueued)
                     *maxQueued = std::max(*maxQueued, device->queued());
@@ -87,17 +87,17 @@ protected:
                 played = device->played();
             }
         }
-        Pump();
+        pump();
         return played;
     }
 
     // Plays `buffers` buffers of the open device.
-    void PlayBuffers(int buffers) {
+    void playBuffers(int buffers) {
         for (int i = 0; i < buffers; ++i) {
-            Pump();
+            pump();
             platform.lastWaveOut()->completeNext();
         }
-        Pump();
+        pump();
     }
 
     mm::MemoryAudioPlatform platform;
@@ -106,12 +106,12 @@ protected:
 } // namespace
 
 TEST_F(PlayerTest, SamplePlaysStraightFromTheWaveIn19BuffersAndDeactivatesOnce) {
-    TProbePlayer player(platform);
-    TEvents ev;
-    ev.Attach(player);
-    LoadSample(player);
-    player.SetActive(true);
-    EXPECT_TRUE(player.Active());
+    ProbePlayer player(platform);
+    Events ev;
+    ev.attach(player);
+    loadSample(player);
+    player.setActive(true);
+    EXPECT_TRUE(player.active());
     EXPECT_EQ(ev.activate, 0); // notifications come after the call, from the event loop
 
     auto* device = platform.lastWaveOut();
@@ -119,11 +119,11 @@ TEST_F(PlayerTest, SamplePlaysStraightFromTheWaveIn19BuffersAndDeactivatesOnce) 
     EXPECT_EQ(device->deviceId(), mm::WAVE_MAPPER);
     EXPECT_EQ(device->openFlags(), mm::CALLBACK_WINDOW | mm::WAVE_MAPPED);
     ASSERT_EQ(device->formatRecord().size(), 20u);
-    EXPECT_EQ(std::memcmp(device->formatRecord().data(), Bytes(player.Wave()) + 20, 20), 0);
+    EXPECT_EQ(std::memcmp(device->formatRecord().data(), bytes(player.wave()) + 20, 20), 0);
 
     size_t maxQueued = 0;
-    const auto played = PlayToEnd(player, &maxQueued);
-    EXPECT_FALSE(player.Active());
+    const auto played = playToEnd(player, &maxQueued);
+    EXPECT_FALSE(player.active());
     EXPECT_EQ(ev.activate, 1);
     EXPECT_EQ(ev.deactivate, 1);
     EXPECT_LE(maxQueued, 2u);
@@ -131,15 +131,15 @@ TEST_F(PlayerTest, SamplePlaysStraightFromTheWaveIn19BuffersAndDeactivatesOnce) 
     ASSERT_EQ(ev.buffers.size(), 19u);
     for (size_t k = 0; k < ev.buffers.size(); ++k) {
         // Each buffer points into the wave's own memory: nothing was copied.
-        EXPECT_EQ(ev.buffers[k].first, Bytes(player.Wave()) + 60 + k * 1625) << k;
+        EXPECT_EQ(ev.buffers[k].first, bytes(player.wave()) + 60 + k * 1625) << k;
         EXPECT_EQ(ev.buffers[k].second, k < 18 ? 1625u : 1170u) << k;
     }
     ASSERT_EQ(player.answers.size(), 20u);
     EXPECT_EQ(player.answers.back(), 0u);
     ASSERT_EQ(played.size(), 30420u);
-    EXPECT_EQ(std::memcmp(played.data(), Bytes(player.Wave()) + 60, played.size()), 0);
+    EXPECT_EQ(std::memcmp(played.data(), bytes(player.wave()) + 60, played.size()), 0);
     EXPECT_TRUE(ev.levels.empty()); // no levels for a GSM device format
-    EXPECT_TRUE(App()->errors.empty());
+    EXPECT_TRUE(app()->errors.empty());
 }
 
 // A chunk after the data (the LIST of tags many editors append) is no
@@ -149,64 +149,64 @@ TEST_F(PlayerTest, OnlyTheDataChunkPlaysNotAChunkAfterIt) {
     for (size_t i = 0; i < data.size(); ++i)
         data[i] = static_cast<uint8_t>(i * 5 + 3);
     std::vector<uint8_t> fact;
-    PutLe(fact, 30 * 320, 4);
+    putLe(fact, 30 * 320, 4);
     const std::vector<uint8_t> tags{'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T', 6,
                                     0,   0,   0,   'E', 'd', 'i', 't', 'o', 'r'};
-    const auto bytes = Riff("WAVE", {Chunk("fmt ", FmtBody(0x31, 1, 8000, 1625, 65, 0, {0x40, 0x01})),
-                                     Chunk("fact", fact), Chunk("data", data), Chunk("LIST", tags)});
-    TSamplePlayer player(platform);
-    Load(player, bytes);
-    player.SetActive(true);
-    EXPECT_EQ(PlayToEnd(player), data);
-    EXPECT_FALSE(player.Active());
+    const auto bytes = riff("WAVE", {chunk("fmt ", fmtBody(0x31, 1, 8000, 1625, 65, 0, {0x40, 0x01})),
+                                     chunk("fact", fact), chunk("data", data), chunk("LIST", tags)});
+    SamplePlayer player(platform);
+    load(player, bytes);
+    player.setActive(true);
+    EXPECT_EQ(playToEnd(player), data);
+    EXPECT_FALSE(player.active());
 }
 
 TEST_F(PlayerTest, PlayingAgainAfterDeactivateStartsFromTheBeginning) {
-    TEvents ev;
-    TSamplePlayer player(platform);
-    ev.Attach(player);
-    LoadSample(player);
-    player.SetActive(true);
-    PlayToEnd(player);
+    Events ev;
+    SamplePlayer player(platform);
+    ev.attach(player);
+    loadSample(player);
+    player.setActive(true);
+    playToEnd(player);
     ASSERT_EQ(ev.deactivate, 1);
     ev.buffers.clear();
-    player.SetActive(true);
-    PlayBuffers(1);
+    player.setActive(true);
+    playBuffers(1);
     ASSERT_FALSE(ev.buffers.empty());
-    EXPECT_EQ(ev.buffers.front().first, Bytes(player.Wave()) + 60);
-    PlayToEnd(player);
+    EXPECT_EQ(ev.buffers.front().first, bytes(player.wave()) + 60);
+    playToEnd(player);
     EXPECT_EQ(ev.deactivate, 2);
 }
 
 TEST_F(PlayerTest, StoppingResetsTheDeviceAndDeactivatesAfterTheCloseNotification) {
-    TEvents ev;
-    TProbePlayer player(platform);
-    ev.Attach(player);
-    LoadSample(player);
-    player.SetActive(true);
-    player.SetActive(true); // no change: one open
+    Events ev;
+    ProbePlayer player(platform);
+    ev.attach(player);
+    loadSample(player);
+    player.setActive(true);
+    player.setActive(true); // no change: one open
     EXPECT_EQ(platform.openedWaveOuts().size(), 1u);
-    EXPECT_THROW(player.InternalOpen(), EWaveInvalidOperation);
+    EXPECT_THROW(player.internalOpen(), WaveInvalidOperationError);
     try {
-        player.InternalOpen();
-    } catch (const EWaveInvalidOperation& e) {
+        player.internalOpen();
+    } catch (const WaveInvalidOperationError& e) {
         EXPECT_STREQ(e.what(), "Device is aleardy open");
     }
-    PlayBuffers(3);
+    playBuffers(3);
     auto* device = platform.lastWaveOut();
-    player.SetActive(false);
+    player.setActive(false);
     EXPECT_EQ(device->queued(), 0u); // every buffer is back at once
-    EXPECT_TRUE(player.Active());    // until the close notification
+    EXPECT_TRUE(player.active());    // until the close notification
     EXPECT_EQ(ev.deactivate, 0);
-    Pump();
-    EXPECT_FALSE(player.Active());
+    pump();
+    EXPECT_FALSE(player.active());
     EXPECT_EQ(ev.deactivate, 1);
     EXPECT_TRUE(platform.openedWaveOuts().empty());
-    player.SetActive(false); // inactive: nothing happens
+    player.setActive(false); // inactive: nothing happens
     try {
-        player.InternalClose();
+        player.internalClose();
         ADD_FAILURE() << "closing an inactive engine must raise";
-    } catch (const EWaveInvalidOperation& e) {
+    } catch (const WaveInvalidOperationError& e) {
         EXPECT_STREQ(e.what(), "Device is aleardy close");
     }
     EXPECT_EQ(ev.deactivate, 1);
@@ -215,253 +215,253 @@ TEST_F(PlayerTest, StoppingResetsTheDeviceAndDeactivatesAfterTheCloseNotificatio
 TEST_F(PlayerTest, StopRightAtActivationClosesOnce) {
     // Stopping from OnActivate leaves the first feeding notification behind
     // the close; it must not close the device a second time.
-    TSamplePlayer player(platform);
-    TEvents ev;
-    ev.Attach(player);
-    player.OnActivate = [&](TWaveEngine*) {
+    SamplePlayer player(platform);
+    Events ev;
+    ev.attach(player);
+    player.onActivate = [&](WaveEngine*) {
         ++ev.activate;
-        player.SetActive(false);
+        player.setActive(false);
     };
-    LoadSample(player);
-    player.SetActive(true);
-    Pump();
+    loadSample(player);
+    player.setActive(true);
+    pump();
     EXPECT_EQ(ev.activate, 1);
     EXPECT_EQ(ev.deactivate, 1);
-    EXPECT_FALSE(player.Active());
-    EXPECT_TRUE(App()->errors.empty()) << App()->errors.front();
+    EXPECT_FALSE(player.active());
+    EXPECT_TRUE(app()->errors.empty()) << app()->errors.front();
 }
 
 TEST_F(PlayerTest, PausedBeforeOpeningPausesTheDeviceUntilResumed) {
-    TSamplePlayer player(platform);
-    TEvents ev;
-    ev.Attach(player);
-    LoadSample(player);
-    player.SetPaused(true);
-    EXPECT_TRUE(player.Paused());
+    SamplePlayer player(platform);
+    Events ev;
+    ev.attach(player);
+    loadSample(player);
+    player.setPaused(true);
+    EXPECT_TRUE(player.paused());
     EXPECT_EQ(ev.pause, 1);
-    player.SetActive(true);
-    Pump();
+    player.setActive(true);
+    pump();
     auto* device = platform.lastWaveOut();
     EXPECT_TRUE(device->paused());
     device->advance(std::chrono::seconds(1));
     EXPECT_TRUE(device->played().empty());
-    player.SetPaused(false);
+    player.setPaused(false);
     EXPECT_EQ(ev.resume, 1);
     EXPECT_FALSE(device->paused());
     device->advance(std::chrono::milliseconds(500));
     EXPECT_EQ(device->played().size(), 812u); // 500 ms of 1625 bytes per second
-    player.SetPaused(true);
+    player.setPaused(true);
     EXPECT_TRUE(device->paused());
     EXPECT_EQ(ev.pause, 2);
 }
 
 TEST_F(PlayerTest, ChangingTheWaveStopsPlaybackBeforeItsMemoryChanges) {
-    TSamplePlayer player(platform);
-    TEvents ev;
-    ev.Attach(player);
-    LoadSample(player);
-    player.SetActive(true);
-    PlayBuffers(2);
+    SamplePlayer player(platform);
+    Events ev;
+    ev.attach(player);
+    loadSample(player);
+    player.setActive(true);
+    playBuffers(2);
     auto* device = platform.lastWaveOut();
     ASSERT_GT(device->queued(), 0u);
     const uint8_t byte = 0;
-    player.Wave().Seek(0, TSeekOrigin::soEnd);
-    player.Wave().Write(&byte, 1); // grows the block: the old memory is released
+    player.wave().seek(0, SeekOrigin::End);
+    player.wave().write(&byte, 1); // grows the block: the old memory is released
     EXPECT_EQ(device->queued(), 0u);
-    Pump();
+    pump();
     EXPECT_EQ(ev.deactivate, 1);
-    EXPECT_FALSE(player.Active());
+    EXPECT_FALSE(player.active());
 
     // The same while the end of the data closes the device: the last buffers
     // are still queued and must come back before the memory goes.
-    LoadSample(player);
-    TProbePlayer probe(platform);
-    LoadSample(probe);
-    probe.SetActive(true);
+    loadSample(player);
+    ProbePlayer probe(platform);
+    loadSample(probe);
+    probe.setActive(true);
     for (int i = 0; i < 100 && !(probe.answers.size() == 20 && platform.lastWaveOut()->queued() > 0); ++i)
-        PlayBuffers(1);
+        playBuffers(1);
     device = platform.lastWaveOut();
     ASSERT_GT(device->queued(), 0u);
-    probe.Wave().Clear();
+    probe.wave().clear();
     EXPECT_EQ(device->queued(), 0u);
     EXPECT_FALSE(device->completeNext());
-    Pump();
-    EXPECT_FALSE(probe.Active());
+    pump();
+    EXPECT_FALSE(probe.active());
 }
 
 TEST_F(PlayerTest, SettingTheWaveCopiesIgnoresItselfAndClearsOnNone) {
-    TSamplePlayer player(platform);
-    TEvents ev;
-    ev.Attach(player);
-    LoadSample(player);
-    player.SetActive(true);
-    PlayBuffers(1);
-    player.SetWave(&player.Wave());
-    EXPECT_TRUE(player.Active());
-    EXPECT_EQ(player.Wave().Size(), 30480u);
+    SamplePlayer player(platform);
+    Events ev;
+    ev.attach(player);
+    loadSample(player);
+    player.setActive(true);
+    playBuffers(1);
+    player.setWave(&player.wave());
+    EXPECT_TRUE(player.active());
+    EXPECT_EQ(player.wave().size(), 30480u);
 
-    TWaveImage other;
-    const auto pcm = PcmWave(std::vector<uint8_t>(320, 0x10));
-    other.LoadFromBuffer(pcm.data(), pcm.size());
-    player.SetWave(&other);
-    Pump();
-    EXPECT_FALSE(player.Active());
+    WaveImage other;
+    const auto pcm = pcmWave(std::vector<uint8_t>(320, 0x10));
+    other.loadFromBuffer(pcm.data(), pcm.size());
+    player.setWave(&other);
+    pump();
+    EXPECT_FALSE(player.active());
     EXPECT_EQ(ev.deactivate, 1);
-    EXPECT_EQ(player.Wave().Size(), pcm.size());
-    EXPECT_EQ(player.Wave().DataSize(), 320u);
+    EXPECT_EQ(player.wave().size(), pcm.size());
+    EXPECT_EQ(player.wave().dataSize(), 320u);
 
-    player.SetActive(true);
-    PlayBuffers(1);
-    player.SetWave(nullptr);
-    Pump();
-    EXPECT_FALSE(player.Active());
-    EXPECT_EQ(player.Wave().Size(), 0u);
+    player.setActive(true);
+    playBuffers(1);
+    player.setWave(nullptr);
+    pump();
+    EXPECT_FALSE(player.active());
+    EXPECT_EQ(player.wave().size(), 0u);
 }
 
 TEST_F(PlayerTest, DestroyingAnActivePlayerClosesTheDeviceWithoutDeactivate) {
-    TEvents ev;
+    Events ev;
     {
-        TSamplePlayer player(platform);
-        ev.Attach(player);
-        LoadSample(player);
-        player.SetActive(true);
-        PlayBuffers(2);
+        SamplePlayer player(platform);
+        ev.attach(player);
+        loadSample(player);
+        player.setActive(true);
+        playBuffers(2);
         ASSERT_EQ(platform.openedWaveOuts().size(), 1u);
     }
     EXPECT_TRUE(platform.openedWaveOuts().empty());
     EXPECT_EQ(ev.deactivate, 0);
-    Pump(); // nothing left that reaches the destroyed player
+    pump(); // nothing left that reaches the destroyed player
 
     // Destroyed while the end of the data is closing the device.
     {
-        TProbePlayer player(platform);
-        LoadSample(player);
-        player.SetActive(true);
+        ProbePlayer player(platform);
+        loadSample(player);
+        player.setActive(true);
         for (int i = 0; i < 100 && player.answers.size() < 20; ++i)
-            PlayBuffers(1);
-        ASSERT_TRUE(player.Active());
+            playBuffers(1);
+        ASSERT_TRUE(player.active());
     }
     EXPECT_TRUE(platform.openedWaveOuts().empty());
-    Pump();
+    pump();
 }
 
 TEST_F(PlayerTest, OpenFailuresRaiseThePlatformTextOrGoToOnError) {
-    TSamplePlayer player(platform);
-    TEvents ev;
-    ev.Attach(player);
+    SamplePlayer player(platform);
+    Events ev;
+    ev.attach(player);
     // No wave: the format query fails.
     try {
-        player.SetActive(true);
+        player.setActive(true);
         ADD_FAILURE() << "an empty wave must not open";
-    } catch (const EWaveSysError& e) {
+    } catch (const WaveSysError& e) {
         EXPECT_STREQ(e.what(), "An invalid parameter was passed to an audio function.");
     }
-    EXPECT_FALSE(player.Active());
-    EXPECT_EQ(player.LastError(), mm::MMSYSERR_INVALPARAM);
+    EXPECT_FALSE(player.active());
+    EXPECT_EQ(player.lastError(), mm::MMSYSERR_INVALPARAM);
     EXPECT_TRUE(platform.openedWaveOuts().empty());
 
     // Bytes that are no wave, with OnError set: no exception.
-    player.OnError = [&](TWaveEngine*) { ++ev.error; };
+    player.onError = [&](WaveEngine*) { ++ev.error; };
     const char junk[] = "not a wave at all";
-    player.Wave().LoadFromBuffer(junk, sizeof junk);
-    player.SetActive(true);
+    player.wave().loadFromBuffer(junk, sizeof junk);
+    player.setActive(true);
     EXPECT_EQ(ev.error, 1);
-    EXPECT_FALSE(player.Active());
+    EXPECT_FALSE(player.active());
 
     // The device refuses the real open.
-    player.OnError = nullptr;
-    LoadSample(player);
+    player.onError = nullptr;
+    loadSample(player);
     platform.waveOutSetup(0).openResult = mm::MMSYSERR_ALLOCATED;
-    player.SetDeviceID(0);
-    EXPECT_THROW(player.SetActive(true), EWaveSysError);
-    EXPECT_FALSE(player.Active());
-    Pump();
+    player.setDeviceID(0);
+    EXPECT_THROW(player.setActive(true), WaveSysError);
+    EXPECT_FALSE(player.active());
+    pump();
     EXPECT_EQ(ev.activate + ev.deactivate, 0);
 }
 
 TEST_F(PlayerTest, DeviceIdIsCheckedAndFixedWhileOpen) {
-    TSamplePlayer player(platform);
-    EXPECT_EQ(player.DeviceID(), -1);
-    player.SetDeviceID(1);
-    EXPECT_EQ(player.DeviceID(), 1);
+    SamplePlayer player(platform);
+    EXPECT_EQ(player.deviceID(), -1);
+    player.setDeviceID(1);
+    EXPECT_EQ(player.deviceID(), 1);
     // The device was unplugged after the list was filled.
     platform.clearWaveDevices();
     platform.addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
     try {
-        player.SetDeviceID(0);
-        player.SetDeviceID(1);
+        player.setDeviceID(0);
+        player.setDeviceID(1);
         ADD_FAILURE() << "a missing device must be refused";
-    } catch (const EWaveSysError& e) {
+    } catch (const WaveSysError& e) {
         EXPECT_STREQ(e.what(), "The audio device number is out of range.");
     }
-    EXPECT_EQ(player.DeviceID(), 0);
+    EXPECT_EQ(player.deviceID(), 0);
 
-    LoadSample(player);
-    player.SetActive(true);
-    EXPECT_NO_THROW(player.SetDeviceID(0));
+    loadSample(player);
+    player.setActive(true);
+    EXPECT_NO_THROW(player.setDeviceID(0));
     try {
-        player.SetDeviceID(-1);
+        player.setDeviceID(-1);
         ADD_FAILURE() << "the device cannot change while open";
-    } catch (const EWaveInvalidOperation& e) {
+    } catch (const WaveInvalidOperationError& e) {
         EXPECT_STREQ(e.what(), "DeviceID cannot be changed while device is open");
     }
-    EXPECT_EQ(player.DeviceID(), 0);
+    EXPECT_EQ(player.deviceID(), 0);
     EXPECT_EQ(platform.lastWaveOut()->deviceId(), 0u);
 }
 
 TEST_F(PlayerTest, AFailedBufferWriteEndsPlaybackInsteadOfHanging) {
     for (const bool withOnError : {true, false}) {
         SCOPED_TRACE(withOnError ? "OnError set" : "raised to the application");
-        App()->errors.clear();
-        TSamplePlayer player(platform);
-        TEvents ev;
-        ev.Attach(player, withOnError);
+        app()->errors.clear();
+        SamplePlayer player(platform);
+        Events ev;
+        ev.attach(player, withOnError);
         uint32_t reported = 0;
         if (withOnError)
-            player.OnError = [&](TWaveEngine* sender) {
+            player.onError = [&](WaveEngine* sender) {
                 ++ev.error;
-                reported = sender->LastError();
+                reported = sender->lastError();
             };
-        LoadSample(player);
-        player.SetActive(true);
-        PlayBuffers(2);
+        loadSample(player);
+        player.setActive(true);
+        playBuffers(2);
         platform.lastWaveOut()->setResult(mm::WaveOp::Write, mm::MMSYSERR_NODRIVER);
-        PlayToEnd(player);
-        EXPECT_FALSE(player.Active());
+        playToEnd(player);
+        EXPECT_FALSE(player.active());
         EXPECT_EQ(ev.deactivate, 1);
         if (withOnError) {
             EXPECT_EQ(ev.error, 1);
             EXPECT_EQ(reported, mm::MMSYSERR_NODRIVER);
-            EXPECT_TRUE(App()->errors.empty());
+            EXPECT_TRUE(app()->errors.empty());
         } else {
-            ASSERT_EQ(App()->errors.size(), 1u);
-            EXPECT_EQ(App()->errors[0], "No sound server or audio driver is available.");
+            ASSERT_EQ(app()->errors.size(), 1u);
+            EXPECT_EQ(app()->errors[0], "No sound server or audio driver is available.");
         }
     }
 }
 
 TEST_F(PlayerTest, BufferSettings) {
-    TSamplePlayer player(platform);
-    player.SetBufferLength(5);
-    EXPECT_EQ(player.BufferLength(), 10);
-    player.SetBufferLength(250);
-    EXPECT_EQ(player.BufferLength(), 250);
-    player.SetBufferCount(0);
-    EXPECT_EQ(player.BufferCount(), 0);
-    player.SetAsync(true);
-    EXPECT_TRUE(player.Async());
-    player.SetAsync(false);
+    SamplePlayer player(platform);
+    player.setBufferLength(5);
+    EXPECT_EQ(player.bufferLength(), 10);
+    player.setBufferLength(250);
+    EXPECT_EQ(player.bufferLength(), 250);
+    player.setBufferCount(0);
+    EXPECT_EQ(player.bufferCount(), 0);
+    player.setAsync(true);
+    EXPECT_TRUE(player.async());
+    player.setAsync(false);
 
     // 250 ms buffers of the sample are 407 bytes rounded up to 7 blocks; a
     // buffer count of 0 plays one buffer at a time.
-    TEvents ev;
-    ev.Attach(player);
-    LoadSample(player);
-    player.SetActive(true);
-    player.SetAsync(true); // ignored while active
-    EXPECT_FALSE(player.Async());
+    Events ev;
+    ev.attach(player);
+    loadSample(player);
+    player.setActive(true);
+    player.setAsync(true); // ignored while active
+    EXPECT_FALSE(player.async());
     size_t maxQueued = 0;
-    const auto played = PlayToEnd(player, &maxQueued);
+    const auto played = playToEnd(player, &maxQueued);
     EXPECT_EQ(maxQueued, 1u);
     EXPECT_EQ(played.size(), 30420u);
     ASSERT_FALSE(ev.buffers.empty());
@@ -469,46 +469,46 @@ TEST_F(PlayerTest, BufferSettings) {
 }
 
 TEST_F(PlayerTest, LevelsFollowPcmBuffersAndFallToZeroAtTheClose) {
-    TSamplePlayer player(platform);
-    TEvents ev;
-    ev.Attach(player);
+    SamplePlayer player(platform);
+    Events ev;
+    ev.attach(player);
     std::vector<uint8_t> data;
     auto put = [&](int16_t v, int count) {
         for (int i = 0; i < count; ++i)
-            PutLe(data, static_cast<uint16_t>(v), 2);
+            putLe(data, static_cast<uint16_t>(v), 2);
     };
     put(16384, 80);  // first 10 ms buffer: half scale
     put(-20000, 80); // second: only negative
     put(32767, 40);  // last, half a buffer: full scale
-    Load(player, PcmWave(data));
-    player.SetBufferLength(10);
-    player.SetActive(true);
-    PlayToEnd(player);
+    load(player, pcmWave(data));
+    player.setBufferLength(10);
+    player.setActive(true);
+    playToEnd(player);
     EXPECT_EQ(ev.levels, (std::vector<int>{50, 0, 100, 0}));
 }
 
 TEST_F(PlayerTest, VolumeOptionsApplyAtOpenAndWhileOpen) {
-    TSamplePlayer player(platform);
-    LoadSample(player);
-    player.SetOptions({TWaveOutOption::woSetVolume}); // inactive: only stored
-    EXPECT_EQ(player.Volume(), 75);
-    player.SetActive(true);
+    SamplePlayer player(platform);
+    loadSample(player);
+    player.setOptions({WaveOutOption::SetVolume}); // inactive: only stored
+    EXPECT_EQ(player.volume(), 75);
+    player.setActive(true);
     auto* device = platform.lastWaveOut();
     uint32_t value = 0;
     device->volume(value);
     EXPECT_EQ(value, 0xFFFFFFFFu); // not before the open notification
-    Pump();
+    pump();
     device->volume(value);
     EXPECT_EQ(value, 0xBFFFBFFFu); // 75 % = 49151
-    player.SetVolume(50);
+    player.setVolume(50);
     device->volume(value);
     EXPECT_EQ(value, 0x80008000u); // 32767.5 rounds away from zero
-    EXPECT_EQ(player.Volume(), 50);
-    player.SetVolume(150);
+    EXPECT_EQ(player.volume(), 50);
+    player.setVolume(150);
     device->volume(value);
     EXPECT_EQ(value, 0xFFFFFFFFu); // above 100 % the level stays at its top
-    player.SetOptions({});
-    player.SetVolume(20);
+    player.setOptions({});
+    player.setVolume(20);
     device->volume(value);
     EXPECT_EQ(value, 0xFFFFFFFFu); // without the option the device is left alone
 }
@@ -516,9 +516,9 @@ TEST_F(PlayerTest, VolumeOptionsApplyAtOpenAndWhileOpen) {
 namespace {
 
 // A device with pitch and playback-rate control around an in-memory one.
-class TRateDevice : public mm::WaveOutDevice {
+class RateDevice : public mm::WaveOutDevice {
 public:
-    explicit TRateDevice(std::unique_ptr<mm::WaveOutDevice> inner) : inner_(std::move(inner)) {}
+    explicit RateDevice(std::unique_ptr<mm::WaveOutDevice> inner) : inner_(std::move(inner)) {}
     mm::MmResult prepareHeader(mm::WaveHeader& h) override { return inner_->prepareHeader(h); }
     mm::MmResult unprepareHeader(mm::WaveHeader& h) override { return inner_->unprepareHeader(h); }
     mm::MmResult write(mm::WaveHeader& h) override { return inner_->write(h); }
@@ -552,120 +552,120 @@ private:
     std::unique_ptr<mm::WaveOutDevice> inner_;
 };
 
-class TRatePlatform : public mm::MemoryAudioPlatform {
+class RatePlatform : public mm::MemoryAudioPlatform {
 public:
     mm::MmResult openWaveOut(std::unique_ptr<mm::WaveOutDevice>* device, uint32_t id,
                              const mm::WaveFormatEx* f, QObject* cb, uint32_t flags) override {
         const mm::MmResult r = MemoryAudioPlatform::openWaveOut(device, id, f, cb, flags);
         if (r == 0 && device && *device) {
-            auto wrapped = std::make_unique<TRateDevice>(std::move(*device));
+            auto wrapped = std::make_unique<RateDevice>(std::move(*device));
             last = wrapped.get();
             *device = std::move(wrapped);
         }
         return r;
     }
-    TRateDevice* last = nullptr;
+    RateDevice* last = nullptr;
 };
 
 } // namespace
 
 TEST(WaveOutEngine, PitchAndRateGoToTheDeviceIn16Dot16) {
-    EXPECT_EQ(TWaveOutEngine::MultiplierToFixed(1.0), 0x10000u);
-    EXPECT_EQ(TWaveOutEngine::MultiplierToFixed(1.5), 0x18000u);
-    EXPECT_EQ(TWaveOutEngine::MultiplierToFixed(0.5), 0x8000u);
-    EXPECT_EQ(TWaveOutEngine::MultiplierToFixed(2.0 + 1.0 / 3), 0x25555u); // fraction truncated
-    EXPECT_DOUBLE_EQ(TWaveOutEngine::FixedToMultiplier(0x18000), 1.5);
-    EXPECT_DOUBLE_EQ(TWaveOutEngine::FixedToMultiplier(0x4000), 0.25);
+    EXPECT_EQ(WaveOutEngine::multiplierToFixed(1.0), 0x10000u);
+    EXPECT_EQ(WaveOutEngine::multiplierToFixed(1.5), 0x18000u);
+    EXPECT_EQ(WaveOutEngine::multiplierToFixed(0.5), 0x8000u);
+    EXPECT_EQ(WaveOutEngine::multiplierToFixed(2.0 + 1.0 / 3), 0x25555u); // fraction truncated
+    EXPECT_DOUBLE_EQ(WaveOutEngine::fixedToMultiplier(0x18000), 1.5);
+    EXPECT_DOUBLE_EQ(WaveOutEngine::fixedToMultiplier(0x4000), 0.25);
 
-    TRatePlatform platform;
+    RatePlatform platform;
     auto setup = mm::MemoryWaveDeviceSetup::named("Rate");
     setup.support |= mm::WAVECAPS_PITCH | mm::WAVECAPS_PLAYBACKRATE;
     platform.addWaveOut(setup);
-    TSamplePlayer player(platform);
-    auto stream = OpenResourceStream("sample", "WAVE");
-    player.Wave().LoadFromStream(*stream);
-    player.SetOptions({TWaveOutOption::woSetPitch, TWaveOutOption::woSetPlaybackRate});
-    player.SetPitch(1.5);
-    EXPECT_DOUBLE_EQ(player.Pitch(), 1.5); // stored while inactive
-    player.SetActive(true);
-    Pump();
+    SamplePlayer player(platform);
+    auto stream = openResourceStream("sample", "WAVE");
+    player.wave().loadFromStream(*stream);
+    player.setOptions({WaveOutOption::SetPitch, WaveOutOption::SetPlaybackRate});
+    player.setPitch(1.5);
+    EXPECT_DOUBLE_EQ(player.pitch(), 1.5); // stored while inactive
+    player.setActive(true);
+    pump();
     ASSERT_NE(platform.last, nullptr);
     EXPECT_EQ(platform.last->pitch_, 0x18000u);
     EXPECT_EQ(platform.last->rate_, 0x10000u);
-    player.SetPlaybackRate(0.5);
+    player.setPlaybackRate(0.5);
     EXPECT_EQ(platform.last->rate_, 0x8000u);
-    EXPECT_DOUBLE_EQ(player.PlaybackRate(), 0.5);
+    EXPECT_DOUBLE_EQ(player.playbackRate(), 0.5);
     platform.last->pitch_ = 0x14000;
-    EXPECT_DOUBLE_EQ(player.Pitch(), 1.25); // read back from the device
-    player.SetActive(false);
-    Pump();
+    EXPECT_DOUBLE_EQ(player.pitch(), 1.25); // read back from the device
+    player.setActive(false);
+    pump();
 }
 
 TEST_F(PlayerTest, DeviceCapabilitiesMapOntoSupportFormatsAndName) {
-    TSamplePlayer player(platform);
+    SamplePlayer player(platform);
     auto& setup = platform.waveOutSetup(1);
     setup.support = mm::WAVECAPS_LRVOLUME | mm::WAVECAPS_SYNC | mm::WAVECAPS_PITCH;
     setup.formats = mm::WAVE_FORMAT_1M08 | mm::WAVE_FORMAT_4S16;
-    player.SetDeviceID(1);
-    EXPECT_EQ(player.GetDeviceName(), "Headphones Two");
+    player.setDeviceID(1);
+    EXPECT_EQ(player.getDeviceName(), "Headphones Two");
     // Left/right volume only counts with volume; a synchronous device is not asynchronous.
-    EXPECT_EQ(player.DeviceSupport(), TWaveDeviceSupports{TWaveDeviceSupport::dsPitch});
-    EXPECT_EQ(player.GetDeviceFormats(), (TPCMFormatSet{1, 2, 3, 4, 5, 16}));
+    EXPECT_EQ(player.deviceSupport(), WaveDeviceSupports{WaveDeviceSupport::Pitch});
+    EXPECT_EQ(player.getDeviceFormats(), (PCMFormatSet{1, 2, 3, 4, 5, 16}));
     setup.support =
         mm::WAVECAPS_VOLUME | mm::WAVECAPS_LRVOLUME | mm::WAVECAPS_PLAYBACKRATE | mm::WAVECAPS_SAMPLEACCURATE;
-    EXPECT_EQ(player.DeviceSupport(),
-              (TWaveDeviceSupports{TWaveDeviceSupport::dsVolume, TWaveDeviceSupport::dsLeftRightVolume,
-                                   TWaveDeviceSupport::dsPlaybackRate, TWaveDeviceSupport::dsSampleAccurate,
-                                   TWaveDeviceSupport::dsAsynchronous}));
-    EXPECT_TRUE(player.IsPCMFormatSupported(3));
-    EXPECT_TRUE(player.IsPCMFormatSupported(128 + 20));
-    EXPECT_FALSE(player.IsPCMFormatSupported(0));
-    EXPECT_EQ(player.GetNumDevs(), 2u);
+    EXPECT_EQ(player.deviceSupport(),
+              (WaveDeviceSupports{WaveDeviceSupport::Volume, WaveDeviceSupport::LeftRightVolume,
+                                   WaveDeviceSupport::PlaybackRate, WaveDeviceSupport::SampleAccurate,
+                                   WaveDeviceSupport::Asynchronous}));
+    EXPECT_TRUE(player.isPCMFormatSupported(3));
+    EXPECT_TRUE(player.isPCMFormatSupported(128 + 20));
+    EXPECT_FALSE(player.isPCMFormatSupported(0));
+    EXPECT_EQ(player.getNumDevs(), 2u);
     setup.capsResult = mm::MMSYSERR_NODRIVER;
-    EXPECT_EQ(player.GetDeviceName(), "");
-    EXPECT_TRUE(player.GetDeviceFormats().empty());
-    EXPECT_TRUE(player.DeviceSupport().Empty());
-    EXPECT_EQ(player.GetErrorText(mm::WAVERR_BADFORMAT), "The audio device cannot use this wave format.");
-    EXPECT_EQ(player.GetErrorText(4711), "");
+    EXPECT_EQ(player.getDeviceName(), "");
+    EXPECT_TRUE(player.getDeviceFormats().empty());
+    EXPECT_TRUE(player.deviceSupport().empty());
+    EXPECT_EQ(player.getErrorText(mm::WAVERR_BADFORMAT), "The audio device cannot use this wave format.");
+    EXPECT_EQ(player.getErrorText(4711), "");
 }
 
 TEST_F(PlayerTest, PositionAndSeekingMoveTheReadPositionOnBlocks) {
-    TSamplePlayer player(platform);
-    TEvents ev;
-    ev.Attach(player);
-    LoadSample(player);
-    EXPECT_EQ(player.GetPosition(), 0u);
-    player.SetActive(true);
-    PlayBuffers(2);
-    EXPECT_EQ(player.GetPosition(), 2000u);
+    SamplePlayer player(platform);
+    Events ev;
+    ev.attach(player);
+    loadSample(player);
+    EXPECT_EQ(player.getPosition(), 0u);
+    player.setActive(true);
+    playBuffers(2);
+    EXPECT_EQ(player.getPosition(), 2000u);
     ev.buffers.clear();
-    player.SetPosition(10500); // 17062.5 bytes: on the block at 17030
-    Pump();
+    player.setPosition(10500); // 17062.5 bytes: on the block at 17030
+    pump();
     ASSERT_FALSE(ev.buffers.empty());
-    EXPECT_EQ(ev.buffers.front().first, Bytes(player.Wave()) + 60 + 17030);
-    EXPECT_EQ(player.GetPosition(), 10500u);
-    const auto played = PlayToEnd(player);
+    EXPECT_EQ(ev.buffers.front().first, bytes(player.wave()) + 60 + 17030);
+    EXPECT_EQ(player.getPosition(), 10500u);
+    const auto played = playToEnd(player);
     EXPECT_EQ(ev.deactivate, 1);
 }
 
 namespace {
 
 // Copy mode: the engine owns the buffers and the provider fills them.
-class TCountingEngine : public TWaveOutEngine {
+class CountingEngine : public WaveOutEngine {
 public:
-    TCountingEngine(mm::AudioPlatform& p, uint32_t total) : TWaveOutEngine(p), total_(total) {}
-    ~TCountingEngine() override { DestroyEngine(); }
+    CountingEngine(mm::AudioPlatform& p, uint32_t total) : WaveOutEngine(p), total_(total) {}
+    ~CountingEngine() override { destroyEngine(); }
 
 protected:
-    void GetWaveFormat(const TWaveFormatEx*& format, bool& freeIt) override {
+    void getWaveFormat(const WaveFormatEx*& format, bool& freeIt) override {
         // Left for the engine to free.
         EXPECT_TRUE(freeIt);
-        auto* record = static_cast<TWaveFormatEx*>(std::calloc(1, sizeof(TWaveFormatEx)));
-        *record = TWaveFormatEx{mm::WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0};
+        auto* record = static_cast<WaveFormatEx*>(std::calloc(1, sizeof(WaveFormatEx)));
+        *record = WaveFormatEx{mm::WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0};
         format = record;
         next_ = 0;
     }
-    uint32_t FillBuffer(uint8_t* data, uint32_t size, uint32_t&) override {
+    uint32_t fillBuffer(uint8_t* data, uint32_t size, uint32_t&) override {
         const uint32_t n = std::min(size, total_ - next_);
         for (uint32_t i = 0; i < n; ++i)
             data[i] = static_cast<uint8_t>(next_ + i);
@@ -680,28 +680,28 @@ private:
 
 // Direct mode with a script of answers: data the engine takes over,
 // silence, looped blocks.
-class TScriptEngine : public TWaveOutEngine {
+class ScriptEngine : public WaveOutEngine {
 public:
-    struct TAnswer {
+    struct Answer {
         std::vector<uint8_t> bytes; // empty: silence of `n` milliseconds
         uint32_t n = 0;
         uint32_t loops = 0;
     };
-    TScriptEngine(mm::AudioPlatform& p, std::vector<TAnswer> script)
-        : TWaveOutEngine(p), script_(std::move(script)) {
-        SetCopyMode(false);
+    ScriptEngine(mm::AudioPlatform& p, std::vector<Answer> script)
+        : WaveOutEngine(p), script_(std::move(script)) {
+        setCopyMode(false);
     }
-    ~TScriptEngine() override { DestroyEngine(); }
+    ~ScriptEngine() override { destroyEngine(); }
 
 protected:
-    void GetWaveFormat(const TWaveFormatEx*& format, bool& freeIt) override {
+    void getWaveFormat(const WaveFormatEx*& format, bool& freeIt) override {
         freeIt = false;
         format = &format_;
     }
-    uint32_t GetBufferData(uint8_t*& data, uint32_t& loops, bool& takeOwnership) override {
+    uint32_t getBufferData(uint8_t*& data, uint32_t& loops, bool& takeOwnership) override {
         if (next_ >= script_.size())
             return 0;
-        const TAnswer& a = script_[next_++];
+        const Answer& a = script_[next_++];
         loops = a.loops;
         if (a.bytes.empty())
             return a.n;
@@ -712,20 +712,20 @@ protected:
     }
 
 private:
-    TWaveFormatEx format_{mm::WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0};
-    std::vector<TAnswer> script_;
+    WaveFormatEx format_{mm::WAVE_FORMAT_PCM, 1, 8000, 8000, 1, 8, 0};
+    std::vector<Answer> script_;
     size_t next_ = 0;
 };
 
 } // namespace
 
 TEST_F(PlayerTest, CopyModeFillsEngineBuffersAndShrinksTheLast) {
-    TCountingEngine engine(platform, 200);
-    TEvents ev;
-    ev.Attach(engine);
-    engine.SetBufferLength(10); // 80 bytes
-    engine.SetActive(true);
-    const auto played = PlayToEnd(engine);
+    CountingEngine engine(platform, 200);
+    Events ev;
+    ev.attach(engine);
+    engine.setBufferLength(10); // 80 bytes
+    engine.setActive(true);
+    const auto played = playToEnd(engine);
     ASSERT_EQ(played.size(), 200u);
     for (uint32_t i = 0; i < 200; ++i)
         ASSERT_EQ(played[i], static_cast<uint8_t>(i));
@@ -740,10 +740,10 @@ TEST_F(PlayerTest, CopyModeFillsEngineBuffersAndShrinksTheLast) {
 
 TEST_F(PlayerTest, DirectModeInsertsSilencePlaysLoopsAndFreesTakenBlocks) {
     const std::vector<uint8_t> first(50, 0x11), looped(30, 0x22);
-    TScriptEngine engine(platform, {{first}, {{}, 20}, {looped, 0, 3}});
-    engine.SetBufferCount(1); // one at a time, so that the silence is kept
-    engine.SetActive(true);
-    const auto played = PlayToEnd(engine);
+    ScriptEngine engine(platform, {{first}, {{}, 20}, {looped, 0, 3}});
+    engine.setBufferCount(1); // one at a time, so that the silence is kept
+    engine.setActive(true);
+    const auto played = playToEnd(engine);
     std::vector<uint8_t> expected = first;
     expected.insert(expected.end(), 160, 128); // 20 ms of 8-bit silence
     for (int i = 0; i < 3; ++i)
@@ -752,9 +752,9 @@ TEST_F(PlayerTest, DirectModeInsertsSilencePlaysLoopsAndFreesTakenBlocks) {
 
     // With more than one buffer queued, silence is not queued: the returned
     // header is dropped and playing goes on with the next data.
-    TScriptEngine shrinking(platform, {{first}, {first}, {{}, 20}, {looped}});
-    shrinking.SetActive(true);
-    const auto played2 = PlayToEnd(shrinking);
+    ScriptEngine shrinking(platform, {{first}, {first}, {{}, 20}, {looped}});
+    shrinking.setActive(true);
+    const auto played2 = playToEnd(shrinking);
     std::vector<uint8_t> expected2 = first;
     expected2.insert(expected2.end(), first.begin(), first.end());
     expected2.insert(expected2.end(), looped.begin(), looped.end());

@@ -13,27 +13,27 @@ namespace {
 
 // Records the destruction notices it receives and clears a reference the way
 // a holder of a foreign object does.
-class TWatcher : public TComponent {
+class Watcher : public Component {
 public:
-    using TComponent::TComponent;
-    TComponent* Held = nullptr;
-    std::vector<TComponent*> Told;
+    using Component::Component;
+    Component* held = nullptr;
+    std::vector<Component*> told;
 
 protected:
-    void Notification(TComponent* component) override {
-        Told.push_back(component);
-        if (component == Held)
-            Held = nullptr;
+    void Notification(Component* component) override {
+        told.push_back(component);
+        if (component == held)
+            held = nullptr;
     }
 };
 
-class TCounted : public TComponent {
+class Counted : public Component {
 public:
-    TCounted(TComponent* owner, int& destroyed) : TComponent(owner), Destroyed_(destroyed) {}
-    ~TCounted() override { ++Destroyed_; }
+    Counted(Component* owner, int& destroyed) : Component(owner), destroyed_(destroyed) {}
+    ~Counted() override { ++destroyed_; }
 
 private:
-    int& Destroyed_;
+    int& destroyed_;
 };
 
 } // namespace
@@ -41,10 +41,10 @@ private:
 TEST(ComponentTest, OwnerDeletesWhatItStillOwns) {
     int destroyed = 0;
     {
-        TComponent owner;
-        new TCounted(&owner, destroyed);
-        auto* early = new TCounted(&owner, destroyed);
-        new TCounted(early, destroyed); // grandchild goes with its parent
+        Component owner;
+        new Counted(&owner, destroyed);
+        auto* early = new Counted(&owner, destroyed);
+        new Counted(early, destroyed); // grandchild goes with its parent
         delete early;                   // leaves the owner's list
         EXPECT_EQ(destroyed, 2);
     }
@@ -52,76 +52,76 @@ TEST(ComponentTest, OwnerDeletesWhatItStillOwns) {
 }
 
 TEST(ComponentTest, FreeNotificationTellsEitherSideAndCanBeWithdrawn) {
-    TWatcher watcher;
+    Watcher watcher;
     {
-        TComponent held;
-        watcher.Held = &held;
-        held.FreeNotification(&watcher);
+        Component held;
+        watcher.held = &held;
+        held.freeNotification(&watcher);
     }
-    EXPECT_EQ(watcher.Held, nullptr);
-    EXPECT_EQ(watcher.Told.size(), 1u);
+    EXPECT_EQ(watcher.held, nullptr);
+    EXPECT_EQ(watcher.told.size(), 1u);
 
-    auto observed = std::make_unique<TWatcher>();
+    auto observed = std::make_unique<Watcher>();
     {
-        TWatcher shortLived;
-        observed->FreeNotification(&shortLived);
+        Watcher shortLived;
+        observed->freeNotification(&shortLived);
     }
     // The observer died first: the observed one heard of it and keeps no
     // dangling entry (destroying it now must not touch the dead observer).
-    EXPECT_EQ(observed->Told.size(), 1u);
+    EXPECT_EQ(observed->told.size(), 1u);
     observed.reset();
 
-    TWatcher quiet;
+    Watcher quiet;
     {
-        TComponent held;
-        held.FreeNotification(&quiet);
-        held.RemoveFreeNotification(&quiet);
+        Component held;
+        held.freeNotification(&quiet);
+        held.removeFreeNotification(&quiet);
     }
-    EXPECT_TRUE(quiet.Told.empty());
+    EXPECT_TRUE(quiet.told.empty());
 }
 
 TEST(SocketStackLifetimeTest, LayerLivesExactlyWhileComponentsDo) {
-    ASSERT_EQ(TNetComponent::LiveCount(), 0);
-    EXPECT_FALSE(TSocketStack::Exists());
+    ASSERT_EQ(NetComponent::liveCount(), 0);
+    EXPECT_FALSE(SocketStack::exists());
     try {
-        TSocketStack::Instance("connect");
+        SocketStack::instance("connect");
         FAIL() << "no exception";
     } catch (const EWS2StubError& e) {
         EXPECT_STREQ(e.what(), "Error on call Winsock2 library function connect");
-        EXPECT_EQ(e.ErrorCode(), 10093);
+        EXPECT_EQ(e.errorCode(), 10093);
     }
     {
-        TNetComponent first;
-        EXPECT_TRUE(TSocketStack::Exists());
-        TSocketStack* stack = &TSocketStack::Instance("test");
+        NetComponent first;
+        EXPECT_TRUE(SocketStack::exists());
+        SocketStack* stack = &SocketStack::instance("test");
         {
-            TNetComponent second(&first);
-            EXPECT_EQ(TNetComponent::LiveCount(), 2);
-            EXPECT_EQ(&TSocketStack::Instance("test"), stack);
+            NetComponent second(&first);
+            EXPECT_EQ(NetComponent::liveCount(), 2);
+            EXPECT_EQ(&SocketStack::instance("test"), stack);
         }
-        EXPECT_TRUE(TSocketStack::Exists());
+        EXPECT_TRUE(SocketStack::exists());
     }
-    EXPECT_FALSE(TSocketStack::Exists());
-    EXPECT_EQ(TNetComponent::LiveCount(), 0);
+    EXPECT_FALSE(SocketStack::exists());
+    EXPECT_EQ(NetComponent::liveCount(), 0);
 }
 
 TEST(SocketStackLifetimeTest, ConcurrentComponentsShareOneLayer) {
-    TNetComponent anchor;
-    TSocketStack* stack = &TSocketStack::Instance("test");
+    NetComponent anchor;
+    SocketStack* stack = &SocketStack::instance("test");
     std::atomic<bool> sameLayer{true};
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 500; ++i) {
-                TNetComponent component;
-                if (&TSocketStack::Instance("test") != stack)
+                NetComponent component;
+                if (&SocketStack::instance("test") != stack)
                     sameLayer = false;
             }
         });
     for (auto& thread : threads)
         thread.join();
     EXPECT_TRUE(sameLayer);
-    EXPECT_EQ(TNetComponent::LiveCount(), 1);
+    EXPECT_EQ(NetComponent::liveCount(), 1);
 }
 
 TEST(SocketStackLifetimeTest, LayerComesAndGoesUnderConcurrentUse) {
@@ -132,14 +132,14 @@ TEST(SocketStackLifetimeTest, LayerComesAndGoesUnderConcurrentUse) {
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 500; ++i) {
-                TNetComponent component;
-                if (!TSocketStack::Exists())
+                NetComponent component;
+                if (!SocketStack::exists())
                     alwaysThere = false;
             }
         });
     for (auto& thread : threads)
         thread.join();
     EXPECT_TRUE(alwaysThere);
-    EXPECT_EQ(TNetComponent::LiveCount(), 0);
-    EXPECT_FALSE(TSocketStack::Exists());
+    EXPECT_EQ(NetComponent::liveCount(), 0);
+    EXPECT_FALSE(SocketStack::exists());
 }

@@ -15,7 +15,7 @@
 namespace {
 
 // True when the only interface is a loopback that is down: a fresh namespace.
-bool NetworkIsolated() {
+bool networkIsolated() {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0)
         return false;
@@ -30,18 +30,18 @@ bool NetworkIsolated() {
 class IsolatedResolverTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!NetworkIsolated())
+        if (!networkIsolated())
             GTEST_SKIP() << "not in an isolated network namespace";
     }
-    TNetComponent KeepAlive;
+    NetComponent keepAlive_;
 };
 
-int ResolveError(const std::string& name, std::string& message) {
+int resolveError(const std::string& name, std::string& message) {
     try {
-        TSocketStack::Instance("test").ResolveHost(name);
-    } catch (const ESocketError& e) {
+        SocketStack::instance("test").resolveHost(name);
+    } catch (const SocketError& e) {
         message = e.what();
-        return e.ErrorCode();
+        return e.errorCode();
     }
     return 0;
 }
@@ -50,18 +50,18 @@ int ResolveError(const std::string& name, std::string& message) {
 
 TEST_F(IsolatedResolverTest, MalformedNameIsHostNotFound) {
     std::string message;
-    EXPECT_EQ(ResolveError("a..b", message), 11001);
+    EXPECT_EQ(resolveError("a..b", message), 11001);
     EXPECT_EQ(message, "Socket Error # 11001\r\nHost not found.");
-    EXPECT_EQ(ResolveError("", message), 11001);
+    EXPECT_EQ(resolveError("", message), 11001);
 }
 
 TEST_F(IsolatedResolverTest, UnreachableNameServiceIsTryAgainWithoutText) {
     std::string message;
-    EXPECT_EQ(ResolveError("no-such-host.invalid", message), 11002);
+    EXPECT_EQ(resolveError("no-such-host.invalid", message), 11002);
     EXPECT_EQ(message, "Socket Error # 11002\r\n");
 }
 
 TEST_F(IsolatedResolverTest, LocalhostAndDottedNeedNoNameService) {
-    EXPECT_EQ(TSocketStack::Instance("test").ResolveHost("LocalHost"), "127.0.0.1");
-    EXPECT_EQ(TSocketStack::Instance("test").ResolveHost("127.1.2.3"), "127.1.2.3");
+    EXPECT_EQ(SocketStack::instance("test").resolveHost("LocalHost"), "127.0.0.1");
+    EXPECT_EQ(SocketStack::instance("test").resolveHost("127.1.2.3"), "127.1.2.3");
 }

@@ -16,164 +16,164 @@ namespace {
 
 class SocketHandleTest : public ::testing::Test {
 protected:
-    TSocketStack& Stack() { return TSocketStack::Instance("test"); }
+    SocketStack& stack() { return SocketStack::instance("test"); }
 
     // Allocated and bound to any local address, peer set to loopback:port.
-    void Prepare(int port) {
-        Handle.AllocateSocket();
-        Handle.Bind();
-        Handle.SetPeer("127.0.0.1", port);
+    void prepare(int port) {
+        handle_.allocateSocket();
+        handle_.bind();
+        handle_.setPeer("127.0.0.1", port);
     }
 
-    TNetComponent KeepAlive;
-    TSocketHandle Handle;
+    NetComponent keepAlive_;
+    SocketHandle handle_;
 };
 
 } // namespace
 
 TEST_F(SocketHandleTest, LifecycleFromNoSocketToClosed) {
-    EXPECT_FALSE(Handle.HandleAllocated());
-    EXPECT_EQ(Handle.Handle(), -1);
+    EXPECT_FALSE(handle_.handleAllocated());
+    EXPECT_EQ(handle_.handle(), -1);
 
-    testnet::TLoopbackListener listener;
-    Prepare(listener.Port());
-    EXPECT_TRUE(Handle.HandleAllocated());
-    EXPECT_EQ(Handle.IP, "0.0.0.0");
-    EXPECT_NE(Handle.Port, 0); // read back after the bind
+    testnet::LoopbackListener listener;
+    prepare(listener.port());
+    EXPECT_TRUE(handle_.handleAllocated());
+    EXPECT_EQ(handle_.IP, "0.0.0.0");
+    EXPECT_NE(handle_.port, 0); // read back after the bind
 
-    ASSERT_EQ(Handle.Connect(), 0);
-    EXPECT_EQ(Handle.IP, "127.0.0.1");
-    EXPECT_EQ(Handle.PeerIP, "127.0.0.1");
-    EXPECT_EQ(Handle.PeerPort, listener.Port());
+    ASSERT_EQ(handle_.connect(), 0);
+    EXPECT_EQ(handle_.IP, "127.0.0.1");
+    EXPECT_EQ(handle_.peerIP, "127.0.0.1");
+    EXPECT_EQ(handle_.peerPort, listener.port());
 
-    const int fd = Handle.Handle();
-    Handle.CloseSocket();
-    EXPECT_FALSE(Handle.HandleAllocated());
-    EXPECT_EQ(Handle.Handle(), fd); // kept until the next reset
-    Handle.CloseSocket();           // nothing to do the second time
+    const int fd = handle_.handle();
+    handle_.closeSocket();
+    EXPECT_FALSE(handle_.handleAllocated());
+    EXPECT_EQ(handle_.handle(), fd); // kept until the next reset
+    handle_.closeSocket();           // nothing to do the second time
 
-    Handle.Reset();
-    EXPECT_EQ(Handle.Handle(), -1);
-    EXPECT_TRUE(Handle.IP.empty());
-    EXPECT_EQ(Handle.Port, 0);
-    EXPECT_TRUE(Handle.PeerIP.empty());
-    EXPECT_EQ(Handle.PeerPort, 0);
+    handle_.reset();
+    EXPECT_EQ(handle_.handle(), -1);
+    EXPECT_TRUE(handle_.IP.empty());
+    EXPECT_EQ(handle_.port, 0);
+    EXPECT_TRUE(handle_.peerIP.empty());
+    EXPECT_EQ(handle_.peerPort, 0);
 }
 
 TEST_F(SocketHandleTest, RefusedConnectReturnsFailureWithRefusedNumber) {
-    testnet::TRefusingPort closed;
-    Prepare(closed.Port());
-    EXPECT_EQ(Handle.Connect(), -1);
-    EXPECT_EQ(TSocketStack::PlatformError(), 10061);
+    testnet::RefusingPort closed;
+    prepare(closed.port());
+    EXPECT_EQ(handle_.connect(), -1);
+    EXPECT_EQ(SocketStack::platformError(), 10061);
     try {
-        Stack().CheckForSocketError(-1);
+        stack().checkForSocketError(-1);
         FAIL() << "no exception";
-    } catch (const ESocketError& e) {
+    } catch (const SocketError& e) {
         EXPECT_STREQ(e.what(), "Socket Error # 10061\r\nConnection refused.");
     }
 
     // The same through the non-blocking path the connect thread uses.
-    TWakeup wakeup;
-    Prepare(closed.Port());
-    EXPECT_EQ(Handle.Connect(&wakeup), -1);
-    EXPECT_EQ(TSocketStack::PlatformError(), 10061);
+    Wakeup wakeup;
+    prepare(closed.port());
+    EXPECT_EQ(handle_.connect(&wakeup), -1);
+    EXPECT_EQ(SocketStack::platformError(), 10061);
 }
 
 TEST_F(SocketHandleTest, InterruptibleConnectSucceedsAndLeavesSocketBlocking) {
-    testnet::TLoopbackListener listener;
-    TWakeup wakeup;
-    Prepare(listener.Port());
-    ASSERT_EQ(Handle.Connect(&wakeup), 0);
-    EXPECT_EQ(Handle.PeerPort, listener.Port());
-    testnet::TFd peer = listener.Accept();
-    ASSERT_NE(peer.Get(), -1);
-    ASSERT_EQ(::send(peer.Get(), "x", 1, 0), 1);
+    testnet::LoopbackListener listener;
+    Wakeup wakeup;
+    prepare(listener.port());
+    ASSERT_EQ(handle_.connect(&wakeup), 0);
+    EXPECT_EQ(handle_.peerPort, listener.port());
+    testnet::Fd peer = listener.accept();
+    ASSERT_NE(peer.get(), -1);
+    ASSERT_EQ(::send(peer.get(), "x", 1, 0), 1);
     char byte = 0;
-    EXPECT_EQ(Handle.Recv(&byte, 1), 1);
+    EXPECT_EQ(handle_.recv(&byte, 1), 1);
     EXPECT_EQ(byte, 'x');
 }
 
 TEST_F(SocketHandleTest, PendingConnectEndsPromptlyWhenAbandoned) {
-    testnet::TSilentListener silent;
-    Prepare(silent.Port());
-    TWakeup wakeup;
+    testnet::SilentListener silent;
+    prepare(silent.port());
+    Wakeup wakeup;
     auto pending = std::async(std::launch::async, [&] {
-        const int rc = Handle.Connect(&wakeup);
-        return std::make_pair(rc, TSocketStack::PlatformError());
+        const int rc = handle_.connect(&wakeup);
+        return std::make_pair(rc, SocketStack::platformError());
     });
     EXPECT_EQ(pending.wait_for(300ms), std::future_status::timeout) << "the connect should hang";
     const auto start = std::chrono::steady_clock::now();
-    wakeup.Signal();
+    wakeup.signal();
     ASSERT_EQ(pending.wait_for(2s), std::future_status::ready);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);
     const auto [rc, error] = pending.get();
     EXPECT_EQ(rc, -1);
     EXPECT_EQ(error, 10009);               // in the connect thread's ignore list
-    EXPECT_TRUE(Handle.HandleAllocated()); // closing is the caller's job, afterwards
+    EXPECT_TRUE(handle_.handleAllocated()); // closing is the caller's job, afterwards
 }
 
 TEST_F(SocketHandleTest, BindFailures) {
-    testnet::TLoopbackListener taken;
-    Handle.AllocateSocket();
-    Handle.IP = "127.0.0.1";
-    Handle.Port = taken.Port();
-    EXPECT_THROW(Handle.Bind(), ECouldNotBindSocket);
-    EXPECT_EQ(Stack().LastError(), 10048);
+    testnet::LoopbackListener taken;
+    handle_.allocateSocket();
+    handle_.IP = "127.0.0.1";
+    handle_.port = taken.port();
+    EXPECT_THROW(handle_.bind(), CouldNotBindSocketError);
+    EXPECT_EQ(stack().lastError(), 10048);
 
     // An address that is not this machine's: refused by the kernel, nothing is sent.
-    Handle.AllocateSocket();
-    Handle.IP = "192.0.2.1";
-    Handle.Port = 0;
+    handle_.allocateSocket();
+    handle_.IP = "192.0.2.1";
+    handle_.port = 0;
     try {
-        Handle.Bind();
+        handle_.bind();
         FAIL() << "no exception";
-    } catch (const ESocketError& e) {
-        EXPECT_EQ(e.ErrorCode(), 10049);
+    } catch (const SocketError& e) {
+        EXPECT_EQ(e.errorCode(), 10049);
         EXPECT_STREQ(e.what(), "Socket Error # 10049\r\nCannot assign requested address.");
     }
 }
 
 TEST_F(SocketHandleTest, PortRangeTakesFirstFreePort) {
-    testnet::TLoopbackListener taken;
+    testnet::LoopbackListener taken;
     // Find a free port right after the taken one (the range's second port).
-    testnet::TFd probe;
-    int next = taken.Port() + 1;
+    testnet::Fd probe;
+    int next = taken.port() + 1;
     for (;; ++next) {
         try {
-            probe = testnet::BindLoopback(next);
+            probe = testnet::bindLoopback(next);
             break;
         } catch (const std::runtime_error&) {
         }
     }
-    probe = testnet::TFd();
+    probe = testnet::Fd();
 
-    Handle.AllocateSocket();
-    Handle.IP = "127.0.0.1";
-    Handle.ClientPortMin = taken.Port();
-    Handle.ClientPortMax = next;
-    Handle.Bind();
-    EXPECT_EQ(Handle.Port, next);
+    handle_.allocateSocket();
+    handle_.IP = "127.0.0.1";
+    handle_.clientPortMin = taken.port();
+    handle_.clientPortMax = next;
+    handle_.bind();
+    EXPECT_EQ(handle_.port, next);
 
-    TSocketHandle second;
-    second.AllocateSocket();
+    SocketHandle second;
+    second.allocateSocket();
     second.IP = "127.0.0.1";
-    second.ClientPortMin = taken.Port();
-    second.ClientPortMax = taken.Port();
-    EXPECT_THROW(second.Bind(), ECouldNotBindSocket);
+    second.clientPortMin = taken.port();
+    second.clientPortMax = taken.port();
+    EXPECT_THROW(second.bind(), CouldNotBindSocketError);
 }
 
 TEST_F(SocketHandleTest, WaitReadyHonoursTheDeadline) {
-    testnet::TLoopbackListener listener;
-    Prepare(listener.Port());
-    ASSERT_EQ(Handle.Connect(), 0);
-    testnet::TFd peer = listener.Accept();
+    testnet::LoopbackListener listener;
+    prepare(listener.port());
+    ASSERT_EQ(handle_.connect(), 0);
+    testnet::Fd peer = listener.accept();
 
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(Handle.WaitReady(false, start + 100ms));
+    EXPECT_FALSE(handle_.waitReady(false, start + 100ms));
     EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
-    EXPECT_EQ(TSocketStack::PlatformError(), 10060);
+    EXPECT_EQ(SocketStack::platformError(), 10060);
 
-    EXPECT_TRUE(Handle.WaitReady(true, start)); // writable at once, even past the deadline
-    ::send(peer.Get(), "y", 1, 0);
-    EXPECT_TRUE(Handle.WaitReady(false, std::nullopt));
+    EXPECT_TRUE(handle_.waitReady(true, start)); // writable at once, even past the deadline
+    ::send(peer.get(), "y", 1, 0);
+    EXPECT_TRUE(handle_.waitReady(false, std::nullopt));
 }

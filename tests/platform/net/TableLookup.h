@@ -11,12 +11,12 @@ namespace testnet {
 // Makes the live socket layer answer name lookups from a fixed table instead
 // of the name service, so no query leaves the machine: "classroom.test" is
 // 127.0.0.5, every other name is unknown. Each name asked is added to `log`.
-inline void InstallTableLookup(std::vector<std::string>& log) {
-    TSocketStack::Instance("test").SetHostLookup([&log](const std::string& name) {
+inline void installTableLookup(std::vector<std::string>& log) {
+    SocketStack::instance("test").setHostLookup([&log](const std::string& name) {
         log.push_back(name);
         if (name == "classroom.test")
-            return TLookupResult{TIPv4Bytes{127, 0, 0, 5}, 0};
-        return TLookupResult{std::nullopt, WinsockError::HostNotFound};
+            return LookupResult{IPv4Bytes{127, 0, 0, 5}, 0};
+        return LookupResult{std::nullopt, WinsockError::HostNotFound};
     });
 }
 

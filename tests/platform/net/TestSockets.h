@@ -18,30 +18,30 @@
 
 namespace testnet {
 
-class TFd {
+class Fd {
 public:
-    explicit TFd(int fd = -1) : Fd_(fd) {}
-    ~TFd() {
-        if (Fd_ != -1)
-            ::close(Fd_);
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ != -1)
+            ::close(fd_);
     }
-    TFd(TFd&& other) noexcept : Fd_(other.Fd_) { other.Fd_ = -1; }
-    TFd& operator=(TFd&& other) noexcept {
+    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    Fd& operator=(Fd&& other) noexcept {
         if (this != &other) {
-            if (Fd_ != -1)
-                ::close(Fd_);
-            Fd_ = other.Fd_;
-            other.Fd_ = -1;
+            if (fd_ != -1)
+                ::close(fd_);
+            fd_ = other.fd_;
+            other.fd_ = -1;
         }
         return *this;
     }
-    int Get() const { return Fd_; }
+    int get() const { return fd_; }
 
 private:
-    int Fd_;
+    int fd_;
 };
 
-inline sockaddr_in LoopbackAddress(int port) {
+inline sockaddr_in loopbackAddress(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -49,7 +49,7 @@ inline sockaddr_in LoopbackAddress(int port) {
     return address;
 }
 
-inline int LocalPort(int fd) {
+inline int localPort(int fd) {
     sockaddr_in address{};
     socklen_t size = sizeof address;
     if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0)
@@ -59,79 +59,79 @@ inline int LocalPort(int fd) {
 
 // A socket bound to a loopback port. Without listen() a connect to that port
 // is refused; the binding keeps anybody else from taking the port meanwhile.
-inline TFd BindLoopback(int port = 0) {
-    TFd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const sockaddr_in address = LoopbackAddress(port);
-    if (fd.Get() == -1 || bind(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+inline Fd bindLoopback(int port = 0) {
+    Fd fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    const sockaddr_in address = loopbackAddress(port);
+    if (fd.get() == -1 || bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
         throw std::runtime_error("cannot bind a loopback socket");
     return fd;
 }
 
-class TRefusingPort {
+class RefusingPort {
 public:
-    TRefusingPort() : Fd_(BindLoopback()), Port_(LocalPort(Fd_.Get())) {}
-    int Port() const { return Port_; }
+    RefusingPort() : fd_(bindLoopback()), port_(localPort(fd_.get())) {}
+    int port() const { return port_; }
 
 private:
-    TFd Fd_;
-    int Port_;
+    Fd fd_;
+    int port_;
 };
 
-class TLoopbackListener {
+class LoopbackListener {
 public:
-    explicit TLoopbackListener(int backlog = 16) : Fd_(BindLoopback()), Port_(LocalPort(Fd_.Get())) {
-        if (listen(Fd_.Get(), backlog) != 0)
+    explicit LoopbackListener(int backlog = 16) : fd_(bindLoopback()), port_(localPort(fd_.get())) {
+        if (listen(fd_.get(), backlog) != 0)
             throw std::runtime_error("listen failed");
     }
-    int Port() const { return Port_; }
-    int Fd() const { return Fd_.Get(); }
+    int port() const { return port_; }
+    int fd() const { return fd_.get(); }
 
     // Accepts one pending connection, waiting at most `timeoutMs`; -1 on time-up.
-    TFd Accept(int timeoutMs = 5000) const {
-        pollfd fd{Fd_.Get(), POLLIN, 0};
+    Fd accept(int timeoutMs = 5000) const {
+        pollfd fd{fd_.get(), POLLIN, 0};
         if (poll(&fd, 1, timeoutMs) != 1)
-            return TFd();
-        return TFd(accept4(Fd_.Get(), nullptr, nullptr, SOCK_CLOEXEC));
+            return Fd();
+        return Fd(accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC));
     }
 
 private:
-    TFd Fd_;
-    int Port_;
+    Fd fd_;
+    int port_;
 };
 
 // Starts a non-blocking connect and reports whether it completed within
 // `waitMs`.
-inline bool ConnectCompletes(int port, int waitMs, TFd& out) {
-    out = TFd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    const sockaddr_in address = LoopbackAddress(port);
-    if (connect(out.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+inline bool connectCompletes(int port, int waitMs, Fd& out) {
+    out = Fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    const sockaddr_in address = loopbackAddress(port);
+    if (connect(out.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
         return true;
     if (errno != EINPROGRESS)
         return false;
-    pollfd fd{out.Get(), POLLOUT, 0};
+    pollfd fd{out.get(), POLLOUT, 0};
     return poll(&fd, 1, waitMs) == 1;
 }
 
 // A listener that never accepts, with backlog 0, filled up by connections of
 // its own: after that, a new connect to it gets no answer at all (the kernel
 // drops the SYN), the loopback stand-in for a host that never replies.
-class TSilentListener {
+class SilentListener {
 public:
-    TSilentListener() : Listener_(0) {
+    SilentListener() : listener_(0) {
         for (int i = 0; i < 8; ++i) {
-            TFd client;
-            const bool completed = ConnectCompletes(Listener_.Port(), 200, client);
-            Fillers_.push_back(std::move(client));
+            Fd client;
+            const bool completed = connectCompletes(listener_.port(), 200, client);
+            fillers_.push_back(std::move(client));
             if (!completed)
                 return;
         }
         throw std::runtime_error("the listener's backlog does not fill up");
     }
-    int Port() const { return Listener_.Port(); }
+    int port() const { return listener_.port(); }
 
 private:
-    TLoopbackListener Listener_;
-    std::vector<TFd> Fillers_;
+    LoopbackListener listener_;
+    std::vector<Fd> fillers_;
 };
 
 } // namespace testnet

@@ -20,14 +20,14 @@ namespace {
 constexpr std::string_view KeyPath = "SOFTWARE\\Norvik\\Tavora Live\\Browser";
 constexpr std::string_view Header = "Windows Registry Editor Version 5.00\n";
 
-std::string ReadFile(const fs::path& file) {
+std::string readFile(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
 }
 
-void WriteFile(const fs::path& file, std::string_view text) {
+void writeFile(const fs::path& file, std::string_view text) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << text;
 }
@@ -41,39 +41,39 @@ unsigned Mode(const fs::path& path) {
 // The calls that make a write durable, recorded as "<call> <file>" with the
 // file named relative to the settings folder (a temporary file's random part
 // as "*"; the folder itself as "."). Repeated writes to one file count once.
-class TRecordingCalls final : public TRegFileCalls {
+class RecordingCalls final : public RegFileCalls {
 public:
-    explicit TRecordingCalls(const fs::path& dir) : Dir(fs::canonical(dir)) {}
+    explicit RecordingCalls(const fs::path& dir) : dir_(fs::canonical(dir)) {}
 
-    ssize_t Write(int fd, const void* data, std::size_t size) override {
-        Note("write " + Name(fd));
-        return TRegFileCalls::Write(fd, data, size);
+    ssize_t write(int fd, const void* data, std::size_t size) override {
+        note("write " + name(fd));
+        return RegFileCalls::write(fd, data, size);
     }
-    int Fsync(int fd) override {
-        Note("fsync " + Name(fd));
-        return TRegFileCalls::Fsync(fd);
+    int fsync(int fd) override {
+        note("fsync " + name(fd));
+        return RegFileCalls::fsync(fd);
     }
-    int Rename(const char* from, const char* to) override {
-        Note("rename " + Name(from) + " " + Name(to));
-        return TRegFileCalls::Rename(from, to);
+    int rename(const char* from, const char* to) override {
+        note("rename " + name(from) + " " + name(to));
+        return RegFileCalls::rename(from, to);
     }
 
-    std::vector<std::string> Calls;
+    std::vector<std::string> calls;
 
 private:
-    std::string Name(const fs::path& path) const {
-        std::string name = fs::weakly_canonical(path).lexically_relative(Dir).string();
+    std::string name(const fs::path& path) const {
+        std::string name = fs::weakly_canonical(path).lexically_relative(dir_).string();
         if (const auto at = name.find(".tmp."); at != std::string::npos)
             name = name.substr(0, at + 5) + "*";
         return name;
     }
-    std::string Name(int fd) const { return Name(fs::read_symlink("/proc/self/fd/" + std::to_string(fd))); }
-    void Note(std::string call) {
-        if (Calls.empty() || Calls.back() != call)
-            Calls.push_back(std::move(call));
+    std::string name(int fd) const { return name(fs::read_symlink("/proc/self/fd/" + std::to_string(fd))); }
+    void note(std::string call) {
+        if (calls.empty() || calls.back() != call)
+            calls.push_back(std::move(call));
     }
 
-    fs::path Dir;
+    fs::path dir_;
 };
 
 class RegFileStoreTest : public ::testing::Test {
@@ -81,70 +81,70 @@ protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "regstore-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        Dir = pattern;
-        UserFile = Dir / "config" / "tavora-live" / "user.reg";
-        SystemFile = Dir / "etc" / "system.reg";
-        Store = std::make_unique<TRegFileStore>(TRegFileStore::TPaths{UserFile, SystemFile});
+        dir_ = pattern;
+        userFile_ = dir_ / "config" / "tavora-live" / "user.reg";
+        systemFile_ = dir_ / "etc" / "system.reg";
+        store_ = std::make_unique<RegFileStore>(RegFileStore::Paths{userFile_, systemFile_});
     }
-    void TearDown() override { fs::remove_all(Dir); }
+    void TearDown() override { fs::remove_all(dir_); }
 
-    std::unique_ptr<TRegKey> Open() { return Store->CreateKey(TRegRoot::CurrentUser, KeyPath); }
+    std::unique_ptr<RegKey> open() { return store_->createKey(RegRoot::CurrentUser, KeyPath); }
 
-    std::vector<std::string> FilesBesideUserFile() const {
+    std::vector<std::string> filesBesideUserFile() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(UserFile.parent_path()))
+        for (const auto& entry : fs::directory_iterator(userFile_.parent_path()))
             names.push_back(entry.path().filename().string());
         std::sort(names.begin(), names.end());
         return names;
     }
 
-    fs::path Dir, UserFile, SystemFile;
-    std::unique_ptr<TRegFileStore> Store;
+    fs::path dir_, userFile_, systemFile_;
+    std::unique_ptr<RegFileStore> store_;
 };
 
 } // namespace
 
 TEST_F(RegFileStoreTest, FirstOpenCreatesThePrivateFileWithTheKey) {
-    ASSERT_TRUE(Open());
-    EXPECT_EQ(ReadFile(UserFile),
+    ASSERT_TRUE(open());
+    EXPECT_EQ(readFile(userFile_),
               std::string(Header) + "\n[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n");
-    EXPECT_EQ(Mode(UserFile), 0600u);
-    EXPECT_EQ(Mode(Dir / "config"), 0700u);
-    EXPECT_EQ(Mode(UserFile.parent_path()), 0700u);
+    EXPECT_EQ(Mode(userFile_), 0600u);
+    EXPECT_EQ(Mode(dir_ / "config"), 0700u);
+    EXPECT_EQ(Mode(userFile_.parent_path()), 0700u);
 
-    ASSERT_TRUE(Store->CreateKey(TRegRoot::LocalMachine, "SOFTWARE\\Other"));
-    EXPECT_EQ(ReadFile(SystemFile), std::string(Header) + "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n");
-    EXPECT_EQ(ReadFile(UserFile).find("Other"), std::string::npos);
+    ASSERT_TRUE(store_->createKey(RegRoot::LocalMachine, "SOFTWARE\\Other"));
+    EXPECT_EQ(readFile(systemFile_), std::string(Header) + "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Other]\n");
+    EXPECT_EQ(readFile(userFile_).find("Other"), std::string::npos);
 
-    EXPECT_FALSE(Store->CreateKey(TRegRoot::CurrentUser, "A\\\\B"));
-    EXPECT_FALSE(Store->CreateKey(TRegRoot::CurrentUser, "A\nB"));
+    EXPECT_FALSE(store_->createKey(RegRoot::CurrentUser, "A\\\\B"));
+    EXPECT_FALSE(store_->createKey(RegRoot::CurrentUser, "A\nB"));
 }
 
 TEST_F(RegFileStoreTest, ValuesPersistAndNamesIgnoreCase) {
-    const TRegValue text = TRegValue::Text("proxy \"one\"\xff");
-    const TRegValue blob = TRegValue::Binary({0, 1, 2, 3, 4, 5, 6, 7});
+    const RegValue text = RegValue::text("proxy \"one\"\xff");
+    const RegValue blob = RegValue::binary({0, 1, 2, 3, 4, 5, 6, 7});
     {
-        auto key = Open();
+        auto key = open();
         ASSERT_TRUE(key);
-        ASSERT_TRUE(key->SetValue("ProxyPort", TRegValue::Dword(1080)));
-        ASSERT_TRUE(key->SetValue("ProxyHost", text));
-        ASSERT_TRUE(key->SetValue("Blob", blob));
-        ASSERT_TRUE(key->SetValue("PROXYPORT", TRegValue::Dword(8080)));
-        TRegValue read;
-        ASSERT_EQ(key->QueryValue("proxyport", read), TRegStatus::Ok);
-        EXPECT_EQ(read, TRegValue::Dword(8080));
+        ASSERT_TRUE(key->setValue("ProxyPort", RegValue::dword(1080)));
+        ASSERT_TRUE(key->setValue("ProxyHost", text));
+        ASSERT_TRUE(key->setValue("Blob", blob));
+        ASSERT_TRUE(key->setValue("PROXYPORT", RegValue::dword(8080)));
+        RegValue read;
+        ASSERT_EQ(key->queryValue("proxyport", read), RegStatus::Ok);
+        EXPECT_EQ(read, RegValue::dword(8080));
     }
-    TRegFileStore fresh({UserFile, SystemFile});
-    auto key = fresh.CreateKey(TRegRoot::CurrentUser, "software\\NORVIK\\tavora live\\browser");
+    RegFileStore fresh({userFile_, systemFile_});
+    auto key = fresh.createKey(RegRoot::CurrentUser, "software\\NORVIK\\tavora live\\browser");
     ASSERT_TRUE(key);
-    TRegValue read;
-    EXPECT_EQ(key->QueryValue("ProxyHost", read), TRegStatus::Ok);
+    RegValue read;
+    EXPECT_EQ(key->queryValue("ProxyHost", read), RegStatus::Ok);
     EXPECT_EQ(read, text);
-    EXPECT_EQ(key->QueryValue("blob", read), TRegStatus::Ok);
+    EXPECT_EQ(key->queryValue("blob", read), RegStatus::Ok);
     EXPECT_EQ(read, blob);
-    EXPECT_EQ(key->QueryValue("Missing", read), TRegStatus::NotFound);
+    EXPECT_EQ(key->queryValue("Missing", read), RegStatus::NotFound);
 
-    const std::string file = ReadFile(UserFile);
+    const std::string file = readFile(userFile_);
     EXPECT_NE(file.find("\"ProxyPort\"=dword:00001f90\n"), std::string::npos) << file;
     EXPECT_EQ(file.find("software"), std::string::npos) << "the first spelling is kept";
 }
@@ -162,59 +162,59 @@ TEST_F(RegFileStoreTest, KeepsEveryOtherKeyAndValue) {
                                  "\r\n"
                                  "[HKEY_LOCAL_MACHINE\\Foreign]\r\n"
                                  "\"X\"=hex:01\r\n";
-    WriteFile(UserFile, original);
-    auto expected = ParseRegFile(original);
+    writeFile(userFile_, original);
+    auto expected = parseRegFile(original);
     ASSERT_TRUE(expected);
-    expected->Keys[1].SetValue("ProxyPort", TRegValue::Dword(3128));
-    expected->Keys[1].SetValue("ProxyHost", TRegValue::Text("h"));
+    expected->keys[1].setValue("ProxyPort", RegValue::dword(3128));
+    expected->keys[1].setValue("ProxyHost", RegValue::text("h"));
 
-    auto key = Open();
+    auto key = open();
     ASSERT_TRUE(key);
-    ASSERT_TRUE(key->SetValue("ProxyPort", TRegValue::Dword(3128)));
-    ASSERT_TRUE(key->SetValue("ProxyHost", TRegValue::Text("h")));
-    EXPECT_EQ(ParseRegFile(ReadFile(UserFile)), expected);
-    EXPECT_EQ(Mode(UserFile), 0600u);
+    ASSERT_TRUE(key->setValue("ProxyPort", RegValue::dword(3128)));
+    ASSERT_TRUE(key->setValue("ProxyHost", RegValue::text("h")));
+    EXPECT_EQ(parseRegFile(readFile(userFile_)), expected);
+    EXPECT_EQ(Mode(userFile_), 0600u);
 }
 
 // Several values are one replacement of the file, and its bytes are synced
 // before the rename makes them the file, the folder after it.
 TEST_F(RegFileStoreTest, ValuesAreStoredAsOneSyncedReplacement) {
-    auto key = Open();
+    auto key = open();
     ASSERT_TRUE(key);
-    auto calls = std::make_shared<TRecordingCalls>(UserFile.parent_path());
-    Store->SetFileCalls(calls);
-    const std::vector<TRegNamedValue> values = {{"UseProxy", TRegValue::Dword(1)},
-                                                {"ProxyHost", TRegValue::Text("h")},
-                                                {"ProxyPort", TRegValue::Dword(81)}};
-    EXPECT_EQ(key->SetValues(values), 3u);
-    EXPECT_EQ(calls->Calls, (std::vector<std::string>{"write user.reg.tmp.*", "fsync user.reg.tmp.*",
+    auto calls = std::make_shared<RecordingCalls>(userFile_.parent_path());
+    store_->setFileCalls(calls);
+    const std::vector<RegNamedValue> values = {{"UseProxy", RegValue::dword(1)},
+                                                {"ProxyHost", RegValue::text("h")},
+                                                {"ProxyPort", RegValue::dword(81)}};
+    EXPECT_EQ(key->setValues(values), 3u);
+    EXPECT_EQ(calls->calls, (std::vector<std::string>{"write user.reg.tmp.*", "fsync user.reg.tmp.*",
                                                       "rename user.reg.tmp.* user.reg", "fsync ."}));
-    const auto document = ParseRegFile(ReadFile(UserFile));
+    const auto document = parseRegFile(readFile(userFile_));
     ASSERT_TRUE(document);
-    EXPECT_EQ(document->Keys.at(0).Values, values);
+    EXPECT_EQ(document->keys.at(0).values, values);
 
-    calls->Calls.clear();
-    EXPECT_EQ(key->SetValues(values), 3u);
-    EXPECT_TRUE(calls->Calls.empty()) << "values as stored need no new file";
+    calls->calls.clear();
+    EXPECT_EQ(key->setValues(values), 3u);
+    EXPECT_TRUE(calls->calls.empty()) << "values as stored need no new file";
 }
 
 // A help desk may link the settings file to a shared one: the link stays,
 // and the file it names is replaced in its own folder.
 TEST_F(RegFileStoreTest, LinkedFileStaysALinkAndItsTargetIsWritten) {
-    const fs::path shared = Dir / "shared" / "classroom.reg";
-    WriteFile(shared, std::string(Header) + "\n[HKEY_CURRENT_USER\\Software\\Client]\n\"Room\"=\"12\"\n");
-    fs::create_directories(UserFile.parent_path());
-    fs::create_symlink("../../shared/classroom.reg", UserFile);
+    const fs::path shared = dir_ / "shared" / "classroom.reg";
+    writeFile(shared, std::string(Header) + "\n[HKEY_CURRENT_USER\\Software\\Client]\n\"Room\"=\"12\"\n");
+    fs::create_directories(userFile_.parent_path());
+    fs::create_symlink("../../shared/classroom.reg", userFile_);
 
-    auto key = Open();
+    auto key = open();
     ASSERT_TRUE(key);
-    ASSERT_TRUE(key->SetValue("ProxyPort", TRegValue::Dword(3128)));
-    EXPECT_TRUE(fs::is_symlink(UserFile));
-    EXPECT_EQ(fs::read_symlink(UserFile), "../../shared/classroom.reg");
-    const std::string text = ReadFile(shared);
+    ASSERT_TRUE(key->setValue("ProxyPort", RegValue::dword(3128)));
+    EXPECT_TRUE(fs::is_symlink(userFile_));
+    EXPECT_EQ(fs::read_symlink(userFile_), "../../shared/classroom.reg");
+    const std::string text = readFile(shared);
     EXPECT_NE(text.find("\"ProxyPort\"=dword:00000c38"), std::string::npos) << text;
     EXPECT_NE(text.find("\"Room\"=\"12\""), std::string::npos) << text;
-    EXPECT_EQ(FilesBesideUserFile(), std::vector<std::string>{"user.reg"});
+    EXPECT_EQ(filesBesideUserFile(), std::vector<std::string>{"user.reg"});
     std::vector<std::string> besideShared;
     for (const auto& entry : fs::directory_iterator(shared.parent_path()))
         besideShared.push_back(entry.path().filename().string());
@@ -223,97 +223,97 @@ TEST_F(RegFileStoreTest, LinkedFileStaysALinkAndItsTargetIsWritten) {
 
     // A link to a file not there yet names the file to create.
     fs::remove(shared);
-    ASSERT_TRUE(Open());
-    EXPECT_TRUE(fs::is_symlink(UserFile));
+    ASSERT_TRUE(open());
+    EXPECT_TRUE(fs::is_symlink(userFile_));
     EXPECT_TRUE(fs::is_regular_file(shared));
 }
 
 TEST_F(RegFileStoreTest, UnreadableFileIsKeptAsideBeforeItIsReplaced) {
     const std::string garbage("not a registry file\0\xff\n[HKEY_CURRENT_USER\\X]\n", 44);
-    WriteFile(UserFile, garbage);
+    writeFile(userFile_, garbage);
     std::vector<std::string> notices;
-    Store->SetNoticeHandler([&](const std::string& notice) { notices.push_back(notice); });
+    store_->setNoticeHandler([&](const std::string& notice) { notices.push_back(notice); });
 
-    auto key = Open();
+    auto key = open();
     ASSERT_TRUE(key);
-    TRegValue read;
-    EXPECT_EQ(key->QueryValue("ProxyPort", read), TRegStatus::NotFound);
-    const auto names = FilesBesideUserFile();
+    RegValue read;
+    EXPECT_EQ(key->queryValue("ProxyPort", read), RegStatus::NotFound);
+    const auto names = filesBesideUserFile();
     ASSERT_EQ(names.size(), 3u); // user.reg, user.reg.corrupt-..., user.reg.lock
     EXPECT_TRUE(names[1].starts_with("user.reg.corrupt-")) << names[1];
-    EXPECT_EQ(ReadFile(UserFile.parent_path() / names[1]), garbage);
-    EXPECT_EQ(Mode(UserFile.parent_path() / names[1]), 0600u);
+    EXPECT_EQ(readFile(userFile_.parent_path() / names[1]), garbage);
+    EXPECT_EQ(Mode(userFile_.parent_path() / names[1]), 0600u);
     EXPECT_EQ(notices.size(), 1u);
-    EXPECT_TRUE(ParseRegFile(ReadFile(UserFile))->FindKey(RegKeyFullName(TRegRoot::CurrentUser, KeyPath)));
+    EXPECT_TRUE(parseRegFile(readFile(userFile_))->findKey(regKeyFullName(RegRoot::CurrentUser, KeyPath)));
 
-    ASSERT_TRUE(Open());
-    EXPECT_EQ(FilesBesideUserFile().size(), 3u) << "a readable file is not kept aside again";
+    ASSERT_TRUE(open());
+    EXPECT_EQ(filesBesideUserFile().size(), 3u) << "a readable file is not kept aside again";
 
     // A second bad file, within the same second as likely as not, is kept
     // beside the first one, never over it.
-    WriteFile(UserFile, "garbage 2");
-    ASSERT_TRUE(Open());
-    const auto after = FilesBesideUserFile();
+    writeFile(userFile_, "garbage 2");
+    ASSERT_TRUE(open());
+    const auto after = filesBesideUserFile();
     std::vector<std::string> kept;
     for (const std::string& name : after)
         if (name.starts_with("user.reg.corrupt-"))
-            kept.push_back(ReadFile(UserFile.parent_path() / name));
+            kept.push_back(readFile(userFile_.parent_path() / name));
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(kept, (std::vector<std::string>{"garbage 2", garbage}));
 }
 
 TEST_F(RegFileStoreTest, UnreadableFileIsNotReplacedWhenItCannotBeKeptAside) {
-    WriteFile(UserFile, "garbage");
-    Store->SetFaultHook([](TRegWriteStep step) { return step == TRegWriteStep::SetAside ? EIO : 0; });
-    EXPECT_FALSE(Open());
-    EXPECT_EQ(Store->Location(TRegRoot::CurrentUser), UserFile.string());
-    EXPECT_NE(Store->LastError().find("could not be kept aside"), std::string::npos) << Store->LastError();
-    EXPECT_EQ(ReadFile(UserFile), "garbage");
-    EXPECT_EQ(FilesBesideUserFile(), (std::vector<std::string>{"user.reg", "user.reg.lock"}));
+    writeFile(userFile_, "garbage");
+    store_->setFaultHook([](RegWriteStep step) { return step == RegWriteStep::SetAside ? EIO : 0; });
+    EXPECT_FALSE(open());
+    EXPECT_EQ(store_->location(RegRoot::CurrentUser), userFile_.string());
+    EXPECT_NE(store_->lastError().find("could not be kept aside"), std::string::npos) << store_->lastError();
+    EXPECT_EQ(readFile(userFile_), "garbage");
+    EXPECT_EQ(filesBesideUserFile(), (std::vector<std::string>{"user.reg", "user.reg.lock"}));
 }
 
 TEST_F(RegFileStoreTest, RefusedWriteStepLeavesTheOldFile) {
-    auto key = Open();
+    auto key = open();
     ASSERT_TRUE(key);
-    ASSERT_TRUE(key->SetValue("V", TRegValue::Dword(1)));
-    const std::string before = ReadFile(UserFile);
+    ASSERT_TRUE(key->setValue("V", RegValue::dword(1)));
+    const std::string before = readFile(userFile_);
     std::uint32_t next = 2;
-    for (auto failing : {TRegWriteStep::Lock, TRegWriteStep::CreateTemp, TRegWriteStep::Write,
-                         TRegWriteStep::Sync, TRegWriteStep::Rename}) {
-        Store->SetFaultHook([=](TRegWriteStep step) { return step == failing ? ENOSPC : 0; });
-        EXPECT_FALSE(key->SetValue("V", TRegValue::Dword(next++))) << static_cast<int>(failing);
-        EXPECT_EQ(Store->LastError(), std::strerror(ENOSPC)); // the system's reason, for the message
-        EXPECT_EQ(ReadFile(UserFile), before);
-        EXPECT_EQ(FilesBesideUserFile(), (std::vector<std::string>{"user.reg", "user.reg.lock"}));
+    for (auto failing : {RegWriteStep::Lock, RegWriteStep::CreateTemp, RegWriteStep::Write,
+                         RegWriteStep::Sync, RegWriteStep::Rename}) {
+        store_->setFaultHook([=](RegWriteStep step) { return step == failing ? ENOSPC : 0; });
+        EXPECT_FALSE(key->setValue("V", RegValue::dword(next++))) << static_cast<int>(failing);
+        EXPECT_EQ(store_->lastError(), std::strerror(ENOSPC)); // the system's reason, for the message
+        EXPECT_EQ(readFile(userFile_), before);
+        EXPECT_EQ(filesBesideUserFile(), (std::vector<std::string>{"user.reg", "user.reg.lock"}));
     }
     // Once renamed the value is visible, but not known to be durable: still reported.
-    Store->SetFaultHook([](TRegWriteStep step) { return step == TRegWriteStep::SyncDir ? EIO : 0; });
-    EXPECT_FALSE(key->SetValue("V", TRegValue::Dword(99)));
-    EXPECT_NE(ReadFile(UserFile).find("dword:00000063"), std::string::npos);
+    store_->setFaultHook([](RegWriteStep step) { return step == RegWriteStep::SyncDir ? EIO : 0; });
+    EXPECT_FALSE(key->setValue("V", RegValue::dword(99)));
+    EXPECT_NE(readFile(userFile_).find("dword:00000063"), std::string::npos);
 }
 
 TEST_F(RegFileStoreTest, WriterKilledBeforeRenameLeavesTheOldFileAndNoLitter) {
-    ASSERT_TRUE(Open()->SetValue("V", TRegValue::Text("old")));
-    const std::string before = ReadFile(UserFile);
+    ASSERT_TRUE(open()->setValue("V", RegValue::text("old")));
+    const std::string before = readFile(userFile_);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        Store->SetFaultHook([](TRegWriteStep step) {
-            if (step == TRegWriteStep::Rename)
+        store_->setFaultHook([](RegWriteStep step) {
+            if (step == RegWriteStep::Rename)
                 ::raise(SIGKILL);
             return 0;
         });
-        Open()->SetValue("V", TRegValue::Text("new"));
+        open()->setValue("V", RegValue::text("new"));
         ::_exit(1);
     }
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(ReadFile(UserFile), before);
-    EXPECT_EQ(FilesBesideUserFile().size(), 3u) << "the killed writer's temporary file";
+    EXPECT_EQ(readFile(userFile_), before);
+    EXPECT_EQ(filesBesideUserFile().size(), 3u) << "the killed writer's temporary file";
 
-    ASSERT_TRUE(Open()->SetValue("V", TRegValue::Text("newer")));
-    EXPECT_EQ(FilesBesideUserFile(), (std::vector<std::string>{"user.reg", "user.reg.lock"}));
+    ASSERT_TRUE(open()->setValue("V", RegValue::text("newer")));
+    EXPECT_EQ(filesBesideUserFile(), (std::vector<std::string>{"user.reg", "user.reg.lock"}));
 }
 
 // A writer killed at random instants of many writes: the file always reads
@@ -329,7 +329,7 @@ TEST_F(RegFileStoreTest, WriterKilledAtAnyInstantLeavesAWholeFile) {
             ::close(ready[0]);
             for (std::uint32_t n = 1;; ++n) {
                 const std::size_t size = 1 + (n * 37 + round) % 500;
-                Open()->SetValue("Blob", TRegValue::Binary(std::vector<std::uint8_t>(size, size & 0xff)));
+                open()->setValue("Blob", RegValue::binary(std::vector<std::uint8_t>(size, size & 0xff)));
                 if (n == 1 && ::write(ready[1], "r", 1) != 1)
                     ::_exit(1);
             }
@@ -342,26 +342,26 @@ TEST_F(RegFileStoreTest, WriterKilledAtAnyInstantLeavesAWholeFile) {
         ::kill(child, SIGKILL);
         ASSERT_EQ(::waitpid(child, nullptr, 0), child);
 
-        const auto document = ParseRegFile(ReadFile(UserFile));
+        const auto document = parseRegFile(readFile(userFile_));
         ASSERT_TRUE(document) << "round " << round;
-        const TRegFileKey* key = document->FindKey(RegKeyFullName(TRegRoot::CurrentUser, KeyPath));
+        const RegFileKey* key = document->findKey(regKeyFullName(RegRoot::CurrentUser, KeyPath));
         ASSERT_TRUE(key);
-        const TRegValue* blob = key->FindValue("Blob");
+        const RegValue* blob = key->findValue("Blob");
         ASSERT_TRUE(blob);
-        EXPECT_EQ(blob->Data, std::vector<std::uint8_t>(blob->Data.size(), blob->Data.size() & 0xff));
-        EXPECT_EQ(Mode(UserFile), 0600u);
+        EXPECT_EQ(blob->data, std::vector<std::uint8_t>(blob->data.size(), blob->data.size() & 0xff));
+        EXPECT_EQ(Mode(userFile_), 0600u);
     }
 }
 
 TEST_F(RegFileStoreTest, ConcurrentWritersLoseNoValue) {
-    ASSERT_TRUE(Open());
+    ASSERT_TRUE(open());
     std::vector<pid_t> children;
     for (char writer : {'A', 'B', 'C'}) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             for (std::uint32_t i = 0; i < 30; ++i) {
-                if (!Open()->SetValue(std::string(1, writer) + std::to_string(i), TRegValue::Dword(i)))
+                if (!open()->setValue(std::string(1, writer) + std::to_string(i), RegValue::dword(i)))
                     ::_exit(1);
             }
             ::_exit(0);
@@ -373,22 +373,22 @@ TEST_F(RegFileStoreTest, ConcurrentWritersLoseNoValue) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    const auto document = ParseRegFile(ReadFile(UserFile));
+    const auto document = parseRegFile(readFile(userFile_));
     ASSERT_TRUE(document);
-    EXPECT_EQ(document->Keys.at(0).Values.size(), 90u);
+    EXPECT_EQ(document->keys.at(0).values.size(), 90u);
 }
 
 TEST(RegFileStorePaths, FollowTheXdgConfigDirectory) {
     const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = savedXdg ? savedXdg : "";
     ::setenv("XDG_CONFIG_HOME", "/srv/conf", 1);
-    EXPECT_EQ(TRegFileStore::DefaultPaths().CurrentUser, "/srv/conf/tavora-live/user.reg");
+    EXPECT_EQ(RegFileStore::defaultPaths().currentUser, "/srv/conf/tavora-live/user.reg");
     ::setenv("XDG_CONFIG_HOME", "relative/conf", 1); // not absolute: ignored, as the convention says
     const char* home = std::getenv("HOME");
     if (home && home[0] == '/') {
-        EXPECT_EQ(TRegFileStore::DefaultPaths().CurrentUser, fs::path(home) / ".config/tavora-live/user.reg");
+        EXPECT_EQ(RegFileStore::defaultPaths().currentUser, fs::path(home) / ".config/tavora-live/user.reg");
     }
-    EXPECT_EQ(TRegFileStore::DefaultPaths().LocalMachine, "/etc/tavora-live/system.reg");
+    EXPECT_EQ(RegFileStore::defaultPaths().localMachine, "/etc/tavora-live/system.reg");
     if (savedXdg)
         ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
     else

@@ -8,23 +8,23 @@ namespace {
 
 constexpr std::string_view BrowserKey = "HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser";
 
-std::vector<std::uint8_t> Bytes(std::string_view s) {
+std::vector<std::uint8_t> bytes(std::string_view s) {
     return {s.begin(), s.end()};
 }
 
 } // namespace
 
 TEST(RegFile, WritesTheRegistryEditorsExportFormat) {
-    TRegFileDocument document;
-    TRegFileKey& key = document.ObtainKey(BrowserKey);
-    key.SetValue("ProxyPort", TRegValue::Dword(1080));
-    key.SetValue("ProxyHost", TRegValue::Text("a\\b\"c\x01\xe9~"));
-    key.SetValue("Path", TRegValue::Text("%HOME%", REG_EXPAND_SZ));
-    key.SetValue("Blob", TRegValue::Binary({0x00, 0xff}));
-    key.SetValue("", TRegValue::Text("default"));
-    document.ObtainKey("HKEY_CURRENT_USER\\Empty");
+    RegFileDocument document;
+    RegFileKey& key = document.obtainKey(BrowserKey);
+    key.setValue("ProxyPort", RegValue::dword(1080));
+    key.setValue("ProxyHost", RegValue::text("a\\b\"c\x01\xe9~"));
+    key.setValue("Path", RegValue::text("%HOME%", REG_EXPAND_SZ));
+    key.setValue("Blob", RegValue::binary({0x00, 0xff}));
+    key.setValue("", RegValue::text("default"));
+    document.obtainKey("HKEY_CURRENT_USER\\Empty");
 
-    EXPECT_EQ(FormatRegFile(document), R"(Windows Registry Editor Version 5.00
+    EXPECT_EQ(formatRegFile(document), R"(Windows Registry Editor Version 5.00
 
 [HKEY_CURRENT_USER\SOFTWARE\Norvik\Tavora Live\Browser]
 "ProxyPort"=dword:00000438
@@ -45,24 +45,24 @@ TEST(RegFile, EveryTypeAndByteRoundTripsAsWrappedAscii) {
     for (std::size_t i = 0; i < longBlob.size(); ++i)
         longBlob[i] = static_cast<std::uint8_t>(i * 7);
 
-    TRegFileDocument document;
-    TRegFileKey& key = document.ObtainKey(BrowserKey);
-    key.SetValue("Zero", TRegValue::Dword(0));
-    key.SetValue("AllOnes", TRegValue::Dword(0xffffffff));
-    key.SetValue("AllBytes", TRegValue::Text(allBytes));
-    key.SetValue("EmptyText", TRegValue::Text(""));
-    key.SetValue("Expand", TRegValue::Text(std::string_view("%PATH%\0x", 8), REG_EXPAND_SZ));
-    key.SetValue("LongBlob", TRegValue::Binary(longBlob));
-    key.SetValue("EmptyBlob", TRegValue::Binary({}));
-    key.SetValue("Multi", TRegValue{7, Bytes(std::string_view("a\0b\0\0", 5))});
-    key.SetValue("Qword", TRegValue{0xb, {1, 2, 3, 4, 5, 6, 7, 8}});
-    key.SetValue("None", TRegValue{REG_NONE, {9}});
-    key.SetValue("ShortDword", TRegValue{REG_DWORD, {1, 2, 3}});
-    key.SetValue(allBytes.substr(1), TRegValue::Text("name with every byte"));
-    document.ObtainKey("HKEY_LOCAL_MACHINE\\Other Root\\Key")
-        .SetValue("", TRegValue::Text("default", REG_EXPAND_SZ));
+    RegFileDocument document;
+    RegFileKey& key = document.obtainKey(BrowserKey);
+    key.setValue("Zero", RegValue::dword(0));
+    key.setValue("AllOnes", RegValue::dword(0xffffffff));
+    key.setValue("AllBytes", RegValue::text(allBytes));
+    key.setValue("EmptyText", RegValue::text(""));
+    key.setValue("Expand", RegValue::text(std::string_view("%PATH%\0x", 8), REG_EXPAND_SZ));
+    key.setValue("LongBlob", RegValue::binary(longBlob));
+    key.setValue("EmptyBlob", RegValue::binary({}));
+    key.setValue("Multi", RegValue{7, bytes(std::string_view("a\0b\0\0", 5))});
+    key.setValue("Qword", RegValue{0xb, {1, 2, 3, 4, 5, 6, 7, 8}});
+    key.setValue("None", RegValue{REG_NONE, {9}});
+    key.setValue("ShortDword", RegValue{REG_DWORD, {1, 2, 3}});
+    key.setValue(allBytes.substr(1), RegValue::text("name with every byte"));
+    document.obtainKey("HKEY_LOCAL_MACHINE\\Other Root\\Key")
+        .setValue("", RegValue::text("default", REG_EXPAND_SZ));
 
-    const std::string text = FormatRegFile(document);
+    const std::string text = formatRegFile(document);
     std::istringstream lines(text);
     for (std::string line; std::getline(lines, line);) {
         if (line.find("=hex") != std::string::npos || line.starts_with("  ")) {
@@ -75,7 +75,7 @@ TEST(RegFile, EveryTypeAndByteRoundTripsAsWrappedAscii) {
     EXPECT_NE(text.find("\"ShortDword\"=hex(4):01,02,03"), std::string::npos);
     EXPECT_NE(text.find("\"Qword\"=hex(b):01,02,"), std::string::npos);
 
-    const auto parsed = ParseRegFile(text);
+    const auto parsed = parseRegFile(text);
     ASSERT_TRUE(parsed);
     EXPECT_EQ(*parsed, document);
 }
@@ -92,27 +92,27 @@ TEST(RegFile, ReadsWhatOtherWritersProduce) {
                                   "\"D\"=\"q\\X7e\"\r\n"
                                   "[hkey_current_user\\software\\x]\r\n"
                                   "\"a\"=\"later\"\r\n";
-    const auto parsed = ParseRegFile(text);
+    const auto parsed = parseRegFile(text);
     ASSERT_TRUE(parsed);
-    ASSERT_EQ(parsed->Keys.size(), 1u);
-    const TRegFileKey& key = parsed->Keys[0];
-    EXPECT_EQ(key.Name, "HKEY_CURRENT_USER\\Software\\X");
-    ASSERT_EQ(key.Values.size(), 4u);
-    EXPECT_EQ(key.Values[0], (TRegFileValue{"A", TRegValue::Text("later")}));
-    EXPECT_EQ(key.Values[1], (TRegFileValue{"B", TRegValue::Binary({1, 10, 2})}));
-    EXPECT_EQ(key.Values[2], (TRegFileValue{"C", TRegValue{REG_EXPAND_SZ, {'A', 0}}}));
-    EXPECT_EQ(key.Values[3], (TRegFileValue{"D", TRegValue::Text("q~")}));
+    ASSERT_EQ(parsed->keys.size(), 1u);
+    const RegFileKey& key = parsed->keys[0];
+    EXPECT_EQ(key.name, "HKEY_CURRENT_USER\\Software\\X");
+    ASSERT_EQ(key.values.size(), 4u);
+    EXPECT_EQ(key.values[0], (RegFileValue{"A", RegValue::text("later")}));
+    EXPECT_EQ(key.values[1], (RegFileValue{"B", RegValue::binary({1, 10, 2})}));
+    EXPECT_EQ(key.values[2], (RegFileValue{"C", RegValue{REG_EXPAND_SZ, {'A', 0}}}));
+    EXPECT_EQ(key.values[3], (RegFileValue{"D", RegValue::text("q~")}));
 
-    EXPECT_EQ(ParseRegFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n@=dword:1\n")->Keys[0].Values[0].Value,
-              TRegValue::Dword(1));
+    EXPECT_EQ(parseRegFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n@=dword:1\n")->keys[0].values[0].value,
+              RegValue::dword(1));
     // Comments and blank lines before the header, as a help desk writes them.
-    const auto commented = ParseRegFile("; classroom set-up\r\n\r\n  ;; by hand\r\n"
+    const auto commented = parseRegFile("; classroom set-up\r\n\r\n  ;; by hand\r\n"
                                         "Windows Registry Editor Version 5.00\r\n\r\n"
                                         "[HKEY_CURRENT_USER\\K]\r\n\"A\"=dword:00000001\r\n");
     ASSERT_TRUE(commented);
-    EXPECT_EQ(commented->Keys.at(0).Values.at(0), (TRegFileValue{"A", TRegValue::Dword(1)}));
-    EXPECT_EQ(ParseRegFile(""), TRegFileDocument{});
-    EXPECT_EQ(ParseRegFile(" \r\n\n"), TRegFileDocument{});
+    EXPECT_EQ(commented->keys.at(0).values.at(0), (RegFileValue{"A", RegValue::dword(1)}));
+    EXPECT_EQ(parseRegFile(""), RegFileDocument{});
+    EXPECT_EQ(parseRegFile(" \r\n\n"), RegFileDocument{});
 }
 
 TEST(RegFile, RejectsTextItCannotReadFaithfully) {
@@ -143,5 +143,5 @@ TEST(RegFile, RejectsTextItCannotReadFaithfully) {
         header + "[]\n",
     };
     for (const auto& text : bad)
-        EXPECT_FALSE(ParseRegFile(text)) << text;
+        EXPECT_FALSE(parseRegFile(text)) << text;
 }

@@ -25,8 +25,8 @@
 
 using tavora::test::PipeSourceWriter;
 using tavora::test::pulseServer;
-using testnet::TLoopbackListener;
-using testnet::TRefusingPort;
+using testnet::LoopbackListener;
+using testnet::RefusingPort;
 
 namespace {
 std::map<std::string, std::string> socksHarness() {
@@ -51,7 +51,7 @@ std::vector<std::int16_t> tone(double seconds, double amplitude) {
 // little enough that what is left fits in the fifo once nobody reads it.
 constexpr double FeedSeconds = 6;
 
-struct TRun {
+struct CheckRun {
     int exitCode = -1;
     QJsonObject report;
     QByteArray stderrText;
@@ -76,7 +76,7 @@ protected:
                    values);
     }
 
-    TRun runCheck(const QStringList& extra, const QString& server = QString::fromStdString(pulseServer())) {
+    CheckRun runCheck(const QStringList& extra, const QString& server = QString::fromStdString(pulseServer())) {
         QProcess wizard;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", config.path());
@@ -90,7 +90,7 @@ protected:
         // Every stage is bounded: two refused attempts and a pause, a 3 s
         // recording; far less than this.
         EXPECT_TRUE(wizard.waitForFinished(60000));
-        TRun run;
+        CheckRun run;
         run.exitCode = wizard.exitCode();
         run.stderrText = wizard.readAllStandardError();
         const QByteArray out = wizard.readAllStandardOutput();
@@ -102,11 +102,11 @@ protected:
 } // namespace
 
 TEST_F(ReportCheck, PassingReportWithAToneAtTheMicrophone) {
-    TLoopbackListener target;
+    LoopbackListener target;
     PipeSourceWriter source;
     const double amplitude = 0.2; // -14 dBFS peak, -17 dBFS RMS
     source.write(tone(FeedSeconds, amplitude));
-    const TRun run = runCheck({"--target", QString("127.0.0.1:%1").arg(target.Port())});
+    const CheckRun run = runCheck({"--target", QString("127.0.0.1:%1").arg(target.port())});
     EXPECT_EQ(run.exitCode, 0) << QJsonDocument(run.report).toJson().constData();
     EXPECT_TRUE(run.report["ok"].toBool());
 
@@ -140,10 +140,10 @@ TEST_F(ReportCheck, PassingReportWithAToneAtTheMicrophone) {
 }
 
 TEST_F(ReportCheck, RefusedPortAndSilence) {
-    const TRefusingPort closed;
+    const RefusingPort closed;
     PipeSourceWriter source;
     source.write(std::vector<std::int16_t>(size_t(8000 * FeedSeconds), 0));
-    const TRun run = runCheck({"--target", QString("127.0.0.1:%1").arg(closed.Port())});
+    const CheckRun run = runCheck({"--target", QString("127.0.0.1:%1").arg(closed.port())});
     EXPECT_EQ(run.exitCode, 1);
     const QJsonObject connection = run.check("connection");
     EXPECT_FALSE(connection["ok"].toBool(true));
@@ -165,7 +165,7 @@ TEST_F(ReportCheck, RefusedPortAndSilence) {
 TEST_F(ReportCheck, ProxyRefusingTheCredentialsIsAnAuthenticationFailure) {
     const auto socks = socksHarness();
     ASSERT_FALSE(socks.empty());
-    TLoopbackListener target;
+    LoopbackListener target;
     writeSettings(QString("\"UseProxy\"=dword:00000001\n\"SocksVersion\"=dword:00000003\n"
                           "\"ProxyHost\"=\"127.0.0.1\"\n\"ProxyPort\"=dword:%1\n"
                           "\"ProxyAuthentication\"=dword:00000001\n\"ProxyUserName\"=\"%2\"\n")
@@ -178,8 +178,8 @@ TEST_F(ReportCheck, ProxyRefusingTheCredentialsIsAnAuthenticationFailure) {
         return f.readAll();
     }();
     // The stored password is empty: the proxy refuses the login.
-    const TRun run =
-        runCheck({"--target", QString("127.0.0.1:%1").arg(target.Port())}, "unix:/nonexistent/native");
+    const CheckRun run =
+        runCheck({"--target", QString("127.0.0.1:%1").arg(target.port())}, "unix:/nonexistent/native");
     const QJsonObject connection = run.check("connection");
     EXPECT_FALSE(connection["ok"].toBool(true));
     const QJsonArray attempts = connection["figures"].toObject()["attempts"].toArray();

@@ -11,7 +11,7 @@
 
 namespace tavora::test {
 
-class TCatchingApplication : public QCoreApplication {
+class CatchingApplication : public QCoreApplication {
 public:
     using QCoreApplication::QCoreApplication;
     bool notify(QObject* receiver, QEvent* event) override {

@@ -1,4 +1,4 @@
-#include "shell/MainForm.h"
+#include "shell/MainWindow.h"
 
 #include "BuildConfig.h"
 #include "audio/loopback/MicrophonePage.h"
@@ -11,7 +11,7 @@
 #include "shell/ConnectionPage.h"
 #include "shell/DisplayPage.h"
 #include "settings/SystemTestSettings.h"
-#include "ui_TfMain.h"
+#include "ui_MainWindow.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -40,47 +40,47 @@ QString linkCaption(const QString& url) {
 }
 } // namespace
 
-TfMain::TfMain(const QStringList& arguments, const TWizardServices& services, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::TfMain>()), m_services(services) {
+MainWindow::MainWindow(const QStringList& arguments, const WizardServices& services, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()), services_(services) {
     ui->setupUi(this);
     setUpAppearance();
 
-    acNextTest = new QAction(this);
-    acNextTest->setObjectName("acNextTest");
-    acPrevTest = new QAction(this);
-    acPrevTest->setObjectName("acPrevTest");
-    connect(acNextTest, &QAction::triggered, this, &TfMain::acNextTestExecute);
-    connect(acPrevTest, &QAction::triggered, this, &TfMain::acPrevTestExecute);
+    nextTestAction = new QAction(this);
+    nextTestAction->setObjectName("nextTestAction");
+    previousTestAction = new QAction(this);
+    previousTestAction->setObjectName("previousTestAction");
+    connect(nextTestAction, &QAction::triggered, this, &MainWindow::onNextTest);
+    connect(previousTestAction, &QAction::triggered, this, &MainWindow::onPreviousTest);
     // A button bound to an action is enabled exactly when the action is.
-    connect(ui->btnNext, &QPushButton::clicked, acNextTest, &QAction::trigger);
-    connect(ui->XPButton5, &QPushButton::clicked, acPrevTest, &QAction::trigger);
-    connect(acNextTest, &QAction::changed, this,
-            [this] { ui->btnNext->setEnabled(acNextTest->isEnabled()); });
-    connect(acPrevTest, &QAction::changed, this,
-            [this] { ui->XPButton5->setEnabled(acPrevTest->isEnabled()); });
-    connect(ui->XPButton3, &QPushButton::clicked, this, &TfMain::XPButton3Click);
+    connect(ui->nextButton, &QPushButton::clicked, nextTestAction, &QAction::trigger);
+    connect(ui->previousButton, &QPushButton::clicked, previousTestAction, &QAction::trigger);
+    connect(nextTestAction, &QAction::changed, this,
+            [this] { ui->nextButton->setEnabled(nextTestAction->isEnabled()); });
+    connect(previousTestAction, &QAction::changed, this,
+            [this] { ui->previousButton->setEnabled(previousTestAction->isEnabled()); });
+    connect(ui->closeButton, &QPushButton::clicked, this, &MainWindow::onCloseClicked);
     // The actions' states are re-evaluated whenever the event loop goes idle.
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &TfMain::updateActions);
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &MainWindow::updateActions);
 
-    Components = std::make_unique<TComponent>();
-    vcrClient = new TTcpClient(Components.get());
-    connectionPage = new TConnectionPage(*vcrClient, *Components, ui->pConnectionTest);
-    connectionPage->DesktopProxy = m_services.DesktopProxy;
-    displayPage = new TDisplayPage(m_services.DisplayMetrics, ui->Panel3);
-    playbackPage = new tavora::audio::TPlaybackPage(m_services.Audio, ui->pPlaybackBody);
-    connect(playbackPage, &tavora::audio::TPlaybackPage::settingsNotSaved, this,
-            &TfMain::TellSettingsNotSaved);
-    microphonePage = new tavora::audio::TMicrophonePage(m_services.Audio, ui->pMicrophoneBody);
+    components = std::make_unique<Component>();
+    client_ = new TcpClient(components.get());
+    connectionPage = new ConnectionPage(*client_, *components, ui->connectionBody);
+    connectionPage->desktopProxy = services_.desktopProxy;
+    displayPage = new DisplayPage(services_.displayMetrics, ui->displayBody);
+    playbackPage = new tavora::audio::PlaybackPage(services_.audio, ui->playbackBody);
+    connect(playbackPage, &tavora::audio::PlaybackPage::settingsNotSaved, this,
+            &MainWindow::tellSettingsNotSaved);
+    microphonePage = new tavora::audio::MicrophonePage(services_.audio, ui->microphoneBody);
 
     // Key preview: the window sees key presses before its controls do. The
     // same filter sees the clicks on the link labels.
     qApp->installEventFilter(this);
 
-    FormCreate(arguments);
+    formCreate(arguments);
 }
 
-TfMain::~TfMain() {
+MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     // A sample still playing ends with its player, without storing the
     // settings again (closing the window stored them).
@@ -88,10 +88,10 @@ TfMain::~TfMain() {
     delete microphonePage;
     delete playbackPage;
     delete connectionPage;
-    Components.reset();
+    components.reset();
 }
 
-void TfMain::setUpAppearance() {
+void MainWindow::setUpAppearance() {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(ClientWidth, ClientHeight);
@@ -108,7 +108,7 @@ void TfMain::setUpAppearance() {
             bold.setBold(true);
             label->setFont(bold);
             // The display page draws its brand line in grey.
-            SetFontColour(label, ui->pResolution->isAncestorOf(label)
+            setFontColour(label, ui->displayFrame->isAncestorOf(label)
                                      ? FontColours::Grey
                                      : palette().color(QPalette::WindowText));
         } else if (role == "pageTitle") {
@@ -119,7 +119,7 @@ void TfMain::setUpAppearance() {
             QFont underlined = font();
             underlined.setUnderline(true);
             label->setFont(underlined);
-            SetFontColour(label, Qt::blue);
+            setFontColour(label, Qt::blue);
             label->setText(linkCaption(url));
             label->setToolTip(url);
             // Right-aligned: the label grows to the left when the caption is wider.
@@ -131,67 +131,67 @@ void TfMain::setUpAppearance() {
     }
 }
 
-void TfMain::FormCreate(const QStringList& arguments) {
-    LoadSettings();
-    CurrentPage = 0;
-    const TCommandLine commandLine = ParseCommandLine(arguments);
-    AudioOnlyMode = commandLine.AudioOnlyMode;
-    NotifyMessage = commandLine.NotifyMessage;
-    NotifyWindow = commandLine.NotifyWindow;
-    if (AudioOnlyMode)
-        CurrentPage = 2;
+void MainWindow::formCreate(const QStringList& arguments) {
+    loadSettings();
+    currentPage = 0;
+    const CommandLine commandLine = parseCommandLine(arguments);
+    audioOnlyMode = commandLine.audioOnlyMode;
+    notifyMessage = commandLine.notifyMessage;
+    notifyWindow = commandLine.notifyWindow;
+    if (audioOnlyMode)
+        currentPage = 2;
 }
 
-void TfMain::showEvent(QShowEvent* event) {
-    if (!m_shown) {
-        m_shown = true;
-        FormShow();
+void MainWindow::showEvent(QShowEvent* event) {
+    if (!shown_) {
+        shown_ = true;
+        formShow();
         if (const QScreen* screen = this->screen())
             move(screen->availableGeometry().center() - rect().center());
     }
     QWidget::showEvent(event);
 }
 
-void TfMain::FormShow() {
-    ShowPage(CurrentPage);
+void MainWindow::formShow() {
+    showPage(currentPage);
     updateActions();
 }
 
-QWidget* TfMain::FrontPage() const {
-    const QList<QWidget*> pages{ui->pConnection, ui->pResolution, ui->pPlaybackTest, ui->pMicrophoneTest};
+QWidget* MainWindow::frontPage() const {
+    const QList<QWidget*> pages{ui->connectionFrame, ui->displayFrame, ui->playbackFrame, ui->microphoneFrame};
     // Children are painted in stacking order: the last page panel is in front.
     QWidget* front = nullptr;
-    for (QObject* child : ui->pMainHolder->children())
+    for (QObject* child : ui->pageHolder->children())
         if (auto* widget = qobject_cast<QWidget*>(child); widget && pages.contains(widget))
             front = widget;
     return front;
 }
 
-void TfMain::bringToFront(QWidget* page) {
+void MainWindow::bringToFront(QWidget* page) {
     page->raise();
 }
 
-void TfMain::ShowPage(int index) {
-    ui->btnNext->setText("Next Test");
+void MainWindow::showPage(int index) {
+    ui->nextButton->setText("Next Test");
     switch (index) {
     case 0:
-        bringToFront(ui->pConnection);
+        bringToFront(ui->connectionFrame);
         break;
     case 1:
-        bringToFront(ui->pResolution);
-        StopPlayback();
+        bringToFront(ui->displayFrame);
+        stopPlayback();
         break;
     case 2:
-        StopMikeTest();
-        bringToFront(ui->pPlaybackTest);
-        EnterPlaybackPage();
+        stopMikeTest();
+        bringToFront(ui->playbackFrame);
+        enterPlaybackPage();
         break;
     case 3:
-        StopPlayback();
-        bringToFront(ui->pMicrophoneTest);
+        stopPlayback();
+        bringToFront(ui->microphoneFrame);
         QApplication::processEvents();
-        EnterMicrophonePage();
-        ui->btnNext->setText("Finish");
+        enterMicrophonePage();
+        ui->nextButton->setText("Finish");
         break;
     case ClosePage:
         close();
@@ -201,89 +201,89 @@ void TfMain::ShowPage(int index) {
     }
 }
 
-void TfMain::acNextTestExecute() {
-    CurrentPage = CurrentPage + 1;
-    ShowPage(CurrentPage);
+void MainWindow::onNextTest() {
+    currentPage = currentPage + 1;
+    showPage(currentPage);
 }
 
-void TfMain::acPrevTestExecute() {
-    CurrentPage = CurrentPage - 1;
-    ShowPage(CurrentPage);
+void MainWindow::onPreviousTest() {
+    currentPage = currentPage - 1;
+    showPage(currentPage);
 }
 
-void TfMain::acNextTestUpdate() {}
+void MainWindow::acNextTestUpdate() {}
 
-void TfMain::acPrevTestUpdate() {
-    acPrevTest->setEnabled((CurrentPage > 0 && !AudioOnlyMode) || (CurrentPage > 2 && AudioOnlyMode));
+void MainWindow::acPrevTestUpdate() {
+    previousTestAction->setEnabled((currentPage > 0 && !audioOnlyMode) || (currentPage > 2 && audioOnlyMode));
 }
 
-void TfMain::updateActions() {
+void MainWindow::updateActions() {
     acNextTestUpdate();
     acPrevTestUpdate();
 }
 
-void TfMain::XPButton3Click() {
-    StopMikeTest();
-    StopPlayback();
+void MainWindow::onCloseClicked() {
+    stopMikeTest();
+    stopPlayback();
     close();
 }
 
-void TfMain::Label6Click() {
+void MainWindow::onVendorLinkClicked() {
     QDesktopServices::openUrl(QUrl(QString::fromUtf8(BuildConfig::VendorUrl)));
 }
 
-bool TfMain::FormCloseQuery() {
+bool MainWindow::formCloseQuery() {
     return true;
 }
 
-void TfMain::closeEvent(QCloseEvent* event) {
-    if (!FormCloseQuery()) {
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (!formCloseQuery()) {
         event->ignore();
         return;
     }
-    if (!m_closed) {
-        m_closed = true;
-        FormClose();
+    if (!closed_) {
+        closed_ = true;
+        formClose();
     }
     event->accept();
 }
 
-void TfMain::FormClose() {
-    StopMikeTest();
+void MainWindow::formClose() {
+    stopMikeTest();
     // A close asked for while a connection test waits for its answer ends the
     // test; the wizard then ends as soon as the test has given up.
-    connectionPage->StopConnectionTest();
+    connectionPage->stopConnectionTest();
     // A failed save must never keep the participant in a window that cannot
     // close: say that the settings were not saved, then close all the same.
     try {
-        SaveSettings();
-    } catch (const ERegistryError& e) {
-        const QString message = QString::fromStdString(SaveFailureText(e));
+        saveSettings();
+    } catch (const RegistryError& e) {
+        const QString message = QString::fromStdString(saveFailureText(e));
         qCWarning(lcShell) << "settings not saved at the close:" << e.what() << message;
-        TellSettingsNotSaved(message);
+        tellSettingsNotSaved(message);
     } catch (const std::exception& e) {
         qCWarning(lcShell) << "settings not saved at the close:" << e.what();
-        TellSettingsNotSaved(tr("The settings cannot be saved: %1").arg(QString::fromLocal8Bit(e.what())));
+        tellSettingsNotSaved(tr("The settings cannot be saved: %1").arg(QString::fromLocal8Bit(e.what())));
     }
-    if (NotifyMessage != 0 && NotifyWindow != 0)
-        PostCloseNotification(static_cast<uint32_t>(NotifyWindow), static_cast<uint32_t>(NotifyMessage));
+    if (notifyMessage != 0 && notifyWindow != 0)
+        postCloseNotification(static_cast<uint32_t>(notifyWindow), static_cast<uint32_t>(notifyMessage));
 }
 
-void TfMain::TellSettingsNotSaved(const QString& message) {
+void MainWindow::tellSettingsNotSaved(const QString& message) {
     emit settingsNotSaved(message);
     // Every stop of the sample saves again, and mostly fails again for the
     // same reason: the participant is told once per run, the log every time.
-    if (m_toldSettingsNotSaved)
+    if (toldSettingsNotSaved_)
         return;
-    m_toldSettingsNotSaved = true;
+    toldSettingsNotSaved_ = true;
     QMessageBox::warning(this, windowTitle(), message);
 }
 
-bool TfMain::eventFilter(QObject* watched, QEvent* event) {
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type == QEvent::MouseButtonRelease && watched->property("objectRole").toString() == "link") {
         if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
-            Label6Click();
+            onVendorLinkClicked();
         return false;
     }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease)
@@ -292,48 +292,48 @@ bool TfMain::eventFilter(QObject* watched, QEvent* event) {
     if (!widget || widget->window() != this)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
-    return type == QEvent::KeyPress ? FormKeyDown(key->key(), key->isAutoRepeat())
-                                    : FormKeyUp(key->key(), key->isAutoRepeat());
+    return type == QEvent::KeyPress ? formKeyDown(key->key(), key->isAutoRepeat())
+                                    : formKeyUp(key->key(), key->isAutoRepeat());
 }
 
-bool TfMain::FormKeyDown(int key, bool) {
-    if (CurrentPage != 3 || key != Qt::Key_Control)
+bool MainWindow::formKeyDown(int key, bool) {
+    if (currentPage != 3 || key != Qt::Key_Control)
         return false;
     // Push-to-talk: starts one run unless one is running already (which also
     // covers the key's auto-repeat). A capture device that cannot be opened
     // raises, and the error reaches the standard error box.
-    microphonePage->PushToTalkDown();
+    microphonePage->pushToTalkDown();
     return true;
 }
 
-bool TfMain::FormKeyUp(int key, bool autoRepeat) {
-    if (CurrentPage != 3 || key != Qt::Key_Control)
+bool MainWindow::formKeyUp(int key, bool autoRepeat) {
+    if (currentPage != 3 || key != Qt::Key_Control)
         return false;
     // Auto-repeat delivers release-press pairs while the key is held; only the
     // real release ends the push-to-talk.
     if (!autoRepeat)
-        StopMikeTest();
+        stopMikeTest();
     return true;
 }
 
-void TfMain::EnterPlaybackPage() {
-    playbackPage->EnterPlaybackPage();
+void MainWindow::enterPlaybackPage() {
+    playbackPage->enterPlaybackPage();
 }
 
-void TfMain::StopPlayback() {
+void MainWindow::stopPlayback() {
     if (playbackPage)
-        playbackPage->StopPlayback();
+        playbackPage->stopPlayback();
 }
 
-void TfMain::EnterMicrophonePage() {
-    microphonePage->EnterMicrophonePage();
+void MainWindow::enterMicrophonePage() {
+    microphonePage->enterMicrophonePage();
 }
 
-void TfMain::StopMikeTest() {
+void MainWindow::stopMikeTest() {
     if (microphonePage)
-        microphonePage->StopMikeTest();
+        microphonePage->stopMikeTest();
 }
 
-int TfMain::PrepareLoopback() {
-    return microphonePage->PrepareLoopback();
+int MainWindow::prepareLoopback() {
+    return microphonePage->prepareLoopback();
 }

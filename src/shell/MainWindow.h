@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QAction>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+class Component;
+class ConnectionPage;
+class DesktopProxyLookup;
+class DisplayMetrics;
+class DisplayPage;
+class TcpClient;
+namespace Ui {
+class MainWindow;
+}
+namespace tavora::platform::audio {
+class AudioPlatform;
+}
+namespace tavora::audio {
+class MicrophonePage;
+class PlaybackPage;
+} // namespace tavora::audio
+
+// What the window is built with; the program's entry passes the real
+// desktop's services, tests pass their own.
+struct WizardServices {
+    const DisplayMetrics& displayMetrics;
+    tavora::platform::audio::AudioPlatform& audio;
+    // The desktop's proxy configuration, offered in the proxy dialog; none offers nothing.
+    std::shared_ptr<DesktopProxyLookup> desktopProxy = nullptr;
+};
+
+// The wizard window: the frame with the page headers and the navigation bar,
+// the four stacked page panels, start-up, shut-down and keyboard routing. Page
+// bodies are objects of their own; the window reaches them only through the
+// page operations below.
+class MainWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int ClientWidth = 442;
+    static constexpr int ClientHeight = 432;
+
+    MainWindow(const QStringList& arguments, const WizardServices& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Window state.
+    int32_t currentPage = 0;
+    bool audioOnlyMode = false;
+    int32_t notifyMessage = 0;
+    int32_t notifyWindow = 0;
+
+    std::unique_ptr<Ui::MainWindow> ui;
+    QAction* nextTestAction = nullptr;
+    QAction* previousTestAction = nullptr;
+    // Owner of the window's network components (the client and a proxy
+    // transport of an attempt); declared before the pages that use them.
+    std::unique_ptr<Component> components;
+    TcpClient* client_ = nullptr;
+    ConnectionPage* connectionPage = nullptr;
+    DisplayPage* displayPage = nullptr;
+    tavora::audio::PlaybackPage* playbackPage = nullptr;
+    tavora::audio::MicrophonePage* microphonePage = nullptr;
+
+    void showPage(int index);
+
+    // Page operations of the audio pages.
+    void enterPlaybackPage();
+    void stopPlayback();
+    void enterMicrophonePage();
+    void stopMikeTest();
+    int prepareLoopback();
+
+    // Handlers.
+    void formCreate(const QStringList& arguments);
+    void formShow();
+    bool formCloseQuery();
+    void formClose();
+    void onNextTest();
+    void onPreviousTest();
+    void acNextTestUpdate();
+    void acPrevTestUpdate();
+    void onCloseClicked();
+    void onVendorLinkClicked();
+    bool formKeyDown(int key, bool autoRepeat);
+    bool formKeyUp(int key, bool autoRepeat);
+
+    // Whether the window has been closed (there is no way back from that).
+    bool closed() const { return closed_; }
+
+    // The page panel that is in front.
+    QWidget* frontPage() const;
+
+signals:
+    // Storing the settings failed (at a stop of the sample or at the close;
+    // the window closes anyway); `message` says so in words.
+    void settingsNotSaved(const QString& message);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUpAppearance();
+    void bringToFront(QWidget* page);
+    void updateActions();
+    // Tells the participant that the settings cannot be saved, once per run.
+    void tellSettingsNotSaved(const QString& message);
+
+    const WizardServices& services_;
+    bool shown_ = false;
+    bool closed_ = false;
+    bool toldSettingsNotSaved_ = false;
+};

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace tavora;
+
 namespace {
 // Qt aborts with a toolkit error when no display can be opened; say plainly
 // what is missing instead.

@@ -30,6 +30,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace tavora;
+
 using namespace tavora::platform::audio;
 using Clock = std::chrono::steady_clock;
 

@@ -41,6 +41,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 using Clock = std::chrono::steady_clock;

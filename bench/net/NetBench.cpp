@@ -22,6 +22,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace tavora;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

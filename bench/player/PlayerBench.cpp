@@ -37,6 +37,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 namespace mm = tavora::platform::audio;
 using Clock = std::chrono::steady_clock;

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+using namespace tavora;
+
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QWidget window;

@@ -6,6 +6,8 @@
 
 #include <cstdio>
 
+namespace tavora {
+
 // Prints the peak resident memory of this process (kB) and quits the event
 // loop; called once the window has been painted for the first time.
 inline void reportAndQuit() {
@@ -19,3 +21,5 @@ inline void reportAndQuit() {
     std::fflush(stdout);
     QCoreApplication::exit(0);
 }
+
+} // namespace tavora

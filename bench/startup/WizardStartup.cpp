@@ -5,6 +5,8 @@
 
 #include <QWidget>
 
+using namespace tavora;
+
 int main(int argc, char** argv) {
     return wizardMain(argc, argv, [](auto& window) {
         window.repaint();

@@ -11,6 +11,8 @@
 #include <cstring>
 #include <string>
 
+using namespace tavora;
+
 namespace {
 
 class ByteChannel : public SocksChannel {

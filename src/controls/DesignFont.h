@@ -3,6 +3,8 @@
 #include <QFont>
 #include <QStringList>
 
+namespace tavora {
+
 // The forms are laid out in pixels for an 8 point Tahoma at 96 DPI (11
 // pixels). Tahoma is used where installed; otherwise faces of about its width
 // come first, so that fixed-size labels and check boxes still hold their
@@ -16,3 +18,5 @@ inline QFont designFont() {
     font.setPixelSize(11);
     return font;
 }
+
+} // namespace tavora

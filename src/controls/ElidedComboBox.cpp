@@ -3,6 +3,8 @@
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
+namespace tavora {
+
 void ElidedComboBox::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     QStyleOptionComboBox option;
@@ -13,3 +15,5 @@ void ElidedComboBox::paintEvent(QPaintEvent*) {
     option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, text.width() - 2);
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
+
+} // namespace tavora

@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 
+namespace tavora {
+
 // A drop-down list whose closed box shows the current entry cut short with
 // an ellipsis when it is wider than the box; the open list shows entries
 // whole where there is room. Device names from the sound server can be far
@@ -13,3 +15,5 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+} // namespace tavora

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QLabel>
 
+namespace tavora {
+
 // Result texts are green or red, progress texts black. Colours are set on the
 // label's palette, so a test reads them back with fontColour().
 namespace FontColours {
@@ -24,3 +26,5 @@ inline void setFontColour(QWidget* widget, const QColor& colour) {
 inline QColor fontColour(const QWidget* widget) {
     return widget->palette().color(QPalette::WindowText);
 }
+
+} // namespace tavora

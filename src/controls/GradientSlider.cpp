@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+namespace tavora {
+
 GradientSlider::GradientSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setRange(0, MaxLevel);
     setSingleStep(MaxLevel / 100);
@@ -88,3 +90,5 @@ void GradientSlider::setFromX(int x) {
     const double span = std::clamp((x - ThumbHalfWidth - 0.5) / usable, 0.0, 1.0);
     setValue(minimum() + int(span * (maximum() - minimum()) + 0.5));
 }
+
+} // namespace tavora

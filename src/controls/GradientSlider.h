@@ -2,6 +2,8 @@
 
 #include <QSlider>
 
+namespace tavora {
+
 // Horizontal level slider drawn as a green gradient bar that fills up to the
 // current position. Range 0 to 65535 (one unsigned 16-bit level); value
 // changes are reported through QSlider's valueChanged signal.
@@ -22,3 +24,5 @@ private:
     static constexpr int ThumbHalfWidth = 4;
     void setFromX(int x);
 };
+
+} // namespace tavora

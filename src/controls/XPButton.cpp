@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QStyleOptionButton>
 
+namespace tavora {
+
 XPButton::XPButton(QWidget* parent) : QPushButton(parent) {
     setCursor(Qt::ArrowCursor);
     setAttribute(Qt::WA_Hover);
@@ -52,3 +54,5 @@ void XPButton::paintEvent(QPaintEvent*) {
     p.setPen(isEnabled() ? palette().color(QPalette::ButtonText) : XPPalette::disabledText);
     p.drawText(rect().translated(down ? 1 : 0, down ? 1 : 0), Qt::AlignCenter | Qt::TextShowMnemonic, text());
 }
+
+} // namespace tavora

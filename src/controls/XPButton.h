@@ -2,6 +2,8 @@
 
 #include <QPushButton>
 
+namespace tavora {
+
 // Push button with the wizard's own flat, rounded look. Behaves exactly like
 // QPushButton (caption, enabled state, clicked signal); only painting differs.
 class XPButton : public QPushButton {
@@ -15,3 +17,5 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+} // namespace tavora

@@ -4,6 +4,8 @@
 
 #include <QPainter>
 
+namespace tavora {
+
 XPCheckBox::XPCheckBox(QWidget* parent) : QCheckBox(parent) {}
 
 XPCheckBox::XPCheckBox(const QString& caption, QWidget* parent) : XPCheckBox(parent) {
@@ -37,3 +39,5 @@ void XPCheckBox::paintEvent(QPaintEvent*) {
             p.boundingRect(text, Qt::AlignVCenter | Qt::AlignLeft, this->text()).adjusted(-1, 0, 1, 0));
     }
 }
+
+} // namespace tavora

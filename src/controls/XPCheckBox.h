@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 
+namespace tavora {
+
 // Check box with the wizard's own look. Behaves exactly like QCheckBox
 // (caption, checked and enabled states, clicked signal).
 class XPCheckBox : public QCheckBox {
@@ -13,3 +15,5 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
 };
+
+} // namespace tavora

@@ -2,6 +2,8 @@
 
 #include <QColor>
 
+namespace tavora {
+
 // The colours shared by the wizard's own controls.
 namespace XPPalette {
 inline const QColor faceTop{0xFF, 0xFF, 0xFF};
@@ -16,3 +18,5 @@ inline const QColor levelLow{0x4C, 0xBB, 0x17};
 inline const QColor levelHigh{0x1B, 0x6E, 0x05};
 inline const QColor track{0xEC, 0xEC, 0xE4};
 } // namespace XPPalette
+
+} // namespace tavora

@@ -2,6 +2,8 @@
 
 #include "platform/net/NetExceptions.h"
 
+namespace tavora {
+
 // Failures of the TCP client itself (the socket layer's own are in
 // platform/net/NetExceptions.h, the proxy exchange's in SocksExceptions.h).
 
@@ -26,3 +28,5 @@ class ClosedSocketError : public NetException {
 public:
     ClosedSocketError() : NetException("Disconnected.") {}
 };
+
+} // namespace tavora

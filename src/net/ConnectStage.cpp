@@ -1,5 +1,7 @@
 #include "net/ConnectStage.h"
 
+namespace tavora {
+
 const char* connectStageName(ConnectStage stage) {
     switch (stage) {
     case ConnectStage::ResolveProxy:
@@ -17,3 +19,5 @@ const char* connectStageName(ConnectStage stage) {
     }
     return "unknown";
 }
+
+} // namespace tavora

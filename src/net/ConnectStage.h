@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace tavora {
+
 // The stages of one connection attempt, in the order they can happen. An
 // observer attached to a client hears each stage as it begins; a failure
 // belongs to the last stage begun.
@@ -19,3 +21,5 @@ using StageObserver = std::function<void(ConnectStage)>;
 // Short stable names: "resolve-proxy", "resolve-target", "tcp-connect",
 // "socks-greeting", "socks-authentication", "socks-connect".
 const char* connectStageName(ConnectStage stage);
+
+} // namespace tavora

@@ -5,6 +5,8 @@
 
 #include <exception>
 
+namespace tavora {
+
 ConnectThread::ConnectThread(SocketHandle& binding) : binding_(binding) {}
 
 ConnectThread::~ConnectThread() {
@@ -40,3 +42,5 @@ void ConnectThread::execute() noexcept {
     }
     finished_.store(true, std::memory_order_release);
 }
+
+} // namespace tavora

@@ -6,6 +6,8 @@
 #include <string>
 #include <thread>
 
+namespace tavora {
+
 // Performs one platform connect on a socket handle for a timed connect, while
 // the thread that created it sleeps in slices and watches finished().
 //
@@ -42,3 +44,5 @@ private:
     std::string errorMessage_;
     std::thread thread_;
 };
+
+} // namespace tavora

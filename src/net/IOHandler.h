@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+namespace tavora {
+
 // What a TCP connection needs from its transport.
 class IOHandler : public NetComponent {
 public:
@@ -45,3 +47,5 @@ private:
     StageObserver stageObserver_;
     Sleep sleep_;
 };
+
+} // namespace tavora

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <thread>
 
+namespace tavora {
+
 SocketIOHandler::SocketIOHandler(Component* owner) : IOHandler(owner) {}
 
 SocketIOHandler::~SocketIOHandler() {
@@ -181,3 +183,5 @@ void SocketIOHandler::Notification(Component* component) {
         socksInfo_ = nullptr;
     IOHandler::Notification(component);
 }
+
+} // namespace tavora

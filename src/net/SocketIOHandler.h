@@ -5,6 +5,8 @@
 
 #include <memory>
 
+namespace tavora {
+
 class SocksInfo;
 
 // The socket transport: one socket handle object and one SOCKS settings
@@ -54,3 +56,5 @@ private:
     SocksInfo* socksInfo_ = nullptr;
     Deadline exchangeDeadline_;
 };
+
+} // namespace tavora

@@ -2,6 +2,8 @@
 
 #include "platform/net/NetExceptions.h"
 
+namespace tavora {
+
 // Failures of the proxy exchange. Every class has one fixed message.
 class SocksError : public NetException {
 public:
@@ -46,3 +48,5 @@ class SocksTextTooLongError : public SocksError {
 public:
     using SocksError::SocksError;
 };
+
+} // namespace tavora

@@ -5,6 +5,8 @@
 #include "platform/net/SocketErrors.h"
 #include "platform/net/SocketStack.h"
 
+namespace tavora {
+
 namespace {
 
 // The exchange's view of an IO handler: whole sends, exact-length receives.
@@ -91,3 +93,5 @@ void SocksInfo::negotiateSocks5(const std::string& host, int port) {
     HandlerChannel channel(Handler());
     socks::exchangeSocks5(channel, {authentication_, username_, password_, host, port});
 }
+
+} // namespace tavora

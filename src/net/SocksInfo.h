@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace tavora {
+
 class IOHandler;
 
 // SOCKS proxy settings of one IO handler, and the exchange with the proxy
@@ -53,3 +55,5 @@ private:
     std::string password_;
     IOHandler* ioHandler_ = nullptr;
 };
+
+} // namespace tavora

@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace tavora {
+
 namespace socks {
 
 namespace {
@@ -174,3 +176,5 @@ void exchangeSocks5(SocksChannel& channel, const Socks5Request& request) {
 }
 
 } // namespace socks
+
+} // namespace tavora

@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tavora {
+
 enum SocksVersion : std::uint8_t { NoSocks = 0, Socks4 = 1, Socks4A = 2, Socks5 = 3 };
 enum SocksAuthMethod : std::uint8_t { NoAuthentication = 0, UsernamePassword = 1 };
 
@@ -74,3 +76,5 @@ struct Socks5Request {
 void exchangeSocks5(SocksChannel& channel, const Socks5Request& request);
 
 } // namespace socks
+
+} // namespace tavora

@@ -3,6 +3,8 @@
 #include "net/ClientExceptions.h"
 #include "net/SocketIOHandler.h"
 
+namespace tavora {
+
 TcpConnection::TcpConnection(Component* owner) : NetComponent(owner) {}
 
 TcpConnection::~TcpConnection() {
@@ -104,3 +106,5 @@ void TcpClient::connect(int timeoutMs) {
         throw;
     }
 }
+
+} // namespace tavora

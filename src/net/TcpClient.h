@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace tavora {
+
 // A TCP connection over an IO handler: the connected test and disconnect.
 //
 // The handler is either one the connection made itself (in Connect, freed by
@@ -85,3 +87,5 @@ private:
     StageObserver stageObserver_;
     IOHandler::Sleep sleep_;
 };
+
+} // namespace tavora

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <stdexcept>
 
+namespace tavora {
+
 // Every offset is congruent to -1 ... -31 modulo 256, so the only bytes that
 // can scramble to 0 are the control characters 0x01 to 0x1f, which no one
 // types into a password: printable and non-ASCII passwords of up to 25 bytes
@@ -64,3 +66,5 @@ std::string unscramblePassword(std::string_view scrambled) {
     }
     return password;
 }
+
+} // namespace tavora

@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+namespace tavora {
+
 // Offsets for the indices 1 to 50 (element 0 is index 1).
 extern const std::array<int, 50> PasswordKeyTable;
 
@@ -38,3 +40,5 @@ std::string scramblePassword(std::string_view password);
 
 // Throws std::length_error for text longer than MaxPasswordLength bytes.
 std::string unscramblePassword(std::string_view scrambled);
+
+} // namespace tavora

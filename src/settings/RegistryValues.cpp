@@ -8,6 +8,8 @@
 #include <optional>
 #include <utility>
 
+namespace tavora {
+
 namespace {
 
 std::mutex RegistryMutex;
@@ -154,3 +156,5 @@ void RegistryWriteBatch::commit() {
         (i < stored ? error.stored : error.notStored).push_back(values[i].name);
     throw error;
 }
+
+} // namespace tavora

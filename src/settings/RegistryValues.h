@@ -13,6 +13,8 @@
 #include <variant>
 #include <vector>
 
+namespace tavora {
+
 // The alternatives of RegistryValue, in the same order.
 enum class ValueKind { Int8, Int16, Int32, UInt8, UInt16, Boolean, String, Double };
 
@@ -80,3 +82,5 @@ private:
     bool currentUser_;
     std::vector<RegNamedValue> values_;
 };
+
+} // namespace tavora

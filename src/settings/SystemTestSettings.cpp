@@ -1,5 +1,7 @@
 #include "settings/SystemTestSettings.h"
 
+namespace tavora {
+
 SystemTestSettings globalSettings;
 
 namespace {
@@ -98,3 +100,5 @@ std::string saveFailureText(const RegistryError& error) {
     return text + " Stored: " + joined(error.stored) + ". Not stored: " + joined(error.notStored) +
            " (they keep the values saved before).";
 }
+
+} // namespace tavora

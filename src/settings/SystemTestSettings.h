@@ -13,6 +13,8 @@
 #include <string>
 #include <string_view>
 
+namespace tavora {
+
 inline constexpr std::string_view SettingsKeyPath = "SOFTWARE\\Norvik\\Tavora Live\\Browser";
 
 struct SystemTestSettings {
@@ -53,3 +55,5 @@ void saveSettings();
 // A failed save in words, for the participant: that the settings cannot be
 // saved, where and why, and which values were stored all the same.
 std::string saveFailureText(const RegistryError& error);
+
+} // namespace tavora

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+namespace tavora {
+
 int32_t strToIntDef(const QString& text, int32_t fallback) {
     QString digits = text.trimmed();
     if (digits.isEmpty() || digits != text)
@@ -45,3 +47,5 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     result.notifyWindow = strToIntDef(argument(n + 1), 0);
     return result;
 }
+
+} // namespace tavora

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace tavora {
+
 // The wizard's command line: an optional first argument "audio" (any letter
 // case) for audio-only mode, then the message number and the window handle of
 // the close notification. A missing or non-integer number is 0.
@@ -20,3 +22,5 @@ CommandLine parseCommandLine(const QStringList& arguments);
 // hexadecimal after "$" or "0x"; anything else, or a value outside 32 bits, is
 // `fallback`.
 int32_t strToIntDef(const QString& text, int32_t fallback);
+
+} // namespace tavora

@@ -12,6 +12,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+namespace tavora {
+
 namespace {
 const char* const Trying = "Trying to connect to Tavora Server...";
 const char* const FirstFailed = "First attempt failed...";
@@ -116,3 +118,5 @@ void ConnectionPage::onProxySettingsClicked() {
         takeBackProxyDialog(*dialog, globalSettings);
     }
 }
+
+} // namespace tavora

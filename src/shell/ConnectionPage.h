@@ -9,12 +9,16 @@
 #include "shell/ConnectionTest.h"
 
 class QEventLoop;
-class Component;
-class DesktopProxyLookup;
-class TcpClient;
+
 namespace Ui {
 class ConnectionPage;
 }
+
+namespace tavora {
+
+class Component;
+class DesktopProxyLookup;
+class TcpClient;
 
 // Body of the connection page: "Test My Connection" makes up to two attempts
 // to open a TCP connection to the service's test host, directly or through
@@ -72,3 +76,5 @@ private:
     // The wait in progress, if any.
     QEventLoop* wait_ = nullptr;
 };
+
+} // namespace tavora

@@ -9,6 +9,8 @@
 #include <chrono>
 #include <thread>
 
+namespace tavora {
+
 ConnectionTest::ConnectionTest(TcpClient& client, Component& owner, const SystemTestSettings& settings)
     : client_(client), owner_(owner), settings_(settings) {}
 
@@ -74,3 +76,5 @@ void ConnectionTest::detachProxy() {
 void ConnectionTest::sleepFor(int milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
+
+} // namespace tavora

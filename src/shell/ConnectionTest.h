@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace tavora {
+
 class Component;
 class TcpClient;
 class SocketIOHandler;
@@ -44,3 +46,5 @@ private:
     // The proxy transport of the running attempt, when AttachProxy made one.
     SocketIOHandler* proxyHandler_ = nullptr;
 };
+
+} // namespace tavora

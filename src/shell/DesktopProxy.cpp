@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <memory>
 
+namespace tavora {
+
 Q_LOGGING_CATEGORY(lcDesktopProxy, "tavora.shell.proxy")
 
 namespace {
@@ -141,3 +143,5 @@ std::optional<DesktopProxy> LibproxyLookup::lookup(const std::string& host, int 
     }
     return std::nullopt;
 }
+
+} // namespace tavora

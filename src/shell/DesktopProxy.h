@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace tavora {
+
 // A SOCKS proxy that the desktop's proxy configuration names for a destination.
 struct DesktopProxy {
     SocksVersion version = Socks5;
@@ -45,3 +47,5 @@ public:
 // Whether a no_proxy list ("*", or host names and domains separated by commas
 // or blanks, a leading dot optional) exempts `host`.
 bool noProxyExempts(std::string_view noProxy, std::string_view host);
+
+} // namespace tavora

@@ -11,6 +11,8 @@
 #include <optional>
 #include <thread>
 
+namespace tavora {
+
 Q_DECLARE_LOGGING_CATEGORY(lcDesktopProxy)
 
 namespace {
@@ -104,3 +106,5 @@ void useDesktopProxy(ProxyDialog& dialog, const DesktopProxy& proxy) {
     ui.hostEdit->setText(QString::fromStdString(proxy.host));
     ui.portEdit->setText(QString::number(proxy.port));
 }
+
+} // namespace tavora

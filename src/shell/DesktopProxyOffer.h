@@ -3,6 +3,8 @@
 #include <memory>
 #include <string>
 
+namespace tavora {
+
 class ProxyDialog;
 class DesktopProxyLookup;
 struct DesktopProxy;
@@ -19,3 +21,5 @@ void offerDesktopProxy(ProxyDialog& dialog, const SystemTestSettings& settings,
 // The dialog's suggestion line for `proxy`, and what its button does.
 void showDesktopProxy(ProxyDialog& dialog, const DesktopProxy& proxy);
 void useDesktopProxy(ProxyDialog& dialog, const DesktopProxy& proxy);
+
+} // namespace tavora

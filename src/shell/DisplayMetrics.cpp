@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+namespace tavora {
+
 namespace {
 QScreen* primaryScreen() {
     return QGuiApplication::primaryScreen();
@@ -26,3 +28,5 @@ QSize ScreenMetrics::screenSize() const {
         return {};
     return screen->handle()->geometry().size();
 }
+
+} // namespace tavora

@@ -2,6 +2,8 @@
 
 #include <QSize>
 
+namespace tavora {
+
 // Where the display test gets its measurements. The screen size is asked at
 // the moment of each test; the DPI is the one fixed when the program started.
 class DisplayMetrics {
@@ -25,3 +27,5 @@ public:
 private:
     int dpi_;
 };
+
+} // namespace tavora

@@ -4,6 +4,8 @@
 #include "shell/DisplayMetrics.h"
 #include "ui_DisplayPage.h"
 
+namespace tavora {
+
 namespace {
 const char* const ResolutionTooSmall = "Your screen resolution is less than 1024x768 pixels.\r\n"
                                        "You might experience problems seeing all the classroom elements.";
@@ -48,3 +50,5 @@ void DisplayPage::runDisplayTest() {
     ui->resolutionResultLabel->setText(resolutionText);
     ui->dpiResultLabel->setText(dpiText);
 }
+
+} // namespace tavora

@@ -4,10 +4,13 @@
 
 #include <memory>
 
-class DisplayMetrics;
 namespace Ui {
 class DisplayPage;
 }
+
+namespace tavora {
+
+class DisplayMetrics;
 
 // The display test's verdicts: the screen must have at least 1024 x 768
 // pixels, and the desktop must run at exactly 96 DPI.
@@ -36,3 +39,5 @@ public:
 private:
     const DisplayMetrics& metrics_;
 };
+
+} // namespace tavora

@@ -25,6 +25,8 @@
 #include <QScreen>
 #include <QUrl>
 
+namespace tavora {
+
 Q_LOGGING_CATEGORY(lcShell, "tavora.shell")
 
 namespace {
@@ -337,3 +339,5 @@ void MainWindow::stopMikeTest() {
 int MainWindow::prepareLoopback() {
     return microphonePage->prepareLoopback();
 }
+
+} // namespace tavora

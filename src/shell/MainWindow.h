@@ -6,22 +6,25 @@
 #include <cstdint>
 #include <memory>
 
+namespace Ui {
+class MainWindow;
+}
+
+namespace tavora {
+
 class Component;
 class ConnectionPage;
 class DesktopProxyLookup;
 class DisplayMetrics;
 class DisplayPage;
 class TcpClient;
-namespace Ui {
-class MainWindow;
-}
-namespace tavora::platform::audio {
+namespace platform::audio {
 class AudioPlatform;
 }
-namespace tavora::audio {
+namespace audio {
 class MicrophonePage;
 class PlaybackPage;
-} // namespace tavora::audio
+} // namespace audio
 
 // What the window is built with; the program's entry passes the real
 // desktop's services, tests pass their own.
@@ -114,3 +117,5 @@ private:
     bool closed_ = false;
     bool toldSettingsNotSaved_ = false;
 };
+
+} // namespace tavora

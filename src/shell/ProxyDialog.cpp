@@ -8,6 +8,8 @@
 
 #include <limits>
 
+namespace tavora {
+
 int32_t strToInt(const QString& text) {
     static const QRegularExpression integer("^-?[0-9]+$");
     bool ok = false;
@@ -65,3 +67,5 @@ void takeBackProxyDialog(const ProxyDialog& dialog, SystemTestSettings& settings
     settings.proxyUserName = ui.userNameEdit->text().toStdString();
     settings.proxyPassword = ui.passwordEdit->text().toStdString();
 }
+
+} // namespace tavora

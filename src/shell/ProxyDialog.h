@@ -6,10 +6,13 @@
 #include <memory>
 #include <stdexcept>
 
-struct SystemTestSettings;
 namespace Ui {
 class ProxyDialog;
 }
+
+namespace tavora {
+
+struct SystemTestSettings;
 
 // Text that should be a whole integer but is not.
 class ConvertError : public std::runtime_error {
@@ -44,3 +47,5 @@ void fillProxyDialog(ProxyDialog& dialog, const SystemTestSettings& settings);
 // ProxyPort, ProxyAuthentication, ProxyUserName, ProxyPassword. A port that is
 // not an integer throws ConvertError, after the first three were copied.
 void takeBackProxyDialog(const ProxyDialog& dialog, SystemTestSettings& settings);
+
+} // namespace tavora

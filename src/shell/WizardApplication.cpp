@@ -5,6 +5,8 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 
+namespace tavora {
+
 Q_DECLARE_LOGGING_CATEGORY(lcShell)
 
 WizardApplication::WizardApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -33,3 +35,5 @@ void WizardApplication::showException(const QString& message) {
     qCWarning(lcShell) << "unhandled error:" << message;
     QMessageBox::critical(activeWindow(), applicationDisplayName(), message);
 }
+
+} // namespace tavora

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 
+namespace tavora {
+
 // The application object. It sets the program's design face, and it is the
 // one place where an exception that no handler caught ends up: the message is
 // shown in the standard error box and the wizard goes on, as no exception may
@@ -16,3 +18,5 @@ public:
     // Shows `message` in the standard error box.
     static void showException(const QString& message);
 };
+
+} // namespace tavora

@@ -12,6 +12,8 @@
 
 #include <QTimer>
 
+namespace tavora {
+
 Q_LOGGING_CATEGORY(lcSettings, "tavora.settings")
 
 int wizardMain(int argc, char** argv, const std::function<void(MainWindow&)>& shown) {
@@ -35,3 +37,5 @@ int wizardMain(int argc, char** argv, const std::function<void(MainWindow&)>& sh
         QTimer::singleShot(0, &fMain, [&] { shown(fMain); });
     return app.exec();
 }
+
+} // namespace tavora

@@ -2,6 +2,8 @@
 
 #include <functional>
 
+namespace tavora {
+
 class MainWindow;
 
 // The program's entry: initialises the UI framework, creates the wizard window
@@ -9,3 +11,5 @@ class MainWindow;
 // window closes. `shown`, when given, runs once the window is on screen (the
 // start-up benchmark uses it).
 int wizardMain(int argc, char** argv, const std::function<void(MainWindow&)>& shown = {});
+
+} // namespace tavora

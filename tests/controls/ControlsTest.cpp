@@ -5,6 +5,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+using namespace tavora;
+
 class ControlsTest : public QObject {
     Q_OBJECT
 private slots:

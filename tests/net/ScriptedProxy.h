@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+namespace tavora {
+
 namespace testnet {
 
 using ByteList = std::vector<std::uint8_t>;
@@ -163,3 +165,5 @@ inline ByteList textBytes(const std::string& text) {
 }
 
 } // namespace testnet
+
+} // namespace tavora

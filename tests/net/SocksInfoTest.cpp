@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tavora;
+
 namespace {
 
 void fill(SocksInfo& info) {

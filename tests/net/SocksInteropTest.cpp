@@ -15,6 +15,8 @@
 #include <string>
 #include <typeinfo>
 
+using namespace tavora;
+
 namespace {
 
 std::map<std::string, std::string> readPorts() {

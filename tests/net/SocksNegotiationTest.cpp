@@ -16,6 +16,8 @@
 #include <string>
 #include <typeinfo>
 
+using namespace tavora;
+
 using namespace std::chrono_literals;
 using testnet::bytes;
 using testnet::concat;

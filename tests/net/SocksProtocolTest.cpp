@@ -5,6 +5,8 @@
 
 #include <array>
 
+using namespace tavora;
+
 // What the exchanges through the scripted proxy do not reach: ports above
 // 16 bits and the largest reply the exchange has to size.
 

@@ -17,6 +17,8 @@
 #include <mutex>
 #include <vector>
 
+using namespace tavora;
+
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 

@@ -6,6 +6,8 @@
 #include <functional>
 #include <ostream>
 
+using namespace tavora;
+
 void PrintTo(const SystemTestSettings& s, std::ostream* os) {
     *os << "{out " << s.audioOutDeviceID << ", in " << s.audioInDeviceID << ", proxy " << s.useProxy
         << ", socks " << int(s.socksVersion) << ", host '" << s.proxyHost << "', port " << s.proxyPort

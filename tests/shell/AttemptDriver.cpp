@@ -14,6 +14,8 @@
 #include <cstdlib>
 #include <vector>
 
+using namespace tavora;
+
 int main(int argc, char** argv) {
     const int port = argc >= 3 ? std::atoi(argv[1]) : 0;
     const int limit = argc >= 3 ? std::atoi(argv[2]) : 0;

@@ -20,6 +20,8 @@
 #include <thread>
 #include <vector>
 
+using namespace tavora;
+
 namespace {
 struct Disconnect {
     void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tavora;
+
 TEST(CommandLine, NoArgumentsIsNormalModeWithoutNotification) {
     const CommandLine c = parseCommandLine({});
     EXPECT_FALSE(c.audioOnlyMode);

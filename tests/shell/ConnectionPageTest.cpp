@@ -18,6 +18,8 @@
 #include <atomic>
 #include <thread>
 
+using namespace tavora;
+
 namespace {
 using testnet::LoopbackListener;
 using testnet::RefusingPort;

@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+using namespace tavora;
+
 namespace {
 const std::string TestHost = "systemtest.invalid";
 

@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+using namespace tavora;
+
 namespace {
 class FakeMetrics final : public DisplayMetrics {
 public:

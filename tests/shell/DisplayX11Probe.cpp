@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace tavora;
+
 int main(int argc, char** argv) {
     if (argc != 4) {
         std::fprintf(stderr, "usage: %s WIDTH HEIGHT DPI\n", argv[0]);

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <stdexcept>
 
+using namespace tavora;
+
 int main(int argc, char** argv) {
     WizardApplication app(argc, argv);
     QPushButton button("Throw");

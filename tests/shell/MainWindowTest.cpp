@@ -20,6 +20,8 @@
 
 #include <QtTest>
 
+using namespace tavora;
+
 namespace {
 // Fails for each label, check box or button whose text does not fit inside it
 // in the font it is drawn with (word wrap included), or that is not drawn in

@@ -14,6 +14,8 @@
 #include <functional>
 #include <mutex>
 
+using namespace tavora;
+
 namespace {
 SystemTestSettings sample() {
     SystemTestSettings s;

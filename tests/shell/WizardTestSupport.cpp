@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTimer>
 
+namespace tavora {
+
 WizardFixture::WizardFixture(const QStringList& arguments, const QByteArray& existingSettings) {
     oldConfig_ = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", config_.path().toLocal8Bit());
@@ -39,3 +41,5 @@ void WizardFixture::idle() {
     QTimer::singleShot(20, &loop, &QEventLoop::quit);
     loop.exec();
 }
+
+} // namespace tavora

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+namespace tavora {
+
 // A wizard window built for a test: a private settings directory and fixed
 // display metrics.
 class WizardFixture {
@@ -43,3 +45,5 @@ private:
     WizardServices services_{metrics_, audio_};
     std::unique_ptr<MainWindow> window_;
 };
+
+} // namespace tavora

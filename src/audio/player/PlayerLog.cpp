@@ -1,3 +1,7 @@
 #include "audio/player/PlayerLog.h"
 
+namespace tavora {
+
 Q_LOGGING_CATEGORY(lcPlayer, "tavora.audio.player")
+
+} // namespace tavora

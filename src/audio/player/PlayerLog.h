@@ -2,4 +2,8 @@
 
 #include <QLoggingCategory>
 
+namespace tavora {
+
 Q_DECLARE_LOGGING_CATEGORY(lcPlayer)
+
+} // namespace tavora

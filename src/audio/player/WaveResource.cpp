@@ -11,7 +11,9 @@ static void initPlayerResources() {
     Q_INIT_RESOURCE(PlayerResources);
 }
 
-namespace tavora::audio {
+namespace tavora {
+
+namespace audio {
 
 namespace {
 
@@ -56,4 +58,6 @@ void MemoryStream::loadFromStream(QIODevice& device) {
     }
 }
 
-} // namespace tavora::audio
+} // namespace audio
+
+} // namespace tavora

@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <type_traits>
 
+namespace tavora {
+
 Q_LOGGING_CATEGORY(lcAudio, "tavora.audio")
 
-namespace tavora::platform::audio {
+namespace platform::audio {
 
 namespace {
 
@@ -346,4 +348,6 @@ MmResult pulseErrorToResult(int error) {
     }
 }
 
-} // namespace tavora::platform::audio
+} // namespace platform::audio
+
+} // namespace tavora

@@ -19,9 +19,11 @@
 #include <string>
 #include <vector>
 
+namespace tavora {
+
 Q_DECLARE_LOGGING_CATEGORY(lcAudio)
 
-namespace tavora::platform::audio {
+namespace platform::audio {
 
 // Holds the main loop lock for a scope.
 class MainloopLock {
@@ -104,4 +106,6 @@ private:
 bool pulseSampleSpec(const StreamFormat& format, pa_sample_spec& sampleSpec);
 MmResult pulseErrorToResult(int error);
 
-} // namespace tavora::platform::audio
+} // namespace platform::audio
+
+} // namespace tavora

@@ -10,9 +10,11 @@
 #include <span>
 #include <string>
 
+namespace tavora {
+
 static_assert(std::endian::native == std::endian::little, "format records are little-endian in memory");
 
-namespace tavora::platform::audio {
+namespace platform::audio {
 
 using MmResult = std::uint32_t;
 
@@ -205,4 +207,6 @@ template <std::size_t N> void setFixedText(std::array<char, N>& field, std::stri
         field[i] = text[i];
 }
 
-} // namespace tavora::platform::audio
+} // namespace platform::audio
+
+} // namespace tavora

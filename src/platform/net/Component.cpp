@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <mutex>
 
+namespace tavora {
+
 namespace {
 
 void erase(std::vector<Component*>& list, Component* item) {
@@ -90,3 +92,5 @@ int NetComponent::liveCount() {
     std::lock_guard lock(gInstanceLock);
     return gInstanceCount;
 }
+
+} // namespace tavora

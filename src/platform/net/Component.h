@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace tavora {
+
 // Ownership and destruction notices for the network objects.
 //
 // A component may have an owner; the owner deletes the components it still
@@ -51,3 +53,5 @@ public:
     // How many network components are alive now.
     static int liveCount();
 };
+
+} // namespace tavora

@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+namespace tavora {
+
 // Every failure of the network layer is one of these; the message is the text
 // the layer reports, exactly.
 class NetException : public std::exception {
@@ -76,3 +78,5 @@ class SocketStackInitializationFailedError : public SocketStackError {
 public:
     SocketStackInitializationFailedError() : SocketStackError("Winsock Initialization Error.") {}
 };
+
+} // namespace tavora

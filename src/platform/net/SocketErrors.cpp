@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <netdb.h>
 
+namespace tavora {
+
 namespace {
 
 struct ErrorEntry {
@@ -117,3 +119,5 @@ int winsockErrorFromLookup(int addrInfoError, int errnoValue) {
 
 SocketError::SocketError(int errorCode)
     : NetException(formatSocketError(errorCode)), errorCode_(errorCode) {}
+
+} // namespace tavora

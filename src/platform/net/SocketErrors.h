@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace tavora {
+
 // The network layer reports errors by the Windows Sockets numbers, because the
 // texts users and logs know (and that the classroom client shares) are keyed
 // by them. Linux errno values and name-lookup results are translated here, in
@@ -37,3 +39,5 @@ int winsockErrorFromErrno(int errnoValue);
 
 // Translates a getaddrinfo() result (with the errno it left for EAI_SYSTEM).
 int winsockErrorFromLookup(int addrInfoError, int errnoValue);
+
+} // namespace tavora

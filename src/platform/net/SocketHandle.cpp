@@ -15,6 +15,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+namespace tavora {
+
 namespace {
 
 void recordErrno() {
@@ -240,3 +242,5 @@ void SocketHandle::readNames(bool withPeer) {
     if (withPeer)
         readAddress(handle_, true, peerIP, peerPort);
 }
+
+} // namespace tavora

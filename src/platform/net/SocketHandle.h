@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace tavora {
+
 using Deadline = std::optional<std::chrono::steady_clock::time_point>; // none: wait for ever
 
 // A wake-up another thread can fire to make a waiting socket call give up
@@ -91,3 +93,5 @@ private:
     int handle_ = -1;
     bool allocated_ = false;
 };
+
+} // namespace tavora

@@ -13,6 +13,8 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+namespace tavora {
+
 namespace {
 
 // Written only by NetComponent under its lock; read by any thread that works
@@ -166,3 +168,5 @@ void SocketStack::recordPlatformError(int errorCode) {
 int SocketStack::platformError() {
     return tPlatformError;
 }
+
+} // namespace tavora

@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace tavora {
+
 using IPv4Bytes = std::array<std::uint8_t, 4>; // network order
 
 // Outcome of a host name lookup: the first IPv4 address, or the Windows
@@ -68,3 +70,5 @@ private:
     std::mutex lookupLock_;
     HostLookup lookup_;
 };
+
+} // namespace tavora

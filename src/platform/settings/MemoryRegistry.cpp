@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace tavora {
+
 struct MemoryRegistry::State {
     RegFileDocument keys; // both roots, by full key name
     bool refuseOpen = false;
@@ -97,3 +99,5 @@ const std::vector<MemoryRegistry::Write>& MemoryRegistry::writes() const {
 int MemoryRegistry::openKeys() const {
     return state_->openKeys;
 }
+
+} // namespace tavora

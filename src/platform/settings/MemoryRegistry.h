@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace tavora {
+
 class MemoryRegistry final : public Registry {
 public:
     struct Write {
@@ -44,3 +46,5 @@ public:
 private:
     std::shared_ptr<State> state_;
 };
+
+} // namespace tavora

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+namespace tavora {
+
 namespace {
 
 constexpr std::string_view Header = "Windows Registry Editor Version 5.00";
@@ -339,3 +341,5 @@ std::string formatRegFile(const RegFileDocument& document) {
     }
     return out;
 }
+
+} // namespace tavora

@@ -36,6 +36,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tavora {
+
 using RegFileValue = RegNamedValue;
 
 struct RegFileKey {
@@ -63,3 +65,5 @@ struct RegFileDocument {
 std::optional<RegFileDocument> parseRegFile(std::string_view text);
 
 std::string formatRegFile(const RegFileDocument& document);
+
+} // namespace tavora

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+namespace tavora {
+
 namespace fs = std::filesystem;
 
 struct RegFileStore::State {
@@ -426,3 +428,5 @@ std::unique_ptr<RegKey> RegFileStore::createKey(RegRoot root, std::string_view p
         return nullptr;
     return std::make_unique<FileKey>(state_, file, *now.findKey(fullName));
 }
+
+} // namespace tavora

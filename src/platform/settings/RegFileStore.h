@@ -30,6 +30,8 @@
 #include <string>
 #include <sys/types.h>
 
+namespace tavora {
+
 // The steps of a write, in order, for failure injection in tests.
 enum class RegWriteStep { Lock, SetAside, CreateTemp, Write, Sync, Rename, SyncDir };
 
@@ -86,3 +88,5 @@ public:
 private:
     std::shared_ptr<State> state_;
 };
+
+} // namespace tavora

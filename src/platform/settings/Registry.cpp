@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace tavora {
+
 RegValue RegValue::dword(std::uint32_t value) {
     return {REG_DWORD,
             {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -66,3 +68,5 @@ bool regNamesEqual(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
 }
+
+} // namespace tavora

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tavora {
+
 enum class RegRoot { CurrentUser, LocalMachine };
 
 // The registry's type numbers. A value may carry any other number as well; it
@@ -90,3 +92,5 @@ std::string regKeyFullName(RegRoot root, std::string_view path);
 bool isValidRegKeyPath(std::string_view path);
 
 bool regNamesEqual(std::string_view a, std::string_view b);
+
+} // namespace tavora

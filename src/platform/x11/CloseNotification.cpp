@@ -6,6 +6,8 @@
 #include <cstring>
 #include <memory>
 
+namespace tavora {
+
 namespace {
 struct ConnectionCloser {
     void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
@@ -41,3 +43,5 @@ void postCloseNotification(uint32_t window, uint32_t message) {
     // connection (and soon the process) goes away; a BadWindow error is ignored.
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
 }
+
+} // namespace tavora

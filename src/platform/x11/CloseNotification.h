@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace tavora {
+
 // Name of the client-message type atom the wizard sends when it closes.
 inline constexpr const char* CloseNotificationAtom = "TAVORA_WIZARD_NOTIFY";
 
@@ -10,3 +12,5 @@ inline constexpr const char* CloseNotificationAtom = "TAVORA_WIZARD_NOTIFY";
 // posted window message, the outcome is not reported: without a display, or
 // for a window that does not exist, nothing happens.
 void postCloseNotification(uint32_t window, uint32_t message);
+
+} // namespace tavora

@@ -12,6 +12,8 @@
 #include <cmath>
 #include <optional>
 
+namespace tavora {
+
 namespace {
 using Clock = std::chrono::steady_clock;
 
@@ -138,3 +140,5 @@ QString lookupFailureText(int errorCode, const QString& host) {
         return {};
     }
 }
+
+} // namespace tavora

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+namespace tavora {
+
 struct SystemTestSettings;
 
 // The connection page's test without the page: the same attempts (two,
@@ -27,3 +29,5 @@ CheckResult checkConnection(const SystemTestSettings& settings, const Connection
 // at all), and the usual offline case is one of them. Empty for any other
 // error number.
 QString lookupFailureText(int errorCode, const QString& host);
+
+} // namespace tavora

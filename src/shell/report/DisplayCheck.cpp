@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace tavora {
+
 CheckResult checkDisplay(const DisplayMetrics* metrics) {
     CheckResult result{"display", true, {}, {}};
     if (!metrics) {
@@ -48,3 +50,5 @@ bool displayReachable() {
     xcb_disconnect(c);
     return ok;
 }
+
+} // namespace tavora

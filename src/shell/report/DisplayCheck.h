@@ -2,6 +2,8 @@
 
 #include "shell/report/Report.h"
 
+namespace tavora {
+
 class DisplayMetrics;
 
 // The display test's verdicts on `metrics`; without a display (null) the
@@ -11,3 +13,5 @@ CheckResult checkDisplay(const DisplayMetrics* metrics);
 // Whether a desktop display can be opened: an X server that accepts a
 // connection, or a Wayland socket named in the environment.
 bool displayReachable();
+
+} // namespace tavora

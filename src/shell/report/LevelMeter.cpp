@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tavora {
+
 namespace {
 double toDb(double ratio) {
     return ratio > 0 ? std::max(LevelStats::MinimumDb, 20.0 * std::log10(ratio)) : LevelStats::MinimumDb;
@@ -31,3 +33,5 @@ LevelStats measureLevels(const std::int16_t* samples, std::size_t count) {
     stats.rmsDb = toDb(std::sqrt(sumSquares / double(count)) / 32768.0);
     return stats;
 }
+
+} // namespace tavora

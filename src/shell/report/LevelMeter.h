@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace tavora {
+
 // Levels of a stretch of 16-bit PCM, in dB relative to full scale (32768).
 // RMS is relative to a full-scale square wave, so a full-scale sine reads
 // -3.0 dBFS. Silence reads -inf, reported as MinimumDb.
@@ -22,3 +24,5 @@ struct LevelStats {
 };
 
 LevelStats measureLevels(const std::int16_t* samples, std::size_t count);
+
+} // namespace tavora

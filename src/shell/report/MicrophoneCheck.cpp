@@ -15,6 +15,8 @@
 
 #include <cmath>
 
+namespace tavora {
+
 namespace audio = tavora::audio;
 namespace pa = tavora::platform::audio;
 
@@ -139,3 +141,5 @@ CheckResult checkMicrophone(pa::AudioPlatform& platform, const SystemTestSetting
         result.detail += "; microphone boost is on";
     return result;
 }
+
+} // namespace tavora

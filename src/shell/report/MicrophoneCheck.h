@@ -2,8 +2,10 @@
 
 #include "shell/report/Report.h"
 
+namespace tavora {
+
 struct SystemTestSettings;
-namespace tavora::platform::audio {
+namespace platform::audio {
 class AudioPlatform;
 }
 
@@ -18,3 +20,5 @@ struct MicrophoneCheckOptions {
 CheckResult checkMicrophone(tavora::platform::audio::AudioPlatform& platform,
                              const SystemTestSettings& settings,
                              const MicrophoneCheckOptions& options = {});
+
+} // namespace tavora

@@ -10,6 +10,8 @@
 #include <QIODevice>
 #include <QJsonArray>
 
+namespace tavora {
+
 namespace audio = tavora::audio;
 namespace pa = tavora::platform::audio;
 
@@ -56,3 +58,5 @@ CheckResult checkPlayback(pa::AudioPlatform& platform, const SystemTestSettings&
         result.figures["error_code"] = int(answer);
     return result;
 }
+
+} // namespace tavora

@@ -2,8 +2,10 @@
 
 #include "shell/report/Report.h"
 
+namespace tavora {
+
 struct SystemTestSettings;
-namespace tavora::platform::audio {
+namespace platform::audio {
 class AudioPlatform;
 }
 
@@ -12,3 +14,5 @@ class AudioPlatform;
 // sample's format, asked the way the player asks before it opens.
 CheckResult checkPlayback(tavora::platform::audio::AudioPlatform& platform,
                            const SystemTestSettings& settings);
+
+} // namespace tavora

@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace tavora {
+
 QString loadSettingsReadOnly() {
     const std::filesystem::path path = RegFileStore::defaultPaths().currentUser;
     const QString name = QString::fromStdString(path.string());
@@ -41,3 +43,5 @@ QString loadSettingsReadOnly() {
     setSettingsRegistry(nullptr);
     return origin;
 }
+
+} // namespace tavora

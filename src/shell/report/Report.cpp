@@ -6,6 +6,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+namespace tavora {
+
 StoredDevice pickStoredDevice(CheckResult& result, const QStringList& devices,
                                const std::vector<std::string>& names, std::int32_t stored,
                                const std::string& storedName) {
@@ -45,3 +47,5 @@ QByteArray Report::json() const {
                            {"checks", checks}};
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
+
+} // namespace tavora

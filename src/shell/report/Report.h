@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace tavora {
+
 // One check of the readiness report: its name, verdict, a sentence that says
 // what was found, and the figures it measured.
 struct CheckResult {
@@ -45,3 +47,5 @@ public:
 private:
     std::vector<CheckResult> checks_;
 };
+
+} // namespace tavora

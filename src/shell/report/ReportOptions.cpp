@@ -1,5 +1,7 @@
 #include "shell/report/ReportOptions.h"
 
+namespace tavora {
+
 namespace {
 bool isReportOption(const QString& argument) {
     return argument == "--check" || argument == "--json" || argument == "--help" || argument == "-h" ||
@@ -83,3 +85,5 @@ QString reportUsage() {
            "\n"
            "The stored settings (device choices, proxy) are read, never written.\n";
 }
+
+} // namespace tavora

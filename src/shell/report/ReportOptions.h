@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+namespace tavora {
+
 // What the command line asks for. The headless report is asked for only by an
 // option in first place (--check, --json, --help, --version); every other
 // command line starts the window exactly as before.
@@ -21,3 +23,5 @@ ReportOptions parseReportOptions(const QStringList& arguments);
 
 // The text of --help.
 QString reportUsage();
+
+} // namespace tavora

@@ -17,6 +17,8 @@
 #include <cstdio>
 #include <memory>
 
+namespace tavora {
+
 namespace {
 void print(const QByteArray& text, FILE* stream = stdout) {
     std::fwrite(text.constData(), 1, size_t(text.size()), stream);
@@ -84,3 +86,5 @@ int runReport(const ReportOptions& options, int argc, char** argv) {
     }
     return report.ok() ? 0 : 1;
 }
+
+} // namespace tavora

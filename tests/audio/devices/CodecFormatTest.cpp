@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 using Table = TableCodecManager;

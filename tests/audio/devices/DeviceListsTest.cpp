@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 

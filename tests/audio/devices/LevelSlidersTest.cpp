@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 

@@ -13,6 +13,8 @@
 
 #include <cmath>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 

@@ -12,6 +12,8 @@
 
 #include <numeric>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace tavora {
+
 namespace looptest {
 
 // The GSM 6.10 record with `spare` zero bytes behind it, as the codec
@@ -25,3 +27,5 @@ inline std::vector<std::uint8_t> gsmRecord(std::size_t spare = 0) {
 }
 
 } // namespace looptest
+
+} // namespace tavora

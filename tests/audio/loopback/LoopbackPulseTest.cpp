@@ -23,6 +23,8 @@
 #include <cstdlib>
 #include <unistd.h>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 using namespace tavora::test;

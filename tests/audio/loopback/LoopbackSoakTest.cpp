@@ -16,6 +16,8 @@
 
 #include <malloc.h>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 using namespace tavora::test;

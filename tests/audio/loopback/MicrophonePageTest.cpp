@@ -16,6 +16,8 @@
 
 #include <deque>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 

@@ -15,6 +15,8 @@
 #include <functional>
 #include <thread>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
 using namespace std::chrono_literals;

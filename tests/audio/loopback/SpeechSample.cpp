@@ -8,6 +8,8 @@
 #include <iterator>
 #include <stdexcept>
 
+namespace tavora {
+
 namespace looptest {
 
 namespace gsm = tavora::platform::audio::gsm610;
@@ -69,3 +71,5 @@ Match bestMatch(const std::vector<std::int16_t>& signal, const std::vector<std::
 }
 
 } // namespace looptest
+
+} // namespace tavora

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace tavora {
+
 namespace looptest {
 
 std::vector<std::int16_t> decodeSpeechSample(const std::string& path);
@@ -21,3 +23,5 @@ Match bestMatch(const std::vector<std::int16_t>& signal, const std::vector<std::
                 std::size_t maxLag);
 
 } // namespace looptest
+
+} // namespace tavora

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <mutex>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::test;
 namespace mm = tavora::platform::audio;

@@ -34,6 +34,8 @@
 #include <algorithm>
 #include <cctype>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::test;
 namespace mm = tavora::platform::audio;

@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using tavora::test::pump;
 namespace mm = tavora::platform::audio;

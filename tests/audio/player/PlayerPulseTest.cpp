@@ -18,6 +18,8 @@
 #include <algorithm>
 #include <chrono>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::test;
 namespace mm = tavora::platform::audio;

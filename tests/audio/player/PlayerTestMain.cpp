@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tavora;
+
 int main(int argc, char** argv) {
     tavora::test::CatchingApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);

@@ -11,6 +11,8 @@
 
 #include <cstring>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 using namespace tavora::test;
 namespace mm = tavora::platform::audio;

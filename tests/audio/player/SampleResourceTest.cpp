@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iterator>
 
+using namespace tavora;
+
 using namespace tavora::audio;
 
 namespace {

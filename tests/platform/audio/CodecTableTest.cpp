@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+using namespace tavora;
+
 using namespace tavora::platform::audio;
 
 namespace {

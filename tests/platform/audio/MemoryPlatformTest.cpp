@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cstring>
 
+using namespace tavora;
+
 using namespace tavora::platform::audio;
 using namespace tavora::test;
 using namespace std::chrono_literals;

@@ -29,6 +29,8 @@
 #include <thread>
 #include <unistd.h>
 
+using namespace tavora;
+
 using namespace tavora::platform::audio;
 using namespace tavora::test;
 using namespace std::chrono_literals;

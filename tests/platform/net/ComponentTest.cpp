@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+using namespace tavora;
+
 namespace {
 
 // Records the destruction notices it receives and clears a reference the way

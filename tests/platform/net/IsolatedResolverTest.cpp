@@ -12,6 +12,8 @@
 #include <net/if.h>
 #include <string>
 
+using namespace tavora;
+
 namespace {
 
 // True when the only interface is a loopback that is down: a fresh namespace.

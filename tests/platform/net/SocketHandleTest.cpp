@@ -10,6 +10,8 @@
 #include <future>
 #include <thread>
 
+using namespace tavora;
+
 using namespace std::chrono_literals;
 
 namespace {

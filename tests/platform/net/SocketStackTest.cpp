@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+using namespace tavora;
+
 namespace {
 
 // Keeps the socket layer alive and answers name lookups from a table, so no

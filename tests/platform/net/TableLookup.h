@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace tavora {
+
 namespace testnet {
 
 // Makes the live socket layer answer name lookups from a fixed table instead
@@ -21,3 +23,5 @@ inline void installTableLookup(std::vector<std::string>& log) {
 }
 
 } // namespace testnet
+
+} // namespace tavora

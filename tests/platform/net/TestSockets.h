@@ -16,6 +16,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace tavora {
+
 namespace testnet {
 
 class Fd {
@@ -135,3 +137,5 @@ private:
 };
 
 } // namespace testnet
+
+} // namespace tavora

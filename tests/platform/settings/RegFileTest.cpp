@@ -4,6 +4,8 @@
 
 #include <sstream>
 
+using namespace tavora;
+
 namespace {
 
 constexpr std::string_view BrowserKey = "HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser";

@@ -23,6 +23,8 @@
 #include <fstream>
 #include <map>
 
+using namespace tavora;
+
 using tavora::test::PipeSourceWriter;
 using tavora::test::pulseServer;
 using testnet::LoopbackListener;

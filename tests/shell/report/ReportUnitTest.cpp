@@ -14,6 +14,8 @@
 #include <cmath>
 #include <vector>
 
+using namespace tavora;
+
 using Mode = ReportOptions::Mode;
 
 TEST(ReportOptions, OnlyALeadingOptionLeavesTheWindow) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tavora;
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

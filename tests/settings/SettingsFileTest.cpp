@@ -93,20 +93,46 @@ TEST_F(SettingsFileTest, CorruptFileGivesDefaultsAndIsKeptAside) {
     EXPECT_EQ(kept, 1);
 }
 
-TEST_F(SettingsFileTest, CommentsBeforeTheHeaderAreReadNotKeptAside) {
+// Files a help desk prepared -- by hand with comments before the header, or
+// exported by the registry editor (UTF-16LE, CRLF) -- are read, never kept
+// aside; a save keeps their other keys, writes text as text, and reads back.
+TEST_F(SettingsFileTest, FilesAHelpDeskPreparedAreReadNotKeptAside) {
+    SystemTestSettings byHand;
+    byHand.useProxy = true;
+    byHand.proxyHost = "127.0.0.3";
+    byHand.proxyPort = 1080;
+    const struct {
+        std::string Text;
+        SystemTestSettings Read;
+        std::vector<std::string> Saved; // lines of the file after a save
+    } files[] = {
+        {"; Classroom proxy, set up by the help desk\n\n"
+         "Windows Registry Editor Version 5.00\n\n"
+         "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
+         "\"UseProxy\"=dword:00000001\n\"ProxyHost\"=\"127.0.0.3\"\n"
+         "\n[HKEY_CURRENT_USER\\Software\\Client]\n\"Room\"=\"12\"\n",
+         byHand,
+         {"\"Room\"=\"12\"\n"}},
+        {readFile(TAVORA_TEST_SETTINGS_DIR "/registry-editor-export-utf16.reg"),
+         {1, 0, true, 3, "proxy.schule-müller.de", 1080, true, "jürgen", "", "", ""},
+         {"\"ProxyHost\"=\"proxy.schule-müller.de\"\n", "\"ProxyUserName\"=\"jürgen\"\n"}},
+    };
     fs::create_directories(userFile_.parent_path());
-    std::ofstream(userFile_) << "; Classroom proxy, set up by the help desk\n\n"
-                               "Windows Registry Editor Version 5.00\n\n"
-                               "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
-                               "\"UseProxy\"=dword:00000001\n\"ProxyHost\"=\"127.0.0.3\"\n"
-                               "\n[HKEY_CURRENT_USER\\Software\\Client]\n\"Room\"=\"12\"\n";
-    loadSettings();
-    EXPECT_TRUE(globalSettings.useProxy);
-    EXPECT_EQ(globalSettings.proxyHost, "127.0.0.3");
-    saveSettings();
-    for (const auto& entry : fs::directory_iterator(userFile_.parent_path()))
-        EXPECT_FALSE(entry.path().filename().string().starts_with("user.reg.corrupt-")) << entry.path();
-    EXPECT_NE(readFile(userFile_).find("\"Room\"=\"12\""), std::string::npos);
+    for (const auto& file : files) {
+        std::ofstream(userFile_, std::ios::binary) << file.text;
+        globalSettings = {};
+        loadSettings();
+        EXPECT_EQ(globalSettings, file.Read) << file.text;
+        saveSettings();
+        for (const auto& entry : fs::directory_iterator(userFile_.parent_path()))
+            EXPECT_FALSE(entry.path().filename().string().starts_with("user.reg.corrupt-")) << entry.path();
+        const std::string saved = readFile(userFile_);
+        for (const std::string& line : file.Saved)
+            EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
+        globalSettings = {};
+        loadSettings();
+        EXPECT_EQ(globalSettings, file.Read) << saved;
+    }
 }
 
 // A save killed at any instant leaves the nine values of one save, never

@@ -60,6 +60,87 @@ std::optional<std::uint32_t> parseHexNumber(std::string_view s) {
     return n;
 }
 
+// The length of the well-formed UTF-8 sequence at the start of s (RFC 3629:
+// no overlong forms, no surrogates, nothing above U+10FFFF), 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view s) {
+    if (s.empty())
+        return 0;
+    const auto lead = static_cast<unsigned char>(s[0]);
+    if (lead < 0x80)
+        return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xbf; // the range of the second byte
+    if (lead >= 0xc2 && lead <= 0xdf) {
+        length = 2;
+    } else if (lead >= 0xe0 && lead <= 0xef) {
+        length = 3;
+        if (lead == 0xe0)
+            low = 0xa0;
+        else if (lead == 0xed)
+            high = 0x9f;
+    } else if (lead >= 0xf0 && lead <= 0xf4) {
+        length = 4;
+        if (lead == 0xf0)
+            low = 0x90;
+        else if (lead == 0xf4)
+            high = 0x8f;
+    } else {
+        return 0;
+    }
+    if (s.size() < length)
+        return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b < (i == 1 ? low : 0x80) || b > (i == 1 ? high : 0xbf))
+            return 0;
+    }
+    return length;
+}
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xc0 | code >> 6);
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xe0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3f));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    } else {
+        out += static_cast<char>(0xf0 | code >> 18);
+        out += static_cast<char>(0x80 | (code >> 12 & 0x3f));
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3f));
+        out += static_cast<char>(0x80 | (code & 0x3f));
+    }
+}
+
+// UTF-16LE text (after its byte-order mark) as UTF-8. An odd number of bytes
+// or a surrogate without its partner is no text: nullopt.
+std::optional<std::string> Utf16LeToUtf8(std::string_view bytes) {
+    if (bytes.size() % 2 != 0)
+        return std::nullopt;
+    const auto unit = [&](std::size_t i) {
+        return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                          static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    };
+    const std::size_t units = bytes.size() / 2;
+    std::string out;
+    out.reserve(units);
+    for (std::size_t i = 0; i < units; ++i) {
+        std::uint32_t code = unit(i);
+        if (code >= 0xdc00 && code <= 0xdfff)
+            return std::nullopt;
+        if (code >= 0xd800 && code <= 0xdbff) {
+            if (i + 1 >= units || unit(i + 1) < 0xdc00 || unit(i + 1) > 0xdfff)
+                return std::nullopt;
+            code = 0x10000 + ((code - 0xd800) << 10) + (unit(++i) - 0xdc00);
+        }
+        AppendUtf8(out, code);
+    }
+    return out;
+}
+
 class LineReader {
 public:
     explicit LineReader(std::string_view text) : rest_(text) {}
@@ -195,18 +276,26 @@ bool parseValueLine(std::string_view line, LineReader& lines, RegFileKey& key) {
 
 void appendEscaped(std::string& out, std::string_view text) {
     out += '"';
-    for (char c : text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
         const auto b = static_cast<unsigned char>(c);
+        std::size_t length = 1;
         if (c == '\\' || c == '"') {
             out += '\\';
             out += c;
         } else if (b >= 0x20 && b <= 0x7e) {
             out += c;
+        } else if (const std::size_t n = b >= 0x80 ? Utf8SequenceLength(text.substr(i)) : 0; n > 0) {
+            out += text.substr(i, n);
+            length = n;
         } else {
+            // Control characters (a line break would end the line) and bytes
+            // that are not UTF-8 text.
             char buf[5];
             std::snprintf(buf, sizeof buf, "\\x%02x", b);
             out += buf;
         }
+        i += length;
     }
     out += '"';
 }
@@ -285,6 +374,16 @@ RegFileKey& RegFileDocument::obtainKey(std::string_view name) {
 }
 
 std::optional<RegFileDocument> parseRegFile(std::string_view text) {
+    // The registry editor exports UTF-16LE with a byte-order mark; its text
+    // is read as the UTF-8 it stands for.
+    std::string fromUtf16;
+    if (text.starts_with("\xff\xfe")) {
+        auto converted = Utf16LeToUtf8(text.substr(2));
+        if (!converted)
+            return std::nullopt;
+        fromUtf16 = std::move(*converted);
+        text = fromUtf16;
+    }
     if (text.starts_with("\xef\xbb\xbf"))
         text.remove_prefix(3);
     LineReader lines(text);

@@ -11,7 +11,8 @@
 // over the file, fsync the directory. A crash at any instant leaves the old or
 // the new file; temporary files left by a crash are removed by the next
 // writer. Missing directories are created with mode 0700. Every other key and
-// value of the file, of any type, is written back unchanged.
+// value of the file, of any type, is written back unchanged, always as UTF-8
+// (RegFile.h): a file read as UTF-16 is UTF-8 after its first change.
 //
 // When the file is a symbolic link (a help desk may link it to a shared file),
 // a change replaces the file the link names, in that file's own directory and

@@ -14,13 +14,25 @@ std::vector<std::uint8_t> bytes(std::string_view s) {
     return {s.begin(), s.end()};
 }
 
+// Text as the registry editor exports it: UTF-16LE after a byte-order mark.
+std::string Utf16Le(std::u16string_view text) {
+    std::string out = "\xff\xfe";
+    for (const char16_t unit : text) {
+        out += static_cast<char>(unit & 0xff);
+        out += static_cast<char>(unit >> 8);
+    }
+    return out;
+}
+
 } // namespace
 
 TEST(RegFile, WritesTheRegistryEditorsExportFormat) {
     RegFileDocument document;
     RegFileKey& key = document.obtainKey(BrowserKey);
     key.setValue("ProxyPort", RegValue::dword(1080));
-    key.setValue("ProxyHost", RegValue::text("a\\b\"c\x01\xe9~"));
+    // Text as text; control characters and bytes that are not UTF-8 (a lone
+    // byte, a cut sequence, an overlong form, a surrogate) as `\xNN`.
+    key.setValue("ProxyHost", RegValue::text("a\\b\"c\x01\xe9~ müller 🎓\x7f\xc3(\xc0\xaf\xed\xa0\x80"));
     key.setValue("Path", RegValue::text("%HOME%", REG_EXPAND_SZ));
     key.setValue("Blob", RegValue::binary({0x00, 0xff}));
     key.setValue("", RegValue::text("default"));
@@ -30,7 +42,7 @@ TEST(RegFile, WritesTheRegistryEditorsExportFormat) {
 
 [HKEY_CURRENT_USER\SOFTWARE\Norvik\Tavora Live\Browser]
 "ProxyPort"=dword:00000438
-"ProxyHost"="a\\b\"c\x01\xe9~"
+"ProxyHost"="a\\b\"c\x01\xe9~ müller 🎓\x7f\xc3(\xc0\xaf\xed\xa0\x80"
 "Path"=hex(2):25,48,4f,4d,45,25
 "Blob"=hex:00,ff
 @="default"
@@ -39,7 +51,7 @@ TEST(RegFile, WritesTheRegistryEditorsExportFormat) {
 )");
 }
 
-TEST(RegFile, EveryTypeAndByteRoundTripsAsWrappedAscii) {
+TEST(RegFile, EveryTypeAndByteRoundTripsOnWrappedLines) {
     std::string allBytes;
     for (int b = 0; b < 256; ++b)
         allBytes += static_cast<char>(b);
@@ -53,6 +65,7 @@ TEST(RegFile, EveryTypeAndByteRoundTripsAsWrappedAscii) {
     key.setValue("AllOnes", RegValue::dword(0xffffffff));
     key.setValue("AllBytes", RegValue::text(allBytes));
     key.setValue("EmptyText", RegValue::text(""));
+    key.setValue("Text ü", RegValue::text("proxy.schule-müller.de jürgen 🎓"));
     key.setValue("Expand", RegValue::text(std::string_view("%PATH%\0x", 8), REG_EXPAND_SZ));
     key.setValue("LongBlob", RegValue::binary(longBlob));
     key.setValue("EmptyBlob", RegValue::binary({}));
@@ -71,8 +84,9 @@ TEST(RegFile, EveryTypeAndByteRoundTripsAsWrappedAscii) {
             EXPECT_LE(line.size(), 80u) << line; // strings are never wrapped, hex lists are
         }
         for (char c : line)
-            EXPECT_TRUE(c >= 0x20 && c <= 0x7e) << line;
+            EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) << line;
     }
+    EXPECT_NE(text.find("\n\"Text ü\"=\"proxy.schule-müller.de jürgen 🎓\"\n"), std::string::npos);
     EXPECT_NE(text.find("\"LongBlob\"=hex:00,07,0e,"), std::string::npos);
     EXPECT_NE(text.find("\"ShortDword\"=hex(4):01,02,03"), std::string::npos);
     EXPECT_NE(text.find("\"Qword\"=hex(b):01,02,"), std::string::npos);
@@ -107,6 +121,10 @@ TEST(RegFile, ReadsWhatOtherWritersProduce) {
 
     EXPECT_EQ(parseRegFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n@=dword:1\n")->keys[0].values[0].value,
               RegValue::dword(1));
+    const auto utf16 = parseRegFile(Utf16Le(u"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n"
+                                            u"\"H\u00f6st\"=\"m\u00fcller \U0001f393 \\x41\"\r\n"));
+    ASSERT_TRUE(utf16);
+    EXPECT_EQ(utf16->keys.at(0).values.at(0), (RegFileValue{"Höst", RegValue::text("müller 🎓 A")}));
     // Comments and blank lines before the header, as a help desk writes them.
     const auto commented = parseRegFile("; classroom set-up\r\n\r\n  ;; by hand\r\n"
                                         "Windows Registry Editor Version 5.00\r\n\r\n"
@@ -143,6 +161,10 @@ TEST(RegFile, RejectsTextItCannotReadFaithfully) {
         header + "[-HKEY_CURRENT_USER\\K]\n",
         header + "[HKEY_CURRENT_USER\\K\n",
         header + "[]\n",
+        // UTF-16 that is not text: an odd byte count, a surrogate without its partner.
+        Utf16Le(u"REGEDIT4\r\n") + "\r",
+        Utf16Le(u"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"A\"=\"\xd83cx\"\r\n"),
+        Utf16Le(u"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"A\"=\"x\xdf93\"\r\n"),
     };
     for (const auto& text : bad)
         EXPECT_FALSE(parseRegFile(text)) << text;

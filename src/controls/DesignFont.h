@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontDatabase>
 #include <QStringList>
 
 namespace tavora {
@@ -12,9 +13,19 @@ namespace tavora {
 inline const QStringList DesignFaces{"Tahoma", "Liberation Sans", "Arial", "DejaVu Sans Condensed",
                                      "DejaVu Sans"};
 
+// Names the first design face installed, alone: a face named but missing
+// costs the font matcher a fallback search for every size and weight the
+// window uses, on the way to its first paint.
 inline QFont designFont() {
+    const QStringList installed = QFontDatabase::families();
+    QStringList faces;
+    for (const QString& face : DesignFaces)
+        if (installed.contains(face, Qt::CaseInsensitive)) {
+            faces << face;
+            break;
+        }
     QFont font;
-    font.setFamilies(DesignFaces + QStringList{"sans-serif"});
+    font.setFamilies(faces + QStringList{"sans-serif"});
     font.setPixelSize(11);
     return font;
 }

@@ -43,4 +43,25 @@ void ConnectThread::execute() noexcept {
     finished_.store(true, std::memory_order_release);
 }
 
+// ---------------------------------------------------------------------------
+
+TLookupThread::TLookupThread(HostLookup lookup, std::string name) : State_(std::make_shared<State>()) {
+    thread_ = std::thread([state = State_, lookup = std::move(lookup), name = std::move(name)] {
+        try {
+            state->Result = lookup(name);
+        } catch (...) {
+            state->Result = {std::nullopt, WinsockError::NoRecovery};
+        }
+        state->finished.store(true, std::memory_order_release);
+        state->Done.signal();
+    });
+}
+
+TLookupThread::~TLookupThread() {
+    if (finished())
+        thread_.join();
+    else
+        thread_.detach();
+}
+
 } // namespace tavora

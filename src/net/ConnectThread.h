@@ -1,8 +1,10 @@
 #pragma once
 
 #include "platform/net/SocketHandle.h"
+#include "platform/net/SocketStack.h"
 
 #include <atomic>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -42,6 +44,37 @@ private:
     Wakeup abandon_;
     std::atomic<bool> finished_{false};
     std::string errorMessage_;
+    std::thread thread_;
+};
+
+// Runs one host lookup, which cannot be interrupted, on a thread of its own,
+// so that the thread that asked can keep its window alive meanwhile: it waits
+// until ReadyFd() is readable, then reads Result().
+//
+// A waiter that gives up does not wait for the lookup: the thread goes on
+// alone and ends when the lookup does. Everything it writes (the result and
+// the descriptor) lives in a state that the thread shares, so the late
+// answer lands there and is dropped with it.
+class TLookupThread {
+public:
+    TLookupThread(HostLookup lookup, std::string name);
+    // Joins a finished thread; lets one still looking up go on alone.
+    ~TLookupThread();
+    TLookupThread(const TLookupThread&) = delete;
+    TLookupThread& operator=(const TLookupThread&) = delete;
+
+    int ReadyFd() const { return State_->Done.fd(); }
+    bool finished() const noexcept { return State_->finished.load(std::memory_order_acquire); }
+    // Read only after finished() is seen.
+    const LookupResult& Result() const noexcept { return State_->Result; }
+
+private:
+    struct State {
+        Wakeup Done;
+        std::atomic<bool> finished{false};
+        LookupResult Result;
+    };
+    std::shared_ptr<State> State_;
     std::thread thread_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "net/ConnectStage.h"
 #include "platform/net/Component.h"
+#include "platform/net/SocketStack.h"
 
 #include <functional>
 #include <string>
@@ -43,9 +44,25 @@ public:
     void setSleep(Sleep sleep) { sleep_ = std::move(sleep); }
     const Sleep& sleep() const { return sleep_; }
 
+    // How a timed connect waits for the proxy's reply and for a name lookup,
+    // one slice at a time: at most `milliseconds`, returning early once `fd`
+    // is ready (readable, or writable when `forWriting`). It answers false
+    // when the attempt is to be given up (the window is closing); the wait
+    // then fails as if its time were up. Empty waits on the calling thread.
+    using TWaitReady = std::function<bool(int fd, bool forWriting, int milliseconds)>;
+    void SetWaitReady(TWaitReady wait) { WaitReady_ = std::move(wait); }
+    const TWaitReady& waitReady() const { return WaitReady_; }
+
+    // The address of a host name for this transport's connects; the socket
+    // layer's lookup unless the transport waits its own way.
+    virtual std::string resolveHost(const std::string& host) {
+        return SocketStack::instance("gethostbyname").resolveHost(host);
+    }
+
 private:
     StageObserver stageObserver_;
     Sleep sleep_;
+    TWaitReady WaitReady_;
 };
 
 } // namespace tavora

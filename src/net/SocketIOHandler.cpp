@@ -3,6 +3,7 @@
 #include "net/ClientExceptions.h"
 #include "net/ConnectThread.h"
 #include "net/SocksInfo.h"
+#include "platform/net/SocketErrors.h"
 #include "platform/net/SocketStack.h"
 
 #include <chrono>
@@ -43,6 +44,20 @@ void SocketIOHandler::connectClient(const std::string& host, int port, const std
     if (!binding_)
         open();
 
+    // A timed connect keeps the caller's wait hooks in use throughout: the
+    // lookups and the proxy's replies are awaited in slices as the connect
+    // is, and the attempt's time limit covers the lookups and the exchange.
+    struct TAttemptScope {
+        SocketIOHandler& Handler;
+        ~TAttemptScope() {
+            Handler.exchangeDeadline_.reset();
+            Handler.WaitsInSlices_ = false;
+        }
+    } scope{*this};
+    WaitsInSlices_ = timeoutMs != -1 && timeoutMs != 0;
+    if (timeoutMs > 0)
+        exchangeDeadline_ = start + std::chrono::milliseconds(timeoutMs);
+
     SocksInfo* socks = socksInfo();
     const SocksVersion version = socks->version();
     const bool proxied = version == Socks4 || version == Socks4A || version == Socks5;
@@ -56,23 +71,16 @@ void SocketIOHandler::connectClient(const std::string& host, int port, const std
     binding_->clientPortMax = boundPortMax;
     binding_->bind();
 
-    SocketStack& stack = SocketStack::instance("gethostbyname");
     enterStage(proxied ? ConnectStage::ResolveProxy : ConnectStage::ResolveTarget);
-    binding_->setPeer(stack.resolveHost(address), addressPort);
+    binding_->setPeer(resolveHost(address), addressPort);
 
     enterStage(ConnectStage::TcpConnect);
-    if (timeoutMs == -1 || timeoutMs == 0)
-        stack.checkForSocketError(binding_->connect());
+    if (!WaitsInSlices_)
+        SocketStack::instance("connect").checkForSocketError(binding_->connect());
     else
         timedConnect(timeoutMs);
 
     // The proxy exchange gets what is left of the attempt's time limit.
-    struct DeadlineScope {
-        Deadline& deadline;
-        ~DeadlineScope() { deadline.reset(); }
-    } scope{exchangeDeadline_};
-    if (timeoutMs > 0)
-        exchangeDeadline_ = start + std::chrono::milliseconds(timeoutMs);
     socks->setIOHandler(this);
     socks->negotiateProxy(host, port);
 }
@@ -121,7 +129,7 @@ void SocketIOHandler::sleepSlice(int milliseconds) {
 int SocketIOHandler::send(const void* buffer, int length) {
     if (!connected())
         throw ClosedSocketError();
-    if (!binding_->waitReady(true, exchangeDeadline_))
+    if (!WaitForSocket(true))
         return -1;
     return binding_->send(buffer, length);
 }
@@ -129,9 +137,59 @@ int SocketIOHandler::send(const void* buffer, int length) {
 int SocketIOHandler::recv(void* buffer, int length) {
     if (!connected())
         throw ClosedSocketError();
-    if (!binding_->waitReady(false, exchangeDeadline_))
+    if (!WaitForSocket(false))
         return -1;
     return binding_->recv(buffer, length);
+}
+
+bool SocketIOHandler::WaitForSocket(bool forWriting) {
+    if (!WaitsInSlices_)
+        return binding_->waitReady(forWriting, exchangeDeadline_);
+    return WaitInSlices(binding_->handle(), forWriting);
+}
+
+// A proxy that accepts and then says nothing, or a name service that never
+// answers, must not stop the caller's window for a minute: the wait goes in
+// slices through the wait hook, which lets the window answer its desktop and
+// returns as soon as `fd` is ready.
+bool SocketIOHandler::WaitInSlices(int fd, bool forWriting) {
+    for (;;) {
+        if (WaitDescriptor(fd, forWriting, 0))
+            return true;
+        int slice = kConnectSliceMs;
+        if (exchangeDeadline_) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(*exchangeDeadline_ -
+                                                                           std::chrono::steady_clock::now())
+                                  .count();
+            if (left <= 0)
+                break;
+            slice = left < slice ? static_cast<int>(left) : slice;
+        }
+        if (waitReady()) {
+            if (!waitReady()(fd, forWriting, slice))
+                break; // given up: as if the time were up
+        } else {
+            WaitDescriptor(fd, forWriting, slice);
+        }
+    }
+    SocketStack::recordPlatformError(WinsockError::TimedOut);
+    return false;
+}
+
+std::string SocketIOHandler::resolveHost(const std::string& host) {
+    SocketStack& stack = SocketStack::instance("gethostbyname");
+    if (!WaitsInSlices_)
+        return stack.resolveHost(host);
+    if (auto literal = SocketStack::LiteralAddress(host))
+        return *literal;
+    TLookupThread lookup(stack.HostLookup(), host);
+    // The finished flag, read after the descriptor, is what orders the result.
+    if (!WaitInSlices(lookup.ReadyFd(), false) || !lookup.finished()) {
+        // The lookup goes on alone; its answer is dropped.
+        SocketStack::recordPlatformError(WinsockError::TryAgain);
+        stack.checkForSocketError(-1);
+    }
+    return stack.LookedUpAddress(lookup.Result());
 }
 
 SocksInfo* SocketIOHandler::socksInfo() {

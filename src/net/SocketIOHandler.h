@@ -30,9 +30,13 @@ public:
     bool connected() const noexcept override;
     // While a proxy exchange runs inside ConnectClient, both wait at most
     // until the attempt's time limit is used up; then Recv returns -1 (error
-    // 10060) and Send does too.
+    // 10060) and Send does too. A timed connect waits in slices (WaitReady).
     int send(const void* buffer, int length) override;
     int recv(void* buffer, int length) override;
+    // Inside a timed ConnectClient the lookup runs on a thread of its own and
+    // is awaited in slices within the attempt's time limit; one that does not
+    // answer in time (or that the waiter gives up) fails with error 11002.
+    std::string resolveHost(const std::string& host) override;
 
     // Creates the own object with the defaults when none is held.
     SocksInfo* socksInfo();
@@ -50,11 +54,16 @@ protected:
 private:
     void timedConnect(int timeoutMs);
     void sleepSlice(int milliseconds);
+    bool WaitForSocket(bool forWriting);
+    bool WaitInSlices(int fd, bool forWriting);
     void forgetSocksInfo();
 
     std::unique_ptr<SocketHandle> binding_;
     SocksInfo* socksInfo_ = nullptr;
+    // The end of the running attempt's time limit, and whether its waits go
+    // in slices: both only during a timed ConnectClient.
     Deadline exchangeDeadline_;
+    bool WaitsInSlices_ = false;
 };
 
 } // namespace tavora

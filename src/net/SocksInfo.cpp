@@ -80,8 +80,7 @@ void SocksInfo::negotiateSocks4(const std::string& host, int port) {
     if (!socks4A)
         Handler().enterStage(ConnectStage::ResolveTarget);
     const IPv4Bytes address =
-        socks4A ? socks::Socks4AMarker
-                : SocketStack::addressToBytes(SocketStack::instance("gethostbyname").resolveHost(host));
+        socks4A ? socks::Socks4AMarker : SocketStack::addressToBytes(Handler().resolveHost(host));
     const Bytes request = socks::buildSocks4Request(
         port, address, username_, socks4A ? std::optional<std::string_view>(host) : std::nullopt);
     HandlerChannel channel(Handler());

@@ -82,19 +82,26 @@ void TcpClient::connect(int timeoutMs) {
     struct ObserverScope {
         IOHandler* Handler;
         IOHandler::Sleep handlerSleep;
+        IOHandler::TWaitReady HandlerWait;
         bool observed;
         bool slept;
+        bool Waited;
         ~ObserverScope() {
             if (observed)
                 Handler->setStageObserver({});
             if (slept)
                 Handler->setSleep(std::move(handlerSleep));
+            if (Waited)
+                Handler->SetWaitReady(std::move(HandlerWait));
         }
-    } scope{ioHandler_, ioHandler_->sleep(), bool(stageObserver_), bool(sleep_)};
+    } scope{ioHandler_,           ioHandler_->sleep(), ioHandler_->waitReady(),
+            bool(stageObserver_), bool(sleep_),        bool(WaitReady_)};
     if (stageObserver_)
         ioHandler_->setStageObserver(stageObserver_);
     if (sleep_)
         ioHandler_->setSleep(sleep_);
+    if (WaitReady_)
+        ioHandler_->SetWaitReady(WaitReady_);
     try {
         ioHandler_->open();
         inputBuffer_.clear();

@@ -10,7 +10,10 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <optional>
 
 namespace tavora {
 
@@ -34,6 +37,10 @@ ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, QWidget* par
       test_(client, owner, globalSettings) {
     ui->setupUi(this);
     client_.setSleep([this](int milliseconds) { waitProcessingEvents(milliseconds); });
+    client_.SetWaitReady([this](int fd, bool forWriting, int milliseconds) {
+        waitProcessingEvents(milliseconds, fd, forWriting);
+        return !stopRequested_;
+    });
     connect(ui->testConnectionButton, &QPushButton::clicked, this, &ConnectionPage::runConnectionTest);
     connect(ui->proxySettingsButton, &QPushButton::clicked, this, &ConnectionPage::onProxySettingsClicked);
 }
@@ -41,6 +48,7 @@ ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, QWidget* par
 // The client belongs to the window and outlives the page.
 ConnectionPage::~ConnectionPage() {
     client_.setSleep({});
+    client_.SetWaitReady({});
 }
 
 void ConnectionPage::showResult(const QString& text, const QColor& colour) {
@@ -50,9 +58,15 @@ void ConnectionPage::showResult(const QString& text, const QColor& colour) {
     QApplication::processEvents();
 }
 
+// Input (a click, a key, the close box) waits during an attempt and the pause,
+// and is taken whenever a text is shown. A close taken there, or at any other
+// time, ends the test before its next attempt.
 void ConnectionPage::runConnectionTest() {
-    stopRequested_ = false;
+    if (stopRequested_)
+        return;
     showResult(Trying, FontColours::Black);
+    if (stopRequested_)
+        return;
     connectionOk = !testConnect(client_, connectionTestHost, connectionTestPort);
     if (stopRequested_)
         return;
@@ -62,6 +76,8 @@ void ConnectionPage::runConnectionTest() {
         if (stopRequested_)
             return;
         showResult(Trying, FontColours::Black);
+        if (stopRequested_)
+            return;
         connectionOk = !testConnect(client_, connectionTestHost, connectionTestPort);
         if (stopRequested_)
             return;
@@ -82,11 +98,16 @@ void ConnectionPage::stopConnectionTest() {
 
 // A stopped attempt's remaining waits take no time, so it ends as if its time
 // were up, without a text.
-void ConnectionPage::waitProcessingEvents(int milliseconds) {
+void ConnectionPage::waitProcessingEvents(int milliseconds, int fd, bool forWriting) {
     if (stopRequested_ || milliseconds <= 0)
         return;
     QEventLoop wait;
     QTimer::singleShot(milliseconds, Qt::PreciseTimer, &wait, &QEventLoop::quit);
+    std::optional<QSocketNotifier> ready;
+    if (fd >= 0) {
+        ready.emplace(qintptr(fd), forWriting ? QSocketNotifier::Write : QSocketNotifier::Read);
+        connect(&*ready, &QSocketNotifier::activated, &wait, &QEventLoop::quit);
+    }
     wait_ = &wait;
     wait.exec(QEventLoop::ExcludeUserInputEvents);
     wait_ = nullptr;

@@ -36,7 +36,7 @@ public:
     void runConnectionTest();
     void onProxySettingsClicked();
     // The window is closing: a test that runs gives up at once and shows
-    // nothing more.
+    // nothing more, and no test starts any more.
     void stopConnectionTest();
     // One attempt; true when it failed.
     bool testConnect(TcpClient& client, const std::string& host, int port);
@@ -66,9 +66,9 @@ private:
     void showResult(const QString& text, const QColor& colour);
     // Waits while the test runs: the window repaints and answers its desktop
     // (which offers to end a window that does not), but user input waits
-    // until the test is over, as it always has. Returns at once after the test
-    // is stopped.
-    void waitProcessingEvents(int milliseconds);
+    // until the next text is shown. Returns early once `fd` is ready (when
+    // one is given), and at once after the test is stopped.
+    void waitProcessingEvents(int milliseconds, int fd = -1, bool forWriting = false);
 
     TcpClient& client_;
     ConnectionTest test_;

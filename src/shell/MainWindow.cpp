@@ -21,7 +21,6 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 #include <QMouseEvent>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QUrl>
 
@@ -32,10 +31,12 @@ Q_LOGGING_CATEGORY(lcShell, "tavora.shell")
 namespace {
 const int ClosePage = 4;
 
-// The link caption is the address without its scheme.
+// The link caption is the address without its scheme. (Plain text search: a
+// regular expression would be compiled on the way to the first paint.)
 QString linkCaption(const QString& url) {
     QString caption = url;
-    caption.remove(QRegularExpression("^[a-zA-Z]+://"));
+    if (const qsizetype scheme = caption.indexOf(QLatin1String("://")); scheme > 0)
+        caption.remove(0, scheme + 3);
     if (caption.endsWith('/'))
         caption.chop(1);
     return caption;

@@ -14,7 +14,9 @@
 #include <chrono>
 #include <dirent.h>
 #include <fcntl.h>
+#include <future>
 #include <mutex>
+#include <numeric>
 #include <vector>
 
 using namespace tavora;
@@ -279,6 +281,37 @@ TEST_F(TcpClientTest, UnknownHostFailsBeforeAnyConnect) {
     EXPECT_TRUE(Handler->binding()->peerIP.empty());
     EXPECT_FALSE(Handler->binding()->handleAllocated()); // closed by connect's guard
     EXPECT_FALSE(client_.connected());
+}
+
+// A name service that never answers: the lookup runs on a thread of its own,
+// awaited in slices through the wait hook, and is given up at the attempt's
+// limit; its late answer, once it comes, lands where it harms nothing.
+TEST_F(TcpClientTest, HangingLookupIsAwaitedInSlicesAndGivenUpAtTheLimit) {
+    std::promise<void> release;
+    SocketStack::instance("test").setHostLookup([answer = release.get_future().share()](const std::string&) {
+        answer.wait_for(std::chrono::seconds(5)); // a wait that cannot hang the test
+        return LookupResult{IPv4Bytes{127, 0, 0, 5}, 0};
+    });
+    const int threadsBefore = threadCount();
+    SleepLog log;
+    useHandler(log);
+    std::vector<int> waits;
+    Handler->SetWaitReady([&](int fd, bool forWriting, int ms) {
+        waits.push_back(ms);
+        WaitDescriptor(fd, forWriting, ms);
+        return true;
+    });
+    client_.setHost("slow.test");
+    EXPECT_EQ(fails<SocketError>(300), "Socket Error # 11002\r\n");
+    ASSERT_GE(waits.size(), 3u);
+    EXPECT_EQ(waits[0], 125);
+    EXPECT_LE(std::accumulate(waits.begin(), waits.end(), 0), 300);
+    EXPECT_TRUE(log.slices().empty()) << "a connect was started";
+    release.set_value();
+    const auto end = Clock::now() + 5s;
+    while (threadCount() > threadsBefore && Clock::now() < end)
+        std::this_thread::yield();
+    EXPECT_EQ(threadCount(), threadsBefore) << "the lookup thread did not end after its late answer";
 }
 
 TEST_F(TcpClientTest, WithProxyOnlyTheProxyHostIsResolvedHere) {

@@ -5,6 +5,7 @@
 #include "platform/x11/CloseNotification.h"
 #include "platform/net/TestSockets.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -282,41 +283,64 @@ TEST(CloseNotification, NoDisplayOrBadWindowIsIgnored) {
     EXPECT_EQ(receiver.drain(6).matching, 1);
 }
 
-// A close during a connection attempt that never gets an answer (a loopback
-// listener whose backlog is full, each attempt limited to 20 s): meanwhile the
-// window answers the desktop's liveness ping and repaints what was covered,
-// within the few seconds after which a desktop greys a window out. The close
-// box counts as input, which waits for the attempt's end; then the window
-// closes with its settings stored and the notification sent, and no second
-// attempt is made.
+// A close during a connection attempt that never gets an answer (each attempt
+// limited to 20 s): directly to a loopback listener whose backlog is full, and
+// through a loopback SOCKS 5 proxy that takes the connection and never says a
+// word. Meanwhile the window answers the desktop's liveness ping and repaints
+// what was covered, within the few seconds after which a desktop greys a
+// window out. The close box counts as input, which waits for the next text;
+// then the window closes with its settings stored and the notification sent,
+// and no second attempt is made.
 TEST(CloseNotification, CloseDuringAConnectionAttemptIsKept) {
     testnet::SilentListener silent;
-    Receiver receiver;
-    QTemporaryDir config;
-    QProcess wizard;
-    wizard.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const xcb_window_t window = startWizard(
-        receiver, wizard, ATTEMPT_DRIVER,
-        {QString::number(silent.port()), "20000", "49155", QString::number(receiver.window())}, config);
-    ASSERT_NE(window, XCB_WINDOW_NONE) << "the wizard window did not appear";
-    QByteArray shown;
-    while (!shown.contains('\n') && wizard.waitForReadyRead(20000))
-        shown += wizard.readAllStandardOutput();
-    const QByteArray trying = "Trying to connect to Tavora Server...\n";
-    ASSERT_EQ(shown, trying);
+    testnet::LoopbackListener silentProxy;
+    for (const bool throughProxy : {false, true}) {
+        SCOPED_TRACE(throughProxy ? "through a silent proxy" : "direct");
+        Receiver receiver;
+        QTemporaryDir config;
+        if (throughProxy) {
+            QDir().mkpath(config.filePath("tavora-live"));
+            QFile settings(config.filePath("tavora-live/user.reg"));
+            ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+            settings.write(QStringLiteral("Windows Registry Editor Version 5.00\n\n"
+                                          "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
+                                          "\"UseProxy\"=dword:00000001\n\"SocksVersion\"=dword:00000003\n"
+                                          "\"ProxyHost\"=\"127.0.0.1\"\n\"ProxyPort\"=dword:%1\n")
+                               .arg(silentProxy.port(), 8, 16, QChar('0'))
+                               .toUtf8());
+        }
+        QProcess wizard;
+        wizard.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        const xcb_window_t window = startWizard(
+            receiver, wizard, ATTEMPT_DRIVER,
+            {QString::number(silent.port()), "20000", "49155", QString::number(receiver.window())}, config);
+        ASSERT_NE(window, XCB_WINDOW_NONE) << "the wizard window did not appear";
+        QByteArray shown;
+        while (!shown.contains('\n') && wizard.waitForReadyRead(20000))
+            shown += wizard.readAllStandardOutput();
+        const QByteArray trying = "Trying to connect to Tavora Server...\n";
+        ASSERT_EQ(shown, trying);
+        testnet::Fd atProxy;
+        if (throughProxy) {
+            // The exchange is under way once the proxy holds the greeting.
+            atProxy = silentProxy.accept(10000);
+            pollfd greeting{atProxy.get(), POLLIN, 0};
+            ASSERT_EQ(poll(&greeting, 1, 10000), 1) << "no greeting reached the proxy";
+        }
 
-    EXPECT_TRUE(receiver.answersPing(window, std::chrono::seconds(5)));
-    EXPECT_TRUE(receiver.repaintsExposedArea(window, std::chrono::seconds(5)));
-    receiver.requestClose(window);
-    shown += wizard.readAllStandardOutput();
-    EXPECT_EQ(shown, trying) << "the attempt ended before the checks were done";
-    ASSERT_TRUE(wizard.waitForFinished(60000));
-    EXPECT_EQ(wizard.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(wizard.exitCode(), 0);
-    shown += wizard.readAllStandardOutput();
-    EXPECT_EQ(shown, trying + "First attempt failed...\n");
-    const Receiver::Count count = receiver.drain(49155);
-    EXPECT_EQ(count.matching, 1);
-    EXPECT_EQ(count.other, 0);
-    EXPECT_TRUE(QFile::exists(config.filePath("tavora-live/user.reg")));
+        EXPECT_TRUE(receiver.answersPing(window, std::chrono::seconds(5)));
+        EXPECT_TRUE(receiver.repaintsExposedArea(window, std::chrono::seconds(5)));
+        receiver.requestClose(window);
+        shown += wizard.readAllStandardOutput();
+        EXPECT_EQ(shown, trying) << "the attempt ended before the checks were done";
+        ASSERT_TRUE(wizard.waitForFinished(60000));
+        EXPECT_EQ(wizard.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(wizard.exitCode(), 0);
+        shown += wizard.readAllStandardOutput();
+        EXPECT_EQ(shown, trying + "First attempt failed...\n");
+        const Receiver::Count count = receiver.drain(49155);
+        EXPECT_EQ(count.matching, 1);
+        EXPECT_EQ(count.other, 0);
+        EXPECT_TRUE(QFile::exists(config.filePath("tavora-live/user.reg")));
+    }
 }

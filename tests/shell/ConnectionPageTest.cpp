@@ -252,6 +252,34 @@ private slots:
         runTest();
         QVERIFY(page->connectionOk);
     }
+
+    // A close in the pause is taken, as input is, when the next text shows:
+    // no second attempt follows, here through a proxy that never answers.
+    void closeInThePauseMakesNoFurtherAttempt() {
+        LoopbackListener proxy;
+        globalSettings.useProxy = true;
+        globalSettings.socksVersion = 3;
+        globalSettings.proxyHost = "127.0.0.1";
+        globalSettings.proxyPort = proxy.port();
+        page->connectionTimeoutMs = 300;
+        int connects = 0;
+        client->setStageObserver(
+            [&](ConnectStage stage) { connects += stage == ConnectStage::TcpConnect; });
+        page->sleep = [&](int ms) {
+            sleeps << ms;
+            QMetaObject::invokeMethod(
+                page.get(), [&] { page->stopConnectionTest(); }, Qt::QueuedConnection);
+        };
+        runTest();
+        QCOMPARE(shownTexts(),
+                 QStringList({"Trying to connect to Tavora Server...", "First attempt failed...",
+                              "Trying to connect to Tavora Server..."}));
+        QCOMPARE(connects, 1);
+        int atProxy = 0;
+        while (proxy.accept(0).get() != -1)
+            ++atProxy;
+        QCOMPARE(atProxy, 1);
+    }
 };
 
 QTEST_MAIN(ConnectionPageTest)

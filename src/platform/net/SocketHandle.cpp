@@ -55,6 +55,12 @@ int pollTimeout(const Deadline& deadline) {
 
 } // namespace
 
+bool WaitDescriptor(int fd, bool forWriting, int milliseconds) {
+    pollfd one{fd, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
+    // An interrupted wait counts as not ready: callers wait again.
+    return poll(&one, 1, milliseconds < 0 ? 0 : milliseconds) > 0;
+}
+
 // --- Wakeup ---------------------------------------------------------------
 
 Wakeup::Wakeup() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {

@@ -24,6 +24,10 @@ private:
     int fd_;
 };
 
+// Whether `fd` becomes readable (or writable) within `milliseconds`. An error
+// or a hang-up on it counts as ready: the next call on it reports that.
+bool WaitDescriptor(int fd, bool forWriting, int milliseconds);
+
 // One IPv4 stream socket and its addresses.
 //
 // Life: no socket (handle -1) -> allocated (AllocateSocket, then Bind) ->

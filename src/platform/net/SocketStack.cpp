@@ -106,17 +106,25 @@ std::string SocketStack::bytesToAddress(const IPv4Bytes& address) {
 }
 
 std::string SocketStack::resolveHost(const std::string& host) {
+    if (auto literal = LiteralAddress(host))
+        return *literal;
+    return LookedUpAddress(HostLookup()(host));
+}
+
+std::optional<std::string> SocketStack::LiteralAddress(const std::string& host) {
     if (equalsIgnoreCase(host, "LOCALHOST"))
         return "127.0.0.1";
     if (isIP(host))
         return host;
+    return std::nullopt;
+}
 
-    HostLookup lookup;
-    {
-        std::lock_guard lock(lookupLock_);
-        lookup = lookup_;
-    }
-    const LookupResult result = lookup ? lookup(host) : systemHostLookup(host);
+HostLookup SocketStack::HostLookup() {
+    std::lock_guard lock(lookupLock_);
+    return lookup_ ? lookup_ : HostLookup(&systemHostLookup);
+}
+
+std::string SocketStack::LookedUpAddress(const LookupResult& result) {
     if (result.address)
         return bytesToAddress(*result.address);
     recordPlatformError(result.errorCode ? result.errorCode : WinsockError::HostNotFound);

@@ -221,15 +221,33 @@ bool keepAside(const State& state, const fs::path& file, std::string_view text) 
     return false;
 }
 
+// Gives a replacement the owner of the file it replaces as far as the process
+// may: root both user and group, a member of the file's group the group.
+void KeepOwner(int fd, const struct stat& existing) {
+    if (existing.st_uid == ::geteuid() && existing.st_gid == ::getegid())
+        return;
+    if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+        // Not permitted: the file becomes the process's own, with the old mode.
+    }
+}
+
 bool replaceFile(const State& state, const fs::path& file, std::string_view text) {
     if (!step(state, RegWriteStep::CreateTemp))
         return false;
+    // The replacement keeps the mode of the file it replaces, and its owner
+    // where the process may set that: a file shared with others (through a
+    // link, say) stays readable to them. A new file is private.
+    struct stat existing {};
+    const bool replacing = ::stat(file.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
     std::string temporary = file.string() + ".tmp.XXXXXX";
     Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (!fd)
         return false;
     UnlinkGuard guard(temporary);
-    if (::fchmod(fd.get(), 0600) != 0)
+    if (replacing)
+        KeepOwner(fd.get(), existing);
+    if (::fchmod(fd.get(), replacing ? existing.st_mode & 07777 : 0600) != 0)
         return false;
     if (!step(state, RegWriteStep::Write) || !writeAll(*state.calls, fd.get(), text))
         return false;

@@ -165,6 +165,7 @@ TEST_F(RegFileStoreTest, KeepsEveryOtherKeyAndValue) {
                                  "[HKEY_LOCAL_MACHINE\\Foreign]\r\n"
                                  "\"X\"=hex:01\r\n";
     writeFile(userFile_, original);
+    fs::permissions(userFile_, fs::perms(0640));
     auto expected = parseRegFile(original);
     ASSERT_TRUE(expected);
     expected->keys[1].setValue("ProxyPort", RegValue::dword(3128));
@@ -175,7 +176,7 @@ TEST_F(RegFileStoreTest, KeepsEveryOtherKeyAndValue) {
     ASSERT_TRUE(key->setValue("ProxyPort", RegValue::dword(3128)));
     ASSERT_TRUE(key->setValue("ProxyHost", RegValue::text("h")));
     EXPECT_EQ(parseRegFile(readFile(userFile_)), expected);
-    EXPECT_EQ(Mode(userFile_), 0600u);
+    EXPECT_EQ(Mode(userFile_), 0640u) << "a file replaced keeps its mode";
 }
 
 // Several values are one replacement of the file, and its bytes are synced
@@ -207,12 +208,20 @@ TEST_F(RegFileStoreTest, LinkedFileStaysALinkAndItsTargetIsWritten) {
     writeFile(shared, std::string(Header) + "\n[HKEY_CURRENT_USER\\Software\\Client]\n\"Room\"=\"12\"\n");
     fs::create_directories(userFile_.parent_path());
     fs::create_symlink("../../shared/classroom.reg", userFile_);
+    // Shared with the others who read it, owned (where the test may) by another user.
+    fs::permissions(shared, fs::perms(0644));
+    const bool root = ::geteuid() == 0;
+    ASSERT_TRUE(!root || ::chown(shared.c_str(), 65534, 65534) == 0);
 
     auto key = open();
     ASSERT_TRUE(key);
     ASSERT_TRUE(key->setValue("ProxyPort", RegValue::dword(3128)));
     EXPECT_TRUE(fs::is_symlink(userFile_));
     EXPECT_EQ(fs::read_symlink(userFile_), "../../shared/classroom.reg");
+    struct stat st {};
+    ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u);
+    EXPECT_EQ(st.st_uid, root ? 65534u : ::geteuid());
     const std::string text = readFile(shared);
     EXPECT_NE(text.find("\"ProxyPort\"=dword:00000c38"), std::string::npos) << text;
     EXPECT_NE(text.find("\"Room\"=\"12\""), std::string::npos) << text;

@@ -1,7 +1,9 @@
+#include "controls/ElidedComboBox.h"
 #include "controls/GradientSlider.h"
 #include "controls/XPButton.h"
 #include "controls/XPCheckBox.h"
 
+#include <QAbstractItemView>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -33,6 +35,27 @@ private slots:
         const int before = slider.value();
         QTest::mouseClick(&slider, Qt::LeftButton, {}, QPoint(2, 17));
         QCOMPARE(slider.value(), before);
+    }
+
+    // A description too long for the box is shortened; the default's mark
+    // after it stays whole.
+    void aLongEntryKeepsItsMark() {
+        ElidedComboBox combo;
+        combo.SetKeptEnding(" (Windows Default)");
+        combo.addItem(
+            "Tiger Lake-LP Smart Sound Technology Audio Controller Speaker + Headphones (Windows Default)");
+        combo.resize(300, 21);
+        QVERIFY2(combo.ShownText().endsWith(QString::fromUtf8("\u2026 (Windows Default)")),
+                 qPrintable(combo.ShownText()));
+        // The open list has room for the whole entry where the screen has;
+        // narrower, it paints the entry shortened.
+        combo.showPopup();
+        QStyleOptionViewItem row;
+        row.rect = QRect(0, 0, 0, 20);
+        QVERIFY(combo.view()->viewport()->width() >=
+                combo.fontMetrics().horizontalAdvance(combo.itemText(0)) + combo.ListEntryMargins(row));
+        combo.view()->window()->resize(250, combo.view()->window()->height());
+        QVERIFY(!combo.view()->grab().isNull());
     }
 
     void buttonsBehaveLikeTheirQtBases() {

@@ -9,13 +9,13 @@
 #include "shell/ProxyDialog.h"
 #include "settings/SystemTestSettings.h"
 #include "shell/WizardApplication.h"
+#include "support/MessageBoxCatcher.h"
 #include "ui_PlaybackPage.h"
 #include "ui_ConnectionPage.h"
 #include "ui_MainWindow.h"
 
 #include <QDesktopServices>
 #include <QFontDatabase>
-#include <QMessageBox>
 #include <QScopeGuard>
 
 #include <QtTest>
@@ -317,15 +317,7 @@ private slots:
         f.store().setFaultHook(
             [](RegWriteStep step) { return step == RegWriteStep::CreateTemp ? EROFS : 0; });
         QSignalSpy notSaved(&w, &MainWindow::settingsNotSaved);
-        QStringList boxes;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, [&] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                boxes << box->text();
-                box->accept();
-            }
-        });
-        answer.start(10);
+        tavora::test::TMessageBoxCatcher catcher;
         for (int stop = 0; stop < 2; ++stop) {
             QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
             QVERIFY(w.playbackPage->samplePlayer_->active());
@@ -336,6 +328,7 @@ private slots:
         QVERIFY(w.close());
         QVERIFY(!w.isVisible());
         QCOMPARE(notSaved.count(), 3);
+        const QStringList boxes = catcher.texts();
         QCOMPARE(boxes.size(), 1);
         QVERIFY2(boxes[0].contains("cannot be saved to " + f.settingsFile() + ": Read-only file system"),
                  qPrintable(boxes[0]));

@@ -4,10 +4,10 @@
 #include "shell/ConnectionPage.h"
 #include "shell/DesktopProxy.h"
 #include "shell/DesktopProxyOffer.h"
+#include "support/MessageBoxCatcher.h"
 #include "ui_ConnectionPage.h"
 #include "ui_ProxyDialog.h"
 
-#include <QMessageBox>
 #include <QtTest>
 
 #include <condition_variable>
@@ -247,15 +247,11 @@ private slots:
         answerDialog(
             [&](ProxyDialog& d) {
                 changeEverything(d);
+                tavora::test::TMessageBoxCatcher catcher;
                 for (const QString& password : {tooLong, nonAsciiTooLong, withTab}) {
                     d.ui->passwordEdit->setText(password);
-                    QTimer::singleShot(0, [&] {
-                        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                        QVERIFY(box);
-                        refusals << box->text();
-                        box->accept();
-                    });
                     QTest::mouseClick(d.ui->okButton, Qt::LeftButton);
+                    refusals = catcher.texts();
                     QVERIFY(d.isVisible());
                     QCOMPARE(QApplication::activeModalWidget(), &d);
                     QCOMPARE(d.focusWidget(), d.ui->passwordEdit);
@@ -335,15 +331,23 @@ private slots:
         QVERIFY(dialog.ui->desktopProxyLabel->isHidden());
         QVERIFY(dialog.ui->useDesktopProxyButton->isHidden());
 
-        // An answer that comes after the dialog is gone goes nowhere.
+        // An answer that comes after the dialog is gone goes nowhere: not to
+        // the dialog opened next, whose own lookup finds no SOCKS proxy.
         auto late = std::make_shared<FakeDesktopProxy>(socks5, true);
         auto closed = std::make_unique<ProxyDialog>(nullptr);
         offerDesktopProxy(*closed, SystemTestSettings{}, late, "test.invalid", 9910);
         late->waitUntilAsked();
         closed.reset();
+        ProxyDialog next(nullptr);
+        auto nextNone = std::make_shared<FakeDesktopProxy>(std::nullopt);
+        offerDesktopProxy(next, SystemTestSettings{}, nextNone, "test.invalid", 9910);
         late->release();
         lookupsFinished(late);
+        lookupsFinished(nextNone);
         QCoreApplication::processEvents();
+        QCOMPARE(late->asked().size(), 1); // it did answer, after the close
+        QVERIFY(next.ui->desktopProxyLabel->isHidden());
+        QVERIFY(next.ui->useDesktopProxyButton->isHidden());
     }
 
     void desktopProxyAnswers_data() {

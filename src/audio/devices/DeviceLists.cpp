@@ -68,7 +68,10 @@ StoredChoice findStoredDevice(std::int32_t id, const std::string& name, int coun
 int keepStoredDeviceInList(std::int32_t& id, std::string& name, int count,
                            const std::vector<std::string>& names) {
     id = findStoredDevice(id, name, count, names).Entry;
-    if (name.empty() && id < int(names.size()))
+    // Entry 0 stands for whichever device the desktop makes its default, and
+    // the classroom client reads a stored 0 that way: a name would pin the
+    // device that happens to be the default today.
+    if (name.empty() && id > 0 && id < int(names.size()))
         name = names[std::size_t(id)];
     return id;
 }
@@ -76,7 +79,7 @@ int keepStoredDeviceInList(std::int32_t& id, std::string& name, int count,
 void storePickedDevice(int picked, std::int32_t& id, std::string& name,
                        const std::vector<std::string>& names) {
     id = picked;
-    name = picked >= 0 && picked < int(names.size()) ? names[std::size_t(picked)] : std::string();
+    name = picked > 0 && picked < int(names.size()) ? names[std::size_t(picked)] : std::string();
 }
 
 } // namespace tavora::audio

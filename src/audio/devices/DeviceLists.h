@@ -49,10 +49,12 @@ StoredChoice findStoredDevice(std::int32_t id, const std::string& name, int coun
 // Page entry: the entry to select for the stored choice (`id`, `name`);
 // `id` becomes that entry. A remembered name that is not in the list is
 // kept, so the device is found again once it is back; without one, the
-// selected entry's device is remembered from now on.
+// selected entry's device is remembered from now on, except entry 0 (the
+// default device), which is stored as the number 0 without a name.
 int keepStoredDeviceInList(std::int32_t& id, std::string& name, int count,
                            const std::vector<std::string>& names);
-// The participant picked entry `picked`: it becomes the stored choice.
+// The participant picked entry `picked`: it becomes the stored choice, with
+// its device's name unless it is entry 0, the default device.
 void storePickedDevice(int picked, std::int32_t& id, std::string& name,
                        const std::vector<std::string>& names);
 

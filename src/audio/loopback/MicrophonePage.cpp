@@ -50,6 +50,7 @@ MicrophonePage::MicrophonePage(platform::audio::AudioPlatform& platform, QWidget
     setFontColour(ui->stopButton, FontColours::Red);
     setFontColour(ui->microphoneLevelUnavailableLabel, FontColours::Red);
     setFontColour(ui->noDeviceLabel, FontColours::Maroon);
+    ui->inputDeviceList->SetKeptEnding(QLatin1String(DefaultDeviceSuffix));
 
     // Only what the participant does runs the handlers: filling the list,
     // positioning the slider and checking the box from code do not.
@@ -82,9 +83,18 @@ void MicrophonePage::enterMicrophonePage() {
     // its devices open with no way to stop it.
     stopMikeTest();
     listMikes();
-    refreshLevels();
+    ReadDeviceControls();
     mikeTestRunning_ = false;
 
+    if (ui->boostCheckBox->isChecked() && askWarning(BoostOnAtEntryQuestion)) {
+        setMicBoost(platform_, waveDeviceNumber(globalSettings.audioInDeviceID), 0);
+        ui->boostCheckBox->setChecked(false);
+        ui->boostCheckBox->setText(BoostCaption);
+    }
+}
+
+void MicrophonePage::ReadDeviceControls() {
+    refreshLevels();
     std::uint32_t boost = 0;
     if (getMicBoost(platform_, waveDeviceNumber(globalSettings.audioInDeviceID), boost)) {
         ui->boostCheckBox->show();
@@ -93,16 +103,7 @@ void MicrophonePage::enterMicrophonePage() {
         ui->boostCheckBox->hide();
         ui->boostCheckBox->setChecked(false);
     }
-    if (ui->boostCheckBox->isChecked()) {
-        ui->boostCheckBox->setText(BoostOnCaption);
-        if (askWarning(BoostOnAtEntryQuestion)) {
-            setMicBoost(platform_, waveDeviceNumber(globalSettings.audioInDeviceID), 0);
-            ui->boostCheckBox->setChecked(false);
-            ui->boostCheckBox->setText(BoostCaption);
-        }
-    } else {
-        ui->boostCheckBox->setText(BoostCaption);
-    }
+    ui->boostCheckBox->setText(ui->boostCheckBox->isChecked() ? BoostOnCaption : BoostCaption);
 }
 
 void MicrophonePage::listMikes() {
@@ -129,7 +130,7 @@ void MicrophonePage::listMikes() {
 void MicrophonePage::onInputDeviceChanged() {
     storePickedDevice(ui->inputDeviceList->currentIndex(), globalSettings.audioInDeviceID,
                       globalSettings.audioInDeviceName, deviceNames_);
-    refreshLevels();
+    ReadDeviceControls();
 }
 
 void MicrophonePage::onMicrophoneLevelChanged() {
@@ -252,9 +253,12 @@ void MicrophonePage::loopDeviceLost(std::uint64_t run, platform::audio::MmResult
     stopMikeTest();
     const bool serverGone = code == platform::audio::MMSYSERR_NODRIVER;
     // The device list no longer matches the devices: a Start would open
-    // another device than the one shown.
-    if (input && !serverGone)
+    // another device than the one shown. The slider and the boost box then
+    // follow the entry now selected, as they do at page entry.
+    if (input && !serverGone) {
         listMikes();
+        ReadDeviceControls();
+    }
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
                     serverGone ? ServerStoppedText : (input ? InputRemovedText : OutputRemovedText),
                     QMessageBox::Ok, this);

@@ -101,6 +101,9 @@ private:
     void listMikes();
     bool askWarning(const QString& text);
     void refreshLevels();
+    // The level slider and the boost box (shown, checked, caption) read
+    // from the selected device; run whenever the selection changes.
+    void ReadDeviceControls();
 
     platform::audio::AudioPlatform& platform_;
     bool mikeTestRunning_ = false;

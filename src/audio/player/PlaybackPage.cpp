@@ -52,6 +52,7 @@ PlaybackPage::PlaybackPage(platform::audio::AudioPlatform& platform, QWidget* pa
     setFontColour(ui->speakerLevelUnavailableLabel, FontColours::Red);
     setFontColour(ui->noDeviceLabel, FontColours::Red);
     setFontColour(ui->usbHintLabel, FontColours::Red);
+    ui->outputDeviceList->SetKeptEnding(QLatin1String(DefaultDeviceSuffix));
 
     playingTimer = new QTimer(this);
     playingTimer->setInterval(BlinkInterval);
@@ -195,6 +196,11 @@ void PlaybackPage::stopPlayback() {
     ui->playButton->setEnabled(true);
     playingTimer->stop();
     ui->playingLabel->hide();
+    // A device picked while the sample played takes over now that nothing
+    // plays: after the save above, which stored the device heard.
+    if (ui->outputDeviceList->currentIndex() >= 0 &&
+        ui->outputDeviceList->currentIndex() != globalSettings.audioOutDeviceID)
+        onOutputDeviceChanged();
 }
 
 void PlaybackPage::refreshSpeakerLevel() {
@@ -205,7 +211,9 @@ void PlaybackPage::refreshSpeakerLevel() {
 
 void PlaybackPage::onOutputDeviceChanged() {
     const int picked = ui->outputDeviceList->currentIndex();
-    if (picked < 0)
+    // While the sample plays, the slider and the stored choice stay with
+    // the device heard; StopPlayback applies the pick.
+    if (picked < 0 || playing_)
         return;
     storePickedDevice(picked, globalSettings.audioOutDeviceID, globalSettings.audioOutDeviceName,
                       deviceNames_);

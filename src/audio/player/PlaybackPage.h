@@ -66,7 +66,8 @@ public:
     void onSpeakerLevelChanged();
     // The participant picked another output device: it becomes the stored
     // one, so the speaker slider, the microphone loop and the classroom
-    // client all use the device that was heard.
+    // client all use the device that was heard. A pick made while the
+    // sample plays waits until it stops, and the next Play plays it.
     void onOutputDeviceChanged();
 
 signals:

@@ -9,14 +9,13 @@
 #include "audio/loopback/PlayThread.h"
 #include "platform/audio/PulseAudioPlatform.h"
 #include "settings/SystemTestSettings.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/audio/DeviceNamed.h"
 #include "support/audio/EventPump.h"
 #include "support/audio/PulseFifos.h"
 #include "ui_MicrophonePage.h"
 
 #include <QApplication>
-#include <QMessageBox>
-#include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
@@ -44,24 +43,6 @@ int peak(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t
         p = std::max(p, std::abs(int(samples[i])));
     return p;
 }
-
-// Closes each message box that comes up and keeps its text.
-class BoxReader {
-public:
-    BoxReader() {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                texts << box->text();
-                box->accept();
-            }
-        });
-        timer_.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer timer_;
-};
 
 double ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -269,16 +250,16 @@ private slots:
         QVERIFY(pumpUntil([&] { return page.playThread()->relayedBlocks() >= 1; }, 10s));
         source.wait();
 
-        BoxReader boxes;
+        TMessageBoxCatcher boxes;
         QVERIFY(module.unload());
         // The capture device keeps its blocks coming for the speakers' case.
         if (!input)
             source.write(std::vector<std::int16_t>(2 * Rate, 0));
-        QVERIFY(pumpUntil([&] { return !page.mikeTestRunning() && !boxes.texts.isEmpty(); }, 10s));
+        QVERIFY(pumpUntil([&] { return !page.mikeTestRunning() && !boxes.seen.empty(); }, 10s));
         pumpFor(300ms);
         source.wait();
-        QCOMPARE(boxes.texts.size(), 1);
-        QCOMPARE(boxes.texts[0],
+        QCOMPARE(boxes.seen.size(), std::size_t{1});
+        QCOMPARE(boxes.seen[0].text,
                  QString(input ? MicrophonePage::InputRemovedText : MicrophonePage::OutputRemovedText));
         QVERIFY(page.ui->startButton->isEnabled());
         QVERIFY(!page.ui->stopButton->isEnabled());
@@ -309,11 +290,11 @@ private slots:
             QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
             QVERIFY(page.mikeTestRunning());
         }
-        BoxReader boxes;
+        TMessageBoxCatcher boxes;
         daemon.stop();
-        QVERIFY(pumpUntil([&] { return !page.mikeTestRunning() && !boxes.texts.isEmpty(); }, 10s));
+        QVERIFY(pumpUntil([&] { return !page.mikeTestRunning() && !boxes.seen.empty(); }, 10s));
         pumpFor(300ms);
-        QCOMPARE(boxes.texts, QStringList{MicrophonePage::ServerStoppedText});
+        QCOMPARE(boxes.texts(), QStringList{MicrophonePage::ServerStoppedText});
         QVERIFY(page.ui->startButton->isEnabled());
 
         QVERIFY(daemon.start());
@@ -324,7 +305,7 @@ private slots:
         QVERIFY(!page.mikeTestRunning());
         QCOMPARE(ownServerStreams(daemon.server()).sinkInputs, 0);
         QCOMPARE(ownServerStreams(daemon.server()).sourceOutputs, 0);
-        QCOMPARE(boxes.texts.size(), 1);
+        QCOMPARE(boxes.seen.size(), std::size_t{1});
     }
 };
 

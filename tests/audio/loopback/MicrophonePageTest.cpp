@@ -6,20 +6,17 @@
 #include "audio/loopback/PlaybackStream.h"
 #include "controls/FontColour.h"
 #include "settings/SystemTestSettings.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/audio/MemoryAudioPlatform.h"
 #include "ui_MicrophonePage.h"
 
-#include <QAbstractButton>
-#include <QMessageBox>
-#include <QTimer>
 #include <QtTest>
-
-#include <deque>
 
 using namespace tavora;
 
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
+using tavora::test::TMessageBoxCatcher;
 
 namespace {
 
@@ -35,48 +32,6 @@ const QString BoostQuestion =
     "feedback (echo) and increases the level of background noises.\r\nWe recommend that you boost your "
     "microphone only in case you can't adjust its volume with the volume slider.\r\n\r\nDo you want to boost "
     "the microphone?";
-
-// Answers the message boxes that come up, in order, as the participant
-// would: by pressing one of their buttons. What each box showed is kept.
-class BoxAnswerer : public QObject {
-public:
-    struct Seen {
-        QString title;
-        QString text;
-        QMessageBox::Icon icon;
-        QMessageBox::StandardButtons buttons;
-        QMessageBox::StandardButton defaultButton;
-    };
-
-    explicit BoxAnswerer(std::initializer_list<QMessageBox::StandardButton> answers) : answers_(answers) {
-        connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::look);
-        timer_.start(5);
-    }
-
-    std::vector<Seen> seen;
-
-private:
-    void look() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
-        if (box->defaultButton())
-            defaultButton = box->standardButton(box->defaultButton());
-        seen.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons(), defaultButton});
-        // A box nobody expected is answered No, so that the test goes on
-        // and fails on what it sees instead of hanging.
-        QMessageBox::StandardButton answer = QMessageBox::No;
-        if (!answers_.empty()) {
-            answer = answers_.front();
-            answers_.pop_front();
-        }
-        box->button(answer)->click();
-    }
-
-    std::deque<QMessageBox::StandardButton> answers_;
-    QTimer timer_;
-};
 
 // On the box itself: the check box takes clicks on its mark and its caption.
 void clickBox(MicrophonePage& page) {
@@ -183,7 +138,7 @@ private slots:
         globalSettings.audioOutDeviceID = 1;
         MicrophonePage page(*platform);
         page.show();
-        BoxAnswerer boxes{};
+        TMessageBoxCatcher boxes{};
         page.enterMicrophonePage();
         QCOMPARE(page.ui->inputDeviceList->count(), 2);
         QCOMPARE(page.ui->inputDeviceList->itemText(0), QString("Microphone One (Windows Default)"));
@@ -224,6 +179,7 @@ private slots:
         MicrophonePage page(*platform);
         page.show();
         page.enterMicrophonePage();
+        QCOMPARE(globalSettings.audioInDeviceName, std::string()); // the default entry: no name
         page.ui->inputDeviceList->setFocus();
         QTest::keyClick(page.ui->inputDeviceList, Qt::Key_Down);
         QCOMPARE(globalSettings.audioInDeviceID, 1);
@@ -278,7 +234,7 @@ private slots:
         addStandardDevices(1);
         MicrophonePage page(*platform);
         page.show();
-        BoxAnswerer boxes{turnOff ? QMessageBox::Yes : QMessageBox::No};
+        TMessageBoxCatcher boxes{turnOff ? QMessageBox::Yes : QMessageBox::No};
         page.enterMicrophonePage();
         QCOMPARE(boxes.seen.size(), std::size_t{1});
         QCOMPARE(boxes.seen[0].title, QString("Warning"));
@@ -297,7 +253,7 @@ private slots:
         addStandardDevices(2);
         MicrophonePage page(*platform);
         page.show();
-        BoxAnswerer boxes{};
+        TMessageBoxCatcher boxes{};
         page.enterMicrophonePage();
         QVERIFY(page.ui->boostCheckBox->isVisible());
         QVERIFY(!page.ui->boostCheckBox->isChecked());
@@ -312,7 +268,7 @@ private slots:
         const int writesBefore = platform->mixerCounters().detailWrites;
 
         {
-            BoxAnswerer boxes{QMessageBox::No};
+            TMessageBoxCatcher boxes{QMessageBox::No};
             clickBox(page);
             QCOMPARE(boxes.seen.size(), std::size_t{1});
             QCOMPARE(boxes.seen[0].title, QString("Warning"));
@@ -323,7 +279,7 @@ private slots:
             QCOMPARE(platform->mixerCounters().detailWrites, writesBefore);
         }
         {
-            BoxAnswerer boxes{QMessageBox::Yes};
+            TMessageBoxCatcher boxes{QMessageBox::Yes};
             clickBox(page);
             QCOMPARE(boxes.seen.size(), std::size_t{1});
             QVERIFY(page.ui->boostCheckBox->isChecked());
@@ -331,7 +287,7 @@ private slots:
             QCOMPARE(boostValue(*platform, 0), 1u);
         }
         {
-            BoxAnswerer boxes{};
+            TMessageBoxCatcher boxes{};
             clickBox(page);
             QVERIFY(boxes.seen.empty()); // turning it off asks nothing
             QVERIFY(!page.ui->boostCheckBox->isChecked());
@@ -464,6 +420,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, listed);
         addStandardDevices();
+        globalSettings.audioInDeviceID = 1; // the headset, without a boost control
         MicrophonePage page(*platform);
         page.show();
         page.enterMicrophonePage();
@@ -479,7 +436,7 @@ private slots:
         } else {
             platform->lastWaveOut()->setResult(WaveOp::Write, code);
         }
-        BoxAnswerer boxes{QMessageBox::Ok};
+        TMessageBoxCatcher boxes{QMessageBox::Ok};
         // Both capture buffers come back, as a device that went away sends
         // every buffer back.
         QVERIFY(in->deliver(std::vector<std::uint8_t>(780, 1)));
@@ -492,6 +449,10 @@ private slots:
         QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
         verifyIdle(page);
         QCOMPARE(page.ui->inputDeviceList->count(), listed);
+        // Where the list moved to the first microphone, the slider and the
+        // boost box show that one's level and boost.
+        QCOMPARE(std::make_pair(page.ui->microphoneLevelSlider->value(), page.ui->boostCheckBox->isVisibleTo(&page)),
+                 listed == 1 ? std::make_pair(20000, true) : std::make_pair(50000, false));
     }
 
     void pushToTalkHeldWithRepeatsThenReleased() {
@@ -523,7 +484,7 @@ private slots:
         MicrophonePage page(*platform);
         page.show();
         page.enterMicrophonePage();
-        BoxAnswerer boxes{};
+        TMessageBoxCatcher boxes{};
         QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
         verifyIdle(page);
         page.pushToTalkDown();

@@ -6,52 +6,22 @@
 #include "controls/FontColour.h"
 #include "platform/settings/MemoryRegistry.h"
 #include "settings/SystemTestSettings.h"
+#include "support/MessageBoxCatcher.h"
 #include "support/audio/MemoryAudioPlatform.h"
 #include "ui_PlaybackPage.h"
 
 #include <QComboBox>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 using namespace tavora;
 
 using namespace tavora::audio;
 using tavora::test::pump;
+using tavora::test::TMessageBoxCatcher;
 namespace mm = tavora::platform::audio;
-
-namespace {
-
-struct Box {
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    QMessageBox::StandardButtons buttons;
-    bool seen = false;
-};
-
-// Runs `action`; a message box it opens is read and closed with OK.
-Box catchMessageBox(const std::function<void()>& action) {
-    Box box;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (auto* m = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            box.text = m->text();
-            box.icon = m->icon();
-            box.buttons = m->standardButtons();
-            box.seen = true;
-            m->button(QMessageBox::Ok) ? m->button(QMessageBox::Ok)->click() : m->reject();
-        }
-    });
-    poll.start();
-    action();
-    return box;
-}
-
-} // namespace
 
 class PlaybackPageTest : public QObject {
     Q_OBJECT
@@ -260,11 +230,13 @@ void PlaybackPageTest::aDeviceGoneSinceTheListingShowsTheMessageBox() {
     platform->clearWaveDevices();
     platform->addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
 
-    const Box box = catchMessageBox([&] { QTest::mouseClick(ui.playButton, Qt::LeftButton); });
-    QVERIFY(box.seen);
-    QCOMPARE(box.text, QString("The audio sample cannot be played with the selected playback device!"));
-    QCOMPARE(box.icon, QMessageBox::Critical);
-    QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    TMessageBoxCatcher boxes;
+    QTest::mouseClick(ui.playButton, Qt::LeftButton);
+    QCOMPARE(boxes.seen.size(), size_t{1});
+    QCOMPARE(boxes.seen[0].text,
+             QString("The audio sample cannot be played with the selected playback device!"));
+    QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
+    QCOMPARE(boxes.seen[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QVERIFY(!page->samplePlayer_->active());
     QVERIFY(platform->openedWaveOuts().empty());
     QVERIFY(ui.playButton->isEnabled());
@@ -282,9 +254,9 @@ void PlaybackPageTest::aDeviceRefusingTheSampleShowsTheMessageBox() {
     addDevices(1);
     platform->waveOutSetup(0).openResult = mm::MMSYSERR_ALLOCATED;
     page->enterPlaybackPage();
-    const Box box = catchMessageBox([&] { page->onPlayClicked(); });
-    QVERIFY(box.seen);
-    QCOMPARE(box.text, QString(PlaybackPage::CannotPlayText));
+    TMessageBoxCatcher boxes;
+    page->onPlayClicked();
+    QCOMPARE(boxes.texts(), QStringList{PlaybackPage::CannotPlayText});
     pump();
     QVERIFY(!page->samplePlayer_->active());
     QVERIFY(page->ui->playButton->isEnabled());
@@ -321,14 +293,13 @@ void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy() {
     // From now on the device takes nothing: the next buffer back cannot be
     // queued again.
     device->setResult(mm::WaveOp::Write, code);
-    const Box box = catchMessageBox([&] {
-        device->completeNext();
-        QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 5000);
-        QTest::qWait(100); // the box comes up from the page's event loop
-    });
-    QVERIFY(box.seen);
-    QCOMPARE(box.text, text);
-    QCOMPARE(box.icon, QMessageBox::Warning);
+    TMessageBoxCatcher boxes;
+    device->completeNext();
+    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 5000);
+    // The box comes up from the page's event loop.
+    QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), size_t{1}, 5000);
+    QCOMPARE(boxes.seen[0].text, text);
+    QCOMPARE(boxes.seen[0].icon, QMessageBox::Warning);
     auto& ui = *page->ui;
     QVERIFY(ui.playButton->isEnabled());
     QVERIFY(!ui.stopButton->isEnabled());
@@ -356,8 +327,15 @@ void PlaybackPageTest::thePickedDeviceIsPlayedLevelledAndStored() {
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
     QCOMPARE(platform->lastWaveOut()->deviceId(), 2u);
     pump();
+    // A pick while the sample plays waits for the stop: until then the
+    // slider moves the device heard, and the stop stores that one.
+    ui.outputDeviceList->setFocus();
+    QTest::keyClick(ui.outputDeviceList, Qt::Key_Up);
+    ui.speakerLevelSlider->setValue(12345);
     QTest::mouseClick(ui.stopButton, Qt::LeftButton);
     QVERIFY(registry->writes().front().value == RegValue::dword(2));
+    QCOMPARE(std::make_tuple(speakerLevel(2), globalSettings.audioOutDeviceID, ui.speakerLevelSlider->value()),
+             std::make_tuple(12345u, 1, 20000));
 }
 
 void PlaybackPageTest::aDeviceThatMovedIsFoundByItsName() {
@@ -369,7 +347,7 @@ void PlaybackPageTest::aDeviceThatMovedIsFoundByItsName() {
     auto& ui = *page->ui;
     Plug({"spk1", "spk2"});
     page->enterPlaybackPage();
-    QCOMPARE(globalSettings.audioOutDeviceName, std::string("spk1")); // what was selected is remembered
+    QCOMPARE(globalSettings.audioOutDeviceName, std::string()); // the default entry: 0 and no name
     ui.outputDeviceList->setFocus();
     QTest::keyClick(ui.outputDeviceList, Qt::Key_Down);
     QCOMPARE(globalSettings.audioOutDeviceName, std::string("spk2"));
@@ -391,6 +369,10 @@ void PlaybackPageTest::aDeviceThatMovedIsFoundByItsName() {
     page->enterPlaybackPage();
     QCOMPARE(globalSettings.audioOutDeviceID, 2);
     QVERIFY(!settingsWritten());
+    // The default entry picked: the desktop's default from now on, whichever it is.
+    QTest::keyClick(ui.outputDeviceList, Qt::Key_Home);
+    QCOMPARE(std::make_pair(globalSettings.audioOutDeviceID, globalSettings.audioOutDeviceName),
+             std::make_pair(0, std::string()));
 }
 
 void PlaybackPageTest::closingThePageWhilePlayingLetsGoOfTheDevice() {

@@ -15,7 +15,8 @@ TEST_PACKAGES := $(DEB_PACKAGES) lintian appstream man-db \
   libgtest-dev googletest libbenchmark-dev pulseaudio pulseaudio-utils \
   xvfb x11-utils x11-xserver-utils dante-server microsocks \
   curl sox libsox-fmt-all ffmpeg espeak-ng netcat-openbsd clang libclang-rt-dev \
-  util-linux bc pipewire pipewire-bin pipewire-pulse wireplumber dbus
+  util-linux bc pipewire pipewire-bin pipewire-pulse wireplumber dbus \
+  at-spi2-core python3-pyatspi gir1.2-atspi-2.0 xdotool
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 CMAKE_LAUNCHER := $(shell command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)

@@ -18,16 +18,16 @@ namespace {
 // as the style draws them. An entry wider than the list is painted from a
 // copy of its row whose text is shortened the box's way; the copy keeps the
 // entry's row, so the style still marks the current entry.
-class TKeptEndingDelegate final : public QAbstractItemDelegate {
+class KeptEndingDelegate final : public QAbstractItemDelegate {
 public:
-    TKeptEndingDelegate(ElidedComboBox& combo, QAbstractItemDelegate* inner)
+    KeptEndingDelegate(ElidedComboBox& combo, QAbstractItemDelegate* inner)
         : QAbstractItemDelegate(&combo), combo_(combo), inner_(inner), copy_(0, 1) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override {
         const QString text = index.data(Qt::DisplayRole).toString();
-        const QString shown = combo_.ElidedText(text, combo_.fontMetrics(),
-                                                option.rect.width() - combo_.ListEntryMargins(option));
+        const QString shown = combo_.elidedText(text, combo_.fontMetrics(),
+                                                option.rect.width() - combo_.listEntryMargins(option));
         if (shown == text) {
             inner_->paint(painter, option, index);
             return;
@@ -51,7 +51,7 @@ private:
 
 } // namespace
 
-int ElidedComboBox::ListEntryMargins(const QStyleOptionViewItem& option) const {
+int ElidedComboBox::listEntryMargins(const QStyleOptionViewItem& option) const {
     QStyleOptionComboBox box;
     initStyleOption(&box);
     if (!style()->styleHint(QStyle::SH_ComboBox_Popup, &box, this)) {
@@ -87,7 +87,7 @@ void ElidedComboBox::showPopup() {
     int widest = 0;
     for (int k = 0; k < count(); ++k)
         widest = std::max(widest, fontMetrics().horizontalAdvance(itemText(k)));
-    const int beside = popup->width() - view()->viewport()->width() + ListEntryMargins(option);
+    const int beside = popup->width() - view()->viewport()->width() + listEntryMargins(option);
     const QRect screen = popup->screen()->availableGeometry();
     const int wanted = std::min(widest + beside, screen.width());
     if (wanted <= popup->width())
@@ -99,15 +99,15 @@ void ElidedComboBox::showPopup() {
     popup->setGeometry(place);
 }
 
-void ElidedComboBox::SetKeptEnding(const QString& ending) {
+void ElidedComboBox::setKeptEnding(const QString& ending) {
     // Set on the view itself: the box's own setItemDelegate would delete
     // the delegate the new one paints with.
     if (keptEnding_.isEmpty() && !ending.isEmpty())
-        view()->setItemDelegate(new TKeptEndingDelegate(*this, itemDelegate()));
+        view()->setItemDelegate(new KeptEndingDelegate(*this, itemDelegate()));
     keptEnding_ = ending;
 }
 
-QString ElidedComboBox::ElidedText(const QString& text, const QFontMetrics& metrics, int width) const {
+QString ElidedComboBox::elidedText(const QString& text, const QFontMetrics& metrics, int width) const {
     if (metrics.horizontalAdvance(text) <= width)
         return text;
     if (keptEnding_.isEmpty() || !text.endsWith(keptEnding_))
@@ -121,12 +121,12 @@ QString ElidedComboBox::ElidedText(const QString& text, const QFontMetrics& metr
     return shortened + keptEnding_;
 }
 
-QString ElidedComboBox::ShownText() const {
+QString ElidedComboBox::shownText() const {
     QStyleOptionComboBox option;
     initStyleOption(&option);
     const QRect text =
         style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
-    return ElidedText(option.currentText, fontMetrics(), text.width() - 2);
+    return elidedText(option.currentText, fontMetrics(), text.width() - 2);
 }
 
 void ElidedComboBox::paintEvent(QPaintEvent*) {
@@ -134,7 +134,7 @@ void ElidedComboBox::paintEvent(QPaintEvent*) {
     QStyleOptionComboBox option;
     initStyleOption(&option);
     painter.drawComplexControl(QStyle::CC_ComboBox, option);
-    option.currentText = ShownText();
+    option.currentText = shownText();
     painter.drawControl(QStyle::CE_ComboBoxLabel, option);
 }
 

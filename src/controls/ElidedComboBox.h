@@ -21,14 +21,14 @@ public:
     using QComboBox::QComboBox;
 
     // The ending that is never cut off; empty: entries are cut at the right.
-    void SetKeptEnding(const QString& ending);
+    void setKeptEnding(const QString& ending);
     // `text` as shown in `width` pixels of the face `metrics` measures.
-    QString ElidedText(const QString& text, const QFontMetrics& metrics, int width) const;
+    QString elidedText(const QString& text, const QFontMetrics& metrics, int width) const;
     // The current entry as the closed box shows it.
-    QString ShownText() const;
+    QString shownText() const;
     // What an entry of the open list takes beside its text (check mark
     // column, borders) in the row `option` describes.
-    int ListEntryMargins(const QStyleOptionViewItem& option) const;
+    int listEntryMargins(const QStyleOptionViewItem& option) const;
 
     void showPopup() override;
 

@@ -45,19 +45,19 @@ void ConnectThread::execute() noexcept {
 
 // ---------------------------------------------------------------------------
 
-TLookupThread::TLookupThread(HostLookup lookup, std::string name) : State_(std::make_shared<State>()) {
-    thread_ = std::thread([state = State_, lookup = std::move(lookup), name = std::move(name)] {
+LookupThread::LookupThread(HostLookup lookup, std::string name) : state_(std::make_shared<State>()) {
+    thread_ = std::thread([state = state_, lookup = std::move(lookup), name = std::move(name)] {
         try {
-            state->Result = lookup(name);
+            state->result = lookup(name);
         } catch (...) {
-            state->Result = {std::nullopt, WinsockError::NoRecovery};
+            state->result = {std::nullopt, WinsockError::NoRecovery};
         }
         state->finished.store(true, std::memory_order_release);
-        state->Done.signal();
+        state->done.signal();
     });
 }
 
-TLookupThread::~TLookupThread() {
+LookupThread::~LookupThread() {
     if (finished())
         thread_.join();
     else

@@ -49,32 +49,32 @@ private:
 
 // Runs one host lookup, which cannot be interrupted, on a thread of its own,
 // so that the thread that asked can keep its window alive meanwhile: it waits
-// until ReadyFd() is readable, then reads Result().
+// until readyFd() is readable, then reads result().
 //
 // A waiter that gives up does not wait for the lookup: the thread goes on
 // alone and ends when the lookup does. Everything it writes (the result and
 // the descriptor) lives in a state that the thread shares, so the late
 // answer lands there and is dropped with it.
-class TLookupThread {
+class LookupThread {
 public:
-    TLookupThread(HostLookup lookup, std::string name);
+    LookupThread(HostLookup lookup, std::string name);
     // Joins a finished thread; lets one still looking up go on alone.
-    ~TLookupThread();
-    TLookupThread(const TLookupThread&) = delete;
-    TLookupThread& operator=(const TLookupThread&) = delete;
+    ~LookupThread();
+    LookupThread(const LookupThread&) = delete;
+    LookupThread& operator=(const LookupThread&) = delete;
 
-    int ReadyFd() const { return State_->Done.fd(); }
-    bool finished() const noexcept { return State_->finished.load(std::memory_order_acquire); }
+    int readyFd() const { return state_->done.fd(); }
+    bool finished() const noexcept { return state_->finished.load(std::memory_order_acquire); }
     // Read only after finished() is seen.
-    const LookupResult& Result() const noexcept { return State_->Result; }
+    const LookupResult& result() const noexcept { return state_->result; }
 
 private:
     struct State {
-        Wakeup Done;
+        Wakeup done;
         std::atomic<bool> finished{false};
-        LookupResult Result;
+        LookupResult result;
     };
-    std::shared_ptr<State> State_;
+    std::shared_ptr<State> state_;
     std::thread thread_;
 };
 

@@ -49,9 +49,9 @@ public:
     // is ready (readable, or writable when `forWriting`). It answers false
     // when the attempt is to be given up (the window is closing); the wait
     // then fails as if its time were up. Empty waits on the calling thread.
-    using TWaitReady = std::function<bool(int fd, bool forWriting, int milliseconds)>;
-    void SetWaitReady(TWaitReady wait) { WaitReady_ = std::move(wait); }
-    const TWaitReady& waitReady() const { return WaitReady_; }
+    using WaitReady = std::function<bool(int fd, bool forWriting, int milliseconds)>;
+    void setWaitReady(WaitReady wait) { waitReady_ = std::move(wait); }
+    const WaitReady& waitReady() const { return waitReady_; }
 
     // The address of a host name for this transport's connects; the socket
     // layer's lookup unless the transport waits its own way.
@@ -62,7 +62,7 @@ public:
 private:
     StageObserver stageObserver_;
     Sleep sleep_;
-    TWaitReady WaitReady_;
+    WaitReady waitReady_;
 };
 
 } // namespace tavora

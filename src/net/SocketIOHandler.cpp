@@ -47,14 +47,14 @@ void SocketIOHandler::connectClient(const std::string& host, int port, const std
     // A timed connect keeps the caller's wait hooks in use throughout: the
     // lookups and the proxy's replies are awaited in slices as the connect
     // is, and the attempt's time limit covers the lookups and the exchange.
-    struct TAttemptScope {
+    struct AttemptScope {
         SocketIOHandler& Handler;
-        ~TAttemptScope() {
+        ~AttemptScope() {
             Handler.exchangeDeadline_.reset();
-            Handler.WaitsInSlices_ = false;
+            Handler.waitsInSlices_ = false;
         }
     } scope{*this};
-    WaitsInSlices_ = timeoutMs != -1 && timeoutMs != 0;
+    waitsInSlices_ = timeoutMs != -1 && timeoutMs != 0;
     if (timeoutMs > 0)
         exchangeDeadline_ = start + std::chrono::milliseconds(timeoutMs);
 
@@ -75,7 +75,7 @@ void SocketIOHandler::connectClient(const std::string& host, int port, const std
     binding_->setPeer(resolveHost(address), addressPort);
 
     enterStage(ConnectStage::TcpConnect);
-    if (!WaitsInSlices_)
+    if (!waitsInSlices_)
         SocketStack::instance("connect").checkForSocketError(binding_->connect());
     else
         timedConnect(timeoutMs);
@@ -129,7 +129,7 @@ void SocketIOHandler::sleepSlice(int milliseconds) {
 int SocketIOHandler::send(const void* buffer, int length) {
     if (!connected())
         throw ClosedSocketError();
-    if (!WaitForSocket(true))
+    if (!waitForSocket(true))
         return -1;
     return binding_->send(buffer, length);
 }
@@ -137,24 +137,24 @@ int SocketIOHandler::send(const void* buffer, int length) {
 int SocketIOHandler::recv(void* buffer, int length) {
     if (!connected())
         throw ClosedSocketError();
-    if (!WaitForSocket(false))
+    if (!waitForSocket(false))
         return -1;
     return binding_->recv(buffer, length);
 }
 
-bool SocketIOHandler::WaitForSocket(bool forWriting) {
-    if (!WaitsInSlices_)
+bool SocketIOHandler::waitForSocket(bool forWriting) {
+    if (!waitsInSlices_)
         return binding_->waitReady(forWriting, exchangeDeadline_);
-    return WaitInSlices(binding_->handle(), forWriting);
+    return waitInSlices(binding_->handle(), forWriting);
 }
 
 // A proxy that accepts and then says nothing, or a name service that never
 // answers, must not stop the caller's window for a minute: the wait goes in
 // slices through the wait hook, which lets the window answer its desktop and
 // returns as soon as `fd` is ready.
-bool SocketIOHandler::WaitInSlices(int fd, bool forWriting) {
+bool SocketIOHandler::waitInSlices(int fd, bool forWriting) {
     for (;;) {
-        if (WaitDescriptor(fd, forWriting, 0))
+        if (waitDescriptor(fd, forWriting, 0))
             return true;
         int slice = kConnectSliceMs;
         if (exchangeDeadline_) {
@@ -169,7 +169,7 @@ bool SocketIOHandler::WaitInSlices(int fd, bool forWriting) {
             if (!waitReady()(fd, forWriting, slice))
                 break; // given up: as if the time were up
         } else {
-            WaitDescriptor(fd, forWriting, slice);
+            waitDescriptor(fd, forWriting, slice);
         }
     }
     SocketStack::recordPlatformError(WinsockError::TimedOut);
@@ -178,18 +178,18 @@ bool SocketIOHandler::WaitInSlices(int fd, bool forWriting) {
 
 std::string SocketIOHandler::resolveHost(const std::string& host) {
     SocketStack& stack = SocketStack::instance("gethostbyname");
-    if (!WaitsInSlices_)
+    if (!waitsInSlices_)
         return stack.resolveHost(host);
-    if (auto literal = SocketStack::LiteralAddress(host))
+    if (auto literal = SocketStack::literalAddress(host))
         return *literal;
-    TLookupThread lookup(stack.HostLookup(), host);
+    LookupThread lookup(stack.hostLookup(), host);
     // The finished flag, read after the descriptor, is what orders the result.
-    if (!WaitInSlices(lookup.ReadyFd(), false) || !lookup.finished()) {
+    if (!waitInSlices(lookup.readyFd(), false) || !lookup.finished()) {
         // The lookup goes on alone; its answer is dropped.
         SocketStack::recordPlatformError(WinsockError::TryAgain);
         stack.checkForSocketError(-1);
     }
-    return stack.LookedUpAddress(lookup.Result());
+    return stack.lookedUpAddress(lookup.result());
 }
 
 SocksInfo* SocketIOHandler::socksInfo() {

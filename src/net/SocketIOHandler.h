@@ -54,8 +54,8 @@ protected:
 private:
     void timedConnect(int timeoutMs);
     void sleepSlice(int milliseconds);
-    bool WaitForSocket(bool forWriting);
-    bool WaitInSlices(int fd, bool forWriting);
+    bool waitForSocket(bool forWriting);
+    bool waitInSlices(int fd, bool forWriting);
     void forgetSocksInfo();
 
     std::unique_ptr<SocketHandle> binding_;
@@ -63,7 +63,7 @@ private:
     // The end of the running attempt's time limit, and whether its waits go
     // in slices: both only during a timed ConnectClient.
     Deadline exchangeDeadline_;
-    bool WaitsInSlices_ = false;
+    bool waitsInSlices_ = false;
 };
 
 } // namespace tavora

@@ -10,10 +10,10 @@ public:
     using NetException::NetException;
 };
 
-#define TAVORA_SOCKS_ERROR(Name, Text)                                                                       \
+#define TAVORA_SOCKS_ERROR(Name, text)                                                                       \
     class Name : public SocksError {                                                                        \
     public:                                                                                                  \
-        Name() : SocksError(Text) {}                                                                        \
+        Name() : SocksError(text) {}                                                                        \
     };
 
 // SOCKS 4 / 4A status codes 91, 92, 93 and anything unknown.

@@ -82,26 +82,26 @@ void TcpClient::connect(int timeoutMs) {
     struct ObserverScope {
         IOHandler* Handler;
         IOHandler::Sleep handlerSleep;
-        IOHandler::TWaitReady HandlerWait;
+        IOHandler::WaitReady handlerWait;
         bool observed;
         bool slept;
-        bool Waited;
+        bool waited;
         ~ObserverScope() {
             if (observed)
                 Handler->setStageObserver({});
             if (slept)
                 Handler->setSleep(std::move(handlerSleep));
-            if (Waited)
-                Handler->SetWaitReady(std::move(HandlerWait));
+            if (waited)
+                Handler->setWaitReady(std::move(handlerWait));
         }
     } scope{ioHandler_,           ioHandler_->sleep(), ioHandler_->waitReady(),
-            bool(stageObserver_), bool(sleep_),        bool(WaitReady_)};
+            bool(stageObserver_), bool(sleep_),        bool(waitReady_)};
     if (stageObserver_)
         ioHandler_->setStageObserver(stageObserver_);
     if (sleep_)
         ioHandler_->setSleep(sleep_);
-    if (WaitReady_)
-        ioHandler_->SetWaitReady(WaitReady_);
+    if (waitReady_)
+        ioHandler_->setWaitReady(waitReady_);
     try {
         ioHandler_->open();
         inputBuffer_.clear();

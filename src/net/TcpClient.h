@@ -78,7 +78,7 @@ public:
     void setSleep(IOHandler::Sleep sleep) { sleep_ = std::move(sleep); }
     // How the next timed connects wait for a proxy's reply and a name lookup
     // (whatever handler they use); empty leaves the handler's own.
-    void SetWaitReady(IOHandler::TWaitReady wait) { WaitReady_ = std::move(wait); }
+    void setWaitReady(IOHandler::WaitReady wait) { waitReady_ = std::move(wait); }
 
 private:
     std::string host_;
@@ -89,7 +89,7 @@ private:
     int boundPortMax_ = 0;
     StageObserver stageObserver_;
     IOHandler::Sleep sleep_;
-    IOHandler::TWaitReady WaitReady_;
+    IOHandler::WaitReady waitReady_;
 };
 
 } // namespace tavora

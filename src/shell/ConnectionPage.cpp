@@ -1,6 +1,7 @@
 #include "shell/ConnectionPage.h"
 
 #include "BuildConfig.h"
+#include "controls/Accessibility.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
 #include "settings/SystemTestSettings.h"
@@ -36,8 +37,9 @@ ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, QWidget* par
       ui(std::make_unique<Ui::ConnectionPage>()), client_(client),
       test_(client, owner, globalSettings) {
     ui->setupUi(this);
+    makeAnnouncedLabel(ui->resultLabel);
     client_.setSleep([this](int milliseconds) { waitProcessingEvents(milliseconds); });
-    client_.SetWaitReady([this](int fd, bool forWriting, int milliseconds) {
+    client_.setWaitReady([this](int fd, bool forWriting, int milliseconds) {
         waitProcessingEvents(milliseconds, fd, forWriting);
         return !stopRequested_;
     });
@@ -48,12 +50,13 @@ ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, QWidget* par
 // The client belongs to the window and outlives the page.
 ConnectionPage::~ConnectionPage() {
     client_.setSleep({});
-    client_.SetWaitReady({});
+    client_.setWaitReady({});
 }
 
 void ConnectionPage::showResult(const QString& text, const QColor& colour) {
     setFontColour(ui->resultLabel, colour);
     ui->resultLabel->setText(text);
+    announce(ui->resultLabel);
     emit resultShown(text, colour);
     QApplication::processEvents();
 }

@@ -1,5 +1,6 @@
 #include "shell/DisplayPage.h"
 
+#include "controls/Accessibility.h"
 #include "controls/FontColour.h"
 #include "shell/DisplayMetrics.h"
 #include "ui_DisplayPage.h"
@@ -23,6 +24,8 @@ DisplayVerdict judgeDisplay(QSize screen, int dpi) {
 DisplayPage::DisplayPage(const DisplayMetrics& metrics, QWidget* parent)
     : QWidget(parent), ui(std::make_unique<Ui::DisplayPage>()), metrics_(metrics) {
     ui->setupUi(this);
+    makeAnnouncedLabel(ui->resolutionResultLabel);
+    makeAnnouncedLabel(ui->dpiResultLabel);
     connect(ui->testDisplayButton, &QPushButton::clicked, this, &DisplayPage::runDisplayTest);
 }
 
@@ -49,6 +52,8 @@ void DisplayPage::runDisplayTest() {
     }
     ui->resolutionResultLabel->setText(resolutionText);
     ui->dpiResultLabel->setText(dpiText);
+    announce(ui->resolutionResultLabel);
+    announce(ui->dpiResultLabel);
 }
 
 } // namespace tavora

@@ -3,6 +3,7 @@
 #include "BuildConfig.h"
 #include "audio/loopback/MicrophonePage.h"
 #include "audio/player/PlaybackPage.h"
+#include "controls/Accessibility.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
 #include "platform/net/Component.h"
@@ -75,6 +76,7 @@ MainWindow::MainWindow(const QStringList& arguments, const WizardServices& servi
     connect(playbackPage, &tavora::audio::PlaybackPage::settingsNotSaved, this,
             &MainWindow::tellSettingsNotSaved);
     microphonePage = new tavora::audio::MicrophonePage(services_.audio, ui->microphoneBody);
+    setUpTabOrder();
 
     // Key preview: the window sees key presses before its controls do. The
     // same filter sees the clicks on the link labels.
@@ -130,6 +132,8 @@ void MainWindow::setUpAppearance() {
             const int width =
                 std::max(label->width(), label->fontMetrics().horizontalAdvance(label->text()) + 2);
             label->setGeometry(right - width + 1, label->y(), width, label->height());
+            makeKeyboardLink(label);
+            connect(label, &QLabel::linkActivated, this, &MainWindow::onVendorLinkClicked);
         }
     }
 }
@@ -170,8 +174,45 @@ QWidget* MainWindow::frontPage() const {
     return front;
 }
 
+// The pages not in front are hidden, not merely covered: they take no focus,
+// no key and no click, and a screen reader does not read them.
 void MainWindow::bringToFront(QWidget* page) {
+    page->show();
     page->raise();
+    for (QWidget* other : {ui->connectionFrame, ui->displayFrame, ui->playbackFrame, ui->microphoneFrame})
+        if (other != page)
+            other->hide();
+}
+
+// Tab follows the reading order of each page (its header's link, then its
+// body), then Close, Previous and Next. The pages are chained one after the
+// other; Tab passes over the hidden ones.
+void MainWindow::setUpTabOrder() {
+    QList<QWidget*> order;
+    for (QWidget* page : {ui->connectionFrame, ui->displayFrame, ui->playbackFrame, ui->microphoneFrame})
+        order << tabStops(page);
+    order << ui->closeButton << ui->previousButton << ui->nextButton;
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+QList<QWidget*> MainWindow::tabStops(QWidget* page) const {
+    QList<QWidget*> stops;
+    for (QWidget* widget : page->findChildren<QWidget*>())
+        if (widget->window() == this && (widget->focusPolicy() & Qt::TabFocus) && !widget->focusProxy())
+            stops << widget;
+    return stops;
+}
+
+// After a page change the focus goes to the first control of the page's body:
+// its first test button, or the device list on the audio pages.
+void MainWindow::focusPage(QWidget* page) {
+    for (QWidget* widget : tabStops(page))
+        if (widget->property("objectRole").toString() != "link" && widget->isVisibleTo(this) &&
+            widget->isEnabled()) {
+            widget->setFocus(Qt::TabFocusReason);
+            return;
+        }
 }
 
 void MainWindow::showPage(int index) {
@@ -179,15 +220,18 @@ void MainWindow::showPage(int index) {
     switch (index) {
     case 0:
         bringToFront(ui->connectionFrame);
+        focusPage(ui->connectionFrame);
         break;
     case 1:
         bringToFront(ui->displayFrame);
         stopPlayback();
+        focusPage(ui->displayFrame);
         break;
     case 2:
         stopMikeTest();
         bringToFront(ui->playbackFrame);
         enterPlaybackPage();
+        focusPage(ui->playbackFrame);
         break;
     case 3:
         stopPlayback();
@@ -195,6 +239,7 @@ void MainWindow::showPage(int index) {
         QApplication::processEvents();
         enterMicrophonePage();
         ui->nextButton->setText("Finish");
+        focusPage(ui->microphoneFrame);
         break;
     case ClosePage:
         close();

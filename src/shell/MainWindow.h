@@ -108,6 +108,9 @@ protected:
 private:
     void setUpAppearance();
     void bringToFront(QWidget* page);
+    void setUpTabOrder();
+    QList<QWidget*> tabStops(QWidget* page) const;
+    void focusPage(QWidget* page);
     void updateActions();
     // Tells the participant that the settings cannot be saved, once per run.
     void tellSettingsNotSaved(const QString& message);

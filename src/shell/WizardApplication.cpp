@@ -1,5 +1,6 @@
 #include "shell/WizardApplication.h"
 
+#include "controls/Accessibility.h"
 #include "controls/DesignFont.h"
 
 #include <QLoggingCategory>
@@ -18,6 +19,8 @@ WizardApplication::WizardApplication(int& argc, char** argv) : QApplication(argc
     // a widget under a style sheet keeps the font it was polished with, and
     // would not follow a later change.
     setFont(designFont());
+    // What a screen reader is told of the windows, before the first one is built.
+    installAccessibility();
 }
 
 bool WizardApplication::notify(QObject* receiver, QEvent* event) {

@@ -41,19 +41,19 @@ private slots:
     // after it stays whole.
     void aLongEntryKeepsItsMark() {
         ElidedComboBox combo;
-        combo.SetKeptEnding(" (Windows Default)");
+        combo.setKeptEnding(" (Windows Default)");
         combo.addItem(
             "Tiger Lake-LP Smart Sound Technology Audio Controller Speaker + Headphones (Windows Default)");
         combo.resize(300, 21);
-        QVERIFY2(combo.ShownText().endsWith(QString::fromUtf8("\u2026 (Windows Default)")),
-                 qPrintable(combo.ShownText()));
+        QVERIFY2(combo.shownText().endsWith(QString::fromUtf8("\u2026 (Windows Default)")),
+                 qPrintable(combo.shownText()));
         // The open list has room for the whole entry where the screen has;
         // narrower, it paints the entry shortened.
         combo.showPopup();
         QStyleOptionViewItem row;
         row.rect = QRect(0, 0, 0, 20);
         QVERIFY(combo.view()->viewport()->width() >=
-                combo.fontMetrics().horizontalAdvance(combo.itemText(0)) + combo.ListEntryMargins(row));
+                combo.fontMetrics().horizontalAdvance(combo.itemText(0)) + combo.listEntryMargins(row));
         combo.view()->window()->resize(250, combo.view()->window()->height());
         QVERIFY(!combo.view()->grab().isNull());
     }

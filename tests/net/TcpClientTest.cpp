@@ -296,9 +296,9 @@ TEST_F(TcpClientTest, HangingLookupIsAwaitedInSlicesAndGivenUpAtTheLimit) {
     SleepLog log;
     useHandler(log);
     std::vector<int> waits;
-    Handler->SetWaitReady([&](int fd, bool forWriting, int ms) {
+    Handler->setWaitReady([&](int fd, bool forWriting, int ms) {
         waits.push_back(ms);
-        WaitDescriptor(fd, forWriting, ms);
+        waitDescriptor(fd, forWriting, ms);
         return true;
     });
     client_.setHost("slow.test");

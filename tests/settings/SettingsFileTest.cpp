@@ -102,9 +102,9 @@ TEST_F(SettingsFileTest, FilesAHelpDeskPreparedAreReadNotKeptAside) {
     byHand.proxyHost = "127.0.0.3";
     byHand.proxyPort = 1080;
     const struct {
-        std::string Text;
+        std::string text;
         SystemTestSettings Read;
-        std::vector<std::string> Saved; // lines of the file after a save
+        std::vector<std::string> saved; // lines of the file after a save
     } files[] = {
         {"; Classroom proxy, set up by the help desk\n\n"
          "Windows Registry Editor Version 5.00\n\n"
@@ -127,7 +127,7 @@ TEST_F(SettingsFileTest, FilesAHelpDeskPreparedAreReadNotKeptAside) {
         for (const auto& entry : fs::directory_iterator(userFile_.parent_path()))
             EXPECT_FALSE(entry.path().filename().string().starts_with("user.reg.corrupt-")) << entry.path();
         const std::string saved = readFile(userFile_);
-        for (const std::string& line : file.Saved)
+        for (const std::string& line : file.saved)
             EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
         globalSettings = {};
         loadSettings();

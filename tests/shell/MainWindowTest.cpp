@@ -6,14 +6,19 @@
 #include "controls/DesignFont.h"
 #include "platform/net/TestSockets.h"
 #include "shell/ConnectionPage.h"
+#include "shell/DisplayPage.h"
 #include "shell/ProxyDialog.h"
 #include "settings/SystemTestSettings.h"
 #include "shell/WizardApplication.h"
 #include "support/MessageBoxCatcher.h"
+#include "ui_MicrophonePage.h"
 #include "ui_PlaybackPage.h"
 #include "ui_ConnectionPage.h"
+#include "ui_DisplayPage.h"
 #include "ui_MainWindow.h"
+#include "ui_ProxyDialog.h"
 
+#include <QAccessible>
 #include <QDesktopServices>
 #include <QFontDatabase>
 #include <QScopeGuard>
@@ -100,11 +105,23 @@ private slots:
         w.show();
         const QList<QWidget*> pages{w.ui->connectionFrame, w.ui->displayFrame, w.ui->playbackFrame,
                                     w.ui->microphoneFrame};
+        // Only the page in front is shown; the focus starts on its first
+        // control: the test button, or the device list on the audio pages.
+        const QList<QWidget*> firstControls{
+            w.connectionPage->ui->testConnectionButton, w.displayPage->ui->testDisplayButton,
+            w.playbackPage->ui->outputDeviceList, w.microphonePage->ui->inputDeviceList};
+        const auto shownAlone = [&](int i) {
+            for (QWidget* page : pages)
+                QCOMPARE(page->isHidden(), page != pages[i]);
+            QCOMPARE(w.focusWidget(), firstControls[i]);
+        };
+        shownAlone(0);
         for (int i = 1; i <= 3; ++i) {
             QTest::mouseClick(w.ui->nextButton, Qt::LeftButton);
             WizardFixture::idle();
             QCOMPARE(w.currentPage, i);
             QCOMPARE(w.frontPage(), pages[i]);
+            shownAlone(i);
             QVERIFY(w.ui->previousButton->isEnabled());
             QCOMPARE(w.ui->nextButton->text(), QString(i == 3 ? "Finish" : "Next Test"));
         }
@@ -114,11 +131,46 @@ private slots:
             QCOMPARE(w.currentPage, i);
             QCOMPARE(w.frontPage(), pages[i]);
             QCOMPARE(w.ui->nextButton->text(), QString("Next Test"));
+            shownAlone(i);
         }
         QVERIFY(!w.ui->previousButton->isEnabled());
-        // No page is ever hidden: they only change their stacking order.
-        for (QWidget* page : pages)
-            QVERIFY(!page->isHidden());
+    }
+
+    // What a screen reader is told beyond what the accessibility-bus test
+    // sees: the proxy dialog's fields labelled by their visible labels, and
+    // the states and values of the wizard's own controls.
+    void screenReaderSeesEveryControl() {
+        WizardFixture f;
+        f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Speakers"));
+        MainWindow& w = f.window();
+        w.show();
+        w.nextTestAction->trigger();
+        w.nextTestAction->trigger();
+        const auto a11y = [](QObject* object) { return QAccessible::queryAccessibleInterface(object); };
+        const auto& playback = *w.playbackPage->ui;
+        playback.speakerLevelSlider->setValue(1234);
+        QAccessibleValueInterface* level = a11y(playback.speakerLevelSlider)->valueInterface();
+        QCOMPARE(level->currentValue().toInt(), 1234);
+        QCOMPARE(level->maximumValue().toInt(), 65535);
+        QVERIFY(a11y(playback.stopButton)->state().disabled && !a11y(playback.playButton)->state().disabled);
+
+        ProxyDialog dialog(&w);
+        const std::pair<QWidget*, const char*> fields[]{{dialog.ui->versionList, "Version:"},
+                                                        {dialog.ui->hostEdit, "Host:"},
+                                                        {dialog.ui->portEdit, "Port:"},
+                                                        {dialog.ui->userNameEdit, "Username:"},
+                                                        {dialog.ui->passwordEdit, "Password:"}};
+        for (const auto& [field, label] : fields) {
+            const auto labels = a11y(field)->relations(QAccessible::Label);
+            QVERIFY2(!labels.isEmpty(), label);
+            QCOMPARE(labels.first().first->text(QAccessible::Name), QString(label));
+        }
+        QCOMPARE(a11y(dialog.ui->passwordEdit)->text(QAccessible::Name), QString("Password:"));
+        QAccessibleInterface* box = a11y(dialog.ui->useProxyCheckBox);
+        QCOMPARE(box->role(), QAccessible::CheckBox);
+        QCOMPARE(box->text(QAccessible::Name), QString("I am behind a proxy server"));
+        dialog.ui->useProxyCheckBox->setChecked(true);
+        QVERIFY(box->state().checked);
     }
 
     void finishCloses() {
@@ -286,6 +338,27 @@ private slots:
         QCOMPARE(catcher.urls, QList<QUrl>{vendor});
         QTest::mouseClick(w.ui->microphoneLinkLabel, Qt::RightButton);
         QCOMPARE(catcher.urls.size(), 1);
+
+        // From the keyboard: Tab reaches the link, Space or Enter opens the
+        // page, a dotted frame shows the focus (as on the wizard's buttons and
+        // slider), and a screen reader hears a link it can press.
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QLabel* link = w.ui->connectionLinkLabel;
+        QAccessibleInterface* linkAccessible = QAccessible::queryAccessibleInterface(link);
+        QCOMPARE(linkAccessible->role(), QAccessible::Link);
+        QCOMPARE(linkAccessible->text(QAccessible::Name), link->text());
+        for (QWidget* control : std::initializer_list<QWidget*>{link, w.connectionPage->ui->testConnectionButton}) {
+            w.ui->nextButton->setFocus();
+            const QImage unfocused = control->grab().toImage();
+            control->setFocus(Qt::TabFocusReason);
+            QVERIFY(control->hasFocus());
+            QVERIFY2(control->grab().toImage() != unfocused, qPrintable(control->objectName()));
+        }
+        QTest::keyClick(link, Qt::Key_Space);
+        QTest::keyClick(link, Qt::Key_Return);
+        linkAccessible->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(catcher.urls, QList<QUrl>(4, vendor));
     }
 
     void settingsLoadedAtStartAndStoredAtClose() {
@@ -317,7 +390,7 @@ private slots:
         f.store().setFaultHook(
             [](RegWriteStep step) { return step == RegWriteStep::CreateTemp ? EROFS : 0; });
         QSignalSpy notSaved(&w, &MainWindow::settingsNotSaved);
-        tavora::test::TMessageBoxCatcher catcher;
+        tavora::test::MessageBoxCatcher catcher;
         for (int stop = 0; stop < 2; ++stop) {
             QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
             QVERIFY(w.playbackPage->samplePlayer_->active());

@@ -247,7 +247,7 @@ private slots:
         answerDialog(
             [&](ProxyDialog& d) {
                 changeEverything(d);
-                tavora::test::TMessageBoxCatcher catcher;
+                tavora::test::MessageBoxCatcher catcher;
                 for (const QString& password : {tooLong, nonAsciiTooLong, withTab}) {
                     d.ui->passwordEdit->setText(password);
                     QTest::mouseClick(d.ui->okButton, Qt::LeftButton);

@@ -18,7 +18,7 @@
 
 namespace tavora::test {
 
-class TMessageBoxCatcher {
+class MessageBoxCatcher {
 public:
     struct Seen {
         QString title;
@@ -31,13 +31,13 @@ public:
     // `answers` are pressed in order, one per box. A box beyond them, or
     // without the button given, is answered OK, or No where it has no OK, so
     // that the test goes on and fails on what it sees instead of hanging.
-    explicit TMessageBoxCatcher(std::initializer_list<QMessageBox::StandardButton> answers = {})
+    explicit MessageBoxCatcher(std::initializer_list<QMessageBox::StandardButton> answers = {})
         : answers_(answers) {
         QObject::connect(&poll_, &QTimer::timeout, &poll_, [this] { look(); });
         poll_.start(5);
     }
-    TMessageBoxCatcher(const TMessageBoxCatcher&) = delete;
-    TMessageBoxCatcher& operator=(const TMessageBoxCatcher&) = delete;
+    MessageBoxCatcher(const MessageBoxCatcher&) = delete;
+    MessageBoxCatcher& operator=(const MessageBoxCatcher&) = delete;
 
     std::vector<Seen> seen;
 

@@ -6,6 +6,7 @@
 #include "audio/loopback/CaptureStream.h"
 #include "audio/loopback/LoopStreamCommon.h"
 #include "audio/loopback/PlaybackStream.h"
+#include "controls/Accessibility.h"
 #include "controls/FontColour.h"
 #include "platform/audio/AudioPlatform.h"
 #include "settings/SystemTestSettings.h"
@@ -50,7 +51,8 @@ MicrophonePage::MicrophonePage(platform::audio::AudioPlatform& platform, QWidget
     setFontColour(ui->stopButton, FontColours::Red);
     setFontColour(ui->microphoneLevelUnavailableLabel, FontColours::Red);
     setFontColour(ui->noDeviceLabel, FontColours::Maroon);
-    ui->inputDeviceList->SetKeptEnding(QLatin1String(DefaultDeviceSuffix));
+    ui->inputDeviceList->setKeptEnding(QLatin1String(DefaultDeviceSuffix));
+    makeAnnouncedLabel(ui->microphoneLevelUnavailableLabel);
 
     // Only what the participant does runs the handlers: filling the list,
     // positioning the slider and checking the box from code do not.
@@ -83,7 +85,7 @@ void MicrophonePage::enterMicrophonePage() {
     // its devices open with no way to stop it.
     stopMikeTest();
     listMikes();
-    ReadDeviceControls();
+    readDeviceControls();
     mikeTestRunning_ = false;
 
     if (ui->boostCheckBox->isChecked() && askWarning(BoostOnAtEntryQuestion)) {
@@ -93,7 +95,7 @@ void MicrophonePage::enterMicrophonePage() {
     }
 }
 
-void MicrophonePage::ReadDeviceControls() {
+void MicrophonePage::readDeviceControls() {
     refreshLevels();
     std::uint32_t boost = 0;
     if (getMicBoost(platform_, waveDeviceNumber(globalSettings.audioInDeviceID), boost)) {
@@ -130,7 +132,7 @@ void MicrophonePage::listMikes() {
 void MicrophonePage::onInputDeviceChanged() {
     storePickedDevice(ui->inputDeviceList->currentIndex(), globalSettings.audioInDeviceID,
                       globalSettings.audioInDeviceName, deviceNames_);
-    ReadDeviceControls();
+    readDeviceControls();
 }
 
 void MicrophonePage::onMicrophoneLevelChanged() {
@@ -158,14 +160,12 @@ void MicrophonePage::onStartClicked() {
     if (mikeTestRunning_)
         return;
     if (prepareLoopback() != 0) {
-        ui->startButton->setEnabled(true);
-        ui->stopButton->setEnabled(false);
+        switchEnabled(ui->stopButton, ui->startButton);
         return;
     }
     openCapture();
     mikeTestRunning_ = true;
-    ui->startButton->setEnabled(false);
-    ui->stopButton->setEnabled(true);
+    switchEnabled(ui->startButton, ui->stopButton);
 }
 
 void MicrophonePage::pushToTalkDown() {
@@ -257,7 +257,7 @@ void MicrophonePage::loopDeviceLost(std::uint64_t run, platform::audio::MmResult
     // follow the entry now selected, as they do at page entry.
     if (input && !serverGone) {
         listMikes();
-        ReadDeviceControls();
+        readDeviceControls();
     }
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
                     serverGone ? ServerStoppedText : (input ? InputRemovedText : OutputRemovedText),
@@ -294,8 +294,7 @@ void MicrophonePage::stopMikeTest() {
         } clear{mikeTestRunning_};
         stopLoopback();
     }
-    ui->stopButton->setEnabled(false);
-    ui->startButton->setEnabled(true);
+    switchEnabled(ui->stopButton, ui->startButton);
 }
 
 } // namespace tavora::audio

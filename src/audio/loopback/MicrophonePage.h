@@ -103,7 +103,7 @@ private:
     void refreshLevels();
     // The level slider and the boost box (shown, checked, caption) read
     // from the selected device; run whenever the selection changes.
-    void ReadDeviceControls();
+    void readDeviceControls();
 
     platform::audio::AudioPlatform& platform_;
     bool mikeTestRunning_ = false;

@@ -4,6 +4,7 @@
 #include "audio/devices/MixerControls.h"
 #include "audio/player/PlayerLog.h"
 #include "audio/player/WaveResource.h"
+#include "controls/Accessibility.h"
 #include "controls/FontColour.h"
 #include "platform/audio/AudioPlatform.h"
 #include "settings/SystemTestSettings.h"
@@ -52,7 +53,11 @@ PlaybackPage::PlaybackPage(platform::audio::AudioPlatform& platform, QWidget* pa
     setFontColour(ui->speakerLevelUnavailableLabel, FontColours::Red);
     setFontColour(ui->noDeviceLabel, FontColours::Red);
     setFontColour(ui->usbHintLabel, FontColours::Red);
-    ui->outputDeviceList->SetKeptEnding(QLatin1String(DefaultDeviceSuffix));
+    ui->outputDeviceList->setKeptEnding(QLatin1String(DefaultDeviceSuffix));
+    // Told when they appear: the playing text when the sound starts (its
+    // blinks are not), the missing level when the page is entered.
+    makeAnnouncedLabel(ui->playingLabel);
+    makeAnnouncedLabel(ui->speakerLevelUnavailableLabel);
 
     playingTimer = new QTimer(this);
     playingTimer->setInterval(BlinkInterval);
@@ -115,8 +120,7 @@ void PlaybackPage::onPlayClicked() {
         samplePlayer_->setActive(true);
         playing_ = true;
         lost_ = platform::audio::MMSYSERR_NOERROR;
-        ui->playButton->setEnabled(false);
-        ui->stopButton->setEnabled(true);
+        switchEnabled(ui->playButton, ui->stopButton);
     } catch (...) {
         qCInfo(lcPlayer) << "the sample cannot be played:" << errorText(std::current_exception());
         QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), CannotPlayText,
@@ -125,8 +129,7 @@ void PlaybackPage::onPlayClicked() {
         stream.reset();
         if (samplePlayer_->active())
             samplePlayer_->setActive(false);
-        ui->playButton->setEnabled(true);
-        ui->stopButton->setEnabled(false);
+        switchEnabled(ui->stopButton, ui->playButton);
     }
 }
 
@@ -177,7 +180,7 @@ void PlaybackPage::reportLostDevice(platform::audio::MmResult code) {
 }
 
 void PlaybackPage::onPlayingTimer() {
-    ui->playingLabel->setVisible(ui->playingLabel->isHidden());
+    setVisibleQuietly(ui->playingLabel, ui->playingLabel->isHidden());
 }
 
 void PlaybackPage::stopPlayback() {
@@ -192,8 +195,7 @@ void PlaybackPage::stopPlayback() {
             emit settingsNotSaved(message);
         }
     }
-    ui->stopButton->setEnabled(false);
-    ui->playButton->setEnabled(true);
+    switchEnabled(ui->stopButton, ui->playButton);
     playingTimer->stop();
     ui->playingLabel->hide();
     // A device picked while the sample played takes over now that nothing

@@ -55,7 +55,7 @@ int pollTimeout(const Deadline& deadline) {
 
 } // namespace
 
-bool WaitDescriptor(int fd, bool forWriting, int milliseconds) {
+bool waitDescriptor(int fd, bool forWriting, int milliseconds) {
     pollfd one{fd, static_cast<short>(forWriting ? POLLOUT : POLLIN), 0};
     // An interrupted wait counts as not ready: callers wait again.
     return poll(&one, 1, milliseconds < 0 ? 0 : milliseconds) > 0;

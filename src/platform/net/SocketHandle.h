@@ -26,7 +26,7 @@ private:
 
 // Whether `fd` becomes readable (or writable) within `milliseconds`. An error
 // or a hang-up on it counts as ready: the next call on it reports that.
-bool WaitDescriptor(int fd, bool forWriting, int milliseconds);
+bool waitDescriptor(int fd, bool forWriting, int milliseconds);
 
 // One IPv4 stream socket and its addresses.
 //

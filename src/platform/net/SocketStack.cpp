@@ -106,12 +106,12 @@ std::string SocketStack::bytesToAddress(const IPv4Bytes& address) {
 }
 
 std::string SocketStack::resolveHost(const std::string& host) {
-    if (auto literal = LiteralAddress(host))
+    if (auto literal = literalAddress(host))
         return *literal;
-    return LookedUpAddress(HostLookup()(host));
+    return lookedUpAddress(hostLookup()(host));
 }
 
-std::optional<std::string> SocketStack::LiteralAddress(const std::string& host) {
+std::optional<std::string> SocketStack::literalAddress(const std::string& host) {
     if (equalsIgnoreCase(host, "LOCALHOST"))
         return "127.0.0.1";
     if (isIP(host))
@@ -119,12 +119,12 @@ std::optional<std::string> SocketStack::LiteralAddress(const std::string& host) 
     return std::nullopt;
 }
 
-HostLookup SocketStack::HostLookup() {
+HostLookup SocketStack::hostLookup() {
     std::lock_guard lock(lookupLock_);
     return lookup_ ? lookup_ : HostLookup(&systemHostLookup);
 }
 
-std::string SocketStack::LookedUpAddress(const LookupResult& result) {
+std::string SocketStack::lookedUpAddress(const LookupResult& result) {
     if (result.address)
         return bytesToAddress(*result.address);
     recordPlatformError(result.errorCode ? result.errorCode : WinsockError::HostNotFound);

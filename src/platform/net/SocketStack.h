@@ -45,9 +45,9 @@ public:
     // ResolveHost in its parts, for a caller that runs the lookup elsewhere:
     // the address that needs no lookup ("LOCALHOST", a dotted text), the
     // lookup in force, and the address of its result (or its error raised).
-    static std::optional<std::string> LiteralAddress(const std::string& host);
-    HostLookup HostLookup();
-    std::string LookedUpAddress(const LookupResult& result);
+    static std::optional<std::string> literalAddress(const std::string& host);
+    HostLookup hostLookup();
+    std::string lookedUpAddress(const LookupResult& result);
 
     // Replaces the host lookup of this instance (tests use it so that no name
     // query leaves the machine); an empty function restores the system's.

@@ -62,7 +62,7 @@ std::optional<std::uint32_t> parseHexNumber(std::string_view s) {
 
 // The length of the well-formed UTF-8 sequence at the start of s (RFC 3629:
 // no overlong forms, no surrogates, nothing above U+10FFFF), 0 when there is none.
-std::size_t Utf8SequenceLength(std::string_view s) {
+std::size_t utf8SequenceLength(std::string_view s) {
     if (s.empty())
         return 0;
     const auto lead = static_cast<unsigned char>(s[0]);
@@ -97,7 +97,7 @@ std::size_t Utf8SequenceLength(std::string_view s) {
     return length;
 }
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
+void appendUtf8(std::string& out, std::uint32_t code) {
     if (code < 0x80) {
         out += static_cast<char>(code);
     } else if (code < 0x800) {
@@ -117,7 +117,7 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 
 // UTF-16LE text (after its byte-order mark) as UTF-8. An odd number of bytes
 // or a surrogate without its partner is no text: nullopt.
-std::optional<std::string> Utf16LeToUtf8(std::string_view bytes) {
+std::optional<std::string> utf16LeToUtf8(std::string_view bytes) {
     if (bytes.size() % 2 != 0)
         return std::nullopt;
     const auto unit = [&](std::size_t i) {
@@ -136,7 +136,7 @@ std::optional<std::string> Utf16LeToUtf8(std::string_view bytes) {
                 return std::nullopt;
             code = 0x10000 + ((code - 0xd800) << 10) + (unit(++i) - 0xdc00);
         }
-        AppendUtf8(out, code);
+        appendUtf8(out, code);
     }
     return out;
 }
@@ -285,7 +285,7 @@ void appendEscaped(std::string& out, std::string_view text) {
             out += c;
         } else if (b >= 0x20 && b <= 0x7e) {
             out += c;
-        } else if (const std::size_t n = b >= 0x80 ? Utf8SequenceLength(text.substr(i)) : 0; n > 0) {
+        } else if (const std::size_t n = b >= 0x80 ? utf8SequenceLength(text.substr(i)) : 0; n > 0) {
             out += text.substr(i, n);
             length = n;
         } else {
@@ -378,7 +378,7 @@ std::optional<RegFileDocument> parseRegFile(std::string_view text) {
     // is read as the UTF-8 it stands for.
     std::string fromUtf16;
     if (text.starts_with("\xff\xfe")) {
-        auto converted = Utf16LeToUtf8(text.substr(2));
+        auto converted = utf16LeToUtf8(text.substr(2));
         if (!converted)
             return std::nullopt;
         fromUtf16 = std::move(*converted);

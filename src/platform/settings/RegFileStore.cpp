@@ -223,7 +223,7 @@ bool keepAside(const State& state, const fs::path& file, std::string_view text) 
 
 // Gives a replacement the owner of the file it replaces as far as the process
 // may: root both user and group, a member of the file's group the group.
-void KeepOwner(int fd, const struct stat& existing) {
+void keepOwner(int fd, const struct stat& existing) {
     if (existing.st_uid == ::geteuid() && existing.st_gid == ::getegid())
         return;
     if (::fchown(fd, existing.st_uid, existing.st_gid) != 0 &&
@@ -246,7 +246,7 @@ bool replaceFile(const State& state, const fs::path& file, std::string_view text
         return false;
     UnlinkGuard guard(temporary);
     if (replacing)
-        KeepOwner(fd.get(), existing);
+        keepOwner(fd.get(), existing);
     if (::fchmod(fd.get(), replacing ? existing.st_mode & 07777 : 0600) != 0)
         return false;
     if (!step(state, RegWriteStep::Write) || !writeAll(*state.calls, fd.get(), text))

@@ -250,7 +250,7 @@ private slots:
         QVERIFY(pumpUntil([&] { return page.playThread()->relayedBlocks() >= 1; }, 10s));
         source.wait();
 
-        TMessageBoxCatcher boxes;
+        MessageBoxCatcher boxes;
         QVERIFY(module.unload());
         // The capture device keeps its blocks coming for the speakers' case.
         if (!input)
@@ -290,7 +290,7 @@ private slots:
             QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
             QVERIFY(page.mikeTestRunning());
         }
-        TMessageBoxCatcher boxes;
+        MessageBoxCatcher boxes;
         daemon.stop();
         QVERIFY(pumpUntil([&] { return !page.mikeTestRunning() && !boxes.seen.empty(); }, 10s));
         pumpFor(300ms);

@@ -16,7 +16,7 @@ using namespace tavora;
 
 using namespace tavora::audio;
 using namespace tavora::platform::audio;
-using tavora::test::TMessageBoxCatcher;
+using tavora::test::MessageBoxCatcher;
 
 namespace {
 
@@ -138,7 +138,7 @@ private slots:
         globalSettings.audioOutDeviceID = 1;
         MicrophonePage page(*platform);
         page.show();
-        TMessageBoxCatcher boxes{};
+        MessageBoxCatcher boxes{};
         page.enterMicrophonePage();
         QCOMPARE(page.ui->inputDeviceList->count(), 2);
         QCOMPARE(page.ui->inputDeviceList->itemText(0), QString("Microphone One (Windows Default)"));
@@ -234,7 +234,7 @@ private slots:
         addStandardDevices(1);
         MicrophonePage page(*platform);
         page.show();
-        TMessageBoxCatcher boxes{turnOff ? QMessageBox::Yes : QMessageBox::No};
+        MessageBoxCatcher boxes{turnOff ? QMessageBox::Yes : QMessageBox::No};
         page.enterMicrophonePage();
         QCOMPARE(boxes.seen.size(), std::size_t{1});
         QCOMPARE(boxes.seen[0].title, QString("Warning"));
@@ -253,7 +253,7 @@ private slots:
         addStandardDevices(2);
         MicrophonePage page(*platform);
         page.show();
-        TMessageBoxCatcher boxes{};
+        MessageBoxCatcher boxes{};
         page.enterMicrophonePage();
         QVERIFY(page.ui->boostCheckBox->isVisible());
         QVERIFY(!page.ui->boostCheckBox->isChecked());
@@ -268,7 +268,7 @@ private slots:
         const int writesBefore = platform->mixerCounters().detailWrites;
 
         {
-            TMessageBoxCatcher boxes{QMessageBox::No};
+            MessageBoxCatcher boxes{QMessageBox::No};
             clickBox(page);
             QCOMPARE(boxes.seen.size(), std::size_t{1});
             QCOMPARE(boxes.seen[0].title, QString("Warning"));
@@ -279,7 +279,7 @@ private slots:
             QCOMPARE(platform->mixerCounters().detailWrites, writesBefore);
         }
         {
-            TMessageBoxCatcher boxes{QMessageBox::Yes};
+            MessageBoxCatcher boxes{QMessageBox::Yes};
             clickBox(page);
             QCOMPARE(boxes.seen.size(), std::size_t{1});
             QVERIFY(page.ui->boostCheckBox->isChecked());
@@ -287,7 +287,7 @@ private slots:
             QCOMPARE(boostValue(*platform, 0), 1u);
         }
         {
-            TMessageBoxCatcher boxes{};
+            MessageBoxCatcher boxes{};
             clickBox(page);
             QVERIFY(boxes.seen.empty()); // turning it off asks nothing
             QVERIFY(!page.ui->boostCheckBox->isChecked());
@@ -436,7 +436,7 @@ private slots:
         } else {
             platform->lastWaveOut()->setResult(WaveOp::Write, code);
         }
-        TMessageBoxCatcher boxes{QMessageBox::Ok};
+        MessageBoxCatcher boxes{QMessageBox::Ok};
         // Both capture buffers come back, as a device that went away sends
         // every buffer back.
         QVERIFY(in->deliver(std::vector<std::uint8_t>(780, 1)));
@@ -484,7 +484,7 @@ private slots:
         MicrophonePage page(*platform);
         page.show();
         page.enterMicrophonePage();
-        TMessageBoxCatcher boxes{};
+        MessageBoxCatcher boxes{};
         QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
         verifyIdle(page);
         page.pushToTalkDown();

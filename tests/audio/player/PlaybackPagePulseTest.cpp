@@ -238,7 +238,7 @@ void PlaybackPagePulseTest::aRemovedSinkEndsTheSampleAndTheListFollows() {
     }
     QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams().sinkInputs, 1, 5000);
 
-    TMessageBoxCatcher boxes;
+    MessageBoxCatcher boxes;
     QVERIFY(module.unload());
     QTRY_VERIFY_WITH_TIMEOUT(ui.playButton->isEnabled() && !boxes.seen.empty(), 5000);
     QTest::qWait(300); // room for a second box, which must not come
@@ -274,7 +274,7 @@ void PlaybackPagePulseTest::theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBa
     QVERIFY(page->samplePlayer_->active());
     QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams(daemon.server()).sinkInputs, 1, 5000); // it plays
 
-    TMessageBoxCatcher boxes;
+    MessageBoxCatcher boxes;
     daemon.stop();
     QTRY_VERIFY_WITH_TIMEOUT(ui.playButton->isEnabled() && !boxes.seen.empty(), 5000);
     QTest::qWait(300); // room for a second box, which must not come

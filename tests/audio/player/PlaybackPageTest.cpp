@@ -20,7 +20,7 @@ using namespace tavora;
 
 using namespace tavora::audio;
 using tavora::test::pump;
-using tavora::test::TMessageBoxCatcher;
+using tavora::test::MessageBoxCatcher;
 namespace mm = tavora::platform::audio;
 
 class PlaybackPageTest : public QObject {
@@ -230,7 +230,7 @@ void PlaybackPageTest::aDeviceGoneSinceTheListingShowsTheMessageBox() {
     platform->clearWaveDevices();
     platform->addWaveOut(mm::MemoryWaveDeviceSetup::named("Speakers One"));
 
-    TMessageBoxCatcher boxes;
+    MessageBoxCatcher boxes;
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
     QCOMPARE(boxes.seen.size(), size_t{1});
     QCOMPARE(boxes.seen[0].text,
@@ -254,7 +254,7 @@ void PlaybackPageTest::aDeviceRefusingTheSampleShowsTheMessageBox() {
     addDevices(1);
     platform->waveOutSetup(0).openResult = mm::MMSYSERR_ALLOCATED;
     page->enterPlaybackPage();
-    TMessageBoxCatcher boxes;
+    MessageBoxCatcher boxes;
     page->onPlayClicked();
     QCOMPARE(boxes.texts(), QStringList{PlaybackPage::CannotPlayText});
     pump();
@@ -293,7 +293,7 @@ void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy() {
     // From now on the device takes nothing: the next buffer back cannot be
     // queued again.
     device->setResult(mm::WaveOp::Write, code);
-    TMessageBoxCatcher boxes;
+    MessageBoxCatcher boxes;
     device->completeNext();
     QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 5000);
     // The box comes up from the page's event loop.

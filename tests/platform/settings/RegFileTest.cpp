@@ -15,7 +15,7 @@ std::vector<std::uint8_t> bytes(std::string_view s) {
 }
 
 // Text as the registry editor exports it: UTF-16LE after a byte-order mark.
-std::string Utf16Le(std::u16string_view text) {
+std::string utf16Le(std::u16string_view text) {
     std::string out = "\xff\xfe";
     for (const char16_t unit : text) {
         out += static_cast<char>(unit & 0xff);
@@ -121,7 +121,7 @@ TEST(RegFile, ReadsWhatOtherWritersProduce) {
 
     EXPECT_EQ(parseRegFile("REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n@=dword:1\n")->keys[0].values[0].value,
               RegValue::dword(1));
-    const auto utf16 = parseRegFile(Utf16Le(u"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n"
+    const auto utf16 = parseRegFile(utf16Le(u"REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n"
                                             u"\"H\u00f6st\"=\"m\u00fcller \U0001f393 \\x41\"\r\n"));
     ASSERT_TRUE(utf16);
     EXPECT_EQ(utf16->keys.at(0).values.at(0), (RegFileValue{"Höst", RegValue::text("müller 🎓 A")}));
@@ -162,9 +162,9 @@ TEST(RegFile, RejectsTextItCannotReadFaithfully) {
         header + "[HKEY_CURRENT_USER\\K\n",
         header + "[]\n",
         // UTF-16 that is not text: an odd byte count, a surrogate without its partner.
-        Utf16Le(u"REGEDIT4\r\n") + "\r",
-        Utf16Le(u"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"A\"=\"\xd83cx\"\r\n"),
-        Utf16Le(u"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"A\"=\"x\xdf93\"\r\n"),
+        utf16Le(u"REGEDIT4\r\n") + "\r",
+        utf16Le(u"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"A\"=\"\xd83cx\"\r\n"),
+        utf16Le(u"REGEDIT4\r\n[HKEY_CURRENT_USER\\K]\r\n\"A\"=\"x\xdf93\"\r\n"),
     };
     for (const auto& text : bad)
         EXPECT_FALSE(parseRegFile(text)) << text;

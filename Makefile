@@ -3,9 +3,13 @@
 #   make test   the same with the test packages, then every test
 # Further targets: deb test-asan test-tsan fuzz soak bench install clean
 
+# Beside the libraries and tools: Qt's linguist tools and their CMake functions
+# (qt6-l10n-tools, qt6-tools-dev), and Qt's own translations of its standard
+# texts, which the build puts into the program (qt6-translations-l10n).
 BUILD_PACKAGES := qt6-base-dev qt6-base-private-dev libgl-dev libpulse-dev libgsm1-dev libxcb1-dev \
   pkg-config cmake ninja-build g++ ccache fonts-dejavu-core fonts-dejavu-extra fonts-liberation \
-  libproxy-dev libproxy1-plugin-webkit libproxy1-plugin-gsettings libproxy1-plugin-kconfig
+  libproxy-dev libproxy1-plugin-webkit libproxy1-plugin-gsettings libproxy1-plugin-kconfig \
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
 # Making the Debian package: dpkg-shlibdeps finds the libraries' packages, file
 # tells CPack which files are programs.
 DEB_PACKAGES := $(BUILD_PACKAGES) dpkg-dev file

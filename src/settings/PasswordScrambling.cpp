@@ -1,5 +1,7 @@
 #include "settings/PasswordScrambling.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -31,26 +33,32 @@ int offset(std::size_t length, std::size_t i) {
 
 std::optional<std::string> unstorablePasswordText(std::string_view password) {
     if (password.size() > MaxPasswordLength)
-        return "The proxy password has " + std::to_string(password.size()) +
-               " bytes; at most 25 bytes can be stored (a character outside plain ASCII takes two or more).";
+        return QCoreApplication::translate(
+                   "Settings", "The proxy password has %1 bytes; at most 25 bytes can be stored (a "
+                               "character outside plain ASCII takes two or more).")
+            .arg(password.size())
+            .toStdString();
     if (std::any_of(password.begin(), password.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x20; }))
-        return std::string("The proxy password contains a control character (such as a tab or a line break), "
-                           "which cannot be stored.");
+        return QCoreApplication::translate("Settings",
+                                           "The proxy password contains a control character (such as "
+                                           "a tab or a line break), which cannot be stored.")
+            .toStdString();
     return std::nullopt;
 }
 
 std::string scramblePassword(std::string_view password) {
     const std::size_t length = password.size();
     if (length > MaxPasswordLength)
-        throw PasswordNotStorableError("The proxy password is longer than 25 bytes and cannot be stored.");
+        throw PasswordNotStorableError(QT_TRANSLATE_NOOP(
+            "Settings", "The proxy password is longer than 25 bytes and cannot be stored."));
     std::string scrambled(length, '\0');
     for (std::size_t i = 1; i <= length; ++i) {
         const auto byte = static_cast<unsigned char>(password[i - 1]);
         scrambled[i - 1] = static_cast<char>((byte + offset(length, i)) & 0xff);
         if (scrambled[i - 1] == '\0')
-            throw PasswordNotStorableError(
-                "The proxy password contains a control character and cannot be stored.");
+            throw PasswordNotStorableError(QT_TRANSLATE_NOOP(
+                "Settings", "The proxy password contains a control character and cannot be stored."));
     }
     return scrambled;
 }

@@ -1,5 +1,7 @@
 #include "settings/SystemTestSettings.h"
 
+#include <QCoreApplication>
+
 namespace tavora {
 
 SystemTestSettings globalSettings;
@@ -86,19 +88,35 @@ void saveSettings() {
 }
 
 std::string saveFailureText(const RegistryError& error) {
+    // In the window's language where the window loaded one (the texts'
+    // context is "Settings"); English otherwise.
     if (dynamic_cast<const PasswordNotStorableError*>(&error))
-        return std::string(error.what()) +
-               " The other settings were saved; the proxy password saved before is kept.";
-    std::string text = "The settings cannot be saved";
-    if (!error.location.empty())
-        text += " to " + error.location;
-    if (!error.reason.empty())
-        text += ": " + error.reason;
-    text += '.';
+        return (QCoreApplication::translate("Settings", error.what()) + ' ' +
+                QCoreApplication::translate(
+                    "Settings", "The other settings were saved; the proxy password saved before is kept."))
+            .toStdString();
+    const QString location = QString::fromStdString(error.location);
+    const QString reason = QString::fromStdString(error.reason);
+    QString text;
+    if (!location.isEmpty() && !reason.isEmpty())
+        text = QCoreApplication::translate("Settings", "The settings cannot be saved to %1: %2.")
+                   .arg(location, reason);
+    else if (!location.isEmpty())
+        text = QCoreApplication::translate("Settings", "The settings cannot be saved to %1.").arg(location);
+    else if (!reason.isEmpty())
+        text = QCoreApplication::translate("Settings", "The settings cannot be saved: %1.").arg(reason);
+    else
+        text = QCoreApplication::translate("Settings", "The settings cannot be saved.");
+    text += ' ';
     if (error.stored.empty())
-        return text + " None of them were stored; the settings saved before stay.";
-    return text + " Stored: " + joined(error.stored) + ". Not stored: " + joined(error.notStored) +
-           " (they keep the values saved before).";
+        text += QCoreApplication::translate("Settings",
+                                            "None of them were stored; the settings saved before stay.");
+    else
+        text += QCoreApplication::translate("Settings",
+                                            "Stored: %1. Not stored: %2 (they keep the values saved before).")
+                    .arg(QString::fromStdString(joined(error.stored)),
+                         QString::fromStdString(joined(error.notStored)));
+    return text.toStdString();
 }
 
 } // namespace tavora

@@ -18,19 +18,6 @@
 
 namespace tavora {
 
-namespace {
-const char* const Trying = "Trying to connect to Tavora Server...";
-const char* const FirstFailed = "First attempt failed...";
-const char* const SecondFailed = "Second attempt failed...";
-const char* const ConnectionOkText = "Connection OK";
-const char* const FailureText =
-    "A connection cannot be astablish between your computer and the remote server.\r\n"
-    "Please make sure you are connected to the internet. If there is a proxy server on your network please "
-    "configure your proxy settings above. \r\n"
-    "If you are running a personal Firewall or some anti virus software make sure they are not blocking this "
-    "application. If the problem persists contact your network administrator or ISP for details.";
-} // namespace
-
 ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, QWidget* parent)
     : QWidget(parent), connectionTestHost(BuildConfig::ConnectionTestHost),
       sleep([this](int milliseconds) { waitProcessingEvents(milliseconds); }),
@@ -67,30 +54,38 @@ void ConnectionPage::showResult(const QString& text, const QColor& colour) {
 void ConnectionPage::runConnectionTest() {
     if (stopRequested_)
         return;
-    showResult(Trying, FontColours::Black);
+    const QString trying = tr("Trying to connect to Tavora Server...");
+    showResult(trying, FontColours::Black);
     if (stopRequested_)
         return;
     connectionOk = !testConnect(client_, connectionTestHost, connectionTestPort);
     if (stopRequested_)
         return;
     if (!connectionOk) {
-        showResult(FirstFailed, FontColours::Black);
+        showResult(tr("First attempt failed..."), FontColours::Black);
         sleep(ConnectionTest::PauseBetweenAttemptsMs);
         if (stopRequested_)
             return;
-        showResult(Trying, FontColours::Black);
+        showResult(trying, FontColours::Black);
         if (stopRequested_)
             return;
         connectionOk = !testConnect(client_, connectionTestHost, connectionTestPort);
         if (stopRequested_)
             return;
         if (!connectionOk)
-            showResult(SecondFailed, FontColours::Black);
+            showResult(tr("Second attempt failed..."), FontColours::Black);
     }
     if (connectionOk)
-        showResult(ConnectionOkText, FontColours::Green);
+        showResult(tr("Connection OK"), FontColours::Green);
     else
-        showResult(FailureText, FontColours::Red);
+        showResult(
+            tr("A connection cannot be astablish between your computer and the remote server.\r\n"
+               "Please make sure you are connected to the internet. If there is a proxy server on your "
+               "network please configure your proxy settings above. \r\n"
+               "If you are running a personal Firewall or some anti virus software make sure they are not "
+               "blocking this application. If the problem persists contact your network administrator or "
+               "ISP for details."),
+            FontColours::Red);
 }
 
 void ConnectionPage::stopConnectionTest() {

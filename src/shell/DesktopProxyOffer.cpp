@@ -88,7 +88,7 @@ void showDesktopProxy(ProxyDialog& dialog, const DesktopProxy& proxy) {
     const QString address =
         QString("%1:%2").arg(host.contains(':') ? "[" + host + "]" : host).arg(proxy.port);
     const QString text =
-        QString("Your desktop uses the %1 proxy %2.").arg(versionText(proxy.version), address);
+        ProxyDialog::tr("Your desktop uses the %1 proxy %2.").arg(versionText(proxy.version), address);
     ui.desktopProxyLabel->setText(text);
     // A long host name may not fit the line; the tip shows it whole.
     ui.desktopProxyLabel->setToolTip(text);

@@ -7,15 +7,6 @@
 
 namespace tavora {
 
-namespace {
-const char* const ResolutionTooSmall = "Your screen resolution is less than 1024x768 pixels.\r\n"
-                                       "You might experience problems seeing all the classroom elements.";
-const char* const resolutionOk = "Screen resolution - OK";
-const char* const DpiDiffers = "Your display is running at DPI different than 96 dots per inch\r\n"
-                               "Some of the text messages and buttons may not be visible";
-const char* const dpiOk = "Screen DPI - OK";
-} // namespace
-
 DisplayVerdict judgeDisplay(QSize screen, int dpi) {
     return {screen.width() >= DisplayPage::MinWidth && screen.height() >= DisplayPage::MinHeight,
             dpi == DisplayPage::RequiredDpi};
@@ -36,18 +27,20 @@ void DisplayPage::runDisplayTest() {
     const DisplayVerdict verdict = judgeDisplay(metrics_.screenSize(), metrics_.dpi());
     QString resolutionText;
     if (!verdict.resolutionOk) {
-        resolutionText = ResolutionTooSmall;
+        resolutionText = tr("Your screen resolution is less than 1024x768 pixels.\r\n"
+                            "You might experience problems seeing all the classroom elements.");
         setFontColour(ui->resolutionResultLabel, FontColours::Red);
     } else {
-        resolutionText = resolutionOk;
+        resolutionText = tr("Screen resolution - OK");
         setFontColour(ui->resolutionResultLabel, FontColours::Green);
     }
     QString dpiText;
     if (verdict.dpiOk) {
-        dpiText = dpiOk;
+        dpiText = tr("Screen DPI - OK");
         setFontColour(ui->dpiResultLabel, FontColours::Green);
     } else {
-        dpiText = DpiDiffers;
+        dpiText = tr("Your display is running at DPI different than 96 dots per inch\r\n"
+                     "Some of the text messages and buttons may not be visible");
         setFontColour(ui->dpiResultLabel, FontColours::Red);
     }
     ui->resolutionResultLabel->setText(resolutionText);

@@ -216,7 +216,7 @@ void MainWindow::focusPage(QWidget* page) {
 }
 
 void MainWindow::showPage(int index) {
-    ui->nextButton->setText("Next Test");
+    ui->nextButton->setText(tr("Next Test"));
     switch (index) {
     case 0:
         bringToFront(ui->connectionFrame);
@@ -238,7 +238,7 @@ void MainWindow::showPage(int index) {
         bringToFront(ui->microphoneFrame);
         QApplication::processEvents();
         enterMicrophonePage();
-        ui->nextButton->setText("Finish");
+        ui->nextButton->setText(tr("Finish"));
         focusPage(ui->microphoneFrame);
         break;
     case ClosePage:

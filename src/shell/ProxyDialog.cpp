@@ -15,7 +15,7 @@ int32_t strToInt(const QString& text) {
     bool ok = false;
     const qlonglong value = integer.match(text).hasMatch() ? text.toLongLong(&ok) : 0;
     if (!ok || value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max())
-        throw ConvertError(QString("'%1' is not a valid integer value").arg(text).toStdString());
+        throw ConvertError(ProxyDialog::tr("'%1' is not a valid integer value").arg(text).toStdString());
     return static_cast<int32_t>(value);
 }
 

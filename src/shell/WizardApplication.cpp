@@ -3,16 +3,41 @@
 #include "controls/Accessibility.h"
 #include "controls/DesignFont.h"
 
+#include <QFile>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace tavora {
 
 Q_DECLARE_LOGGING_CATEGORY(lcShell)
 
+namespace {
+// The object name of the translators UseLanguage installs.
+const char* const TranslatorName = "tavoraTranslator";
+
+// The wizard's translations are built in under :/i18n (see src/CMakeLists.txt).
+QString translationFile(const QString& code) {
+    return "tavora-wizard_" + code;
+}
+
+QString chooseLanguage(const QStringList& uiLanguages) {
+    for (const QString& name : uiLanguages) {
+        const QLocale::Language language = QLocale(name).language();
+        if (language == QLocale::English || name == "C" || name == "POSIX")
+            return "en";
+        const QString code = QLocale::languageToCode(language);
+        if (QFile::exists(":/i18n/" + translationFile(code) + ".qm"))
+            return code;
+    }
+    return "en";
+}
+} // namespace
+
 WizardApplication::WizardApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("tavora-wizard");
-    setApplicationDisplayName("Tavora Live System Test Wizard");
+    useLanguage({});
     setDesktopFileName("tavora-wizard");
     // The design face for every widget of the program: the window, its pages,
     // the dialogs and the message boxes. It is set before any widget exists:
@@ -37,6 +62,31 @@ bool WizardApplication::notify(QObject* receiver, QEvent* event) {
 void WizardApplication::showException(const QString& message) {
     qCWarning(lcShell) << "unhandled error:" << message;
     QMessageBox::critical(activeWindow(), applicationDisplayName(), message);
+}
+
+QString WizardApplication::useLanguage(const QStringList& uiLanguages) {
+    for (QTranslator* earlier :
+         qApp->findChildren<QTranslator*>(TranslatorName, Qt::FindDirectChildrenOnly)) {
+        removeTranslator(earlier);
+        delete earlier;
+    }
+    const QString language = chooseLanguage(uiLanguages);
+    if (language != "en") {
+        // Built in by the build (qt_add_translations, and Qt's own copied
+        // from qt6-translations-l10n), so nothing needs to be installed beside.
+        for (const QString& file : {translationFile(language), "qtbase_" + language}) {
+            auto* translator = new QTranslator(qApp);
+            translator->setObjectName(TranslatorName);
+            if (translator->load(file, ":/i18n")) {
+                installTranslator(translator);
+            } else {
+                qCWarning(lcShell) << "no translation" << file << "built in";
+                delete translator;
+            }
+        }
+    }
+    qApp->setApplicationDisplayName(tr("Tavora Live System Test Wizard"));
+    return language;
 }
 
 } // namespace tavora

@@ -17,6 +17,16 @@ public:
 
     // Shows `message` in the standard error box.
     static void showException(const QString& message);
+
+    // The window's language: the first of `uiLanguages` (the desktop's, most
+    // wanted first, as QLocale::uiLanguages() lists them) that the wizard
+    // speaks. Installs the wizard's translation and Qt's own (the message
+    // boxes' standard buttons), both built into the program, in place of
+    // those of an earlier call, and names the program in that language.
+    // English, the language the texts are written in, when an English or C
+    // entry comes first or none is translated. Returns the language's code:
+    // "en", or that of a built-in translation ("de", "fr", "es").
+    static QString useLanguage(const QStringList& uiLanguages);
 };
 
 } // namespace tavora

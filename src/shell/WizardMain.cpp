@@ -8,6 +8,7 @@
 #include "shell/WizardApplication.h"
 #include "settings/RegistryValues.h"
 
+#include <QLocale>
 #include <QLoggingCategory>
 
 #include <QTimer>
@@ -18,6 +19,9 @@ Q_LOGGING_CATEGORY(lcSettings, "tavora.settings")
 
 int wizardMain(int argc, char** argv, const std::function<void(MainWindow&)>& shown) {
     WizardApplication app(argc, argv);
+    // The window speaks the desktop's language (LANGUAGE, LC_ALL, LC_MESSAGES,
+    // LANG); the readiness report, which never gets here, stays English.
+    WizardApplication::useLanguage(QLocale::system().uiLanguages());
     // The settings file store, with its notices (a file kept aside because it
     // could not be read) in the log.
     auto store = std::make_shared<RegFileStore>(RegFileStore::defaultPaths());

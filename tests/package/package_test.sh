@@ -2,7 +2,8 @@
 # Builds the Debian package from the build tree (as `make deb` does, into a
 # folder of its own) and checks what it holds: the files and their modes, the
 # control fields, the dependencies of every library the program links, the
-# manual page against --help, the AppStream metadata, and lintian's verdict.
+# manual page against --help, the AppStream metadata and the translations of
+# both, and lintian's verdict.
 # Usage: package_test.sh BUILD_DIR OUTPUT_DIR PROGRAM
 set -euo pipefail
 build=$1 out=$2 program=$3
@@ -89,6 +90,17 @@ done
 metainfo=$root/usr/share/metainfo/live.tavora.wizard.metainfo.xml
 appstreamcli validate --no-net "$metainfo" || fail "AppStream metadata is not valid"
 grep -qF "<release version=\"$version\"" "$metainfo" || fail "AppStream metadata lacks release $version"
+# The name, summary and description in each language the window speaks.
+desktop=$root/usr/share/applications/tavora-wizard.desktop
+for language in de fr es; do
+    for key in Name GenericName Comment; do
+        grep -q "^$key\[$language\]=." "$desktop" || fail "the desktop entry has no $key[$language]"
+    done
+    for element in name summary p li; do
+        grep -q "<$element xml:lang=\"$language\">" "$metainfo" ||
+            fail "the AppStream metadata has no <$element> in $language"
+    done
+done
 
 lintian --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
 

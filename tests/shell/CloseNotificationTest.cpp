@@ -1,7 +1,8 @@
 // The real program under Xvfb: a receiver window here, the wizard started with
 // its id, closed through the window manager protocol, and the messages that
 // reached the receiver counted. While a connection test waits, the window
-// still answers the desktop and repaints, and a close is not lost.
+// still answers the desktop and repaints, and a close is not lost. The window
+// speaks the desktop's language.
 #include "platform/x11/CloseNotification.h"
 #include "platform/net/TestSockets.h"
 
@@ -19,6 +20,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace tavora;
@@ -211,13 +213,22 @@ private:
     uint32_t pings_ = 0;
 };
 
+const std::string EnglishTitle = "Tavora Live System Test Wizard";
+
 // Starts `program` with `arguments` and its settings in `config`, and waits
-// for its window; XCB_WINDOW_NONE when none appeared.
+// for its window, found by its title; XCB_WINDOW_NONE when none appeared.
+// `language` ("NAME=value" each) is the desktop's language: English unless given.
 xcb_window_t startWizard(Receiver& receiver, QProcess& wizard, const QString& program,
-                         const QStringList& arguments, const QTemporaryDir& config) {
+                         const QStringList& arguments, const QTemporaryDir& config,
+                         const QStringList& language = {"LANGUAGE=C"},
+                         const std::string& title = EnglishTitle) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("XDG_CONFIG_HOME", config.path());
     env.insert("QT_QPA_PLATFORM", "xcb");
+    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"})
+        env.remove(name);
+    for (const QString& setting : language)
+        env.insert(setting.section('=', 0, 0), setting.section('=', 1));
     wizard.setProcessEnvironment(env);
     wizard.start(program, arguments);
     xcb_window_t window = XCB_WINDOW_NONE;
@@ -225,18 +236,22 @@ xcb_window_t startWizard(Receiver& receiver, QProcess& wizard, const QString& pr
         return window;
     for (int i = 0; i < 400 && window == XCB_WINDOW_NONE; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        window = receiver.findWindow("Tavora Live System Test Wizard");
+        window = receiver.findWindow(title);
     }
     return window;
 }
 
-// Starts the wizard with `arguments`, closes its window with the close box and
-// waits for the program to end.
-void runWizardAndClose(Receiver& receiver, const QStringList& arguments) {
+// Starts the wizard with `arguments` (and `language`, `title`, as
+// startWizard), closes its window with the close box and waits for the
+// program to end.
+void runWizardAndClose(Receiver& receiver, const QStringList& arguments,
+                       const QStringList& language = {"LANGUAGE=C"},
+                       const std::string& title = EnglishTitle) {
     QTemporaryDir config;
     QProcess wizard;
     wizard.setProcessChannelMode(QProcess::ForwardedChannels);
-    const xcb_window_t window = startWizard(receiver, wizard, WIZARD_BINARY, arguments, config);
+    const xcb_window_t window =
+        startWizard(receiver, wizard, WIZARD_BINARY, arguments, config, language, title);
     ASSERT_NE(window, XCB_WINDOW_NONE) << "the wizard window did not appear";
     receiver.requestClose(window);
     ASSERT_TRUE(wizard.waitForFinished(20000));
@@ -269,6 +284,26 @@ TEST(CloseNotification, EitherNumberZeroPostsNothing) {
     const Receiver::Count count = receiver.drain(0);
     EXPECT_EQ(count.matching, 0);
     EXPECT_EQ(count.other, 0);
+}
+
+// The real program speaks the desktop's language, as its window's title
+// shows: the first of LANGUAGE's list that it has, else the locale's; English
+// for an English or C entry first, or for a language it does not have.
+TEST(CloseNotification, WindowSpeaksTheDesktopsLanguage) {
+    Receiver receiver;
+    const std::vector<std::pair<QStringList, std::string>> desktops{
+        {{"LANGUAGE=de"}, "Tavora Live Systemtest-Assistent"},
+        {{"LANGUAGE=pt_BR:fr:de"}, "Assistant de test système Tavora Live"},
+        {{"LANG=es_ES.UTF-8"}, "Asistente de prueba del sistema Tavora Live"},
+        {{"LANGUAGE=en:de"}, EnglishTitle},
+        {{"LANGUAGE=C", "LANG=fr_FR.UTF-8"}, EnglishTitle},
+        {{"LANG=pt_BR.UTF-8"}, EnglishTitle},
+    };
+    for (const auto& [language, title] : desktops) {
+        SCOPED_TRACE(language.join(' ').toStdString());
+        runWizardAndClose(receiver, {"7", QString::number(receiver.window())}, language, title);
+    }
+    EXPECT_EQ(receiver.drain(7).matching, int(desktops.size()));
 }
 
 TEST(CloseNotification, NoDisplayOrBadWindowIsIgnored) {

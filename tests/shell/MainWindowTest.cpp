@@ -4,8 +4,11 @@
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/SamplePlayer.h"
 #include "controls/DesignFont.h"
+#include "controls/ElidedComboBox.h"
 #include "platform/net/TestSockets.h"
 #include "shell/ConnectionPage.h"
+#include "shell/DesktopProxy.h"
+#include "shell/DesktopProxyOffer.h"
 #include "shell/DisplayPage.h"
 #include "shell/ProxyDialog.h"
 #include "settings/SystemTestSettings.h"
@@ -30,7 +33,8 @@ using namespace tavora;
 namespace {
 // Fails for each label, check box or button whose text does not fit inside it
 // in the font it is drawn with (word wrap included), or that is not drawn in
-// `family`.
+// `family`; and for each entry of a fixed list that does not fit its box
+// (the device lists cut long names short by design).
 void verifyTextsFit(QWidget* top, const QString& family, const QString& situation) {
     const auto where = [&](QWidget* widget, const QString& what) {
         return QString("%1 (%2, %3): %4").arg(widget->objectName(), family, situation, what);
@@ -54,6 +58,17 @@ void verifyTextsFit(QWidget* top, const QString& family, const QString& situatio
         QVERIFY2(button->sizeHint().width() <= button->width() ||
                      button->fontMetrics().horizontalAdvance(button->text()) + 8 <= button->width(),
                  qPrintable(where(button, "\"" + button->text() + "\" is cut")));
+    }
+    for (QComboBox* list : top->findChildren<QComboBox*>()) {
+        if (dynamic_cast<ElidedComboBox*>(list))
+            continue;
+        QStyleOptionComboBox option;
+        option.initFrom(list);
+        const QRect room =
+            list->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, list);
+        for (int i = 0; i < list->count(); ++i)
+            QVERIFY2(list->fontMetrics().horizontalAdvance(list->itemText(i)) <= room.width(),
+                     qPrintable(where(list, "\"" + list->itemText(i) + "\" is cut")));
     }
 }
 } // namespace
@@ -271,9 +286,12 @@ private slots:
     }
 
     // Every text of the window and the proxy dialog is shown whole in the
-    // design face: as the program picks it on this machine, and in each face
-    // it may fall back to elsewhere (the last resort, the wide DejaVu Sans,
-    // aside); with and without audio devices, with the display verdicts shown.
+    // design face, in each language: as the program picks the face on this
+    // machine, and in each face it may fall back to elsewhere (the last
+    // resort, the wide DejaVu Sans, aside); with and without audio devices
+    // (a microphone boost that is on), with the display's verdicts both ways,
+    // the results of a failed connection test and the desktop's proxy offered.
+    // test_main_window.120dpi runs it again at a desktop scale of 120 DPI.
     void textsFitTheirControls_data() {
         QTest::addColumn<QString>("face");
         QTest::newRow("as picked here") << QString();
@@ -283,7 +301,10 @@ private slots:
     void textsFitTheirControls() {
         QFETCH(QString, face);
         const QFont appFont = QApplication::font();
-        const auto restore = qScopeGuard([&] { QApplication::setFont(appFont); });
+        const auto restore = qScopeGuard([&] {
+            QApplication::setFont(appFont);
+            WizardApplication::useLanguage({});
+        });
         if (face.isEmpty()) {
             face = QFontInfo(designFont()).family();
         } else if (!QFontDatabase::hasFamily(face)) {
@@ -297,24 +318,63 @@ private slots:
             only.setFamilies({face});
             QApplication::setFont(only);
         }
-        for (const bool withDevices : {true, false}) {
-            WizardFixture f;
-            using tavora::platform::audio::MemoryWaveDeviceSetup;
-            if (withDevices) {
-                f.audio().addWaveIn(MemoryWaveDeviceSetup::named("Microphone (USB Audio Device)"));
-                f.audio().addWaveOut(MemoryWaveDeviceSetup::named("Speakers (High Definition Audio)"));
+        const testnet::RefusingPort refusing;
+        // The boost question at the microphone page's entry is answered No;
+        // its buttons' texts are Qt's own, in the language.
+        QStringList yesButtons;
+        QTimer answerNo;
+        connect(&answerNo, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                yesButtons << box->button(QMessageBox::Yes)->text();
+                box->button(QMessageBox::No)->click();
             }
-            MainWindow& w = f.window();
-            w.show();
-            for (int page = 0; page < 3; ++page)
-                w.nextTestAction->trigger();
-            auto* testDisplay = w.findChild<QAbstractButton*>("testDisplayButton");
-            QVERIFY(testDisplay);
-            testDisplay->click();
-            ProxyDialog dialog(&w);
-            dialog.show();
-            for (QWidget* top : std::initializer_list<QWidget*>{&w, &dialog})
-                verifyTextsFit(top, face, withDevices ? "with devices" : "without devices");
+        });
+        answerNo.start(10);
+        for (const QString language : {"en", "de", "fr", "es"}) {
+            QCOMPARE(WizardApplication::useLanguage({language}), language);
+            yesButtons.clear();
+            for (const bool withDevices : {true, false}) {
+                const QString situation = language + (withDevices ? ", with devices" : ", without devices");
+                WizardFixture f;
+                using tavora::platform::audio::MemoryWaveDeviceSetup;
+                if (withDevices) {
+                    f.audio().addWaveIn(MemoryWaveDeviceSetup::named("Microphone (USB Audio Device)"));
+                    f.audio().addWaveOut(MemoryWaveDeviceSetup::named("Speakers (High Definition Audio)"));
+                    f.audio().addMixer(
+                        tavora::platform::audio::MemoryMixerSetup::standard("Mixer", 0, 0, true));
+                    f.audio().findControl(0, "Microphone", "Mic Boost")->values[0] = 1;
+                }
+                MainWindow& w = f.window();
+                QStringList results;
+                connect(w.connectionPage, &ConnectionPage::resultShown, &w,
+                        [&](const QString& text) { results << text; });
+                w.connectionPage->connectionTestHost = "127.0.0.1";
+                w.connectionPage->connectionTestPort = refusing.port();
+                w.connectionPage->sleep = [](int) {};
+                w.show();
+                QTest::mouseClick(w.connectionPage->ui->testConnectionButton, Qt::LeftButton);
+                QCOMPARE(results.size(), 5);
+                for (int page = 0; page < 3; ++page)
+                    w.nextTestAction->trigger();
+                auto* testDisplay = w.findChild<QAbstractButton*>("testDisplayButton");
+                QVERIFY(testDisplay);
+                testDisplay->click();
+                ProxyDialog dialog(&w);
+                showDesktopProxy(dialog, {Socks4A, "proxy.example.org", 1080});
+                dialog.show();
+                for (QWidget* top : std::initializer_list<QWidget*>{&w, &dialog})
+                    verifyTextsFit(top, face, situation);
+                f.metrics().screen = {800, 600};
+                f.metrics().dpiValue = 120;
+                testDisplay->click();
+                verifyTextsFit(w.displayPage, face, situation + ", display too small");
+                for (const QString& result : results) {
+                    w.connectionPage->ui->resultLabel->setText(result);
+                    verifyTextsFit(w.connectionPage, face, situation + ", connection result");
+                }
+            }
+            QCOMPARE(yesButtons.size(), 1);
+            QCOMPARE(yesButtons[0] == "&Yes", language == "en");
         }
     }
 

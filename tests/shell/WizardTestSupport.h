@@ -17,8 +17,10 @@ class WizardFixture {
 public:
     class Metrics final : public DisplayMetrics {
     public:
-        QSize screenSize() const override { return {1024, 768}; }
-        int dpi() const override { return 96; }
+        QSize screen{1024, 768};
+        int dpiValue = 96;
+        QSize screenSize() const override { return screen; }
+        int dpi() const override { return dpiValue; }
     };
 
     // `existingSettings`, when given, is the settings file's text before start.
@@ -29,6 +31,8 @@ public:
     // Destroys the window, as the program's end does.
     void destroyWindow() { window_.reset(); }
     tavora::platform::audio::MemoryAudioPlatform& audio() { return audio_; }
+    // The display the window measures: 1024x768 at 96 DPI unless a test changes it.
+    Metrics& metrics() { return metrics_; }
     // The settings file store the window reads and writes.
     RegFileStore& store() { return *store_; }
     QString settingsFile() const;

@@ -2,6 +2,8 @@
 
 #include "platform/audio/AudioPlatform.h"
 
+#include <QCoreApplication>
+
 namespace tavora::audio {
 
 namespace pa = platform::audio;
@@ -29,7 +31,7 @@ void listDevices(QStringList& Strings, std::vector<std::string>* Names, Count co
             Names->push_back(named ? names.serverName : std::string());
         // The suffix belongs to device number 0, not to the first entry.
         if (d == 0)
-            name += QLatin1String(DefaultDeviceSuffix);
+            name += QCoreApplication::translate("DeviceLists", DefaultDeviceSuffix);
         Strings.append(name);
     }
 }

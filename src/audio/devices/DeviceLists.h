@@ -17,7 +17,9 @@ class AudioPlatform;
 
 namespace tavora::audio {
 
-inline constexpr const char* DefaultDeviceSuffix = " (Windows Default)";
+// Translated in the context "DeviceLists" (the readiness report, which loads
+// no translation, keeps it English).
+inline constexpr const char* DefaultDeviceSuffix = QT_TRANSLATE_NOOP("DeviceLists", " (Windows Default)");
 
 // Replaces the contents of `Strings` with one entry per wave input device.
 // A device whose capability query fails adds no entry. An entry shows the

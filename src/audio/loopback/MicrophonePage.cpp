@@ -19,20 +19,6 @@ namespace tavora::audio {
 
 namespace {
 
-const char* const BoostCaption = "Microphone Boost";
-const char* const BoostOnCaption =
-    "Microphone Boost is ON. It is recommended that you turn this setting OFF.";
-const char* const BoostOnAtEntryQuestion =
-    "Your microphone is currently in \"boost\" mode. This may cause voice echo and increasing of backgound "
-    "noise.We recommend that you turn the Microphone Boost off.\r\nDo you want to turn the microphone boost "
-    "off?";
-const char* const BoostQuestion =
-    "Boosting your microphone will increase the microphone input level.\r\nOn most system however this "
-    "causes "
-    "feedback (echo) and increases the level of background noises.\r\nWe recommend that you boost your "
-    "microphone only in case you can't adjust its volume with the volume slider.\r\n\r\nDo you want to boost "
-    "the microphone?";
-
 // The hourglass from construction to destruction, however the scope is left.
 class WaitCursor {
 public:
@@ -75,7 +61,7 @@ void MicrophonePage::refreshLevels() {
 }
 
 bool MicrophonePage::askWarning(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, "Warning", text, QMessageBox::Yes | QMessageBox::No, this);
+    QMessageBox box(QMessageBox::Warning, tr("Warning"), text, QMessageBox::Yes | QMessageBox::No, this);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec() == QMessageBox::Yes;
 }
@@ -88,10 +74,13 @@ void MicrophonePage::enterMicrophonePage() {
     readDeviceControls();
     mikeTestRunning_ = false;
 
-    if (ui->boostCheckBox->isChecked() && askWarning(BoostOnAtEntryQuestion)) {
+    if (ui->boostCheckBox->isChecked() && askWarning(tr(
+            "Your microphone is currently in \"boost\" mode. This may cause voice echo and increasing of "
+            "backgound noise.We recommend that you turn the Microphone Boost off.\r\nDo you want to "
+            "turn the microphone boost off?"))) {
         setMicBoost(platform_, waveDeviceNumber(globalSettings.audioInDeviceID), 0);
         ui->boostCheckBox->setChecked(false);
-        ui->boostCheckBox->setText(BoostCaption);
+        ui->boostCheckBox->setText(tr("Microphone Boost"));
     }
 }
 
@@ -105,7 +94,9 @@ void MicrophonePage::readDeviceControls() {
         ui->boostCheckBox->hide();
         ui->boostCheckBox->setChecked(false);
     }
-    ui->boostCheckBox->setText(ui->boostCheckBox->isChecked() ? BoostOnCaption : BoostCaption);
+    ui->boostCheckBox->setText(ui->boostCheckBox->isChecked()
+                                   ? tr("Microphone Boost is ON. It is recommended that you turn this setting OFF.")
+                                   : tr("Microphone Boost"));
 }
 
 void MicrophonePage::listMikes() {
@@ -143,16 +134,21 @@ void MicrophonePage::onMicrophoneLevelChanged() {
 void MicrophonePage::onBoostClicked() {
     const std::uint32_t device = waveDeviceNumber(globalSettings.audioInDeviceID);
     if (ui->boostCheckBox->isChecked()) {
-        if (askWarning(BoostQuestion)) {
-            ui->boostCheckBox->setText(BoostOnCaption);
+        if (askWarning(
+                tr("Boosting your microphone will increase the microphone input level.\r\nOn most system "
+                   "however this causes feedback (echo) and increases the level of background noises.\r\nWe "
+                   "recommend that you boost your microphone only in case you can't adjust its volume with "
+                   "the volume slider.\r\n\r\nDo you want to boost the microphone?"))) {
+            ui->boostCheckBox->setText(
+                tr("Microphone Boost is ON. It is recommended that you turn this setting OFF."));
             setMicBoost(platform_, device, 1);
         } else {
             ui->boostCheckBox->setChecked(false);
-            ui->boostCheckBox->setText(BoostCaption);
+            ui->boostCheckBox->setText(tr("Microphone Boost"));
         }
     } else {
         setMicBoost(platform_, device, 0);
-        ui->boostCheckBox->setText(BoostCaption);
+        ui->boostCheckBox->setText(tr("Microphone Boost"));
     }
 }
 
@@ -260,7 +256,9 @@ void MicrophonePage::loopDeviceLost(std::uint64_t run, platform::audio::MmResult
         readDeviceControls();
     }
     QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                    serverGone ? ServerStoppedText : (input ? InputRemovedText : OutputRemovedText),
+                    QCoreApplication::translate("MicrophonePage",
+                                                serverGone ? ServerStoppedText
+                                                           : (input ? InputRemovedText : OutputRemovedText)),
                     QMessageBox::Ok, this);
     box.exec();
 }

@@ -35,16 +35,20 @@ public:
     static constexpr std::uint32_t CaptureBufferSize = 813; // half a second of GSM 6.10
     static constexpr int CaptureBuffers = 2;
     static constexpr std::uint8_t PlaybackBuffers = 3;
-    // Said when a run ends because a device or the sound server went away.
-    static constexpr const char* InputRemovedText =
-        "The microphone was removed during the test, so the test has stopped.\n\nConnect it again or choose "
-        "another input device, then press Start.";
-    static constexpr const char* OutputRemovedText =
-        "The playback device was removed during the test, so the test has stopped.\n\nConnect it again or "
-        "choose another playback device on the playback page, then press Start.";
-    static constexpr const char* ServerStoppedText =
-        "The sound server stopped during the test, so the test has stopped.\n\nStart the sound server again "
-        "(or log out and back in), then press Start.";
+    // Said when a run ends because a device or the sound server went away
+    // (translated in the context "MicrophonePage").
+    static constexpr const char* InputRemovedText = QT_TRANSLATE_NOOP(
+        "MicrophonePage",
+        "The microphone was removed during the test, so the test has stopped.\n\nConnect it again or "
+        "choose another input device, then press Start.");
+    static constexpr const char* OutputRemovedText = QT_TRANSLATE_NOOP(
+        "MicrophonePage",
+        "The playback device was removed during the test, so the test has stopped.\n\nConnect it "
+        "again or choose another playback device on the playback page, then press Start.");
+    static constexpr const char* ServerStoppedText = QT_TRANSLATE_NOOP(
+        "MicrophonePage",
+        "The sound server stopped during the test, so the test has stopped.\n\nStart the sound "
+        "server again (or log out and back in), then press Start.");
 
     MicrophonePage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
     // Ends a run still going.

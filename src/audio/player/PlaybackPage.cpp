@@ -123,8 +123,8 @@ void PlaybackPage::onPlayClicked() {
         switchEnabled(ui->playButton, ui->stopButton);
     } catch (...) {
         qCInfo(lcPlayer) << "the sample cannot be played:" << errorText(std::current_exception());
-        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), CannotPlayText,
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(),
+                        QCoreApplication::translate("PlaybackPage", CannotPlayText), QMessageBox::Ok, this);
         box.exec();
         stream.reset();
         if (samplePlayer_->active())
@@ -174,8 +174,10 @@ void PlaybackPage::reportLostDevice(platform::audio::MmResult code) {
     // shown.
     if (!serverGone)
         enterPlaybackPage();
-    QMessageBox box(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                    serverGone ? ServerStoppedText : DeviceRemovedText, QMessageBox::Ok, this);
+    QMessageBox box(
+        QMessageBox::Warning, QApplication::applicationDisplayName(),
+        QCoreApplication::translate("PlaybackPage", serverGone ? ServerStoppedText : DeviceRemovedText),
+        QMessageBox::Ok, this);
     box.exec();
 }
 

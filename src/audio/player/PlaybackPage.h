@@ -33,16 +33,19 @@ public:
     static constexpr int Width = 442;
     static constexpr int Height = 321;
     static constexpr int BlinkInterval = 800;
-    static constexpr const char* CannotPlayText =
-        "The audio sample cannot be played with the selected playback device!";
+    // The texts of the message boxes (translated in the context "PlaybackPage").
+    static constexpr const char* CannotPlayText = QT_TRANSLATE_NOOP(
+        "PlaybackPage", "The audio sample cannot be played with the selected playback device!");
     // Said when the sample stops because its device or the sound server
     // went away.
-    static constexpr const char* DeviceRemovedText =
-        "The playback device was removed while the sample was playing, so it has stopped.\n\nConnect it "
-        "again or choose another device from the list, then press Play.";
-    static constexpr const char* ServerStoppedText =
-        "The sound server stopped while the sample was playing, so it has stopped.\n\nStart the sound "
-        "server again (or log out and back in), then press Play.";
+    static constexpr const char* DeviceRemovedText = QT_TRANSLATE_NOOP(
+        "PlaybackPage",
+        "The playback device was removed while the sample was playing, so it has stopped.\n\nConnect "
+        "it again or choose another device from the list, then press Play.");
+    static constexpr const char* ServerStoppedText = QT_TRANSLATE_NOOP(
+        "PlaybackPage",
+        "The sound server stopped while the sample was playing, so it has stopped.\n\nStart the "
+        "sound server again (or log out and back in), then press Play.");
 
     PlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
     // The player goes with the page; a sample still playing ends here.

@@ -86,6 +86,8 @@ protected:
         env.remove("DISPLAY");
         env.remove("WAYLAND_DISPLAY");
         env.remove("QT_QPA_PLATFORM");
+        // The report is English whatever the desktop's language.
+        env.insert("LANGUAGE", "de");
         wizard.setProcessEnvironment(env);
         wizard.start(WIZARD_BINARY, QStringList{"--check", "--json"} + extra);
         EXPECT_TRUE(wizard.waitForStarted(10000));
@@ -129,6 +131,7 @@ TEST_F(ReportCheck, PassingReportWithAToneAtTheMicrophone) {
     const QJsonObject playback = run.check("playback");
     EXPECT_TRUE(playback["ok"].toBool()) << playback["detail"].toString().toStdString();
     EXPECT_EQ(playback["figures"].toObject()["devices"].toArray().size(), 3);
+    EXPECT_EQ(playback["figures"].toObject()["device_name"].toString(), "Speakers_One (Windows Default)");
 
     const QJsonObject mic = run.check("microphone")["figures"].toObject();
     EXPECT_TRUE(run.check("microphone")["ok"].toBool())

@@ -60,7 +60,7 @@ int connect(int port, int count) {
         const auto start = Clock::now();
         try {
             client.connect(60000);
-            client.Disconnect();
+            client.disconnect();
             ok.push_back(ms(Clock::now() - start));
         } catch (const std::exception& e) {
             failed.push_back(ms(Clock::now() - start));
@@ -124,7 +124,7 @@ int socks5(int proxyPort, const std::string& user, const std::string& password, 
         const auto start = Clock::now();
         try {
             client.connect(limit);
-            client.Disconnect();
+            client.disconnect();
             samples.push_back(ms(Clock::now() - start));
         } catch (const std::exception& e) {
             std::printf("failed: %s\n", e.what());

@@ -236,10 +236,10 @@ void SocketIOHandler::forgetSocksInfo() {
     socksInfo_ = nullptr;
 }
 
-void SocketIOHandler::Notification(Component* component) {
+void SocketIOHandler::notification(Component* component) {
     if (component == socksInfo_)
         socksInfo_ = nullptr;
-    IOHandler::Notification(component);
+    IOHandler::notification(component);
 }
 
 } // namespace tavora

@@ -49,7 +49,7 @@ public:
     SocketHandle* binding() const { return binding_.get(); }
 
 protected:
-    void Notification(Component* component) override;
+    void notification(Component* component) override;
 
 private:
     void timedConnect(int timeoutMs);

@@ -52,18 +52,18 @@ bool TcpConnection::connected() noexcept {
     return ioHandler_ && ioHandler_->connected();
 }
 
-void TcpConnection::Disconnect() noexcept {
+void TcpConnection::disconnect() noexcept {
     closeSocket();
     if (freeIOHandlerOnDisconnect_)
         releaseOwnHandler();
 }
 
-void TcpConnection::Notification(Component* component) {
+void TcpConnection::notification(Component* component) {
     if (component == ioHandler_) {
         ioHandler_ = nullptr;
         freeIOHandlerOnDisconnect_ = false;
     }
-    NetComponent::Notification(component);
+    NetComponent::notification(component);
 }
 
 // ---------------------------------------------------------------------------

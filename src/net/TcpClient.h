@@ -27,11 +27,11 @@ public:
     bool connected() noexcept;
     // Closes the socket if there is one and frees a handler made by Connect.
     // Without a socket it makes no platform call.
-    void Disconnect() noexcept;
+    void disconnect() noexcept;
 
 protected:
     void closeSocket() noexcept;
-    void Notification(Component* component) override;
+    void notification(Component* component) override;
     void releaseOwnHandler() noexcept;
     // Lets go of the handler: releases one of its own, else stops being
     // told when a foreign one goes.

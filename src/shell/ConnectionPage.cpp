@@ -58,7 +58,7 @@ void ConnectionPage::runConnectionTest() {
     showResult(trying, FontColours::Black);
     if (stopRequested_)
         return;
-    connectionOk = !testConnect(client_, connectionTestHost, connectionTestPort);
+    connectionOk = connectionSucceeds(client_, connectionTestHost, connectionTestPort);
     if (stopRequested_)
         return;
     if (!connectionOk) {
@@ -69,7 +69,7 @@ void ConnectionPage::runConnectionTest() {
         showResult(trying, FontColours::Black);
         if (stopRequested_)
             return;
-        connectionOk = !testConnect(client_, connectionTestHost, connectionTestPort);
+        connectionOk = connectionSucceeds(client_, connectionTestHost, connectionTestPort);
         if (stopRequested_)
             return;
         if (!connectionOk)
@@ -113,11 +113,11 @@ void ConnectionPage::waitProcessingEvents(int milliseconds, int fd, bool forWrit
 
 // The attempt itself is shared with the headless report; the page only
 // passes its client through.
-bool ConnectionPage::testConnect(TcpClient& client, const std::string& host, int port) {
+bool ConnectionPage::connectionSucceeds(TcpClient& client, const std::string& host, int port) {
     Q_ASSERT(&client == &client_);
     (void)client;
     test_.timeoutMs = connectionTimeoutMs;
-    return test_.testConnect(host, port);
+    return test_.connectionSucceeds(host, port);
 }
 
 void ConnectionPage::attachProxy(TcpClient&) {

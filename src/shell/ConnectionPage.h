@@ -38,8 +38,8 @@ public:
     // The window is closing: a test that runs gives up at once and shows
     // nothing more, and no test starts any more.
     void stopConnectionTest();
-    // One attempt; true when it failed.
-    bool testConnect(TcpClient& client, const std::string& host, int port);
+    // One attempt; true when it connected.
+    bool connectionSucceeds(TcpClient& client, const std::string& host, int port);
     void attachProxy(TcpClient& client);
     void detachProxy(TcpClient& client);
 

@@ -14,28 +14,28 @@ namespace tavora {
 ConnectionTest::ConnectionTest(TcpClient& client, Component& owner, const SystemTestSettings& settings)
     : client_(client), owner_(owner), settings_(settings) {}
 
-bool ConnectionTest::testConnect(const std::string& host, int port) {
+bool ConnectionTest::connectionSucceeds(const std::string& host, int port) {
     if (client_.connected())
-        client_.Disconnect();
+        client_.disconnect();
     client_.setHost(host);
     client_.setPort(port);
-    bool failed = false;
+    bool succeeded = true;
     lastError.clear();
     lastErrorCode = 0;
     try {
         attachProxy();
         client_.connect(timeoutMs);
-        client_.Disconnect();
+        client_.disconnect();
     } catch (const std::exception& e) {
         // Every failure counts the same for the page, which never shows the
         // message; the report does.
-        failed = true;
+        succeeded = false;
         lastError = e.what();
         if (const auto* socketError = dynamic_cast<const SocketError*>(&e))
             lastErrorCode = socketError->errorCode();
     }
     detachProxy();
-    return failed;
+    return succeeded;
 }
 
 void ConnectionTest::attachProxy() {

@@ -27,9 +27,9 @@ public:
     // an attempt while it exists.
     ConnectionTest(TcpClient& client, Component& owner, const SystemTestSettings& settings);
 
-    // One attempt; true when it failed. The error of a failed attempt is kept
-    // in LastError and LastErrorCode.
-    bool testConnect(const std::string& host, int port);
+    // One attempt; true when it connected. The error of a failed attempt is
+    // kept in lastError and lastErrorCode.
+    bool connectionSucceeds(const std::string& host, int port);
     void attachProxy();
     void detachProxy();
 

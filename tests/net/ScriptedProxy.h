@@ -26,7 +26,7 @@ public:
     ~ScriptedProxy() { finish(); }
 
     // Script steps, run in order once a client connects.
-    ScriptedProxy& Read(std::size_t count) { return add({Step::Read, count, {}}); }
+    ScriptedProxy& read(std::size_t count) { return add({Step::Read, count, {}}); }
     ScriptedProxy& write(ByteList bytes) { return add({Step::Write, 0, std::move(bytes)}); }
     ScriptedProxy& writeByteByByte(ByteList bytes) { return add({Step::Trickle, 0, std::move(bytes)}); }
     // Closes the connection here (the rest of the script is not run).

@@ -138,7 +138,7 @@ TEST(SocksInfoTest, AttachAndDetachPerAttemptLeavesNothingBehind) {
     const int baseline = NetComponent::liveCount();
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (client->connected())
-            client->Disconnect();
+            client->disconnect();
         client->setHost("127.0.0.1");
         client->setPort(listener.port());
 
@@ -149,7 +149,7 @@ TEST(SocksInfoTest, AttachAndDetachPerAttemptLeavesNothingBehind) {
         info->setVersion(NoSocks); // proxy in use but version 0: direct
 
         client->connect(2000);
-        client->Disconnect();
+        client->disconnect();
 
         ASSERT_FALSE(client->connected());
         SocksInfo* attached = static_cast<SocketIOHandler*>(client->ioHandler())->socksInfo();

@@ -77,7 +77,7 @@ protected:
     // "" on success, else the exception's class and message.
     std::string connectTo(const std::string& host, int port) {
         if (client_.connected())
-            client_.Disconnect();
+            client_.disconnect();
         client_.setHost(host);
         client_.setPort(port);
         try {
@@ -97,7 +97,7 @@ protected:
         char buffer[4] = {};
         ASSERT_EQ(::recv(peer.get(), buffer, 4, MSG_WAITALL), 4);
         EXPECT_EQ(std::string(buffer, 4), "ping");
-        client_.Disconnect();
+        client_.disconnect();
     }
 
     std::map<std::string, std::string> env_;

@@ -86,11 +86,11 @@ ByteList socks5Connect(const std::string& host, int port = 9910) {
 
 TEST_F(SocksNegotiationTest, Socks4RequestIsExactAndTargetResolvedLocally) {
     testnet::ScriptedProxy proxy;
-    proxy.Read(9).write(Socks4Granted);
+    proxy.read(9).write(Socks4Granted);
     through(proxy, Socks4, "classroom.test");
     EXPECT_EQ(connect(), "");
     EXPECT_TRUE(client_.connected());
-    client_.Disconnect();
+    client_.disconnect();
     proxy.finish();
     EXPECT_EQ(proxy.received(), bytes({0x04, 0x01, 0x26, 0xB6, 127, 0, 0, 5, 0x00}));
     EXPECT_EQ(lookups_, (std::vector<std::string>{"classroom.test"}));
@@ -100,13 +100,13 @@ TEST_F(SocksNegotiationTest, Socks4RequestIsExactAndTargetResolvedLocally) {
 TEST_F(SocksNegotiationTest, Socks4SendsUserNameEvenWithoutAuthenticationAndCutsIt) {
     testnet::ScriptedProxy proxy;
     const std::string longName(300, 'u');
-    proxy.Read(9 + 255).write(bytes({4, 90, 1, 2, 3, 4, 5, 6}));
+    proxy.read(9 + 255).write(bytes({4, 90, 1, 2, 3, 4, 5, 6}));
     info_->setUsername(longName);
     info_->setPassword("never-sent");
     info_->setAuthentication(NoAuthentication);
     through(proxy, Socks4, "LocalHost");
     EXPECT_EQ(connect(), "");
-    client_.Disconnect();
+    client_.disconnect();
     proxy.finish();
     EXPECT_EQ(proxy.received(), concat({bytes({4, 1, 0x26, 0xB6, 127, 0, 0, 1}),
                                         textBytes(longName.substr(0, 255)), bytes({0})}));
@@ -116,11 +116,11 @@ TEST_F(SocksNegotiationTest, Socks4SendsUserNameEvenWithoutAuthenticationAndCuts
 TEST_F(SocksNegotiationTest, Socks4AsendsHostTextWithoutResolvingIt) {
     testnet::ScriptedProxy proxy;
     const std::string target = "unknown-to-us.test";
-    proxy.Read(10 + 3 + target.size()).writeByteByByte(Socks4Granted);
+    proxy.read(10 + 3 + target.size()).writeByteByByte(Socks4Granted);
     info_->setUsername("bob");
     through(proxy, Socks4A, target);
     EXPECT_EQ(connect(), "");
-    client_.Disconnect();
+    client_.disconnect();
     proxy.finish();
     EXPECT_EQ(proxy.received(), concat({bytes({4, 1, 0x26, 0xB6, 0, 0, 0, 1}), textBytes("bob"), bytes({0}),
                                         textBytes(target), bytes({0})}));
@@ -139,7 +139,7 @@ TEST_F(SocksNegotiationTest, Socks4StatusCodes) {
     };
     for (const auto& [code, message] : cases) {
         testnet::ScriptedProxy proxy;
-        proxy.Read(9).write(bytes({4, code, 0, 0, 0, 0, 0, 0}));
+        proxy.read(9).write(bytes({4, code, 0, 0, 0, 0, 0, 0}));
         through(proxy, Socks4, "127.0.0.1");
         EXPECT_EQ(connect<SocksError>(), message) << code;
         EXPECT_FALSE(client_.connected()) << code;
@@ -160,13 +160,13 @@ TEST_F(SocksNegotiationTest, Socks4UnknownTargetFailsBeforeSendingAnything) {
 TEST_F(SocksNegotiationTest, Socks4ReplyCutShortOrNeverSent) {
     {
         testnet::ScriptedProxy proxy;
-        proxy.Read(9).write(bytes({0, 90, 0})).close();
+        proxy.read(9).write(bytes({0, 90, 0})).close();
         through(proxy, Socks4, "127.0.0.1");
         EXPECT_EQ(connect<SocksServerRespondError>(), "Socks server did not respond.");
     }
     {
         testnet::ScriptedProxy proxy;
-        proxy.Read(9).write(bytes({0, 90, 0})); // then silence
+        proxy.read(9).write(bytes({0, 90, 0})); // then silence
         through(proxy, Socks4A, "classroom.test");
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(connect<SocksServerRespondError>(400), "Socks server did not respond.");
@@ -179,12 +179,12 @@ TEST_F(SocksNegotiationTest, Socks4ReplyCutShortOrNeverSent) {
 
 TEST_F(SocksNegotiationTest, Socks5WithoutAuthenticationGoesStraightToConnect) {
     testnet::ScriptedProxy proxy;
-    proxy.Read(3).write(bytes({5, 0})).Read(7 + 14).write(Socks5Granted);
+    proxy.read(3).write(bytes({5, 0})).read(7 + 14).write(Socks5Granted);
     info_->setUsername("ignored");
     through(proxy, Socks5, "classroom.test");
     EXPECT_EQ(connect(), "");
     EXPECT_TRUE(client_.connected());
-    client_.Disconnect();
+    client_.disconnect();
     proxy.finish();
     EXPECT_EQ(proxy.received(), concat({bytes({0x05, 0x01, 0x00}), socks5Connect("classroom.test")}));
     EXPECT_TRUE(lookups_.empty()) << "the proxy resolves the target";
@@ -193,13 +193,13 @@ TEST_F(SocksNegotiationTest, Socks5WithoutAuthenticationGoesStraightToConnect) {
 
 TEST_F(SocksNegotiationTest, Socks5WithUserNameAndPassword) {
     testnet::ScriptedProxy proxy;
-    proxy.Read(3).write(bytes({5, 2})).Read(3 + 5 + 6).write(bytes({1, 0})).Read(7 + 9).write(Socks5Granted);
+    proxy.read(3).write(bytes({5, 2})).read(3 + 5 + 6).write(bytes({1, 0})).read(7 + 9).write(Socks5Granted);
     info_->setAuthentication(UsernamePassword);
     info_->setUsername("alice");
     info_->setPassword("s3cret");
     through(proxy, Socks5, "127.0.0.1");
     EXPECT_EQ(connect(), "");
-    client_.Disconnect();
+    client_.disconnect();
     proxy.finish();
     EXPECT_EQ(proxy.received(), concat({bytes({0x05, 0x01, 0x02}), bytes({1, 5}), textBytes("alice"),
                                         bytes({6}), textBytes("s3cret"),
@@ -210,11 +210,11 @@ TEST_F(SocksNegotiationTest, Socks5WithUserNameAndPassword) {
 
 TEST_F(SocksNegotiationTest, Socks5EmptyCredentialsHaveZeroLengths) {
     testnet::ScriptedProxy proxy;
-    proxy.Read(3).write(bytes({5, 2})).Read(3).write(bytes({1, 0})).Read(7 + 1).write(Socks5Granted);
+    proxy.read(3).write(bytes({5, 2})).read(3).write(bytes({1, 0})).read(7 + 1).write(Socks5Granted);
     info_->setAuthentication(UsernamePassword);
     through(proxy, Socks5, "h");
     EXPECT_EQ(connect(), "");
-    client_.Disconnect();
+    client_.disconnect();
     proxy.finish();
     EXPECT_EQ(proxy.received(), concat({bytes({5, 1, 2}), bytes({1, 0, 0}), socks5Connect("h")}));
 }
@@ -229,7 +229,7 @@ TEST_F(SocksNegotiationTest, Socks5MethodRefusals) {
                  {NoAuthentication, 0x02}};
     for (const auto& c : cases) {
         testnet::ScriptedProxy proxy;
-        proxy.Read(3).write(bytes({5, c.chosen}));
+        proxy.read(3).write(bytes({5, c.chosen}));
         info_->setAuthentication(c.offered);
         info_->setUsername("alice");
         info_->setPassword("s3cret");
@@ -243,7 +243,7 @@ TEST_F(SocksNegotiationTest, Socks5MethodRefusals) {
 
 TEST_F(SocksNegotiationTest, Socks5CredentialsRefused) {
     testnet::ScriptedProxy proxy;
-    proxy.Read(3).write(bytes({5, 2})).Read(3 + 5 + 5).write(bytes({1, 1}));
+    proxy.read(3).write(bytes({5, 2})).read(3 + 5 + 5).write(bytes({1, 1}));
     info_->setAuthentication(UsernamePassword);
     info_->setUsername("alice");
     info_->setPassword("wrong");
@@ -264,14 +264,14 @@ TEST_F(SocksNegotiationTest, Socks5ReplyCodes) {
     };
     for (const auto& [code, message] : cases) {
         testnet::ScriptedProxy proxy;
-        proxy.Read(3).write(bytes({5, 0})).Read(7 + 14).write(bytes({5, code, 0, 1, 0, 0, 0, 0, 0, 0}));
+        proxy.read(3).write(bytes({5, 0})).read(7 + 14).write(bytes({5, code, 0, 1, 0, 0, 0, 0, 0, 0}));
         through(proxy, Socks5, "classroom.test");
         EXPECT_EQ(connect<SocksError>(), message) << code;
         EXPECT_FALSE(client_.connected()) << code;
     }
     // Same words as the platform's refusal, but not framed as a socket error.
     testnet::ScriptedProxy proxy;
-    proxy.Read(3).write(bytes({5, 0})).Read(7 + 14).write(bytes({5, 5, 0, 1, 0, 0, 0, 0, 0, 0}));
+    proxy.read(3).write(bytes({5, 0})).read(7 + 14).write(bytes({5, 5, 0, 1, 0, 0, 0, 0, 0, 0}));
     through(proxy, Socks5, "classroom.test");
     EXPECT_EQ(connect<SocksServerConnectionRefusedError>(), "Connection refused.");
 }
@@ -287,19 +287,19 @@ TEST_F(SocksNegotiationTest, Socks5RepliesOfEveryAddressTypeAreReadExactly) {
     for (const ByteList& reply : replies) {
         testnet::ScriptedProxy proxy;
         // Every byte on its own, then one byte that belongs to the connection.
-        proxy.Read(3).writeByteByByte(bytes({5, 0})).Read(7 + 14).writeByteByByte(reply).write(bytes({'Z'}));
+        proxy.read(3).writeByteByByte(bytes({5, 0})).read(7 + 14).writeByteByByte(reply).write(bytes({'Z'}));
         through(proxy, Socks5, "classroom.test");
         ASSERT_EQ(connect(), "") << reply.size();
         char next = 0;
         ASSERT_EQ(Handler->recv(&next, 1), 1);
         EXPECT_EQ(next, 'Z') << "the reply was not read exactly, size " << reply.size();
-        client_.Disconnect();
+        client_.disconnect();
     }
 }
 
 TEST_F(SocksNegotiationTest, Socks5ReplyWithUnknownAddressTypeIsRefused) {
     testnet::ScriptedProxy proxy;
-    proxy.Read(3).write(bytes({5, 0})).Read(7 + 14).write(bytes({5, 0, 0, 7, 1, 2, 3}));
+    proxy.read(3).write(bytes({5, 0})).read(7 + 14).write(bytes({5, 0, 0, 7, 1, 2, 3}));
     through(proxy, Socks5, "classroom.test");
     EXPECT_EQ(connect<SocksUnknownError>(), "Unknown socks error.");
     EXPECT_FALSE(client_.connected());
@@ -309,28 +309,28 @@ TEST_F(SocksNegotiationTest, Socks5ReplyWithUnknownAddressTypeIsRefused) {
 TEST_F(SocksNegotiationTest, Socks5ProxyStopsAnswering) {
     const std::string target = "classroom.test";
     const std::function<void(testnet::ScriptedProxy&)> scripts[] = {
-        [](auto& p) { p.Read(3); },
-        [](auto& p) { p.Read(3).write(bytes({5})); },
+        [](auto& p) { p.read(3); },
+        [](auto& p) { p.read(3).write(bytes({5})); },
         [](auto& p) {
-            p.Read(3).write(bytes({5, 2})).Read(3 + 5 + 6);
+            p.read(3).write(bytes({5, 2})).read(3 + 5 + 6);
         },
         [](auto& p) {
-            p.Read(3).write(bytes({5, 2})).Read(3 + 5 + 6).write(bytes({1, 0})).Read(7 + 14);
+            p.read(3).write(bytes({5, 2})).read(3 + 5 + 6).write(bytes({1, 0})).read(7 + 14);
         },
         [](auto& p) {
-            p.Read(3)
+            p.read(3)
                 .write(bytes({5, 2}))
-                .Read(3 + 5 + 6)
+                .read(3 + 5 + 6)
                 .write(bytes({1, 0}))
-                .Read(7 + 14)
+                .read(7 + 14)
                 .write(bytes({5, 0, 0, 1}));
         },
         [](auto& p) {
-            p.Read(3)
+            p.read(3)
                 .write(bytes({5, 2}))
-                .Read(3 + 5 + 6)
+                .read(3 + 5 + 6)
                 .write(bytes({1, 0}))
-                .Read(7 + 14)
+                .read(7 + 14)
                 .write(bytes({5, 0, 0, 3, 20, 'a', 'b'}));
         },
     };
@@ -379,11 +379,11 @@ TEST_F(SocksNegotiationTest, Socks5TextsOverFieldLengthFailBeforeSending) {
 
     // 255 bytes still fit.
     testnet::ScriptedProxy proxy;
-    proxy.Read(3)
+    proxy.read(3)
         .write(bytes({5, 2}))
-        .Read(3 + 255 + 255)
+        .read(3 + 255 + 255)
         .write(bytes({1, 0}))
-        .Read(7 + 255)
+        .read(7 + 255)
         .write(Socks5Granted);
     info_->setUsername(fits);
     info_->setPassword(fits);
@@ -400,7 +400,7 @@ TEST_F(SocksNegotiationTest, NoSocksAndUnknownVersionsConnectDirectly) {
         client_.setPort(target.port());
         EXPECT_EQ(connect(), "") << version;
         EXPECT_EQ(Handler->binding()->peerPort, target.port());
-        client_.Disconnect();
+        client_.disconnect();
     }
     EXPECT_TRUE(lookups_.empty());
 }

@@ -111,7 +111,7 @@ TEST_F(TcpClientTest, TimedConnectToListenerSucceedsAfterOneSlice) {
     EXPECT_TRUE(client_.connected());
     EXPECT_EQ(log.slices(), (std::vector<int>{125, 0}));
     EXPECT_EQ(Handler->binding()->peerPort, listener.port());
-    client_.Disconnect();
+    client_.disconnect();
     EXPECT_FALSE(client_.connected());
     EXPECT_EQ(client_.ioHandler(), Handler); // a foreign handler stays
 }
@@ -178,7 +178,7 @@ TEST_F(TcpClientTest, UntimedModes) {
         client_.connect(mode);
         EXPECT_TRUE(client_.connected()) << mode;
         EXPECT_TRUE(log.slices().empty()) << "no connect thread for mode " << mode;
-        client_.Disconnect();
+        client_.disconnect();
 
         // On the calling thread a refusal is the socket error itself.
         client_.setPort(closed.port());
@@ -194,7 +194,7 @@ TEST_F(TcpClientTest, UntimedModes) {
     client_.connect(-2);
     EXPECT_TRUE(client_.connected());
     EXPECT_EQ(log.slices(), (std::vector<int>{125, 0}));
-    client_.Disconnect();
+    client_.disconnect();
     client_.setPort(closed.port());
     EXPECT_EQ(fails<ConnectException>(-2), "Socket Error # 10061\r\nConnection refused.");
 }
@@ -210,7 +210,7 @@ TEST_F(TcpClientTest, SecondConnectIsAlreadyConnectedAndKeepsTheFirst) {
     char byte;
     EXPECT_EQ(::recv(peer.get(), &byte, 1, MSG_DONTWAIT), -1) << "the first connection was closed";
     EXPECT_EQ(errno, EAGAIN);
-    client_.Disconnect();
+    client_.disconnect();
     EXPECT_EQ(::recv(peer.get(), &byte, 1, 0), 0); // now the peer sees the close
 }
 
@@ -224,7 +224,7 @@ TEST_F(TcpClientTest, OwnHandlerIsMadeByConnectAndFreedByDisconnect) {
         ASSERT_NE(client_.ioHandler(), nullptr);
         EXPECT_EQ(client_.ioHandler()->owner(), &client_);
         EXPECT_TRUE(client_.connected());
-        client_.Disconnect();
+        client_.disconnect();
         EXPECT_FALSE(client_.connected());
         EXPECT_EQ(NetComponent::liveCount(), baseline) << "own handler not freed";
     }
@@ -238,28 +238,28 @@ TEST_F(TcpClientTest, OwnHandlerIsMadeByConnectAndFreedByDisconnect) {
     client_.setPort(listener.port());
     client_.connect(-1); // starts cleanly, no "Already connected."
     EXPECT_TRUE(client_.connected());
-    client_.Disconnect();
+    client_.disconnect();
     EXPECT_EQ(client_.ioHandler(), nullptr);
 }
 
 TEST_F(TcpClientTest, DisconnectWithoutSocketTouchesNothing) {
-    client_.Disconnect(); // never connected, no handler
+    client_.disconnect(); // never connected, no handler
     EXPECT_FALSE(client_.connected());
 
     testnet::LoopbackListener listener;
     SleepLog log;
     useHandler(log);
-    client_.Disconnect(); // handler never opened
+    client_.disconnect(); // handler never opened
     client_.setPort(listener.port());
     client_.connect(-1);
     const int number = Handler->binding()->handle();
-    client_.Disconnect();
+    client_.disconnect();
 
     // The number is free again; something else takes it. Further disconnects
     // and connected tests must not close it a second time.
     testnet::Fd other(::open("/dev/null", O_RDONLY | O_CLOEXEC));
     ASSERT_EQ(other.get(), number);
-    client_.Disconnect();
+    client_.disconnect();
     EXPECT_FALSE(client_.connected());
     delete Handler; // destroying the handler must not close it either
     EXPECT_NE(fcntl(number, F_GETFD), -1) << "a descriptor of someone else was closed";
@@ -332,7 +332,7 @@ TEST_F(TcpClientTest, SettingHandlers) {
     testnet::LoopbackListener listener;
     client_.setPort(listener.port());
     client_.connect(-1); // makes its own handler
-    client_.Disconnect();
+    client_.disconnect();
     client_.connect(-1);
     EXPECT_EQ(NetComponent::liveCount(), baseline + 2); // the handler and its SOCKS settings
 
@@ -347,7 +347,7 @@ TEST_F(TcpClientTest, SettingHandlers) {
     delete Handler;
     EXPECT_EQ(client_.ioHandler(), nullptr);
     EXPECT_FALSE(client_.connected());
-    client_.Disconnect();
+    client_.disconnect();
     EXPECT_EQ(NetComponent::liveCount(), baseline);
 }
 

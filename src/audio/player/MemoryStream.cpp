@@ -32,7 +32,7 @@ void MemoryStream::realloc(size_t newCapacity) {
     size_ = std::min(size_, capacity_);
 }
 
-size_t MemoryStream::Read(void* buffer, size_t count) {
+size_t MemoryStream::read(void* buffer, size_t count) {
     if (position_ < 0 || static_cast<uint64_t>(position_) >= size_)
         return 0;
     const size_t n = std::min(count, size_ - static_cast<size_t>(position_));

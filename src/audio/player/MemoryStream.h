@@ -26,7 +26,7 @@ public:
     MemoryStream& operator=(const MemoryStream&) = delete;
 
     // Copies up to `count` bytes from the position on and moves past them.
-    size_t Read(void* buffer, size_t count);
+    size_t read(void* buffer, size_t count);
     // Writes `count` bytes at the position, growing the block as needed.
     virtual size_t write(const void* buffer, size_t count);
     // Answers the new position; a position before the start becomes 0.

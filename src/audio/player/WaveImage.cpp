@@ -44,7 +44,7 @@ bool descend(MemoryStream& stream, Chunk& chunk, const Chunk* parent, uint32_t i
     while (pos < end) {
         stream.setPosition(pos);
         uint8_t header[12];
-        const size_t n = stream.Read(header, sizeof header);
+        const size_t n = stream.read(header, sizeof header);
         if (n < 8)
             return false;
         chunk.id = le32(header);
@@ -85,7 +85,7 @@ bool readStructure(MemoryStream& stream, Reading& out) {
         return false;
     const size_t recordSize = std::max<size_t>(fmt.size, sizeof(WaveFormatEx));
     auto record = std::make_unique<std::byte[]>(recordSize); // zero-filled
-    if (stream.Read(record.get(), fmt.size) < fmt.size)
+    if (stream.read(record.get(), fmt.size) < fmt.size)
         return false;
     // The data search starts where the format bytes end; a pad byte after an
     // odd-sized format chunk is not skipped.

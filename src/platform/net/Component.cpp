@@ -32,7 +32,7 @@ Component::~Component() {
         Component* observer = observers_.back();
         observers_.pop_back();
         erase(observer->observers_, this);
-        observer->Notification(this);
+        observer->notification(this);
     }
     while (!owned_.empty()) {
         // The child's destructor removes it from owned_.
@@ -56,7 +56,7 @@ void Component::removeFreeNotification(Component* observer) {
     erase(observer->observers_, this);
 }
 
-void Component::Notification(Component*) {}
+void Component::notification(Component*) {}
 
 void Component::insertOwned(Component* child) {
     owned_.push_back(child);

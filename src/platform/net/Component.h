@@ -30,7 +30,7 @@ public:
 protected:
     // Called on an observer while `component` is being destroyed. Only the
     // address may be used: the object is already partly torn down.
-    virtual void Notification(Component* component);
+    virtual void notification(Component* component);
 
 private:
     void insertOwned(Component* child);

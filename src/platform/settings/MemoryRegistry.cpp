@@ -22,7 +22,7 @@ bool listed(const std::vector<std::string>& names, std::string_view name) {
 class MemoryKey final : public RegKey {
 public:
     MemoryKey(std::shared_ptr<MemoryRegistry::State> state, RegRoot root, std::string path)
-        : state_(std::move(state)), root(root), path_(std::move(path)), fullName_(regKeyFullName(root, path_)) {
+        : state_(std::move(state)), root_(root), path_(std::move(path)), fullName_(regKeyFullName(root, path_)) {
         ++state_->openKeys;
     }
     ~MemoryKey() override { --state_->openKeys; }
@@ -42,13 +42,13 @@ public:
         if (listed(state_->refusedWrites, name))
             return false;
         state_->keys.obtainKey(fullName_).setValue(name, value);
-        state_->writes.push_back({root, path_, std::string(name), value});
+        state_->writes.push_back({root_, path_, std::string(name), value});
         return true;
     }
 
 private:
     std::shared_ptr<MemoryRegistry::State> state_;
-    RegRoot root;
+    RegRoot root_;
     std::string path_;
     std::string fullName_;
 };

@@ -64,7 +64,7 @@ Attempt attempt(ConnectionTest& test, TcpClient& client, const SystemTestSetting
         result.stages_.push_back({stage, 0});
         stageStart = now;
     });
-    result.ok = !test.testConnect(options.host, options.port);
+    result.ok = test.connectionSucceeds(options.host, options.port);
     const Clock::time_point end = Clock::now();
     client.setStageObserver({});
     if (!result.stages_.empty())

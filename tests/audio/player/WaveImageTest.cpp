@@ -162,7 +162,7 @@ TEST(WaveImage, ReadingLeavesPositionAtZeroAndBytesUnchanged) {
     EXPECT_EQ(std::memcmp(wave.memory(), bytes.data(), bytes.size()), 0);
     // Reading, seeking and the accessors do not count as changes.
     uint8_t buf[10];
-    wave.Read(buf, sizeof buf);
+    wave.read(buf, sizeof buf);
     wave.seek(5, SeekOrigin::Current);
     wave.dataSize();
     EXPECT_EQ(notified, 0);
@@ -220,9 +220,9 @@ TEST(MemoryStream, ReadWriteSeekStayInsideTheBlock) {
     EXPECT_EQ(s.size(), 6u);
     EXPECT_GE(s.capacity(), 6u);
     char out[16] = {};
-    EXPECT_EQ(s.Read(out, 4), 0u); // at the end
+    EXPECT_EQ(s.read(out, 4), 0u); // at the end
     EXPECT_EQ(s.seek(-4, SeekOrigin::End), 2);
-    EXPECT_EQ(s.Read(out, 16), 4u);
+    EXPECT_EQ(s.read(out, 16), 4u);
     EXPECT_STREQ(out, "cdef");
     EXPECT_EQ(s.seek(-100, SeekOrigin::Current), 0);
     // Writing past the end leaves zeros in the gap.

@@ -22,7 +22,7 @@ public:
     std::vector<Component*> told;
 
 protected:
-    void Notification(Component* component) override {
+    void notification(Component* component) override {
         told.push_back(component);
         if (component == held)
             held = nullptr;

@@ -36,27 +36,55 @@ stop_all() {
   rm -f "$dir/ports.env"
 }
 
-listening() { ss -Htln "sport = :$1" | grep -q .; }
-
-# A loopback port nobody listens on (and that none of ours took already).
-taken=""
-free_port() {
-  local port
-  while :; do
-    port=$((20000 + RANDOM % 30000))
-    case " $taken " in *" $port "*) continue ;; esac
-    listening "$port" || { taken="$taken $port"; echo "$port"; return; }
+# The loopback TCP ports that processes of the process group $1 listen on.
+group_ports() {
+  local group=$1 line pid local_address
+  ss -Htlnp 'src 127.0.0.1' | while read -r _ _ _ local_address _ line; do
+    for pid in $(grep -o 'pid=[0-9]*' <<<"$line" | cut -d= -f2); do
+      if [ "$(ps -o pgid= -p "$pid" | tr -d ' ')" = "$group" ]; then
+        echo "${local_address##*:}"
+        break
+      fi
+    done
   done
 }
 
+# Waits until the server NAME (started by start_server) listens, on PORT when
+# given, and prints the port it listens on. Only a socket of the server's own
+# counts: another program on the port is no start.
 wait_listening() {
-  local port=$1 name=$2
-  for _ in $(seq 100); do
-    listening "$port" && return 0
+  local name=$1 port=${2:-} group found
+  group=$(cat "$dir/$name.pid")
+  local deadline=$((SECONDS + 15))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    found=$(group_ports "$group" | grep -x "${port:-[0-9]*}" | head -n 1)
+    if [ -n "$found" ]; then echo "$found"; return 0; fi
+    kill -0 "$group" 2>/dev/null || break
     sleep 0.05
   done
-  echo "$name did not start on port $port; see $dir/$name.log" >&2
+  echo "$name did not start on port ${port:-(any)}; see $dir/$name.log" >&2
   return 1
+}
+
+# A loopback port for dante, which needs one named in its configuration.
+# Outside the range the kernel hands out to outgoing connections and to
+# listeners on port 0, so no other test's connection can take it between
+# the choice and dante's start, and with no socket on it in any state. The
+# caller holds the ports lock, so that no other run of this script picks it.
+taken=""
+free_port() {
+  local low port floor
+  read -r low _ </proc/sys/net/ipv4/ip_local_port_range
+  floor=$((low > 11024 ? 10000 : 1024))
+  while :; do
+    port=$((floor + RANDOM % (low - floor)))
+    case " $taken " in *" $port "*) continue ;; esac
+    if [ -z "$(ss -Htan "sport = :$port")" ]; then
+      taken="$taken $port"
+      echo "$port"
+      return
+    fi
+  done
 }
 
 dante_conf() {
@@ -83,17 +111,19 @@ EOF
 
 start_server() {
   local name=$1; shift
-  setsid "$@" >"$dir/$name.log" 2>&1 </dev/null &
+  setsid "$@" >"$dir/$name.log" 2>&1 </dev/null 9>&- &
   echo $! >"$dir/$name.pid"
 }
 
 case $cmd in
 start)
   stop_all
+  # Other runs of this script (other build trees) choose dante's ports too:
+  # one at a time, from the choice until dante listens.
+  exec 9>"${TMPDIR:-/tmp}/tavora-socks-ports.lock"
+  flock 9
   dante_port=$(free_port)
   dante_auth_port=$(free_port)
-  micro_port=$(free_port)
-  micro_auth_port=$(free_port)
 
   user="tvsocks$$"
   password=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
@@ -111,13 +141,17 @@ start)
   done
   start_server dante-none danted -f "$dir/dante-none.conf" -p "$dir/dante-none.danted-pid" -N 1
   start_server dante-username danted -f "$dir/dante-username.conf" -p "$dir/dante-username.danted-pid" -N 1
-  start_server microsocks microsocks -i 127.0.0.1 -p "$micro_port"
-  start_server microsocks-auth microsocks -i 127.0.0.1 -p "$micro_auth_port" -u "$micro_user" -P "$micro_password"
+  # microsocks takes a port the kernel gives it (port 0), read back from
+  # its listening socket: nothing can take that port before it.
+  start_server microsocks microsocks -i 127.0.0.1 -p 0
+  start_server microsocks-auth microsocks -i 127.0.0.1 -p 0 -u "$micro_user" -P "$micro_password"
 
-  wait_listening "$dante_port" dante-none &&
-    wait_listening "$dante_auth_port" dante-username &&
-    wait_listening "$micro_port" microsocks &&
-    wait_listening "$micro_auth_port" microsocks-auth || { stop_all; exit 1; }
+  wait_listening dante-none "$dante_port" >/dev/null &&
+    wait_listening dante-username "$dante_auth_port" >/dev/null || { stop_all; exit 1; }
+  flock -u 9
+  exec 9>&-
+  micro_port=$(wait_listening microsocks) &&
+    micro_auth_port=$(wait_listening microsocks-auth) || { stop_all; exit 1; }
 
   cat >"$dir/ports.env" <<EOF
 DANTE_PORT=$dante_port

@@ -2,8 +2,6 @@
 
 #include "platform/audio/WaveNotify.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cstring>
 
@@ -141,17 +139,7 @@ void CaptureStream::close() {
 }
 
 void CaptureStream::shutDown() {
-    if (device_) {
-        device_->reset();
-        device_->close();
-    }
-    while (!buffers_.empty())
-        releaseBuffer(&buffers_.back()->header);
-    device_.reset();
-    // The reset has posted a notification for every buffer just released.
-    // Were they left in the queue, a later Open could allocate a buffer at
-    // the same address and take a stale notification for its own.
-    QCoreApplication::removePostedEvents(notifyWindow_.get(), pa::WaveNotifyEvent::eventType());
+    closeLoopDevice(device_, buffers_, notifyWindow_.get());
 }
 
 } // namespace tavora::audio

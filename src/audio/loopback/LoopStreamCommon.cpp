@@ -1,5 +1,10 @@
 #include "audio/loopback/LoopStreamCommon.h"
 
+#include "platform/audio/AudioPlatform.h"
+#include "platform/audio/WaveNotify.h"
+
+#include <QCoreApplication>
+
 #include <algorithm>
 
 namespace tavora::audio {
@@ -9,6 +14,21 @@ namespace pa = platform::audio;
 Q_LOGGING_CATEGORY(lcLoopback, "tavora.audio.loopback")
 
 namespace {
+
+template <typename Device>
+void closeDevice(std::unique_ptr<Device>& device, LoopBuffers& buffers, QObject* notifyWindow) {
+    if (device) {
+        device->reset();
+        device->close();
+    }
+    while (!buffers.empty()) {
+        if (device)
+            device->unprepareHeader(buffers.back()->header);
+        buffers.pop_back();
+    }
+    device.reset();
+    QCoreApplication::removePostedEvents(notifyWindow, pa::WaveNotifyEvent::eventType());
+}
 
 const char* errorText(pa::MmResult code) {
     switch (code) {
@@ -74,6 +94,16 @@ LoopBuffer* findLoopBuffer(const LoopBuffers& buffers, const pa::WaveHeader* hea
     const auto it = std::find_if(buffers.begin(), buffers.end(),
                                  [header](const auto& buffer) { return &buffer->header == header; });
     return it == buffers.end() ? nullptr : it->get();
+}
+
+void closeLoopDevice(std::unique_ptr<pa::WaveInDevice>& device, LoopBuffers& buffers,
+                     QObject* notifyWindow) {
+    closeDevice(device, buffers, notifyWindow);
+}
+
+void closeLoopDevice(std::unique_ptr<pa::WaveOutDevice>& device, LoopBuffers& buffers,
+                     QObject* notifyWindow) {
+    closeDevice(device, buffers, notifyWindow);
 }
 
 } // namespace tavora::audio

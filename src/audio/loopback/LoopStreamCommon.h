@@ -8,6 +8,7 @@
 #include "platform/audio/WaveTypes.h"
 
 #include <QLoggingCategory>
+#include <QObject>
 
 #include <functional>
 #include <memory>
@@ -15,6 +16,11 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+namespace tavora::platform::audio {
+class WaveInDevice;
+class WaveOutDevice;
+} // namespace tavora::platform::audio
 
 namespace tavora::audio {
 
@@ -61,5 +67,15 @@ using LoopBuffers = std::vector<std::unique_ptr<LoopBuffer>>;
 // The stream's own buffer with this header; null for any other pointer, so
 // that a header is compared before it is followed.
 LoopBuffer* findLoopBuffer(const LoopBuffers& buffers, const platform::audio::WaveHeader* header);
+
+// Ends a stream's device: a reset returns every queued buffer, the device
+// closes, every buffer is unprepared and freed, the device goes, and the
+// notifications the reset posted to `notifyWindow` are dropped. Were they
+// left in the queue, a later open could allocate a buffer at the same
+// address and take a stale notification for its own.
+void closeLoopDevice(std::unique_ptr<platform::audio::WaveInDevice>& device, LoopBuffers& buffers,
+                     QObject* notifyWindow);
+void closeLoopDevice(std::unique_ptr<platform::audio::WaveOutDevice>& device, LoopBuffers& buffers,
+                     QObject* notifyWindow);
 
 } // namespace tavora::audio

@@ -2,8 +2,6 @@
 
 #include "platform/audio/WaveNotify.h"
 
-#include <QCoreApplication>
-
 #include <algorithm>
 #include <cstring>
 
@@ -149,14 +147,9 @@ void PlaybackStream::close() {
     if (!active_)
         return;
     active_ = false;
-    device_->reset();
-    device_->close();
-    while (!buffers_.empty())
-        releaseHeader(&buffers_.back()->header);
-    device_.reset();
-    // Drop the notifications the reset posted, so that a later Open cannot
-    // mistake one for a buffer of its own allocated at the same address.
-    QCoreApplication::removePostedEvents(notifyWindow_.get(), pa::WaveNotifyEvent::eventType());
+    // Every buffer the close frees is a slot free again.
+    freeSlots_ = static_cast<std::uint8_t>(freeSlots_ + buffers_.size());
+    closeLoopDevice(device_, buffers_, notifyWindow_.get());
 }
 
 } // namespace tavora::audio

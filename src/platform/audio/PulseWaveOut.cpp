@@ -1,4 +1,5 @@
 #include "platform/audio/Gsm610.h"
+#include "platform/audio/OutputSoundStep.h"
 #include "platform/audio/PulseDevices.h"
 
 #include <algorithm>
@@ -311,21 +312,29 @@ private:
     void pump() {
         if (!ready() || paused_)
             return;
-        if (!dry_ && !audioToWrite()) {
-            const std::size_t asked = pa_stream_writable_size(stream_);
-            const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
-            if (attr && asked != static_cast<std::size_t>(-1) &&
-                asked + frames(StopAtUs) >= std::size_t{attr->tlength} &&
-                writeIndex_ - playedBytes() <= frames(StopAtUs))
-                stopSound();
+        OutputSoundState state{!dry_, audioToWrite(), writeIndex_, playedBytes()};
+        const std::size_t asked = pa_stream_writable_size(stream_);
+        if (const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
+            attr && asked != static_cast<std::size_t>(-1)) {
+            state.asked = asked;
+            state.target = attr->tlength;
         }
-        if (dry_ && audioToWrite()) {
+        state.stopAt = frames(StopAtUs);
+        switch (outputSoundStep(state)) {
+        case OutputSoundStep::Stop:
+            stopSound();
+            break;
+        case OutputSoundStep::leadIn: {
             // Silence written since the audio stopped and not yet heard
             // counts towards the lead-in.
-            const std::uint64_t pending = writeIndex_ - std::max(playedBytes(), audioEnd_);
+            const std::uint64_t pending = writeIndex_ - std::max(state.played, audioEnd_);
             const std::size_t lead = frames(LeadInUs);
             silenceDue_ = pending >= lead ? 0 : lead - static_cast<std::size_t>(pending);
             dry_ = false;
+            break;
+        }
+        case OutputSoundStep::KeepGoing:
+            break;
         }
         if (!audioToWrite() && silenceDue_ == 0) {
             checkDone();
@@ -442,6 +451,16 @@ private:
 };
 
 } // namespace
+
+OutputSoundStep outputSoundStep(const OutputSoundState& state) {
+    if (!state.sounding)
+        return state.audioWaiting ? OutputSoundStep::leadIn : OutputSoundStep::KeepGoing;
+    if (state.audioWaiting || !state.asked)
+        return OutputSoundStep::KeepGoing;
+    const bool queueLow = *state.asked + state.stopAt >= state.target;
+    const bool littleToHear = state.written - state.played <= state.stopAt;
+    return queueLow && littleToHear ? OutputSoundStep::Stop : OutputSoundStep::KeepGoing;
+}
 
 MmResult openPulseWaveOut(const std::shared_ptr<PulseAudioPlatform::Connection>& connection,
                           const std::string& device, const StreamFormat& format,

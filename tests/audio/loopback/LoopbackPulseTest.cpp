@@ -184,7 +184,7 @@ private slots:
         PipeSourceWriter source;
         MicrophonePage page(*platform);
         page.show();
-        ProcessResources before;
+        RunLeaks leaks;
         for (int run = 0; run < 20; ++run) {
             if (run % 5 == 0)
                 page.enterMicrophonePage(); // the page left and entered again
@@ -201,18 +201,11 @@ private slots:
             }
             page.stopMikeTest();
             pumpFor(5ms);
-            const ServerStreams left = ownServerStreams();
-            QVERIFY2(left.sinkInputs == 0 && left.sourceOutputs == 0,
-                     qPrintable(QString("run %1: %2 playback and %3 recording streams left")
-                                    .arg(run)
-                                    .arg(left.sinkInputs)
-                                    .arg(left.sourceOutputs)));
-            if (run == 0)
-                before = processResources();
+            const std::string left = leaks.afterRun();
+            QVERIFY2(left.empty(), qPrintable(QString("run %1: %2").arg(run).arg(left.c_str())));
         }
-        const ProcessResources after = processResources();
-        QCOMPARE(after.fds, before.fds);
-        QCOMPARE(after.threads, before.threads);
+        const std::string grown = leaks.grown();
+        QVERIFY2(grown.empty(), grown.c_str());
     }
 
     // A device of the test's own (a module it loads) goes away during a

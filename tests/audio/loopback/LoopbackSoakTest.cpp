@@ -14,8 +14,6 @@
 
 #include <QtTest>
 
-#include <malloc.h>
-
 using namespace tavora;
 
 using namespace tavora::audio;
@@ -29,11 +27,6 @@ constexpr std::size_t Rate = 8000;
 // Room for the allocator's own bookkeeping to move; a leak of one capture
 // block per second would pass it within the first run.
 constexpr long long HeapSlack = 512 * 1024;
-
-long long heapInUse() {
-    malloc_trim(0);
-    return static_cast<long long>(mallinfo2().uordblks);
-}
 
 } // namespace
 

@@ -189,23 +189,31 @@ TEST_F(PulsePlatform, GsmRecordedThroughTheMapperEqualsAReferenceEncoder) {
     QTemporaryDir work;
     fullVolume(*platform, PipeSourceId);
     PipeSourceWriter source;
-    Recorder rec;
     const Gsm610WaveFormat fmt = gsm610Format8k();
+    // Whatever earlier writers left in the fifo is recorded and thrown away
+    // first, through a device of its own: PipeWire's pipe source, once a
+    // stream on it has recorded and been stopped, takes some samples of what
+    // then reaches the fifo before that stream records again (128, when the
+    // start comes a moment late, as on a loaded machine). The recording
+    // stream below has never run.
+    {
+        Recorder drained;
+        std::unique_ptr<WaveInDevice> drainer;
+        ASSERT_EQ(platform->openWaveIn(&drainer, PipeSourceId, &fmt.wfx, drained.target(),
+                                       CALLBACK_WINDOW | WAVE_MAPPED),
+                  MMSYSERR_NOERROR);
+        Buffer drain(65 * 100);
+        ASSERT_EQ(drainer->prepareHeader(drain.header), MMSYSERR_NOERROR);
+        ASSERT_EQ(drainer->addBuffer(drain.header), MMSYSERR_NOERROR);
+        ASSERT_EQ(drainer->start(), MMSYSERR_NOERROR);
+        pumpFor(300ms);
+        ASSERT_EQ(drainer->reset(), MMSYSERR_NOERROR);
+        ASSERT_EQ(drainer->close(), MMSYSERR_NOERROR);
+    }
+    Recorder rec;
     std::unique_ptr<WaveInDevice> dev;
     ASSERT_EQ(platform->openWaveIn(&dev, PipeSourceId, &fmt.wfx, rec.target(), CALLBACK_WINDOW | WAVE_MAPPED),
               MMSYSERR_NOERROR);
-    // Whatever earlier writers left in the fifo is recorded and thrown away
-    // first; the reset drops it from the server too.
-    {
-        Buffer drain(65 * 100);
-        ASSERT_EQ(dev->prepareHeader(drain.header), MMSYSERR_NOERROR);
-        ASSERT_EQ(dev->addBuffer(drain.header), MMSYSERR_NOERROR);
-        ASSERT_EQ(dev->start(), MMSYSERR_NOERROR);
-        pumpFor(300ms);
-        ASSERT_EQ(dev->reset(), MMSYSERR_NOERROR);
-        pumpUntil([&] { return rec.count(WaveMessage::WimData) == 1; }, 1s);
-        rec.log.clear();
-    }
     std::vector<std::unique_ptr<Buffer>> buffers;
     for (int i = 0; i < 4; ++i) {
         buffers.push_back(std::make_unique<Buffer>(813));
@@ -356,8 +364,8 @@ TEST_F(PulsePlatform, DeviceVolumeIsTheStreamsOwn) {
 // Every way a device ends gives its stream back to the server: a reset
 // right before the close (as every stop does), a reset with more audio after
 // it, a destruction without a close.
-// Counted by the daemon; the program's file descriptors and threads stay
-// flat as well.
+// Counted by the daemon; the program's file descriptors, threads and heap
+// stay flat as well.
 TEST_F(PulsePlatform, EveryEndGivesTheStreamBackToTheServer) {
     PipeSinkReader sink;
     PipeSourceWriter source;
@@ -365,7 +373,8 @@ TEST_F(PulsePlatform, EveryEndGivesTheStreamBackToTheServer) {
     ASSERT_EQ(ownServerStreams().sourceOutputs, 0);
     const Gsm610WaveFormat gsm = gsm610Format8k();
     const std::uint32_t mapped = CALLBACK_WINDOW | WAVE_MAPPED;
-    ProcessResources before;
+    constexpr long long HeapSlack = 96 * 1024;
+    RunLeaks leaks;
     for (int run = 0; run < 20; ++run) {
         Recorder rec;
         std::unique_ptr<WaveOutDevice> out;
@@ -395,14 +404,12 @@ TEST_F(PulsePlatform, EveryEndGivesTheStreamBackToTheServer) {
         in.reset();
         source.wait();
         pumpFor(5ms);
-        EXPECT_EQ(ownServerStreams().sinkInputs, 0) << "run " << run;
-        EXPECT_EQ(ownServerStreams().sourceOutputs, 0) << "run " << run;
-        if (run == 0)
-            before = processResources();
+        EXPECT_EQ(leaks.afterRun(), "") << "run " << run;
     }
-    const ProcessResources after = processResources();
-    EXPECT_EQ(after.fds, before.fds);
-    EXPECT_EQ(after.threads, before.threads);
+    // A stream the server ended but this process never let go of leaves
+    // nothing on the server and no descriptor or thread: only the heap shows
+    // it (about 10 KB a run; without a leak the 20 runs vary by up to 40 KB).
+    EXPECT_EQ(leaks.grown(HeapSlack), "");
 }
 
 // The identifier of the speaker volume control of `mixer`.

@@ -66,7 +66,8 @@ TEST(LevelMeter, SineAndSilence) {
     EXPECT_FALSE(s.clipping());
 
     std::vector<std::int16_t> quiet(8000, 0);
-    quiet[10] = 20; // -64 dBFS peak, far lower RMS
+    quiet[10] = 20;
+    quiet[4000] = 1000; // one click: -30 dBFS peak, yet -69 dBFS RMS, so still no signal
     const LevelStats q = measureLevels(quiet.data(), quiet.size());
     EXPECT_TRUE(q.noSignal());
     EXPECT_EQ(measureLevels(nullptr, 0).rmsDb, LevelStats::MinimumDb);

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <regex>
 #include <sstream>
@@ -30,17 +31,14 @@ namespace {
 // Streams of `kind` ("sink-inputs", "source-outputs") that name this
 // process as theirs.
 int countOwnStreams(const std::string& server, const char* kind) {
-    const std::string command = "pactl --server='" + server + "' list " + kind + " 2>/dev/null";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return -1;
+    bool ok = false;
+    std::istringstream out(pactl(std::string("list ") + kind, &ok, server));
     const std::string mine = "application.process.id = \"" + std::to_string(::getpid()) + "\"";
     int count = 0;
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe))
-        if (std::string(line).find(mine) != std::string::npos)
+    for (std::string line; std::getline(out, line);)
+        if (line.find(mine) != std::string::npos)
             ++count;
-    return ::pclose(pipe) == 0 ? count : -1;
+    return ok ? count : -1;
 }
 
 int countEntries(const char* directory) {
@@ -58,14 +56,10 @@ int countEntries(const char* directory) {
 } // namespace
 
 LoadedPulseModule::LoadedPulseModule(const std::string& arguments) {
-    const std::string command =
-        "pactl --server='" + pulseServer() + "' load-module " + arguments + " 2>/dev/null";
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        int index = -1;
-        const bool read = std::fscanf(pipe, "%d", &index) == 1;
-        if (::pclose(pipe) == 0 && read)
-            index_ = index;
-    }
+    bool ok = false;
+    std::istringstream out(pactl("load-module " + arguments, &ok));
+    if (int index = -1; out >> index && ok)
+        index_ = index;
 }
 
 LoadedPulseModule::~LoadedPulseModule() {
@@ -75,10 +69,10 @@ LoadedPulseModule::~LoadedPulseModule() {
 bool LoadedPulseModule::unload() {
     if (index_ < 0)
         return false;
-    const std::string command =
-        "pactl --server='" + pulseServer() + "' unload-module " + std::to_string(index_) + " >/dev/null 2>&1";
+    bool ok = false;
+    pactl("unload-module " + std::to_string(index_), &ok);
     index_ = -1;
-    return std::system(command.c_str()) == 0;
+    return ok;
 }
 
 OwnPulseDaemon::OwnPulseDaemon() {
@@ -114,15 +108,50 @@ ProcessResources processResources() {
     return {countEntries("/proc/self/fd"), countEntries("/proc/self/task")};
 }
 
-std::string pactl(const std::string& arguments) {
-    const std::string command = "PULSE_SERVER=" + pulseServer() + " pactl " + arguments + " 2>&1";
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[512];
-        while (fgets(buf, sizeof buf, p))
-            out += buf;
-        pclose(p);
+long long heapInUse() {
+    ::malloc_trim(0);
+    return static_cast<long long>(::mallinfo2().uordblks);
+}
+
+std::string RunLeaks::afterRun() {
+    const ServerStreams left = ownServerStreams(server_);
+    if (!first_) {
+        first_ = processResources();
+        firstHeap_ = heapInUse();
     }
+    if (left.sinkInputs == 0 && left.sourceOutputs == 0)
+        return {};
+    return std::to_string(left.sinkInputs) + " playback and " + std::to_string(left.sourceOutputs) +
+           " recording streams left on the server";
+}
+
+std::string RunLeaks::grown(std::optional<long long> heapSlack) const {
+    if (!first_)
+        return "no run was counted";
+    const ProcessResources now = processResources();
+    std::string grew;
+    if (now.fds > first_->fds)
+        grew += "file descriptors " + std::to_string(first_->fds) + " -> " + std::to_string(now.fds) + "; ";
+    if (now.threads > first_->threads)
+        grew += "threads " + std::to_string(first_->threads) + " -> " + std::to_string(now.threads) + "; ";
+    if (const long long heap = heapInUse() - firstHeap_; heapSlack && heap > *heapSlack)
+        grew +=
+            "heap in use +" + std::to_string(heap) + " bytes (allowed " + std::to_string(*heapSlack) + ")";
+    return grew;
+}
+
+std::string pactl(const std::string& arguments, bool* ok, const std::string& server) {
+    const std::string command = "pactl --server='" + server + "' " + arguments + " 2>/dev/null";
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    if (p) {
+        char buf[512];
+        while (std::fgets(buf, sizeof buf, p))
+            out += buf;
+    }
+    const bool succeeded = p && ::pclose(p) == 0;
+    if (ok)
+        *ok = succeeded;
     return out;
 }
 

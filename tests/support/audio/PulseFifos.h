@@ -23,10 +23,12 @@ namespace tavora::test {
 std::string pulseDir();
 std::string pulseServer();
 
-// Runs pactl against the private daemon with `arguments` (a shell word list)
-// and answers what it printed. pactl shares no code with the platform, so
-// tests read the server's state back through it.
-std::string pactl(const std::string& arguments);
+// Runs pactl against `server` (by default the fixture's daemon) with
+// `arguments` (a shell word list) and answers what it printed; `ok`, when
+// given, says whether it succeeded. pactl shares no code with the platform,
+// so tests read the server's state back through it.
+std::string pactl(const std::string& arguments, bool* ok = nullptr,
+                  const std::string& server = pulseServer());
 // The raw volume of the first channel of a sink or source (`what`) as pactl
 // reports it (0..65536 = 100 %); -1 when it cannot be read.
 long pactlVolume(const std::string& what, const std::string& name);
@@ -136,6 +138,29 @@ struct ProcessResources {
     int threads = 0;
 };
 ProcessResources processResources();
+
+// Bytes of the heap in use, after the allocator has given back what it can.
+long long heapInUse();
+
+// Whether runs of something, again and again, leave anything behind: after
+// each run no stream of this process on the daemon at `server`; after the
+// last no more file descriptors or threads than after the first run (an idle
+// thread that ends in between is no leak) and, when asked, no more heap in
+// use than then plus a slack.
+class RunLeaks {
+public:
+    explicit RunLeaks(std::string server = pulseServer()) : server_(std::move(server)) {}
+    // Call after each run: what the run left on the server, empty when
+    // nothing. The first call takes the counts the others are held to.
+    std::string afterRun();
+    // Call after the last run: what grew since the first, empty when nothing.
+    std::string grown(std::optional<long long> heapSlack = std::nullopt) const;
+
+private:
+    std::string server_;
+    std::optional<ProcessResources> first_;
+    long long firstHeap_ = 0;
+};
 
 // Index of the first place where `needle` occurs in `hay`, or npos.
 std::size_t findSamples(std::span<const std::int16_t> hay, std::span<const std::int16_t> needle);

@@ -22,6 +22,7 @@ public:
 
     // The ending that is never cut off; empty: entries are cut at the right.
     void setKeptEnding(const QString& ending);
+    QString keptEnding() const { return keptEnding_; }
     // `text` as shown in `width` pixels of the face `metrics` measures.
     QString elidedText(const QString& text, const QFontMetrics& metrics, int width) const;
     // The current entry as the closed box shows it.

@@ -368,6 +368,10 @@ private slots:
                 f.metrics().dpiValue = 120;
                 testDisplay->click();
                 verifyTextsFit(w.displayPage, face, situation + ", display too small");
+                // The mark kept whole in the closed boxes is the one the lists show.
+                for (ElidedComboBox* list : {w.playbackPage->ui->outputDeviceList, w.microphonePage->ui->inputDeviceList})
+                    QVERIFY2(!withDevices || (!list->keptEnding().isEmpty() && list->itemText(0).endsWith(list->keptEnding())),
+                             qPrintable(situation));
                 for (const QString& result : results) {
                     w.connectionPage->ui->resultLabel->setText(result);
                     verifyTextsFit(w.connectionPage, face, situation + ", connection result");

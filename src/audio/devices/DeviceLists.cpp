@@ -6,6 +6,10 @@
 
 namespace tavora::audio {
 
+QString defaultDeviceMark() {
+    return QCoreApplication::translate("DeviceLists", DefaultDeviceSuffix);
+}
+
 namespace pa = platform::audio;
 
 namespace {
@@ -31,7 +35,7 @@ void listDevices(QStringList& Strings, std::vector<std::string>* Names, Count co
             Names->push_back(named ? names.serverName : std::string());
         // The suffix belongs to device number 0, not to the first entry.
         if (d == 0)
-            name += QCoreApplication::translate("DeviceLists", DefaultDeviceSuffix);
+            name += defaultDeviceMark();
         Strings.append(name);
     }
 }

@@ -20,6 +20,9 @@ namespace tavora::audio {
 // Translated in the context "DeviceLists" (the readiness report, which loads
 // no translation, keeps it English).
 inline constexpr const char* DefaultDeviceSuffix = QT_TRANSLATE_NOOP("DeviceLists", " (Windows Default)");
+// The mark in the language of the window: the lists end entry 0 with it, and
+// the closed boxes keep it whole.
+QString defaultDeviceMark();
 
 // Replaces the contents of `Strings` with one entry per wave input device.
 // A device whose capability query fails adds no entry. An entry shows the

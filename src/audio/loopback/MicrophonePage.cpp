@@ -37,7 +37,7 @@ MicrophonePage::MicrophonePage(platform::audio::AudioPlatform& platform, QWidget
     setFontColour(ui->stopButton, FontColours::Red);
     setFontColour(ui->microphoneLevelUnavailableLabel, FontColours::Red);
     setFontColour(ui->noDeviceLabel, FontColours::Maroon);
-    ui->inputDeviceList->setKeptEnding(QLatin1String(DefaultDeviceSuffix));
+    ui->inputDeviceList->setKeptEnding(defaultDeviceMark());
     makeAnnouncedLabel(ui->microphoneLevelUnavailableLabel);
 
     // Only what the participant does runs the handlers: filling the list,

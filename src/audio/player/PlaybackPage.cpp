@@ -53,7 +53,7 @@ PlaybackPage::PlaybackPage(platform::audio::AudioPlatform& platform, QWidget* pa
     setFontColour(ui->speakerLevelUnavailableLabel, FontColours::Red);
     setFontColour(ui->noDeviceLabel, FontColours::Red);
     setFontColour(ui->usbHintLabel, FontColours::Red);
-    ui->outputDeviceList->setKeptEnding(QLatin1String(DefaultDeviceSuffix));
+    ui->outputDeviceList->setKeptEnding(defaultDeviceMark());
     // Told when they appear: the playing text when the sound starts (its
     // blinks are not), the missing level when the page is entered.
     makeAnnouncedLabel(ui->playingLabel);

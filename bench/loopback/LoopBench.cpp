@@ -290,11 +290,12 @@ int loop(const char* server, const std::string& src, const std::string& sinkPath
         std::printf("no server at %s\n", server);
         return 1;
     }
-    globalSettings.audioInDeviceID = deviceNamed(platform, true, "Pipe_Source");
-    globalSettings.audioOutDeviceID = deviceNamed(platform, false, "Pipe_Sink");
+    SystemTestSettings settings;
+    settings.audioInDeviceID = deviceNamed(platform, true, "Pipe_Source");
+    settings.audioOutDeviceID = deviceNamed(platform, false, "Pipe_Sink");
     SinkWatch sink(sinkPath);
     SourceFeed feed(src);
-    MicrophonePage page(platform);
+    MicrophonePage page(platform, settings);
     page.enterMicrophonePage();
 
     Stats delays, stops, startToReady;
@@ -633,9 +634,10 @@ int speech(const char* server, const std::string& src, const std::string& sinkPa
             std::printf("no server at %s\n", server);
             return 1;
         }
-        globalSettings.audioInDeviceID = deviceNamed(platform, true, "Pipe_Source");
-        globalSettings.audioOutDeviceID = deviceNamed(platform, false, "Pipe_Sink");
-        MicrophonePage page(platform);
+        SystemTestSettings settings;
+        settings.audioInDeviceID = deviceNamed(platform, true, "Pipe_Source");
+        settings.audioOutDeviceID = deviceNamed(platform, false, "Pipe_Sink");
+        MicrophonePage page(platform, settings);
         page.enterMicrophonePage();
         page.onStartClicked();
         if (!page.mikeTestRunning()) {

@@ -10,7 +10,6 @@
 #include "audio/player/PlaybackPage.h"
 #include "audio/player/WaveResource.h"
 #include "platform/audio/PulseAudioPlatform.h"
-#include "platform/settings/MemoryRegistry.h"
 #include "settings/SystemTestSettings.h"
 #include "ui_PlaybackPage.h"
 
@@ -155,10 +154,10 @@ int main(int argc, char** argv) {
     }
     const int runs = argc > 3 ? std::atoi(argv[3]) : 20;
     const int fullPlays = argc > 4 ? std::atoi(argv[4]) : 1;
-    setSettingsRegistry(std::make_shared<MemoryRegistry>());
 
     mm::PulseAudioPlatform platform(argv[1]);
-    PlaybackPage page(platform);
+    SystemTestSettings settings; // a stop asks to store them; nobody does here
+    PlaybackPage page(platform, settings);
     page.enterPlaybackPage();
     const int pipe = page.ui->outputDeviceList->findText("Pipe_Sink");
     if (pipe < 0) {

@@ -1,19 +1,13 @@
 #include "settings/RegistryValues.h"
 
-#include "platform/settings/RegFileStore.h"
-
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <optional>
 #include <utility>
 
 namespace tavora {
 
 namespace {
-
-std::mutex RegistryMutex;
-std::shared_ptr<Registry> CurrentRegistry;
 
 RegRoot rootFor(bool currentUser) {
     return currentUser ? RegRoot::CurrentUser : RegRoot::LocalMachine;
@@ -99,22 +93,10 @@ RegValue encode(const RegistryValue& value) {
 
 } // namespace
 
-void setSettingsRegistry(std::shared_ptr<Registry> registry) {
-    const std::lock_guard lock(RegistryMutex);
-    CurrentRegistry = std::move(registry);
-}
-
-std::shared_ptr<Registry> settingsRegistry() {
-    const std::lock_guard lock(RegistryMutex);
-    if (!CurrentRegistry)
-        CurrentRegistry = std::make_shared<RegFileStore>(RegFileStore::defaultPaths());
-    return CurrentRegistry;
-}
-
-RegistryValue readRegistryValue(std::string_view keyPath, std::string_view valueName, ValueKind kind,
-                                 bool currentUser) {
+RegistryValue readRegistryValue(Registry& registry, std::string_view keyPath, std::string_view valueName,
+                                ValueKind kind, bool currentUser) {
     try {
-        const auto key = settingsRegistry()->createKey(rootFor(currentUser), keyPath);
+        const auto key = registry.createKey(rootFor(currentUser), keyPath);
         RegValue raw;
         if (!key || key->queryValue(valueName, raw) != RegStatus::Ok)
             return fallback(kind);
@@ -125,15 +107,15 @@ RegistryValue readRegistryValue(std::string_view keyPath, std::string_view value
     }
 }
 
-void writeRegistryValue(std::string_view keyPath, std::string_view valueName, const RegistryValue& value,
-                        bool currentUser) {
-    RegistryWriteBatch batch(keyPath, currentUser);
+void writeRegistryValue(Registry& registry, std::string_view keyPath, std::string_view valueName,
+                        const RegistryValue& value, bool currentUser) {
+    RegistryWriteBatch batch(registry, keyPath, currentUser);
     batch.write(valueName, value);
     batch.commit();
 }
 
-RegistryWriteBatch::RegistryWriteBatch(std::string_view keyPath, bool currentUser)
-    : keyPath_(keyPath), currentUser_(currentUser) {}
+RegistryWriteBatch::RegistryWriteBatch(Registry& registry, std::string_view keyPath, bool currentUser)
+    : registry_(registry), keyPath_(keyPath), currentUser_(currentUser) {}
 
 void RegistryWriteBatch::write(std::string_view valueName, const RegistryValue& value) {
     values_.push_back({std::string(valueName), encode(value)});
@@ -143,15 +125,14 @@ void RegistryWriteBatch::commit() {
     const std::vector<RegNamedValue> values = std::exchange(values_, {});
     if (values.empty())
         return;
-    const std::shared_ptr<Registry> registry = settingsRegistry();
     const RegRoot root = rootFor(currentUser_);
-    const auto key = registry->createKey(root, keyPath_);
+    const auto key = registry_.createKey(root, keyPath_);
     const std::size_t stored = key ? key->setValues(values) : 0;
     if (stored >= values.size())
         return;
     RegistryError error("Failed to set data for '" + values[stored].name + "'");
-    error.location = registry->location(root);
-    error.reason = registry->lastError();
+    error.location = registry_.location(root);
+    error.reason = registry_.lastError();
     for (std::size_t i = 0; i < values.size(); ++i)
         (i < stored ? error.stored : error.notStored).push_back(values[i].name);
     throw error;

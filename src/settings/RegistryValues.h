@@ -1,12 +1,11 @@
 #pragma once
 
 // The typed registry operations through which every setting is read and
-// written, on the process's current registry.
+// written, on the registry the caller passes.
 
 #include "platform/settings/Registry.h"
 
 #include <cstdint>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -37,11 +36,6 @@ public:
     std::vector<std::string> notStored;
 };
 
-// The registry that settings are read from and written to: the registry files
-// of RegFileStore::defaultPaths() unless replaced. Null restores that default.
-void setSettingsRegistry(std::shared_ptr<Registry> registry);
-std::shared_ptr<Registry> settingsRegistry();
-
 // Opens (creating when missing) the key under HKEY_CURRENT_USER when
 // `currentUser` is set, else under HKEY_LOCAL_MACHINE, and reads the value as
 // the kind asks. Never fails: a key that cannot be opened, a missing value, a
@@ -52,15 +46,15 @@ std::shared_ptr<Registry> settingsRegistry();
 // gives back what WriteRegistryValue stored. Booleans are true when non-zero.
 // Strings come from REG_SZ or REG_EXPAND_SZ (not expanded), cut at the first
 // zero byte. Doubles come only from an 8-byte REG_BINARY.
-RegistryValue readRegistryValue(std::string_view keyPath, std::string_view valueName, ValueKind kind,
-                                 bool currentUser);
+RegistryValue readRegistryValue(Registry& registry, std::string_view keyPath, std::string_view valueName,
+                                ValueKind kind, bool currentUser);
 
 // Writes the value with the registry type of its kind: every integer as a
 // REG_DWORD (signed kinds sign-extended), booleans as REG_DWORD 1 or 0,
 // strings as REG_SZ, doubles as their 8 bytes in REG_BINARY. A refusal throws
 // RegistryError "Failed to set data for '<value name>'".
-void writeRegistryValue(std::string_view keyPath, std::string_view valueName, const RegistryValue& value,
-                        bool currentUser);
+void writeRegistryValue(Registry& registry, std::string_view keyPath, std::string_view valueName,
+                        const RegistryValue& value, bool currentUser);
 
 // Writes to one key that are stored as one change: Write collects them, in
 // order, and Commit stores them at once, so that neither a reader nor a crash
@@ -71,13 +65,14 @@ void writeRegistryValue(std::string_view keyPath, std::string_view valueName, co
 // '<its name>'".
 class RegistryWriteBatch {
 public:
-    RegistryWriteBatch(std::string_view keyPath, bool currentUser);
+    RegistryWriteBatch(Registry& registry, std::string_view keyPath, bool currentUser);
 
     void write(std::string_view valueName, const RegistryValue& value);
     // Stores the writes collected so far and starts a new batch.
     void commit();
 
 private:
+    Registry& registry_;
     std::string keyPath_;
     bool currentUser_;
     std::vector<RegNamedValue> values_;

@@ -4,20 +4,18 @@
 
 namespace tavora {
 
-SystemTestSettings globalSettings;
-
 namespace {
 
-std::int32_t readInteger(std::string_view name) {
-    return std::get<std::int32_t>(readRegistryValue(SettingsKeyPath, name, ValueKind::Int32, true));
+std::int32_t readInteger(Registry& registry, std::string_view name) {
+    return std::get<std::int32_t>(readRegistryValue(registry, SettingsKeyPath, name, ValueKind::Int32, true));
 }
 
-bool readBoolean(std::string_view name) {
-    return std::get<bool>(readRegistryValue(SettingsKeyPath, name, ValueKind::Boolean, true));
+bool readBoolean(Registry& registry, std::string_view name) {
+    return std::get<bool>(readRegistryValue(registry, SettingsKeyPath, name, ValueKind::Boolean, true));
 }
 
-std::string readString(std::string_view name) {
-    return std::get<std::string>(readRegistryValue(SettingsKeyPath, name, ValueKind::String, true));
+std::string readString(Registry& registry, std::string_view name) {
+    return std::get<std::string>(readRegistryValue(registry, SettingsKeyPath, name, ValueKind::String, true));
 }
 
 std::string joined(const std::vector<std::string>& names) {
@@ -29,33 +27,33 @@ std::string joined(const std::vector<std::string>& names) {
 
 } // namespace
 
-void loadSettings() {
-    SystemTestSettings& s = globalSettings;
-    s.useProxy = readBoolean("UseProxy");
-    const std::int32_t socksVersion = readInteger("SocksVersion");
+SystemTestSettings loadSettings(Registry& registry) {
+    SystemTestSettings s;
+    s.useProxy = readBoolean(registry, "UseProxy");
+    const std::int32_t socksVersion = readInteger(registry, "SocksVersion");
     s.socksVersion = socksVersion > -1 ? static_cast<std::uint8_t>(socksVersion & 0xff) : 0;
-    s.proxyHost = readString("ProxyHost");
-    s.proxyPort = readInteger("ProxyPort");
+    s.proxyHost = readString(registry, "ProxyHost");
+    s.proxyPort = readInteger(registry, "ProxyPort");
     if (s.proxyPort == -1)
         s.proxyPort = 1080;
-    s.proxyAuthentication = readBoolean("ProxyAuthentication");
-    s.proxyUserName = readString("ProxyUserName");
-    const std::string scrambled = readString("ProxyPassword");
+    s.proxyAuthentication = readBoolean(registry, "ProxyAuthentication");
+    s.proxyUserName = readString(registry, "ProxyUserName");
+    const std::string scrambled = readString(registry, "ProxyPassword");
     // A stored form longer than any password can have is unreadable: no
     // offsets exist for it.
     s.proxyPassword = scrambled.size() <= MaxPasswordLength ? unscramblePassword(scrambled) : std::string();
-    s.audioOutDeviceID = readInteger("AudioOutDeviceID");
-    s.audioInDeviceID = readInteger("AudioInDeviceID");
+    s.audioOutDeviceID = readInteger(registry, "AudioOutDeviceID");
+    s.audioInDeviceID = readInteger(registry, "AudioInDeviceID");
     if (s.audioOutDeviceID < 0)
         s.audioOutDeviceID = 0;
     if (s.audioInDeviceID < 0)
         s.audioInDeviceID = 0;
-    s.audioOutDeviceName = readString("AudioOutDeviceName");
-    s.audioInDeviceName = readString("AudioInDeviceName");
+    s.audioOutDeviceName = readString(registry, "AudioOutDeviceName");
+    s.audioInDeviceName = readString(registry, "AudioInDeviceName");
+    return s;
 }
 
-void saveSettings() {
-    const SystemTestSettings& s = globalSettings;
+void saveSettings(const SystemTestSettings& s, Registry& registry) {
     const std::pair<std::string_view, RegistryValue> beforePassword[] = {
         {"AudioOutDeviceID", s.audioOutDeviceID},
         {"AudioInDeviceID", s.audioInDeviceID},
@@ -68,7 +66,7 @@ void saveSettings() {
         {"ProxyAuthentication", s.proxyAuthentication},
         {"ProxyUserName", s.proxyUserName},
     };
-    RegistryWriteBatch batch(SettingsKeyPath, true);
+    RegistryWriteBatch batch(registry, SettingsKeyPath, true);
     for (const auto& [name, value] : beforePassword)
         batch.write(name, value);
     std::string scrambled;

@@ -1,8 +1,8 @@
 #pragma once
 
 // The wizard's nine settings, and the names of the two chosen devices beside
-// their numbers: one record for the whole process, loaded when the window is
-// created and stored when it closes (and when a playing sample is stopped).
+// their numbers. The window owns the record, loaded when it is created and
+// stored when it closes (and when a playing sample is stopped).
 // They live in the key SettingsKeyPath under HKEY_CURRENT_USER, one value per
 // field, named like the field; the classroom client reads the same values.
 
@@ -35,22 +35,20 @@ struct SystemTestSettings {
     bool operator==(const SystemTestSettings&) const = default;
 };
 
-extern SystemTestSettings globalSettings;
-
-// Reads the eleven values into globalSettings; never fails. Missing or
+// Reads the eleven values from the registry; never fails. Missing or
 // unreadable values give a first run's settings: devices 0, no proxy, SOCKS
 // version 0, empty host, port 1080, no authentication, empty user and
 // password, no device names.
-void loadSettings();
+SystemTestSettings loadSettings(Registry& registry);
 
-// Writes the eleven values from globalSettings, the device names right
+// Writes the eleven values of the record, the device names right
 // after the device numbers, as one change of the registry
 // (RegistryWriteBatch): a crash leaves all old values or all new ones.
 // Throws RegistryError at the first value that is refused, leaving it and
 // the later ones unwritten; PasswordNotStorableError (an RegistryError) when
 // the password cannot be stored, after the other ten
 // values were written and with the stored password left as it was.
-void saveSettings();
+void saveSettings(const SystemTestSettings& settings, Registry& registry);
 
 // A failed save in words, for the participant: that the settings cannot be
 // saved, where and why, and which values were stored all the same.

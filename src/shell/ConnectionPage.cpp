@@ -18,11 +18,12 @@
 
 namespace tavora {
 
-ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, QWidget* parent)
+ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, SystemTestSettings& settings,
+                               QWidget* parent)
     : QWidget(parent), connectionTestHost(BuildConfig::ConnectionTestHost),
       sleep([this](int milliseconds) { waitProcessingEvents(milliseconds); }),
       ui(std::make_unique<Ui::ConnectionPage>()), client_(client),
-      test_(client, owner, globalSettings) {
+      settings_(settings), test_(client, owner, settings) {
     ui->setupUi(this);
     makeAnnouncedLabel(ui->resultLabel);
     client_.setSleep([this](int milliseconds) { waitProcessingEvents(milliseconds); });
@@ -130,11 +131,11 @@ void ConnectionPage::detachProxy(TcpClient&) {
 
 void ConnectionPage::onProxySettingsClicked() {
     auto dialog = std::make_unique<ProxyDialog>(window());
-    fillProxyDialog(*dialog, globalSettings);
-    offerDesktopProxy(*dialog, globalSettings, desktopProxy, connectionTestHost, connectionTestPort);
+    fillProxyDialog(*dialog, settings_);
+    offerDesktopProxy(*dialog, settings_, desktopProxy, connectionTestHost, connectionTestPort);
     if (dialog->exec() == QDialog::Accepted) {
         dialog->hide();
-        takeBackProxyDialog(*dialog, globalSettings);
+        takeBackProxyDialog(*dialog, settings_);
     }
 }
 

@@ -30,7 +30,10 @@ public:
     // `client` and `owner` belong to the window: the client is reused by
     // every attempt (its timed connects wait the page's way), and the owner
     // owns the proxy transport of an attempt.
-    ConnectionPage(TcpClient& client, Component& owner, QWidget* parent = nullptr);
+    // The settings are the window's record: the test reads them, the proxy
+    // dialog changes them.
+    ConnectionPage(TcpClient& client, Component& owner, SystemTestSettings& settings,
+                   QWidget* parent = nullptr);
     ~ConnectionPage() override;
 
     void runConnectionTest();
@@ -71,6 +74,7 @@ private:
     void waitProcessingEvents(int milliseconds, int fd = -1, bool forWriting = false);
 
     TcpClient& client_;
+    SystemTestSettings& settings_;
     ConnectionTest test_;
     bool stopRequested_ = false;
     // The wait in progress, if any.

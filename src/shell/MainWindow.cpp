@@ -7,6 +7,7 @@
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
 #include "platform/net/Component.h"
+#include "platform/settings/RegFileStore.h"
 #include "platform/x11/CloseNotification.h"
 #include "shell/CommandLine.h"
 #include "shell/ConnectionPage.h"
@@ -45,7 +46,9 @@ QString linkCaption(const QString& url) {
 } // namespace
 
 MainWindow::MainWindow(const QStringList& arguments, const WizardServices& services, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()), services_(services) {
+    : QWidget(parent), ui(std::make_unique<Ui::MainWindow>()), services_(services),
+      settingsStore_(services.settingsStore ? services.settingsStore
+                                            : std::make_shared<RegFileStore>(RegFileStore::defaultPaths())) {
     ui->setupUi(this);
     setUpAppearance();
 
@@ -69,13 +72,13 @@ MainWindow::MainWindow(const QStringList& arguments, const WizardServices& servi
 
     components = std::make_unique<Component>();
     client_ = new TcpClient(components.get());
-    connectionPage = new ConnectionPage(*client_, *components, ui->connectionBody);
+    connectionPage = new ConnectionPage(*client_, *components, settings, ui->connectionBody);
     connectionPage->desktopProxy = services_.desktopProxy;
     displayPage = new DisplayPage(services_.displayMetrics, ui->displayBody);
-    playbackPage = new tavora::audio::PlaybackPage(services_.audio, ui->playbackBody);
-    connect(playbackPage, &tavora::audio::PlaybackPage::settingsNotSaved, this,
-            &MainWindow::tellSettingsNotSaved);
-    microphonePage = new tavora::audio::MicrophonePage(services_.audio, ui->microphoneBody);
+    playbackPage = new tavora::audio::PlaybackPage(services_.audio, settings, ui->playbackBody);
+    connect(playbackPage, &tavora::audio::PlaybackPage::saveRequested, this,
+            [this] { saveSettings("at the stop"); });
+    microphonePage = new tavora::audio::MicrophonePage(services_.audio, settings, ui->microphoneBody);
     setUpTabOrder();
 
     // Key preview: the window sees key presses before its controls do. The
@@ -139,7 +142,7 @@ void MainWindow::setUpAppearance() {
 }
 
 void MainWindow::formCreate(const QStringList& arguments) {
-    loadSettings();
+    settings = loadSettings(*settingsStore_);
     currentPage = 0;
     const CommandLine commandLine = parseCommandLine(arguments);
     audioOnlyMode = commandLine.audioOnlyMode;
@@ -302,19 +305,23 @@ void MainWindow::formClose() {
     // test; the wizard then ends as soon as the test has given up.
     connectionPage->stopConnectionTest();
     // A failed save must never keep the participant in a window that cannot
-    // close: say that the settings were not saved, then close all the same.
-    try {
-        saveSettings();
-    } catch (const RegistryError& e) {
-        const QString message = QString::fromStdString(saveFailureText(e));
-        qCWarning(lcShell) << "settings not saved at the close:" << e.what() << message;
-        tellSettingsNotSaved(message);
-    } catch (const std::exception& e) {
-        qCWarning(lcShell) << "settings not saved at the close:" << e.what();
-        tellSettingsNotSaved(tr("The settings cannot be saved: %1").arg(QString::fromLocal8Bit(e.what())));
-    }
+    // close: it says that the settings were not saved, then closes all the same.
+    saveSettings("at the close");
     if (notifyMessage != 0 && notifyWindow != 0)
         postCloseNotification(static_cast<uint32_t>(notifyWindow), static_cast<uint32_t>(notifyMessage));
+}
+
+void MainWindow::saveSettings(const char* when) {
+    try {
+        tavora::saveSettings(settings, *settingsStore_);
+    } catch (const RegistryError& e) {
+        const QString message = QString::fromStdString(saveFailureText(e));
+        qCWarning(lcShell) << "settings not saved" << when << ':' << e.what() << message;
+        tellSettingsNotSaved(message);
+    } catch (const std::exception& e) {
+        qCWarning(lcShell) << "settings not saved" << when << ':' << e.what();
+        tellSettingsNotSaved(tr("The settings cannot be saved: %1").arg(QString::fromLocal8Bit(e.what())));
+    }
 }
 
 void MainWindow::tellSettingsNotSaved(const QString& message) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/SystemTestSettings.h"
+
 #include <QAction>
 #include <QWidget>
 
@@ -17,6 +19,7 @@ class ConnectionPage;
 class DesktopProxyLookup;
 class DisplayMetrics;
 class DisplayPage;
+class Registry;
 class TcpClient;
 namespace platform::audio {
 class AudioPlatform;
@@ -33,6 +36,9 @@ struct WizardServices {
     tavora::platform::audio::AudioPlatform& audio;
     // The desktop's proxy configuration, offered in the proxy dialog; none offers nothing.
     std::shared_ptr<DesktopProxyLookup> desktopProxy = nullptr;
+    // Where the settings are loaded from and stored; none: the user's
+    // settings file.
+    std::shared_ptr<Registry> settingsStore = nullptr;
 };
 
 // The wizard window: the frame with the page headers and the navigation bar,
@@ -53,6 +59,10 @@ public:
     bool audioOnlyMode = false;
     int32_t notifyMessage = 0;
     int32_t notifyWindow = 0;
+
+    // The settings, loaded at the start; the pages read and change them,
+    // and the window alone stores them (saveSettings).
+    SystemTestSettings settings;
 
     std::unique_ptr<Ui::MainWindow> ui;
     QAction* nextTestAction = nullptr;
@@ -112,10 +122,13 @@ private:
     QList<QWidget*> tabStops(QWidget* page) const;
     void focusPage(QWidget* page);
     void updateActions();
+    // Stores the settings; a failure is logged (with `when`) and told.
+    void saveSettings(const char* when);
     // Tells the participant that the settings cannot be saved, once per run.
     void tellSettingsNotSaved(const QString& message);
 
     const WizardServices& services_;
+    std::shared_ptr<Registry> settingsStore_;
     bool shown_ = false;
     bool closed_ = false;
     bool toldSettingsNotSaved_ = false;

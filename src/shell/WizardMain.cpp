@@ -6,7 +6,6 @@
 #include "shell/DisplayMetrics.h"
 #include "shell/MainWindow.h"
 #include "shell/WizardApplication.h"
-#include "settings/RegistryValues.h"
 
 #include <QLocale>
 #include <QLoggingCategory>
@@ -26,10 +25,9 @@ int wizardMain(int argc, char** argv, const std::function<void(MainWindow&)>& sh
     // could not be read) in the log.
     auto store = std::make_shared<RegFileStore>(RegFileStore::defaultPaths());
     store->setNoticeHandler([](const std::string& notice) { qCWarning(lcSettings) << notice.c_str(); });
-    setSettingsRegistry(store);
     ScreenMetrics displayMetrics;
     tavora::platform::audio::PulseAudioPlatform audio;
-    WizardServices services{displayMetrics, audio, std::make_shared<LibproxyLookup>()};
+    WizardServices services{displayMetrics, audio, std::make_shared<LibproxyLookup>(), store};
     MainWindow fMain(app.arguments().mid(1), services);
     fMain.show();
     // Showing a page lets pending events run, so a close asked for meanwhile

@@ -33,13 +33,8 @@ protected:
         dir_ = pattern;
         userFile_ = dir_ / "tavora-live" / "user.reg";
         store_ = std::make_shared<RegFileStore>(RegFileStore::Paths{userFile_, dir_ / "system.reg"});
-        setSettingsRegistry(store_);
-        globalSettings = {};
     }
-    void TearDown() override {
-        setSettingsRegistry(std::make_shared<RegFileStore>(RegFileStore::Paths{}));
-        fs::remove_all(dir_);
-    }
+    void TearDown() override { fs::remove_all(dir_); }
 
     fs::path dir_, userFile_;
     std::shared_ptr<RegFileStore> store_;
@@ -51,8 +46,7 @@ const SystemTestSettings New{3, 4, false, 1, "new.proxy", 3128, false, "bob", "n
 } // namespace
 
 TEST_F(SettingsFileTest, SavedSettingsAreTheDocumentedLines) {
-    loadSettings();
-    EXPECT_EQ(globalSettings.proxyPort, 1080);
+    EXPECT_EQ(loadSettings(*store_).proxyPort, 1080);
     EXPECT_EQ(readFile(userFile_), "Windows Registry Editor Version 5.00\n\n"
                                   "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n");
 
@@ -60,8 +54,7 @@ TEST_F(SettingsFileTest, SavedSettingsAreTheDocumentedLines) {
         1,        2,     true,       3,        "proxy \"one\"",
         1080,     false, "\xe9mile", "secret", "alsa_output.usb-0d8c_USB_Sound-00.analog-stereo",
         "pipesrc"};
-    globalSettings = saved;
-    saveSettings();
+    saveSettings(saved, *store_);
     EXPECT_EQ(readFile(userFile_),
               "Windows Registry Editor Version 5.00\n\n"
               "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\n"
@@ -76,16 +69,13 @@ TEST_F(SettingsFileTest, SavedSettingsAreTheDocumentedLines) {
               "\"ProxyAuthentication\"=dword:00000000\n"
               "\"ProxyUserName\"=\"\\xe9mile\"\n"
               "\"ProxyPassword\"=\"]GZnT_\"\n");
-    globalSettings = {};
-    loadSettings();
-    EXPECT_EQ(globalSettings, saved);
+    EXPECT_EQ(loadSettings(*store_), saved);
 }
 
 TEST_F(SettingsFileTest, CorruptFileGivesDefaultsAndIsKeptAside) {
     fs::create_directories(userFile_.parent_path());
     std::ofstream(userFile_) << "\"ProxyPort\"=dword:00000c38\n";
-    loadSettings();
-    EXPECT_EQ(globalSettings.proxyPort, 1080);
+    EXPECT_EQ(loadSettings(*store_).proxyPort, 1080);
     int kept = 0;
     for (const auto& entry : fs::directory_iterator(userFile_.parent_path()))
         kept += entry.path().filename().string().starts_with("user.reg.corrupt-") &&
@@ -120,26 +110,22 @@ TEST_F(SettingsFileTest, FilesAHelpDeskPreparedAreReadNotKeptAside) {
     fs::create_directories(userFile_.parent_path());
     for (const auto& file : files) {
         std::ofstream(userFile_, std::ios::binary) << file.text;
-        globalSettings = {};
-        loadSettings();
-        EXPECT_EQ(globalSettings, file.Read) << file.text;
-        saveSettings();
+        const SystemTestSettings loaded = loadSettings(*store_);
+        EXPECT_EQ(loaded, file.Read) << file.text;
+        saveSettings(loaded, *store_);
         for (const auto& entry : fs::directory_iterator(userFile_.parent_path()))
             EXPECT_FALSE(entry.path().filename().string().starts_with("user.reg.corrupt-")) << entry.path();
         const std::string saved = readFile(userFile_);
         for (const std::string& line : file.saved)
             EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
-        globalSettings = {};
-        loadSettings();
-        EXPECT_EQ(globalSettings, file.Read) << saved;
+        EXPECT_EQ(loadSettings(*store_), file.Read) << saved;
     }
 }
 
 // A save killed at any instant leaves the nine values of one save, never
 // some new and others old.
 TEST_F(SettingsFileTest, SaveKilledAtAnyInstantLeavesOneWholeRecord) {
-    globalSettings = Old;
-    saveSettings();
+    saveSettings(Old, *store_);
     std::mt19937 random(20261208);
     for (int round = 0; round < 300; ++round) {
         int ready[2];
@@ -150,8 +136,7 @@ TEST_F(SettingsFileTest, SaveKilledAtAnyInstantLeavesOneWholeRecord) {
             ::close(ready[0]);
             try {
                 for (int n = 0;; ++n) {
-                    globalSettings = n % 2 ? Old : New;
-                    saveSettings();
+                    saveSettings(n % 2 ? Old : New, *store_);
                     if (n == 0 && ::write(ready[1], "r", 1) != 1)
                         ::_exit(1);
                 }
@@ -169,23 +154,19 @@ TEST_F(SettingsFileTest, SaveKilledAtAnyInstantLeavesOneWholeRecord) {
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
 
-        globalSettings = {};
-        loadSettings();
-        ASSERT_TRUE(globalSettings == Old || globalSettings == New) << "round " << round << ":\n"
-                                                                            << readFile(userFile_);
+        const SystemTestSettings loaded = loadSettings(*store_);
+        ASSERT_TRUE(loaded == Old || loaded == New) << "round " << round << ":\n" << readFile(userFile_);
     }
 }
 
 // A folder that refuses writes: the save says where and why, and the file
 // keeps every value saved before.
 TEST_F(SettingsFileTest, RefusedSaveSaysWhereAndWhyAndStoresNothing) {
-    globalSettings = Old;
-    saveSettings();
+    saveSettings(Old, *store_);
     const std::string before = readFile(userFile_);
     store_->setFaultHook([](RegWriteStep step) { return step == RegWriteStep::CreateTemp ? EROFS : 0; });
-    globalSettings = New;
     try {
-        saveSettings();
+        saveSettings(New, *store_);
         FAIL() << "a refused save reported no error";
     } catch (const RegistryError& e) {
         EXPECT_EQ(saveFailureText(e), "The settings cannot be saved to " + userFile_.string() +

@@ -29,13 +29,6 @@ const std::vector<std::string> SaveOrder = {"AudioOutDeviceID",  "AudioInDeviceI
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        setSettingsRegistry(registry_);
-        globalSettings = {};
-    }
-    // Never fall back to the user's own settings file.
-    void TearDown() override { setSettingsRegistry(std::make_shared<MemoryRegistry>()); }
-
     void store(std::string_view name, const RegValue& value) {
         registry_->put(HKCU, SettingsKeyPath, name, value);
     }
@@ -54,8 +47,7 @@ protected:
 
 TEST_F(SettingsTest, NothingStoredGivesAFirstRunAndCreatesTheKey) {
     ASSERT_FALSE(registry_->hasKey(HKCU, SettingsKeyPath));
-    loadSettings();
-    EXPECT_EQ(globalSettings, FirstRun);
+    EXPECT_EQ(loadSettings(*registry_), FirstRun);
     EXPECT_TRUE(registry_->hasKey(HKCU, SettingsKeyPath));
     EXPECT_TRUE(registry_->writes().empty());
     EXPECT_EQ(registry_->openKeys(), 0);
@@ -89,12 +81,10 @@ TEST_F(SettingsTest, StoredValuesAreLoadedByTheirRules) {
     };
     for (const auto& c : cases) {
         registry_ = std::make_shared<MemoryRegistry>();
-        setSettingsRegistry(registry_);
         store(c.name, c.stored);
-        loadSettings();
         SystemTestSettings expected = FirstRun;
         c.expect(expected);
-        EXPECT_EQ(globalSettings, expected) << c.name;
+        EXPECT_EQ(loadSettings(*registry_), expected) << c.name;
     }
 }
 
@@ -102,13 +92,12 @@ TEST_F(SettingsTest, RefusedReadsAndAnUnopenableKeyGiveDefaults) {
     store("ProxyPort", RegValue::dword(3128));
     store("ProxyHost", RegValue::text("proxy"));
     registry_->refuseRead("ProxyPort");
-    loadSettings();
-    EXPECT_EQ(globalSettings.proxyPort, 1080);
-    EXPECT_EQ(globalSettings.proxyHost, "proxy");
+    const SystemTestSettings loaded = loadSettings(*registry_);
+    EXPECT_EQ(loaded.proxyPort, 1080);
+    EXPECT_EQ(loaded.proxyHost, "proxy");
 
     registry_->refuseOpen(true);
-    loadSettings();
-    EXPECT_EQ(globalSettings, FirstRun);
+    EXPECT_EQ(loadSettings(*registry_), FirstRun);
 }
 
 TEST_F(SettingsTest, SaveWritesElevenValuesInOrderAndLoadReadsThemBack) {
@@ -123,8 +112,7 @@ TEST_F(SettingsTest, SaveWritesElevenValuesInOrderAndLoadReadsThemBack) {
                                     "s3cret\xc3\xa9",
                                     "alsa_output.usb-Headset-00.analog-stereo",
                                     "alsa_input.pci-0000_00_1f.3"};
-    globalSettings = saved;
-    saveSettings();
+    saveSettings(saved, *registry_);
     EXPECT_EQ(writtenNames(), SaveOrder);
     EXPECT_EQ(registry_->get(HKCU, SettingsKeyPath, "SocksVersion"), RegValue::dword(3));
     EXPECT_EQ(registry_->get(HKCU, SettingsKeyPath, "UseProxy"), RegValue::dword(1));
@@ -135,18 +123,15 @@ TEST_F(SettingsTest, SaveWritesElevenValuesInOrderAndLoadReadsThemBack) {
               RegValue::text(scramblePassword(saved.proxyPassword)));
     EXPECT_EQ(registry_->openKeys(), 0);
 
-    globalSettings = {};
-    loadSettings();
-    EXPECT_EQ(globalSettings, saved);
+    EXPECT_EQ(loadSettings(*registry_), saved);
 }
 
 TEST_F(SettingsTest, RefusedWriteStopsTheSaveAndNamesTheValue) {
     for (std::size_t refused : {std::size_t{0}, std::size_t{4}, std::size_t{8}}) {
         registry_ = std::make_shared<MemoryRegistry>();
-        setSettingsRegistry(registry_);
         registry_->refuseWrite(SaveOrder[refused]);
         try {
-            saveSettings();
+            saveSettings({}, *registry_);
             ADD_FAILURE() << "no error for " << SaveOrder[refused];
         } catch (const RegistryError& e) {
             EXPECT_STREQ(e.what(), ("Failed to set data for '" + SaveOrder[refused] + "'").c_str());
@@ -193,9 +178,9 @@ TEST_F(SettingsTest, UnstorablePasswordIsRefusedAfterTheOtherValues) {
     }
 
     store("ProxyPassword", RegValue::text(scramblePassword("old")));
-    globalSettings = {1, 1, true, 3, "proxy", 1080, true, "user", std::string(26, 'p'), "spk2", "mic"};
     try {
-        saveSettings();
+        saveSettings({1, 1, true, 3, "proxy", 1080, true, "user", std::string(26, 'p'), "spk2", "mic"},
+                     *registry_);
         ADD_FAILURE() << "a 26-byte password was stored";
     } catch (const PasswordNotStorableError& e) {
         EXPECT_STREQ(e.what(), "The proxy password is longer than 25 bytes and cannot be stored.");
@@ -203,19 +188,18 @@ TEST_F(SettingsTest, UnstorablePasswordIsRefusedAfterTheOtherValues) {
         EXPECT_NE(saveFailureText(e).find("The other settings were saved"), std::string::npos);
     }
     EXPECT_EQ(writtenNames(), std::vector<std::string>(SaveOrder.begin(), SaveOrder.end() - 1));
-    globalSettings = {};
-    loadSettings();
-    EXPECT_EQ(globalSettings.proxyPassword, "old");
-    EXPECT_EQ(globalSettings.proxyUserName, "user");
-    EXPECT_EQ(globalSettings.audioOutDeviceName, "spk2");
+    const SystemTestSettings loaded = loadSettings(*registry_);
+    EXPECT_EQ(loaded.proxyPassword, "old");
+    EXPECT_EQ(loaded.proxyUserName, "user");
+    EXPECT_EQ(loaded.audioOutDeviceName, "spk2");
 }
 
 TEST_F(SettingsTest, TypedValuesUseTheirRegistryTypes) {
-    const auto write = [](std::string_view name, RegistryValue v) {
-        writeRegistryValue("K", name, v, true);
+    const auto write = [this](std::string_view name, RegistryValue v) {
+        writeRegistryValue(*registry_, "K", name, v, true);
     };
-    const auto read = [](std::string_view name, ValueKind kind) {
-        return readRegistryValue("K", name, kind, true);
+    const auto read = [this](std::string_view name, ValueKind kind) {
+        return readRegistryValue(*registry_, "K", name, kind, true);
     };
     write("I8", std::int8_t{-5});
     write("U8", std::uint8_t{200});
@@ -236,7 +220,7 @@ TEST_F(SettingsTest, TypedValuesUseTheirRegistryTypes) {
     EXPECT_EQ(read("D", ValueKind::Int32), RegistryValue(std::int32_t{-1}));
     EXPECT_EQ(read("Missing", ValueKind::Double), RegistryValue(-1.0));
 
-    writeRegistryValue("K", "Machine", true, false);
+    writeRegistryValue(*registry_, "K", "Machine", true, false);
     EXPECT_EQ(registry_->get(RegRoot::LocalMachine, "K", "Machine"), RegValue::dword(1));
     EXPECT_FALSE(registry_->get(HKCU, "K", "Machine"));
 

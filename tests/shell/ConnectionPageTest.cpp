@@ -104,6 +104,7 @@ class ConnectionPageTest : public QObject {
 
     std::unique_ptr<Component> owner;
     TcpClient* client = nullptr;
+    SystemTestSettings settings;
     std::unique_ptr<ConnectionPage> page;
     QList<Shown> shown;
     QList<int> sleeps;
@@ -122,11 +123,11 @@ class ConnectionPageTest : public QObject {
 
 private slots:
     void init() {
-        globalSettings = SystemTestSettings{};
-        globalSettings.proxyPort = 1080;
+        settings = SystemTestSettings{};
+        settings.proxyPort = 1080;
         owner = std::make_unique<Component>();
         client = new TcpClient(owner.get());
-        page = std::make_unique<ConnectionPage>(*client, *owner);
+        page = std::make_unique<ConnectionPage>(*client, *owner, settings);
         page->connectionTestHost = "127.0.0.1";
         page->sleep = [this](int ms) { sleeps << ms; };
         connect(page.get(), &ConnectionPage::resultShown, this,
@@ -207,10 +208,10 @@ private slots:
         const int before = NetComponent::liveCount();
         {
             FakeSocks5 proxy;
-            globalSettings.useProxy = true;
-            globalSettings.socksVersion = 3;
-            globalSettings.proxyHost = "127.0.0.1";
-            globalSettings.proxyPort = proxy.port();
+            settings.useProxy = true;
+            settings.socksVersion = 3;
+            settings.proxyHost = "127.0.0.1";
+            settings.proxyPort = proxy.port();
             runTest();
             QVERIFY(page->connectionOk);
             QVERIFY(proxy.accepted());
@@ -222,9 +223,9 @@ private slots:
         }
         for (const auto& [useProxy, version] : {std::pair{false, 3}, std::pair{true, 0}}) {
             FakeSocks5 proxy;
-            globalSettings.useProxy = useProxy;
-            globalSettings.socksVersion = uint8_t(version);
-            globalSettings.proxyPort = proxy.port();
+            settings.useProxy = useProxy;
+            settings.socksVersion = uint8_t(version);
+            settings.proxyPort = proxy.port();
             runTest();
             QVERIFY(page->connectionOk);
             QVERIFY(!proxy.accepted()); // a direct connection
@@ -235,11 +236,11 @@ private slots:
     void refusingProxyFailsBothAttempts() {
         LoopbackListener target;
         page->connectionTestPort = target.port();
-        globalSettings.useProxy = true;
-        globalSettings.socksVersion = 3;
-        globalSettings.proxyHost = "127.0.0.1";
+        settings.useProxy = true;
+        settings.socksVersion = 3;
+        settings.proxyHost = "127.0.0.1";
         RefusingPort refusingProxy;
-        globalSettings.proxyPort = refusingProxy.port();
+        settings.proxyPort = refusingProxy.port();
         const int before = NetComponent::liveCount();
         runTest();
         QVERIFY(!page->connectionOk);
@@ -248,7 +249,7 @@ private slots:
         QVERIFY(client->ioHandler() == nullptr);
         QCOMPARE(NetComponent::liveCount(), before);
         // The dialog clears the proxy: the next test connects directly.
-        globalSettings.useProxy = false;
+        settings.useProxy = false;
         runTest();
         QVERIFY(page->connectionOk);
     }
@@ -257,10 +258,10 @@ private slots:
     // no second attempt follows, here through a proxy that never answers.
     void closeInThePauseMakesNoFurtherAttempt() {
         LoopbackListener proxy;
-        globalSettings.useProxy = true;
-        globalSettings.socksVersion = 3;
-        globalSettings.proxyHost = "127.0.0.1";
-        globalSettings.proxyPort = proxy.port();
+        settings.useProxy = true;
+        settings.socksVersion = 3;
+        settings.proxyHost = "127.0.0.1";
+        settings.proxyPort = proxy.port();
         page->connectionTimeoutMs = 300;
         int connects = 0;
         client->setStageObserver(

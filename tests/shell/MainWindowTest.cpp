@@ -430,9 +430,9 @@ private slots:
                              "[HKEY_CURRENT_USER\\SOFTWARE\\Norvik\\Tavora Live\\Browser]\r\n"
                              "\"AudioOutDeviceID\"=dword:00000002\r\n\"ProxyPort\"=\"8080\"\r\n"
                              "\r\n[HKEY_CURRENT_USER\\Software\\Other]\r\n\"Keep\"=\"me\"\r\n");
-        QCOMPARE(globalSettings.audioOutDeviceID, 2);
-        QCOMPARE(globalSettings.proxyPort, 1080); // a string is unreadable as a port
-        globalSettings.audioInDeviceID = 5;
+        QCOMPARE(f.window().settings.audioOutDeviceID, 2);
+        QCOMPARE(f.window().settings.proxyPort, 1080); // a string is unreadable as a port
+        f.window().settings.audioInDeviceID = 5;
         f.window().show();
         f.window().close();
         QFile file(f.settingsFile());
@@ -479,7 +479,7 @@ private slots:
         f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Speakers"));
         f.audio().addWaveOut(tavora::platform::audio::MemoryWaveDeviceSetup::named("Headphones"));
         MainWindow& w = f.window();
-        globalSettings.audioOutDeviceID = 1;
+        w.settings.audioOutDeviceID = 1;
         w.show();
         QCOMPARE(w.playbackPage->ui->outputDeviceList->count(), 2);
         QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);

@@ -188,14 +188,15 @@ private slots:
     void cancelChangesNothingOkTakesEverything() {
         WizardFixture f;
         ConnectionPage& page = *f.window().connectionPage;
-        globalSettings = sample();
+        SystemTestSettings& settings = f.window().settings;
+        settings = sample();
         answerDialog(changeEverything, false);
         page.onProxySettingsClicked();
-        QCOMPARE(globalSettings, sample());
+        QCOMPARE(settings, sample());
 
         answerDialog([](ProxyDialog&) {}, true);
         page.onProxySettingsClicked();
-        QCOMPARE(globalSettings, sample());
+        QCOMPARE(settings, sample());
 
         answerDialog(
             [](ProxyDialog& d) {
@@ -204,18 +205,19 @@ private slots:
             },
             true);
         page.onProxySettingsClicked();
-        QCOMPARE(globalSettings.useProxy, false);
-        QCOMPARE(globalSettings.socksVersion, uint8_t(3));
-        QCOMPARE(globalSettings.proxyPort, 70000);
-        QCOMPARE(globalSettings.proxyUserName, std::string("bob"));
-        QCOMPARE(globalSettings.proxyPassword, std::string("pw"));
-        QCOMPARE(globalSettings.audioInDeviceID, 2); // not the dialog's
+        QCOMPARE(settings.useProxy, false);
+        QCOMPARE(settings.socksVersion, uint8_t(3));
+        QCOMPARE(settings.proxyPort, 70000);
+        QCOMPARE(settings.proxyUserName, std::string("bob"));
+        QCOMPARE(settings.proxyPassword, std::string("pw"));
+        QCOMPARE(settings.audioInDeviceID, 2); // not the dialog's
     }
 
     void emptyPortThroughTheButtonRaisesTheMessage() {
         WizardFixture f;
         ConnectionPage& page = *f.window().connectionPage;
-        globalSettings = sample();
+        SystemTestSettings& settings = f.window().settings;
+        settings = sample();
         answerDialog(
             [](ProxyDialog& d) {
                 d.ui->useProxyCheckBox->setChecked(false);
@@ -229,8 +231,8 @@ private slots:
             QCOMPARE(QString(e.what()), QString("'' is not a valid integer value"));
         }
         QVERIFY(QApplication::activeModalWidget() == nullptr); // the dialog is closed
-        QCOMPARE(globalSettings.useProxy, false);
-        QCOMPARE(globalSettings.proxyPort, 3128);
+        QCOMPARE(settings.useProxy, false);
+        QCOMPARE(settings.proxyPort, 3128);
     }
 
     // A password that the settings file cannot store is refused at OK, while
@@ -239,7 +241,8 @@ private slots:
     void unstorablePasswordIsRefusedAtOk() {
         WizardFixture f;
         ConnectionPage& page = *f.window().connectionPage;
-        globalSettings = sample();
+        SystemTestSettings& settings = f.window().settings;
+        settings = sample();
         const QString tooLong(26, 'x');
         const QString nonAsciiTooLong = QString::fromUtf8("\xc3\xa9").repeated(13); // 26 bytes
         const QString withTab("tab\there");
@@ -264,12 +267,12 @@ private slots:
         QVERIFY2(refusals[0].contains("at most 25 bytes"), qPrintable(refusals[0]));
         QVERIFY2(refusals[1].contains("26 bytes"), qPrintable(refusals[1]));
         QVERIFY2(refusals[2].contains("control character"), qPrintable(refusals[2]));
-        QCOMPARE(globalSettings, sample());
+        QCOMPARE(settings, sample());
 
         const QString longest = QString::fromUtf8("\xc3\xa9").repeated(12) + "x"; // 25 bytes
         answerDialog([&](ProxyDialog& d) { d.ui->passwordEdit->setText(longest); }, true);
         page.onProxySettingsClicked();
-        QCOMPARE(globalSettings.proxyPassword, longest.toStdString());
+        QCOMPARE(settings.proxyPassword, longest.toStdString());
     }
 
     // With nothing stored, the desktop's SOCKS proxy is offered; it fills the
@@ -277,10 +280,11 @@ private slots:
     void desktopProxyOffered() {
         WizardFixture f;
         ConnectionPage& page = *f.window().connectionPage;
+        SystemTestSettings& settings = f.window().settings;
         auto desktop = std::make_shared<FakeDesktopProxy>(DesktopProxy{Socks4A, "127.0.0.1", 1081});
         page.desktopProxy = desktop;
-        globalSettings = SystemTestSettings{};
-        const SystemTestSettings nothingStored = globalSettings;
+        settings = SystemTestSettings{};
+        const SystemTestSettings nothingStored = settings;
         const auto takeIt = [](ProxyDialog& d) {
             QTRY_VERIFY_WITH_TIMEOUT(d.ui->useDesktopProxyButton->isVisible(), 60000);
             QCOMPARE(d.ui->desktopProxyLabel->text(),
@@ -295,15 +299,15 @@ private slots:
         };
         answerDialog(takeIt, false);
         page.onProxySettingsClicked();
-        QCOMPARE(globalSettings, nothingStored);
+        QCOMPARE(settings, nothingStored);
         QCOMPARE(desktop->asked(), QStringList{QString::fromStdString(page.connectionTestHost) + ":9910"});
 
         answerDialog(takeIt, true);
         page.onProxySettingsClicked();
-        QCOMPARE(globalSettings.useProxy, true);
-        QCOMPARE(globalSettings.socksVersion, uint8_t(Socks4A));
-        QCOMPARE(globalSettings.proxyHost, std::string("127.0.0.1"));
-        QCOMPARE(globalSettings.proxyPort, 1081);
+        QCOMPARE(settings.useProxy, true);
+        QCOMPARE(settings.socksVersion, uint8_t(Socks4A));
+        QCOMPARE(settings.proxyHost, std::string("127.0.0.1"));
+        QCOMPARE(settings.proxyPort, 1081);
 
         // Now a proxy is stored: the desktop is not asked again.
         answerDialog([](ProxyDialog& d) { QVERIFY(d.ui->useDesktopProxyButton->isHidden()); }, false);

@@ -1,7 +1,5 @@
 #include "WizardTestSupport.h"
 
-#include "settings/RegistryValues.h"
-
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -20,13 +18,12 @@ WizardFixture::WizardFixture(const QStringList& arguments, const QByteArray& exi
     }
     store_ = std::make_shared<RegFileStore>(
         RegFileStore::Paths{settingsFile().toStdString(), config_.filePath("system.reg").toStdString()});
-    setSettingsRegistry(store_);
+    services_.settingsStore = store_;
     window_ = std::make_unique<MainWindow>(arguments, services_);
 }
 
 WizardFixture::~WizardFixture() {
     window_.reset();
-    setSettingsRegistry(nullptr);
     qputenv("XDG_CONFIG_HOME", oldConfig_);
 }
 

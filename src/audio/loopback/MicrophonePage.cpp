@@ -30,8 +30,9 @@ public:
 
 } // namespace
 
-MicrophonePage::MicrophonePage(platform::audio::AudioPlatform& platform, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::MicrophonePage>()), platform_(platform) {
+MicrophonePage::MicrophonePage(platform::audio::AudioPlatform& platform, SystemTestSettings& settings,
+                               QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::MicrophonePage>()), platform_(platform), settings_(settings) {
     ui->setupUi(this);
     setFontColour(ui->startButton, FontColours::Green);
     setFontColour(ui->stopButton, FontColours::Red);
@@ -55,8 +56,8 @@ MicrophonePage::~MicrophonePage() {
 }
 
 void MicrophonePage::refreshLevels() {
-    refreshLevelControls(platform_, waveDeviceNumber(globalSettings.audioInDeviceID),
-                         waveDeviceNumber(globalSettings.audioOutDeviceID), ui->microphoneLevelSlider,
+    refreshLevelControls(platform_, waveDeviceNumber(settings_.audioInDeviceID),
+                         waveDeviceNumber(settings_.audioOutDeviceID), ui->microphoneLevelSlider,
                          ui->microphoneLevelUnavailableLabel, nullptr, nullptr);
 }
 
@@ -78,7 +79,7 @@ void MicrophonePage::enterMicrophonePage() {
             "Your microphone is currently in \"boost\" mode. This may cause voice echo and increasing of "
             "backgound noise.We recommend that you turn the Microphone Boost off.\r\nDo you want to "
             "turn the microphone boost off?"))) {
-        setMicBoost(platform_, waveDeviceNumber(globalSettings.audioInDeviceID), 0);
+        setMicBoost(platform_, waveDeviceNumber(settings_.audioInDeviceID), 0);
         ui->boostCheckBox->setChecked(false);
         ui->boostCheckBox->setText(tr("Microphone Boost"));
     }
@@ -87,7 +88,7 @@ void MicrophonePage::enterMicrophonePage() {
 void MicrophonePage::readDeviceControls() {
     refreshLevels();
     std::uint32_t boost = 0;
-    if (getMicBoost(platform_, waveDeviceNumber(globalSettings.audioInDeviceID), boost)) {
+    if (getMicBoost(platform_, waveDeviceNumber(settings_.audioInDeviceID), boost)) {
         ui->boostCheckBox->show();
         ui->boostCheckBox->setChecked(boost == 1);
     } else {
@@ -107,8 +108,8 @@ void MicrophonePage::listMikes() {
     if (!devices.isEmpty()) {
         ui->devicePanel->show();
         ui->noDevicePanel->hide();
-        ui->inputDeviceList->setCurrentIndex(keepStoredDeviceInList(globalSettings.audioInDeviceID,
-                                                            globalSettings.audioInDeviceName,
+        ui->inputDeviceList->setCurrentIndex(keepStoredDeviceInList(settings_.audioInDeviceID,
+                                                            settings_.audioInDeviceName,
                                                             int(devices.size()), deviceNames_));
         ui->stopButton->setEnabled(false);
         ui->startButton->setEnabled(true);
@@ -121,18 +122,18 @@ void MicrophonePage::listMikes() {
 }
 
 void MicrophonePage::onInputDeviceChanged() {
-    storePickedDevice(ui->inputDeviceList->currentIndex(), globalSettings.audioInDeviceID,
-                      globalSettings.audioInDeviceName, deviceNames_);
+    storePickedDevice(ui->inputDeviceList->currentIndex(), settings_.audioInDeviceID,
+                      settings_.audioInDeviceName, deviceNames_);
     readDeviceControls();
 }
 
 void MicrophonePage::onMicrophoneLevelChanged() {
-    setMicVolume(platform_, waveDeviceNumber(globalSettings.audioInDeviceID),
+    setMicVolume(platform_, waveDeviceNumber(settings_.audioInDeviceID),
                  static_cast<std::uint16_t>(ui->microphoneLevelSlider->value()));
 }
 
 void MicrophonePage::onBoostClicked() {
-    const std::uint32_t device = waveDeviceNumber(globalSettings.audioInDeviceID);
+    const std::uint32_t device = waveDeviceNumber(settings_.audioInDeviceID);
     if (ui->boostCheckBox->isChecked()) {
         if (askWarning(
                 tr("Boosting your microphone will increase the microphone input level.\r\nOn most system "
@@ -179,7 +180,7 @@ void MicrophonePage::onStopClicked() {
 
 void MicrophonePage::openCapture() {
     try {
-        captureStream_->open(loopFormat_, waveDeviceNumber(globalSettings.audioInDeviceID));
+        captureStream_->open(loopFormat_, waveDeviceNumber(settings_.audioInDeviceID));
     } catch (...) {
         // The playback device and the relay thread of this run would
         // otherwise stay open and waiting with nothing to stop them.
@@ -225,7 +226,7 @@ int MicrophonePage::prepareLoopback() {
         playbackStream_ = std::make_unique<PlaybackStream>(platform_);
         playbackStream_->onDeviceLost = lost(false);
         playbackStream_->setNumBuffers(PlaybackBuffers);
-        playbackStream_->open(loopFormat_, waveDeviceNumber(globalSettings.audioOutDeviceID));
+        playbackStream_->open(loopFormat_, waveDeviceNumber(settings_.audioOutDeviceID));
 
         playThread_ = std::make_unique<PlayThread>(handOff, *playbackStream_, true);
         playThread_->resume();

@@ -20,6 +20,9 @@
 namespace Ui {
 class MicrophonePage;
 }
+namespace tavora {
+struct SystemTestSettings;
+}
 namespace tavora::platform::audio {
 class AudioPlatform;
 }
@@ -50,7 +53,10 @@ public:
         "The sound server stopped during the test, so the test has stopped.\n\nStart the sound "
         "server again (or log out and back in), then press Start.");
 
-    MicrophonePage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
+    // The settings are the window's record: the page keeps the chosen
+    // input device in it.
+    MicrophonePage(platform::audio::AudioPlatform& platform, SystemTestSettings& settings,
+                   QWidget* parent = nullptr);
     // Ends a run still going.
     ~MicrophonePage() override;
 
@@ -110,6 +116,7 @@ private:
     void readDeviceControls();
 
     platform::audio::AudioPlatform& platform_;
+    SystemTestSettings& settings_;
     bool mikeTestRunning_ = false;
     std::uint64_t runNumber_ = 0; // counts the runs prepared
     std::vector<std::uint8_t> loopFormat_;

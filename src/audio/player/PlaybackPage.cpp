@@ -41,8 +41,9 @@ void setButtonFont(QWidget* button) {
 
 } // namespace
 
-PlaybackPage::PlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent)
-    : QWidget(parent), ui(std::make_unique<Ui::PlaybackPage>()), platform_(platform) {
+PlaybackPage::PlaybackPage(platform::audio::AudioPlatform& platform, SystemTestSettings& settings,
+                           QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::PlaybackPage>()), platform_(platform), settings_(settings) {
     ui->setupUi(this);
     setFixedSize(Width, Height);
     setButtonFont(ui->playButton);
@@ -98,8 +99,8 @@ void PlaybackPage::enterPlaybackPage() {
 
     // A device found at another place, or the reset value of a removed one,
     // is stored at the next save.
-    ui->outputDeviceList->setCurrentIndex(keepStoredDeviceInList(globalSettings.audioOutDeviceID,
-                                                                   globalSettings.audioOutDeviceName,
+    ui->outputDeviceList->setCurrentIndex(keepStoredDeviceInList(settings_.audioOutDeviceID,
+                                                                   settings_.audioOutDeviceName,
                                                                    int(devices.size()), deviceNames_));
 
     refreshSpeakerLevel();
@@ -189,13 +190,7 @@ void PlaybackPage::stopPlayback() {
     playing_ = false;
     if (samplePlayer_->active()) {
         samplePlayer_->setActive(false);
-        try {
-            saveSettings();
-        } catch (const RegistryError& e) {
-            const QString message = QString::fromStdString(saveFailureText(e));
-            qCWarning(lcPlayer) << "settings not saved at the stop:" << e.what() << message;
-            emit settingsNotSaved(message);
-        }
+        emit saveRequested();
     }
     switchEnabled(ui->stopButton, ui->playButton);
     playingTimer->stop();
@@ -203,13 +198,13 @@ void PlaybackPage::stopPlayback() {
     // A device picked while the sample played takes over now that nothing
     // plays: after the save above, which stored the device heard.
     if (ui->outputDeviceList->currentIndex() >= 0 &&
-        ui->outputDeviceList->currentIndex() != globalSettings.audioOutDeviceID)
+        ui->outputDeviceList->currentIndex() != settings_.audioOutDeviceID)
         onOutputDeviceChanged();
 }
 
 void PlaybackPage::refreshSpeakerLevel() {
-    refreshLevelControls(platform_, waveDeviceNumber(globalSettings.audioInDeviceID),
-                         waveDeviceNumber(globalSettings.audioOutDeviceID), nullptr, nullptr,
+    refreshLevelControls(platform_, waveDeviceNumber(settings_.audioInDeviceID),
+                         waveDeviceNumber(settings_.audioOutDeviceID), nullptr, nullptr,
                          ui->speakerLevelSlider, ui->speakerLevelUnavailableLabel);
 }
 
@@ -219,13 +214,13 @@ void PlaybackPage::onOutputDeviceChanged() {
     // the device heard; StopPlayback applies the pick.
     if (picked < 0 || playing_)
         return;
-    storePickedDevice(picked, globalSettings.audioOutDeviceID, globalSettings.audioOutDeviceName,
+    storePickedDevice(picked, settings_.audioOutDeviceID, settings_.audioOutDeviceName,
                       deviceNames_);
     refreshSpeakerLevel();
 }
 
 void PlaybackPage::onSpeakerLevelChanged() {
-    setSpeakerVolume(platform_, waveDeviceNumber(globalSettings.audioOutDeviceID),
+    setSpeakerVolume(platform_, waveDeviceNumber(settings_.audioOutDeviceID),
                      static_cast<uint16_t>(ui->speakerLevelSlider->value()));
 }
 

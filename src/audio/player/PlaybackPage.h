@@ -21,6 +21,9 @@ class QTimer;
 namespace Ui {
 class PlaybackPage;
 }
+namespace tavora {
+struct SystemTestSettings;
+}
 namespace tavora::platform::audio {
 class AudioPlatform;
 }
@@ -47,7 +50,10 @@ public:
         "The sound server stopped while the sample was playing, so it has stopped.\n\nStart the "
         "sound server again (or log out and back in), then press Play.");
 
-    PlaybackPage(platform::audio::AudioPlatform& platform, QWidget* parent = nullptr);
+    // The settings are the window's record: the page keeps the chosen device
+    // in it, and asks the window to store it (saveRequested).
+    PlaybackPage(platform::audio::AudioPlatform& platform, SystemTestSettings& settings,
+                 QWidget* parent = nullptr);
     // The player goes with the page; a sample still playing ends here.
     ~PlaybackPage() override;
 
@@ -74,9 +80,9 @@ public:
     void onOutputDeviceChanged();
 
 signals:
-    // Storing the settings after a stop failed; `message` says so in words.
-    // The window tells the participant (once per run).
-    void settingsNotSaved(const QString& message);
+    // A stop of a playing sample: the settings, with the device heard, are
+    // to be stored now.
+    void saveRequested();
 
 public:
     std::unique_ptr<Ui::PlaybackPage> ui;
@@ -94,6 +100,7 @@ private:
     void refreshSpeakerLevel();
 
     platform::audio::AudioPlatform& platform_;
+    SystemTestSettings& settings_;
     bool playing_ = false;                                               // Play opened the device
     platform::audio::MmResult lost_ = platform::audio::MMSYSERR_NOERROR; // why it went away
     // The sound server's name of each entry of outputDeviceList.

@@ -3,17 +3,16 @@
 #include "platform/settings/MemoryRegistry.h"
 #include "platform/settings/RegFile.h"
 #include "platform/settings/RegFileStore.h"
-#include "settings/SystemTestSettings.h"
 
 #include <cerrno>
 #include <cstring>
 
 namespace tavora {
 
-QString loadSettingsReadOnly() {
+SettingsSnapshot loadSettingsReadOnly() {
     const std::filesystem::path path = RegFileStore::defaultPaths().currentUser;
     const QString name = QString::fromStdString(path.string());
-    auto snapshot = std::make_shared<MemoryRegistry>();
+    MemoryRegistry snapshot;
     QString origin;
     std::string text;
     switch (readRegFileText(path, text)) {
@@ -32,16 +31,13 @@ QString loadSettingsReadOnly() {
         const RegFileKey* key = document ? document->findKey(keyName) : nullptr;
         if (key)
             for (const RegFileValue& value : key->values)
-                snapshot->put(RegRoot::CurrentUser, SettingsKeyPath, value.name, value.value);
+                snapshot.put(RegRoot::CurrentUser, SettingsKeyPath, value.name, value.value);
         origin = document ? QString("settings from %1").arg(name)
                           : QString("unreadable settings file %1 (defaults)").arg(name);
         break;
     }
     }
-    setSettingsRegistry(snapshot);
-    loadSettings();
-    setSettingsRegistry(nullptr);
-    return origin;
+    return {loadSettings(snapshot), origin};
 }
 
 } // namespace tavora

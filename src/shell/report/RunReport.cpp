@@ -53,8 +53,7 @@ int runReport(const ReportOptions& options, int argc, char** argv) {
                                                     : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName("tavora-wizard");
 
-    const QString settingsOrigin = loadSettingsReadOnly();
-    const SystemTestSettings settings = globalSettings;
+    const auto [settings, settingsOrigin] = loadSettingsReadOnly();
 
     Report report;
     ConnectionCheckOptions connection;

@@ -54,6 +54,7 @@ class LoopbackPulseTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<PulseAudioPlatform> platform;
+    SystemTestSettings settings; // the window's record
     std::int32_t pipeSource = -1;
     std::int32_t pipeSink = -1;
 
@@ -70,12 +71,12 @@ private slots:
     }
 
     void speechComesBackAfterTheCodecAndSilenceStaysSilent() {
-        globalSettings = SystemTestSettings{};
-        globalSettings.audioInDeviceID = pipeSource;
-        globalSettings.audioOutDeviceID = pipeSink;
+        settings = SystemTestSettings{};
+        settings.audioInDeviceID = pipeSource;
+        settings.audioOutDeviceID = pipeSink;
         PipeSinkReader sink;
         PipeSourceWriter source;
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
         QCOMPARE(page.ui->inputDeviceList->currentIndex(), pipeSource);
@@ -154,12 +155,12 @@ private slots:
 
     // Holding Ctrl: a run for as long as the key is held, on the real devices.
     void pushToTalkOnTheRealDevices() {
-        globalSettings = SystemTestSettings{};
-        globalSettings.audioInDeviceID = pipeSource;
-        globalSettings.audioOutDeviceID = pipeSink;
+        settings = SystemTestSettings{};
+        settings.audioInDeviceID = pipeSource;
+        settings.audioOutDeviceID = pipeSink;
         PipeSinkReader sink;
         PipeSourceWriter source;
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.enterMicrophonePage();
         page.pushToTalkDown();
         page.pushToTalkDown();
@@ -177,12 +178,12 @@ private slots:
     // back: counted by the daemon after each of many runs, with the
     // program's file descriptors and threads flat.
     void manyRunsLeaveNothingOnTheServer() {
-        globalSettings = SystemTestSettings{};
-        globalSettings.audioInDeviceID = pipeSource;
-        globalSettings.audioOutDeviceID = pipeSink;
+        settings = SystemTestSettings{};
+        settings.audioInDeviceID = pipeSource;
+        settings.audioOutDeviceID = pipeSink;
         PipeSinkReader sink;
         PipeSourceWriter source;
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         RunLeaks leaks;
         for (int run = 0; run < 20; ++run) {
@@ -226,15 +227,15 @@ private slots:
                                        : std::string("module-null-sink sink_name=gone_sink "
                                                      "sink_properties=device.description=Gone_Sink"));
         QVERIFY(module.loaded());
-        globalSettings = SystemTestSettings{};
-        globalSettings.audioInDeviceID =
+        settings = SystemTestSettings{};
+        settings.audioInDeviceID =
             input ? waveDeviceNamed(*platform, true, "Gone_Source") : pipeSource;
-        globalSettings.audioOutDeviceID =
+        settings.audioOutDeviceID =
             input ? pipeSink : waveDeviceNamed(*platform, false, "Gone_Sink");
-        QVERIFY(globalSettings.audioInDeviceID >= 0 && globalSettings.audioOutDeviceID >= 0);
+        QVERIFY(settings.audioInDeviceID >= 0 && settings.audioOutDeviceID >= 0);
         PipeSinkReader sink;
         PipeSourceWriter source(input ? pulseDir() + "/gone.fifo" : pulseDir() + "/src.fifo");
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
         QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
@@ -271,11 +272,11 @@ private slots:
             QSKIP("needs tests/harness/pulse.sh (TAVORA_PULSE_HARNESS)");
         QVERIFY(daemon.start());
         PulseAudioPlatform own(daemon.server());
-        globalSettings = SystemTestSettings{};
-        globalSettings.audioInDeviceID = waveDeviceNamed(own, true, "Pipe_Source");
-        globalSettings.audioOutDeviceID = waveDeviceNamed(own, false, "Pipe_Sink");
-        QVERIFY(globalSettings.audioInDeviceID >= 0 && globalSettings.audioOutDeviceID >= 0);
-        MicrophonePage page(own);
+        settings = SystemTestSettings{};
+        settings.audioInDeviceID = waveDeviceNamed(own, true, "Pipe_Source");
+        settings.audioOutDeviceID = waveDeviceNamed(own, false, "Pipe_Sink");
+        QVERIFY(settings.audioInDeviceID >= 0 && settings.audioOutDeviceID >= 0);
+        MicrophonePage page(own, settings);
         page.show();
         page.enterMicrophonePage();
         {

@@ -44,14 +44,14 @@ private slots:
 
         PulseAudioPlatform platform(pulseServer());
         QVERIFY(platform.connected());
-        globalSettings = SystemTestSettings{};
-        globalSettings.audioInDeviceID = waveDeviceNamed(platform, true, "Pipe_Source");
-        globalSettings.audioOutDeviceID = waveDeviceNamed(platform, false, "Pipe_Sink");
-        QVERIFY(globalSettings.audioInDeviceID >= 0 && globalSettings.audioOutDeviceID >= 0);
+        SystemTestSettings settings;
+        settings.audioInDeviceID = waveDeviceNamed(platform, true, "Pipe_Source");
+        settings.audioOutDeviceID = waveDeviceNamed(platform, false, "Pipe_Sink");
+        QVERIFY(settings.audioInDeviceID >= 0 && settings.audioOutDeviceID >= 0);
 
         PipeSinkReader sink;
         PipeSourceWriter source;
-        MicrophonePage page(platform);
+        MicrophonePage page(platform, settings);
         page.enterMicrophonePage();
         const std::vector<std::int16_t> signal =
             testSignal(Rate * static_cast<std::size_t>(runLength.count()));

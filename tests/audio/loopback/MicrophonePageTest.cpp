@@ -52,6 +52,7 @@ class MicrophonePageTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<MemoryAudioPlatform> platform;
+    SystemTestSettings settings; // the window's record
 
     // Two microphones (the first with a boost control, off) and two outputs.
     void addStandardDevices(std::uint32_t boost = 0) {
@@ -96,13 +97,13 @@ class MicrophonePageTest : public QObject {
 private slots:
     void init() {
         platform = std::make_unique<MemoryAudioPlatform>();
-        globalSettings = SystemTestSettings{};
+        settings = SystemTestSettings{};
     }
     void cleanup() { platform.reset(); }
 
     void showsItsControlsAndTexts() {
         addStandardDevices();
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         QCOMPARE(page.size(), QSize(442, 321));
         QCOMPARE(page.ui->deviceLabel->text(),
                  QString("Select your input device which your microphone is attached to:"));
@@ -134,9 +135,9 @@ private slots:
 
     void entrySelectsTheStoredDeviceAndReadsItsLevel() {
         addStandardDevices();
-        globalSettings.audioInDeviceID = 1;
-        globalSettings.audioOutDeviceID = 1;
-        MicrophonePage page(*platform);
+        settings.audioInDeviceID = 1;
+        settings.audioOutDeviceID = 1;
+        MicrophonePage page(*platform, settings);
         page.show();
         MessageBoxCatcher boxes{};
         page.enterMicrophonePage();
@@ -163,11 +164,11 @@ private slots:
 
     void storedDeviceBeyondTheListFallsBackToTheFirst() {
         addStandardDevices();
-        globalSettings.audioInDeviceID = 5;
-        MicrophonePage page(*platform);
+        settings.audioInDeviceID = 5;
+        MicrophonePage page(*platform, settings);
         page.enterMicrophonePage();
         QCOMPARE(page.ui->inputDeviceList->currentIndex(), 0);
-        QCOMPARE(globalSettings.audioInDeviceID, 0);
+        QCOMPARE(settings.audioInDeviceID, 0);
         QCOMPARE(page.ui->microphoneLevelSlider->value(), 20000);
     }
 
@@ -176,28 +177,28 @@ private slots:
     void aPickedMicrophoneIsFoundWhereItMoved() {
         platform->addWaveIn(MemoryWaveDeviceSetup::named("Microphone One", "mic1"));
         platform->addWaveIn(MemoryWaveDeviceSetup::named("Line In", "line"));
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
-        QCOMPARE(globalSettings.audioInDeviceName, std::string()); // the default entry: no name
+        QCOMPARE(settings.audioInDeviceName, std::string()); // the default entry: no name
         page.ui->inputDeviceList->setFocus();
         QTest::keyClick(page.ui->inputDeviceList, Qt::Key_Down);
-        QCOMPARE(globalSettings.audioInDeviceID, 1);
-        QCOMPARE(globalSettings.audioInDeviceName, std::string("line"));
+        QCOMPARE(settings.audioInDeviceID, 1);
+        QCOMPARE(settings.audioInDeviceName, std::string("line"));
 
         platform->clearWaveDevices();
         for (const char* name : {"usb", "mic1", "line"})
             platform->addWaveIn(MemoryWaveDeviceSetup::named(name, name));
         page.enterMicrophonePage();
         QCOMPARE(page.ui->inputDeviceList->currentText(), QString("line"));
-        QCOMPARE(globalSettings.audioInDeviceID, 2);
+        QCOMPARE(settings.audioInDeviceID, 2);
     }
 
     void noInputDevice() {
         platform->addWaveOut(MemoryWaveDeviceSetup::named("Speakers One"));
         platform->addMixer(MemoryMixerSetup::standard("Mixer One", 30000, 20000, true));
-        globalSettings.audioInDeviceID = 0;
-        MicrophonePage page(*platform);
+        settings.audioInDeviceID = 0;
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
         QCOMPARE(page.ui->inputDeviceList->count(), 0);
@@ -215,7 +216,7 @@ private slots:
     void levelNotAvailable() {
         platform->addWaveIn(MemoryWaveDeviceSetup::named("Microphone One"));
         platform->addWaveOut(MemoryWaveDeviceSetup::named("Speakers One"));
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
         QVERIFY(!page.ui->microphoneLevelSlider->isEnabled());
@@ -232,7 +233,7 @@ private slots:
     void boostOnAtEntry() {
         QFETCH(bool, turnOff);
         addStandardDevices(1);
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         MessageBoxCatcher boxes{turnOff ? QMessageBox::Yes : QMessageBox::No};
         page.enterMicrophonePage();
@@ -251,7 +252,7 @@ private slots:
     // Only exactly 1 reads as on.
     void boostValueOtherThanOneIsOff() {
         addStandardDevices(2);
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         MessageBoxCatcher boxes{};
         page.enterMicrophonePage();
@@ -262,7 +263,7 @@ private slots:
 
     void checkingTheBoostBox() {
         addStandardDevices();
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
         const int writesBefore = platform->mixerCounters().detailWrites;
@@ -298,7 +299,7 @@ private slots:
 
     void sliderAndDeviceChoice() {
         addStandardDevices();
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
         page.ui->microphoneLevelSlider->setValue(65535);
@@ -310,7 +311,7 @@ private slots:
         const int writes = platform->mixerCounters().detailWrites;
         page.ui->inputDeviceList->setCurrentIndex(1);
         emit page.ui->inputDeviceList->activated(1);
-        QCOMPARE(globalSettings.audioInDeviceID, 1);
+        QCOMPARE(settings.audioInDeviceID, 1);
         QCOMPARE(page.ui->microphoneLevelSlider->value(), 50000);
         QCOMPARE(platform->mixerCounters().detailWrites, writes);
         page.ui->microphoneLevelSlider->setValue(1234);
@@ -320,9 +321,9 @@ private slots:
 
     void startRunsTheLoopOnceAndStopEndsIt() {
         addStandardDevices();
-        globalSettings.audioInDeviceID = 1;
-        globalSettings.audioOutDeviceID = 1;
-        MicrophonePage page(*platform);
+        settings.audioInDeviceID = 1;
+        settings.audioOutDeviceID = 1;
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
 
@@ -367,7 +368,7 @@ private slots:
 
     void stopBeforeAnyBlockWasCaptured() {
         addStandardDevices();
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.enterMicrophonePage();
         page.onStartClicked();
         QVERIFY(page.playThread());
@@ -379,7 +380,7 @@ private slots:
 
     void aBlockLeftBeforeStartIsNotPlayed() {
         addStandardDevices();
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.enterMicrophonePage();
         const std::vector<std::uint8_t> stale(65, 0x77);
         page.captureBufferFull(nullptr, stale.data(), 65);
@@ -420,8 +421,8 @@ private slots:
         QFETCH(QString, text);
         QFETCH(int, listed);
         addStandardDevices();
-        globalSettings.audioInDeviceID = 1; // the headset, without a boost control
-        MicrophonePage page(*platform);
+        settings.audioInDeviceID = 1; // the headset, without a boost control
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
         QTest::mouseClick(page.ui->startButton, Qt::LeftButton);
@@ -457,7 +458,7 @@ private slots:
 
     void pushToTalkHeldWithRepeatsThenReleased() {
         addStandardDevices();
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
         page.stopMikeTest(); // a release with no run does nothing
@@ -481,7 +482,7 @@ private slots:
     void loopThatCannotBePreparedDoesNothingVisible() {
         addStandardDevices();
         platform->waveOutSetup(0).openResult = MMSYSERR_ALLOCATED;
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.show();
         page.enterMicrophonePage();
         MessageBoxCatcher boxes{};
@@ -503,7 +504,7 @@ private slots:
     void captureDeviceThatCannotBeOpened() {
         addStandardDevices();
         platform->waveInSetup(0).openResult = MMSYSERR_ALLOCATED;
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.enterMicrophonePage();
         try {
             page.onStartClicked();
@@ -525,7 +526,7 @@ private slots:
     // The run keeps its device; the new choice applies from the next Start.
     void changingTheDeviceDuringARun() {
         addStandardDevices();
-        MicrophonePage page(*platform);
+        MicrophonePage page(*platform, settings);
         page.enterMicrophonePage();
         page.onStartClicked();
         page.ui->inputDeviceList->setCurrentIndex(1);
@@ -544,7 +545,7 @@ private slots:
     void switchingPageOrClosingDuringARun() {
         addStandardDevices();
         {
-            MicrophonePage page(*platform);
+            MicrophonePage page(*platform, settings);
             page.enterMicrophonePage();
             page.onStartClicked();
             page.stopMikeTest(); // what the window does before the playback page

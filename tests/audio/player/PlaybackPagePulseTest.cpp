@@ -73,11 +73,16 @@ private slots:
 
 private:
     void enterOnPipeSink();
+    // The page as the window makes it: a stop of the sample stores the
+    // settings in `store`.
+    void newPage();
     // Picks `name` in the device list with the arrow keys.
     void pick(const QString& name);
 
     std::unique_ptr<mm::PulseAudioPlatform> platform;
+    SystemTestSettings settings;
     std::shared_ptr<MemoryRegistry> registry;
+    std::shared_ptr<Registry> store;
     std::unique_ptr<PlaybackPage> page;
     int pipe = -1;
 };
@@ -89,17 +94,21 @@ void PlaybackPagePulseTest::initTestCase() {
 
 void PlaybackPagePulseTest::init() {
     registry = std::make_shared<MemoryRegistry>();
-    setSettingsRegistry(registry);
-    globalSettings = {};
+    store = registry;
+    settings = {};
     platform = std::make_unique<mm::PulseAudioPlatform>(pulseServer());
-    page = std::make_unique<PlaybackPage>(*platform);
+    newPage();
+}
+
+void PlaybackPagePulseTest::newPage() {
+    page = std::make_unique<PlaybackPage>(*platform, settings);
+    connect(page.get(), &PlaybackPage::saveRequested, this, [this] { saveSettings(settings, *store); });
     page->show();
 }
 
 void PlaybackPagePulseTest::cleanup() {
     page.reset();
     platform.reset();
-    setSettingsRegistry(std::make_shared<MemoryRegistry>());
 }
 
 void PlaybackPagePulseTest::enterOnPipeSink() {
@@ -264,8 +273,7 @@ void PlaybackPagePulseTest::theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBa
     QVERIFY(daemon.start());
     page.reset();
     platform = std::make_unique<mm::PulseAudioPlatform>(daemon.server());
-    page = std::make_unique<PlaybackPage>(*platform);
-    page->show();
+    newPage();
     page->enterPlaybackPage();
     auto& ui = *page->ui;
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
@@ -304,8 +312,8 @@ void PlaybackPagePulseTest::thePickedDeviceIsLevelledKeptAndLoopedOn() {
     QTemporaryDir config;
     const RegFileStore::Paths paths{config.filePath("user.reg").toStdString(),
                                       config.filePath("system.reg").toStdString()};
-    setSettingsRegistry(std::make_shared<RegFileStore>(paths));
-    loadSettings();
+    store = std::make_shared<RegFileStore>(paths);
+    settings = loadSettings(*store);
     pactl("set-sink-volume spk1 0x2000");
     pactl("set-sink-volume spk2 0x6000");
     auto restoreVolumes = qScopeGuard([] {
@@ -339,18 +347,16 @@ void PlaybackPagePulseTest::thePickedDeviceIsLevelledKeptAndLoopedOn() {
 
     // The next start finds the headphones selected at their level.
     page.reset();
-    globalSettings = {};
-    setSettingsRegistry(std::make_shared<RegFileStore>(paths));
-    loadSettings();
-    page = std::make_unique<PlaybackPage>(*platform);
-    page->show();
+    store = std::make_shared<RegFileStore>(paths);
+    settings = loadSettings(*store);
+    newPage();
     page->enterPlaybackPage();
     QCOMPARE(page->ui->outputDeviceList->currentText(), QString("Headphones_Two"));
     QCOMPARE(page->ui->speakerLevelSlider->value(), 50000);
 
     // The microphone loop plays the voice on them.
     known = pactlSinkInputs();
-    MicrophonePage microphone(*platform);
+    MicrophonePage microphone(*platform, settings);
     microphone.show();
     microphone.enterMicrophonePage();
     QTest::mouseClick(microphone.ui->startButton, Qt::LeftButton);
@@ -363,8 +369,8 @@ void PlaybackPagePulseTest::thePickedDeviceIsLevelledKeptAndLoopedOn() {
 void PlaybackPagePulseTest::aSinkAheadOfTheChosenOneKeepsTheChoice() {
     page->enterPlaybackPage();
     pick("Headphones_Two");
-    saveSettings();
-    QCOMPARE(globalSettings.audioOutDeviceID, 1);
+    saveSettings(settings, *store);
+    QCOMPARE(settings.audioOutDeviceID, 1);
 
     // Before the next start a headset appears and becomes the server's
     // default, so it comes first and every other sink moves down one place.
@@ -390,16 +396,14 @@ void PlaybackPagePulseTest::aSinkAheadOfTheChosenOneKeepsTheChoice() {
         5000);
 
     page.reset();
-    globalSettings = {};
-    loadSettings();
-    page = std::make_unique<PlaybackPage>(*platform);
-    page->show();
+    settings = loadSettings(*store);
+    newPage();
     page->enterPlaybackPage();
     QComboBox* list = page->ui->outputDeviceList;
     QCOMPARE(list->itemText(0), longName + " (Windows Default)"); // the whole description
     QCOMPARE(list->currentText(), QString("Headphones_Two"));
-    QCOMPARE(globalSettings.audioOutDeviceID, 2);
-    QCOMPARE(globalSettings.audioOutDeviceName, std::string("spk2"));
+    QCOMPARE(settings.audioOutDeviceID, 2);
+    QCOMPARE(settings.audioOutDeviceName, std::string("spk2"));
 }
 
 QTEST_MAIN(PlaybackPagePulseTest)

@@ -50,23 +50,24 @@ private:
     bool settingsWritten() const { return !registry->writes().empty(); }
 
     std::unique_ptr<mm::MemoryAudioPlatform> platform;
+    SystemTestSettings settings;
     std::shared_ptr<MemoryRegistry> registry;
     std::unique_ptr<PlaybackPage> page;
 };
 
 void PlaybackPageTest::init() {
     registry = std::make_shared<MemoryRegistry>();
-    setSettingsRegistry(registry);
-    globalSettings = {};
+    settings = {};
     platform = std::make_unique<mm::MemoryAudioPlatform>();
-    page = std::make_unique<PlaybackPage>(*platform);
+    page = std::make_unique<PlaybackPage>(*platform, settings);
+    // As the window does: a stop of the sample stores the settings.
+    connect(page.get(), &PlaybackPage::saveRequested, this, [this] { saveSettings(settings, *registry); });
     page->show();
 }
 
 void PlaybackPageTest::cleanup() {
     page.reset();
     platform.reset();
-    setSettingsRegistry(std::make_shared<MemoryRegistry>());
 }
 
 void PlaybackPageTest::addDevices(int count) {
@@ -105,13 +106,13 @@ void PlaybackPageTest::enteringSelectsTheStoredDevice() {
     QFETCH(int, stored);
     QFETCH(int, selected);
     addDevices(devices);
-    globalSettings.audioOutDeviceID = stored;
+    settings.audioOutDeviceID = stored;
     page->enterPlaybackPage();
     auto& ui = *page->ui;
     QCOMPARE(ui.outputDeviceList->count(), devices);
     QCOMPARE(ui.outputDeviceList->itemText(0), QString("Speakers One (Windows Default)"));
     QCOMPARE(ui.outputDeviceList->currentIndex(), selected);
-    QCOMPARE(globalSettings.audioOutDeviceID, selected);
+    QCOMPARE(settings.audioOutDeviceID, selected);
     QVERIFY(!settingsWritten()); // a reset number is stored at the next save only
     QVERIFY(ui.devicePanel->isVisible());
     QVERIFY(!ui.noDevicePanel->isVisible());
@@ -147,7 +148,7 @@ void PlaybackPageTest::withoutDevicesThePageSaysSo() {
 
 void PlaybackPageTest::playBlinksTheLabelAndStopSavesTheSettings() {
     addDevices(2);
-    globalSettings.audioOutDeviceID = 1;
+    settings.audioOutDeviceID = 1;
     page->enterPlaybackPage();
     auto& ui = *page->ui;
     QCOMPARE(page->playingTimer->interval(), 800);
@@ -280,7 +281,7 @@ void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy() {
     QFETCH(QString, text);
     QFETCH(int, listed);
     addDevices(2);
-    globalSettings.audioOutDeviceID = 1;
+    settings.audioOutDeviceID = 1;
     page->enterPlaybackPage();
     QTest::mouseClick(page->ui->playButton, Qt::LeftButton);
     pump();
@@ -310,14 +311,14 @@ void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy() {
 
 void PlaybackPageTest::thePickedDeviceIsPlayedLevelledAndStored() {
     addDevices(3);
-    globalSettings.audioOutDeviceID = 1;
+    settings.audioOutDeviceID = 1;
     page->enterPlaybackPage();
     auto& ui = *page->ui;
     // The participant picks the third device with the keyboard.
     ui.outputDeviceList->setFocus();
     QTest::keyClick(ui.outputDeviceList, Qt::Key_Down);
     QCOMPARE(ui.outputDeviceList->currentIndex(), 2);
-    QCOMPARE(globalSettings.audioOutDeviceID, 2);
+    QCOMPARE(settings.audioOutDeviceID, 2);
     QCOMPARE(ui.speakerLevelSlider->value(), 30000); // the slider shows the picked device's level
     ui.speakerLevelSlider->setValue(54321);
     QCOMPARE(speakerLevel(2), 54321u);
@@ -334,7 +335,7 @@ void PlaybackPageTest::thePickedDeviceIsPlayedLevelledAndStored() {
     ui.speakerLevelSlider->setValue(12345);
     QTest::mouseClick(ui.stopButton, Qt::LeftButton);
     QVERIFY(registry->writes().front().value == RegValue::dword(2));
-    QCOMPARE(std::make_tuple(speakerLevel(2), globalSettings.audioOutDeviceID, ui.speakerLevelSlider->value()),
+    QCOMPARE(std::make_tuple(speakerLevel(2), settings.audioOutDeviceID, ui.speakerLevelSlider->value()),
              std::make_tuple(12345u, 1, 20000));
 }
 
@@ -347,31 +348,31 @@ void PlaybackPageTest::aDeviceThatMovedIsFoundByItsName() {
     auto& ui = *page->ui;
     Plug({"spk1", "spk2"});
     page->enterPlaybackPage();
-    QCOMPARE(globalSettings.audioOutDeviceName, std::string()); // the default entry: 0 and no name
+    QCOMPARE(settings.audioOutDeviceName, std::string()); // the default entry: 0 and no name
     ui.outputDeviceList->setFocus();
     QTest::keyClick(ui.outputDeviceList, Qt::Key_Down);
-    QCOMPARE(globalSettings.audioOutDeviceName, std::string("spk2"));
+    QCOMPARE(settings.audioOutDeviceName, std::string("spk2"));
 
     // A headset plugged in ahead of it: the same device stays selected.
     Plug({"usb", "spk1", "spk2"});
     page->enterPlaybackPage();
     QCOMPARE(ui.outputDeviceList->currentText(), QString("Device spk2"));
-    QCOMPARE(globalSettings.audioOutDeviceID, 2);
+    QCOMPARE(settings.audioOutDeviceID, 2);
 
     // Gone: the number decides as without a name, and the name is kept for
     // the device's return.
     Plug({"spk1", "usb"});
     page->enterPlaybackPage();
     QCOMPARE(ui.outputDeviceList->currentIndex(), 0);
-    QCOMPARE(globalSettings.audioOutDeviceID, 0);
-    QCOMPARE(globalSettings.audioOutDeviceName, std::string("spk2"));
+    QCOMPARE(settings.audioOutDeviceID, 0);
+    QCOMPARE(settings.audioOutDeviceName, std::string("spk2"));
     Plug({"spk1", "usb", "spk2"});
     page->enterPlaybackPage();
-    QCOMPARE(globalSettings.audioOutDeviceID, 2);
+    QCOMPARE(settings.audioOutDeviceID, 2);
     QVERIFY(!settingsWritten());
     // The default entry picked: the desktop's default from now on, whichever it is.
     QTest::keyClick(ui.outputDeviceList, Qt::Key_Home);
-    QCOMPARE(std::make_pair(globalSettings.audioOutDeviceID, globalSettings.audioOutDeviceName),
+    QCOMPARE(std::make_pair(settings.audioOutDeviceID, settings.audioOutDeviceName),
              std::make_pair(0, std::string()));
 }
 

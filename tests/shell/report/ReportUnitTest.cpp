@@ -147,9 +147,9 @@ TEST(report, SettingsFileThatCannotBeRead) {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     const QString file = config.filePath("tavora-live/user.reg");
-    EXPECT_EQ(loadSettingsReadOnly(), "no settings file at " + file + " (defaults)");
+    EXPECT_EQ(loadSettingsReadOnly().origin, "no settings file at " + file + " (defaults)");
     ASSERT_TRUE(QDir(config.path()).mkpath("tavora-live/user.reg"));
-    EXPECT_EQ(loadSettingsReadOnly(), "settings file " + file + " cannot be read: Is a directory (defaults)");
+    EXPECT_EQ(loadSettingsReadOnly().origin, "settings file " + file + " cannot be read: Is a directory (defaults)");
     if (saved.isNull())
         qunsetenv("XDG_CONFIG_HOME");
     else

@@ -16,42 +16,43 @@ namespace {
 
 // Both directions differ only in the capability record and the calls.
 template <typename Caps, typename Count, typename Query, typename QueryNames>
-void listDevices(QStringList& Strings, std::vector<std::string>* Names, Count count, Query query,
+void listDevices(QStringList& strings, std::vector<std::string>* names, Count count, Query query,
                  QueryNames queryNames) {
-    Strings.clear();
-    if (Names)
-        Names->clear();
+    strings.clear();
+    if (names)
+        names->clear();
     Caps caps;
     const std::uint32_t n = count();
     for (std::uint32_t d = 0; d < n; ++d) {
         caps = Caps{};
         if (query(d, caps) != pa::MMSYSERR_NOERROR)
             continue;
-        pa::WaveDeviceNames names;
-        const bool named = queryNames(d, names) == pa::MMSYSERR_NOERROR;
-        QString name = QString::fromStdString(
-            named && !names.description.empty() ? names.description : pa::fixedText(caps.productName));
-        if (Names)
-            Names->push_back(named ? names.serverName : std::string());
+        pa::WaveDeviceNames deviceNames;
+        const bool named = queryNames(d, deviceNames) == pa::MMSYSERR_NOERROR;
+        QString name = QString::fromStdString(named && !deviceNames.description.empty()
+                                                  ? deviceNames.description
+                                                  : pa::fixedText(caps.productName));
+        if (names)
+            names->push_back(named ? deviceNames.serverName : std::string());
         // The suffix belongs to device number 0, not to the first entry.
         if (d == 0)
             name += defaultDeviceMark();
-        Strings.append(name);
+        strings.append(name);
     }
 }
 
 } // namespace
 
-void listWaveInDevices(pa::AudioPlatform& platform, QStringList& Strings, std::vector<std::string>* Names) {
+void listWaveInDevices(pa::AudioPlatform& platform, QStringList& strings, std::vector<std::string>* names) {
     listDevices<pa::WaveInCaps>(
-        Strings, Names, [&] { return platform.waveInCount(); },
+        strings, names, [&] { return platform.waveInCount(); },
         [&](std::uint32_t d, pa::WaveInCaps& caps) { return platform.waveInCaps(d, caps); },
         [&](std::uint32_t d, pa::WaveDeviceNames& names) { return platform.waveInNames(d, names); });
 }
 
-void listWaveOutDevices(pa::AudioPlatform& platform, QStringList& Strings, std::vector<std::string>* Names) {
+void listWaveOutDevices(pa::AudioPlatform& platform, QStringList& strings, std::vector<std::string>* names) {
     listDevices<pa::WaveOutCaps>(
-        Strings, Names, [&] { return platform.waveOutCount(); },
+        strings, names, [&] { return platform.waveOutCount(); },
         [&](std::uint32_t d, pa::WaveOutCaps& caps) { return platform.waveOutCaps(d, caps); },
         [&](std::uint32_t d, pa::WaveDeviceNames& names) { return platform.waveOutNames(d, names); });
 }

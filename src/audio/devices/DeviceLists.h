@@ -24,16 +24,16 @@ inline constexpr const char* DefaultDeviceSuffix = QT_TRANSLATE_NOOP("DeviceList
 // the closed boxes keep it whole.
 QString defaultDeviceMark();
 
-// Replaces the contents of `Strings` with one entry per wave input device.
+// Replaces the contents of `strings` with one entry per wave input device.
 // A device whose capability query fails adds no entry. An entry shows the
 // device's whole product name where the platform knows it (the capability
-// record holds only 32 bytes). `Names`, when given, receives the sound
+// record holds only 32 bytes). `names`, when given, receives the sound
 // server's name of each entry's device, empty where the platform has none.
-void listWaveInDevices(platform::audio::AudioPlatform& platform, QStringList& Strings,
-                       std::vector<std::string>* Names = nullptr);
+void listWaveInDevices(platform::audio::AudioPlatform& platform, QStringList& strings,
+                       std::vector<std::string>* names = nullptr);
 // The same for wave output devices.
-void listWaveOutDevices(platform::audio::AudioPlatform& platform, QStringList& Strings,
-                        std::vector<std::string>* Names = nullptr);
+void listWaveOutDevices(platform::audio::AudioPlatform& platform, QStringList& strings,
+                        std::vector<std::string>* names = nullptr);
 
 // A stored device identifier as the platform's device number. Stored
 // identifiers are never negative once loaded; one that were would name no

@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QTranslator>
 
+#include <memory>
+
 namespace tavora {
 
 Q_DECLARE_LOGGING_CATEGORY(lcShell)
@@ -75,13 +77,14 @@ QString WizardApplication::useLanguage(const QStringList& uiLanguages) {
         // Built in by the build (qt_add_translations, and Qt's own copied
         // from qt6-translations-l10n), so nothing needs to be installed beside.
         for (const QString& file : {translationFile(language), "qtbase_" + language}) {
-            auto* translator = new QTranslator(qApp);
-            translator->setObjectName(TranslatorName);
+            auto translator = std::make_unique<QTranslator>();
             if (translator->load(file, ":/i18n")) {
-                installTranslator(translator);
+                // The application owns it from here, and finds it by name.
+                translator->setObjectName(TranslatorName);
+                translator->setParent(qApp);
+                installTranslator(translator.release());
             } else {
                 qCWarning(lcShell) << "no translation" << file << "built in";
-                delete translator;
             }
         }
     }

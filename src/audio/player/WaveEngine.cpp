@@ -85,11 +85,9 @@ WaveEngine::~WaveEngine() {
     retiredThreads_.clear();
     receiver_.reset();
     retiredReceivers_.clear();
-    for (auto* header : headers_) {
+    for (const auto& header : headers_)
         if (header->user == reinterpret_cast<uintptr_t>(this))
             std::free(header->data);
-        delete header;
-    }
 }
 
 void WaveEngine::setActive(bool value) {
@@ -216,9 +214,7 @@ bool WaveEngine::reallocHeader(WaveHeader*& header, uint32_t size, uint8_t* exte
     }
     if (header == nullptr) {
         try {
-            auto fresh = std::make_unique<WaveHeader>();
-            headers_.push_back(fresh.get());
-            header = fresh.release();
+            header = headers_.emplace_back(std::make_unique<WaveHeader>()).get();
         } catch (const std::bad_alloc&) {
             header = nullptr;
             checkResult(mm::MMSYSERR_NOMEM);
@@ -257,18 +253,18 @@ bool WaveEngine::reallocHeader(WaveHeader*& header, uint32_t size, uint8_t* exte
 void WaveEngine::freeHeader(WaveHeader*& header) {
     if (header == nullptr)
         return;
-    const auto it = std::find(headers_.begin(), headers_.end(), header);
-    if (it != headers_.end())
-        headers_.erase(it);
     if (header->user == reinterpret_cast<uintptr_t>(this))
         std::free(header->data);
-    delete header;
+    const auto it = std::find_if(headers_.begin(), headers_.end(),
+                                 [header](const auto& owned) { return owned.get() == header; });
+    if (it != headers_.end())
+        headers_.erase(it); // the header goes with its owner
     header = nullptr;
 }
 
 void WaveEngine::releaseAllBuffers() {
     while (!headers_.empty()) {
-        WaveHeader* header = headers_.back();
+        WaveHeader* header = headers_.back().get();
         freeHeader(header);
     }
 }

@@ -217,7 +217,7 @@ private:
     uint32_t lastError_ = 0;
     uint16_t bufferLength_ = 1000;
     uint16_t bufferCount_ = 2;
-    std::vector<WaveHeader*> headers_;
+    std::vector<std::unique_ptr<WaveHeader>> headers_;
     std::recursive_mutex lock_;
     uint32_t notifierKind_ = 0;
     std::atomic<QObject*> notifier_{nullptr};

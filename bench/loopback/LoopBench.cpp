@@ -324,7 +324,7 @@ int loop(const char* server, const std::string& src, const std::string& sinkPath
     }
     std::printf("== the wizard's loop (%d runs of %.0f s)\n", runs, runSeconds());
     delays.print("tone in -> tone out");
-    stops.print("Stop (StopMikeTest)");
+    stops.print("Stop (stopMikeTest)");
     startToReady.print("Start (btnStartMikeClick)");
     std::printf("%-34s wizard %.2f %% (with the bench's fifo threads), daemon %.2f %% of one core\n",
                 "CPU while the loop runs", 100 * ownCpu / seconds, 100 * daemonCpu / seconds);

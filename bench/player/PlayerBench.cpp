@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
     }
     const double lead = leadIn();
     SinkReader reader(argv[2]);
-    auto idle = [&] { return !page.samplePlayer_->active(); };
+    auto idle = [&] { return !page.samplePlayer->active(); };
 
     std::vector<double> latencies;
     for (int r = 0; r < runs; ++r) {

@@ -43,7 +43,7 @@ public:
 // doubles), false or an empty string.
 //
 // Integers must be REG_DWORD; the narrower kinds take its low bits, which
-// gives back what WriteRegistryValue stored. Booleans are true when non-zero.
+// gives back what writeRegistryValue stored. Booleans are true when non-zero.
 // Strings come from REG_SZ or REG_EXPAND_SZ (not expanded), cut at the first
 // zero byte. Doubles come only from an 8-byte REG_BINARY.
 RegistryValue readRegistryValue(Registry& registry, std::string_view keyPath, std::string_view valueName,
@@ -56,12 +56,12 @@ RegistryValue readRegistryValue(Registry& registry, std::string_view keyPath, st
 void writeRegistryValue(Registry& registry, std::string_view keyPath, std::string_view valueName,
                         const RegistryValue& value, bool currentUser);
 
-// Writes to one key that are stored as one change: Write collects them, in
-// order, and Commit stores them at once, so that neither a reader nor a crash
+// Writes to one key that are stored as one change: write collects them, in
+// order, and commit stores them at once, so that neither a reader nor a crash
 // ever sees some of them new and others old. Each is written as
-// WriteRegistryValue writes it. When the registry refuses one, the ones before
+// writeRegistryValue writes it. When the registry refuses one, the ones before
 // it are stored and it and the later ones are not (a file registry stores all
-// of them or none), and Commit throws RegistryError "Failed to set data for
+// of them or none), and commit throws RegistryError "Failed to set data for
 // '<its name>'".
 class RegistryWriteBatch {
 public:

@@ -457,9 +457,9 @@ private slots:
         tavora::test::MessageBoxCatcher catcher;
         for (int stop = 0; stop < 2; ++stop) {
             QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
-            QVERIFY(w.playbackPage->samplePlayer_->active());
+            QVERIFY(w.playbackPage->samplePlayer->active());
             QTest::mouseClick(w.playbackPage->ui->stopButton, Qt::LeftButton);
-            while (w.playbackPage->samplePlayer_->active())
+            while (w.playbackPage->samplePlayer->active())
                 WizardFixture::idle(); // the player closes
         }
         QVERIFY(w.close());
@@ -483,7 +483,7 @@ private slots:
         w.show();
         QCOMPARE(w.playbackPage->ui->outputDeviceList->count(), 2);
         QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
-        QVERIFY(w.playbackPage->samplePlayer_->active());
+        QVERIFY(w.playbackPage->samplePlayer->active());
         QCOMPARE(f.audio().openedWaveOuts().size(), size_t(1));
         QVERIFY(w.close());
         QFile file(f.settingsFile());

@@ -4,8 +4,8 @@
 // slider, the boost check box, and Start and Stop of the loop that plays the
 // captured voice straight back (through GSM 6.10) on the output device.
 //
-// The window creates the page once and drives it through EnterMicrophonePage,
-// StopMikeTest and the push-to-talk pair PushToTalkDown / StopMikeTest.
+// The window creates the page once and drives it through enterMicrophonePage,
+// stopMikeTest and the push-to-talk pair pushToTalkDown / stopMikeTest.
 
 #include "audio/loopback/PlayThread.h"
 #include "platform/audio/WaveTypes.h"

@@ -64,10 +64,10 @@ PlaybackPage::PlaybackPage(platform::audio::AudioPlatform& platform, SystemTestS
     playingTimer->setInterval(BlinkInterval);
     connect(playingTimer, &QTimer::timeout, this, [this] { onPlayingTimer(); });
 
-    samplePlayer_ = std::make_unique<SamplePlayer>(platform);
-    samplePlayer_->onActivate = [this](WaveEngine* sender) { onSamplePlayerActivate(sender); };
-    samplePlayer_->onDeactivate = [this](WaveEngine* sender) { onSamplePlayerDeactivate(sender); };
-    samplePlayer_->onError = [this](WaveEngine* sender) { onSamplePlayerError(sender); };
+    samplePlayer = std::make_unique<SamplePlayer>(platform);
+    samplePlayer->onActivate = [this](WaveEngine* sender) { onSamplePlayerActivate(sender); };
+    samplePlayer->onDeactivate = [this](WaveEngine* sender) { onSamplePlayerDeactivate(sender); };
+    samplePlayer->onError = [this](WaveEngine* sender) { onSamplePlayerError(sender); };
 
     connect(ui->playButton, &QPushButton::clicked, this, [this] { onPlayClicked(); });
     connect(ui->stopButton, &QPushButton::clicked, this, [this] { onStopClicked(); });
@@ -79,7 +79,7 @@ PlaybackPage::PlaybackPage(platform::audio::AudioPlatform& platform, SystemTestS
 }
 
 PlaybackPage::~PlaybackPage() {
-    samplePlayer_.reset();
+    samplePlayer.reset();
 }
 
 void PlaybackPage::enterPlaybackPage() {
@@ -110,15 +110,15 @@ void PlaybackPage::enterPlaybackPage() {
 
 void PlaybackPage::onPlayClicked() {
     // A sample playing, or one still closing after a stop.
-    if (samplePlayer_->active())
+    if (samplePlayer->active())
         return;
     std::unique_ptr<QIODevice> stream;
     try {
-        samplePlayer_->setDeviceID(ui->outputDeviceList->currentIndex());
+        samplePlayer->setDeviceID(ui->outputDeviceList->currentIndex());
         stream = openResourceStream("sample", "WAVE");
-        samplePlayer_->wave().loadFromStream(*stream);
+        samplePlayer->wave().loadFromStream(*stream);
         stream.reset();
-        samplePlayer_->setActive(true);
+        samplePlayer->setActive(true);
         playing_ = true;
         lost_ = platform::audio::MMSYSERR_NOERROR;
         switchEnabled(ui->playButton, ui->stopButton);
@@ -128,8 +128,8 @@ void PlaybackPage::onPlayClicked() {
                         QCoreApplication::translate("PlaybackPage", CannotPlayText), QMessageBox::Ok, this);
         box.exec();
         stream.reset();
-        if (samplePlayer_->active())
-            samplePlayer_->setActive(false);
+        if (samplePlayer->active())
+            samplePlayer->setActive(false);
         switchEnabled(ui->stopButton, ui->playButton);
     }
 }
@@ -188,8 +188,8 @@ void PlaybackPage::onPlayingTimer() {
 
 void PlaybackPage::stopPlayback() {
     playing_ = false;
-    if (samplePlayer_->active()) {
-        samplePlayer_->setActive(false);
+    if (samplePlayer->active()) {
+        samplePlayer->setActive(false);
         emit saveRequested();
     }
     switchEnabled(ui->stopButton, ui->playButton);
@@ -211,7 +211,7 @@ void PlaybackPage::refreshSpeakerLevel() {
 void PlaybackPage::onOutputDeviceChanged() {
     const int picked = ui->outputDeviceList->currentIndex();
     // While the sample plays, the slider and the stored choice stay with
-    // the device heard; StopPlayback applies the pick.
+    // the device heard; stopPlayback applies the pick.
     if (picked < 0 || playing_)
         return;
     storePickedDevice(picked, settings_.audioOutDeviceID, settings_.audioOutDeviceName,

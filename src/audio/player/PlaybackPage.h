@@ -5,8 +5,8 @@
 // "playing" label.
 //
 // The window creates the page once (it owns the page, and through it the
-// player samplePlayer_ and the timer playingTimer) and drives it through
-// EnterPlaybackPage, each time the page is shown, and StopPlayback, when the
+// player samplePlayer and the timer playingTimer) and drives it through
+// enterPlaybackPage, each time the page is shown, and stopPlayback, when the
 // page is left or the window's Close button is pressed.
 
 #include "audio/player/SamplePlayer.h"
@@ -89,7 +89,7 @@ public:
     QTimer* playingTimer = nullptr;
     // Declared after the form: it goes first, while the controls its events
     // reach are still there.
-    std::unique_ptr<SamplePlayer> samplePlayer_;
+    std::unique_ptr<SamplePlayer> samplePlayer;
 
 private:
     // Once the device or the server has gone away and the sample stopped:

@@ -19,7 +19,7 @@ class MemoryRegistry final : public Registry {
 public:
     struct Write {
         RegRoot root;
-        std::string path_;
+        std::string path;
         std::string name;
         RegValue value;
     };

@@ -163,7 +163,7 @@ void PlaybackPagePulseTest::stopPartWaySilencesAndSaves() {
     QVERIFY(!registry->writes().empty());
     QCOMPARE(registry->writes().front().name, std::string("AudioOutDeviceID"));
     QVERIFY(registry->writes().front().value == RegValue::dword(0));
-    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer->active(), 2000);
 
     // What follows the stop (after the device's latency) is silence. The
     // stop ends the stream, and a server that suspends a sink no stream
@@ -196,12 +196,12 @@ void PlaybackPagePulseTest::manyPlayStopRunsLeaveNothingOnTheServer() {
     RunLeaks leaks;
     for (int run = 0; run < 15; ++run) {
         QTest::mouseClick(ui.playButton, Qt::LeftButton);
-        QVERIFY(page->samplePlayer_->active());
+        QVERIFY(page->samplePlayer->active());
         if (run == 0)
             QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams().sinkInputs, 1, 5000); // the count sees a stream
         QTest::qWait(run % 3 * 150);
         QTest::mouseClick(ui.stopButton, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer->active(), 5000);
         const std::string left = leaks.afterRun();
         QVERIFY2(left.empty(), qPrintable(QString("run %1: %2").arg(run).arg(left.c_str())));
         if (run % 5 == 4)
@@ -234,14 +234,14 @@ void PlaybackPagePulseTest::aRemovedSinkEndsTheSampleAndTheListFollows() {
     ui.outputDeviceList->setCurrentIndex(gone);
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
     if (msBeforeTheEnd > 0) {
-        const uint32_t bytesPerSecond = page->samplePlayer_->wave().waveFormat()->nAvgBytesPerSec;
+        const uint32_t bytesPerSecond = page->samplePlayer->wave().waveFormat()->nAvgBytesPerSec;
         const uint32_t length =
-            uint32_t(uint64_t(page->samplePlayer_->wave().dataSize()) * 1000 / bytesPerSecond);
-        page->samplePlayer_->setPosition(length - uint32_t(msBeforeTheEnd));
+            uint32_t(uint64_t(page->samplePlayer->wave().dataSize()) * 1000 / bytesPerSecond);
+        page->samplePlayer->setPosition(length - uint32_t(msBeforeTheEnd));
         // The rest fits in the buffers queued at once: once the page has
         // the open notification (the label blinks) and the device plays,
         // every buffer has been written.
-        QTRY_VERIFY_WITH_TIMEOUT(page->playingTimer->isActive() && page->samplePlayer_->getPosition() > 0, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(page->playingTimer->isActive() && page->samplePlayer->getPosition() > 0, 5000);
     }
     QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams().sinkInputs, 1, 5000);
 
@@ -250,7 +250,7 @@ void PlaybackPagePulseTest::aRemovedSinkEndsTheSampleAndTheListFollows() {
     QTRY_VERIFY_WITH_TIMEOUT(ui.playButton->isEnabled() && !boxes.seen.empty(), 5000);
     QTest::qWait(300); // room for a second box, which must not come
     QCOMPARE(boxes.texts(), QStringList{PlaybackPage::DeviceRemovedText});
-    QVERIFY(!page->samplePlayer_->active());
+    QVERIFY(!page->samplePlayer->active());
     QVERIFY(ui.playingLabel->isHidden());
     QCOMPARE(ownServerStreams().sinkInputs, 0);
     QCOMPARE(ui.outputDeviceList->findText("Gone_Sink"), -1);
@@ -258,8 +258,8 @@ void PlaybackPagePulseTest::aRemovedSinkEndsTheSampleAndTheListFollows() {
     // Play now opens the entry shown, whichever it is.
     const QString shown = ui.outputDeviceList->currentText();
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
-    QVERIFY(page->samplePlayer_->active());
-    QVERIFY(shown.startsWith(QString::fromStdString(page->samplePlayer_->getDeviceName())));
+    QVERIFY(page->samplePlayer->active());
+    QVERIFY(shown.startsWith(QString::fromStdString(page->samplePlayer->getDeviceName())));
     QTest::mouseClick(ui.stopButton, Qt::LeftButton);
 }
 
@@ -277,7 +277,7 @@ void PlaybackPagePulseTest::theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBa
     page->enterPlaybackPage();
     auto& ui = *page->ui;
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
-    QVERIFY(page->samplePlayer_->active());
+    QVERIFY(page->samplePlayer->active());
     QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams(daemon.server()).sinkInputs, 1, 5000); // it plays
 
     MessageBoxCatcher boxes;
@@ -285,14 +285,14 @@ void PlaybackPagePulseTest::theServerStoppingEndsTheSampleAndPlayWorksWhenItIsBa
     QTRY_VERIFY_WITH_TIMEOUT(ui.playButton->isEnabled() && !boxes.seen.empty(), 5000);
     QTest::qWait(300); // room for a second box, which must not come
     QCOMPARE(boxes.texts(), QStringList{PlaybackPage::ServerStoppedText});
-    QVERIFY(!page->samplePlayer_->active());
+    QVERIFY(!page->samplePlayer->active());
 
     QVERIFY(daemon.start());
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
-    QVERIFY(page->samplePlayer_->active());
+    QVERIFY(page->samplePlayer->active());
     QTRY_COMPARE_WITH_TIMEOUT(ownServerStreams(daemon.server()).sinkInputs, 1, 5000);
     QTest::mouseClick(ui.stopButton, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer->active(), 5000);
     QCOMPARE(ownServerStreams(daemon.server()).sinkInputs, 0);
     QCOMPARE(boxes.seen.size(), size_t{1});
 }
@@ -343,7 +343,7 @@ void PlaybackPagePulseTest::thePickedDeviceIsLevelledKeptAndLoopedOn() {
     QTest::mouseClick(page->ui->playButton, Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(NewStreamSinks(), QStringList{"spk2"}, 5000);
     QTest::mouseClick(page->ui->stopButton, Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer->active(), 2000);
 
     // The next start finds the headphones selected at their level.
     page.reset();

@@ -83,7 +83,7 @@ uint32_t PlaybackPageTest::speakerLevel(uint32_t mixer) {
 }
 
 void PlaybackPageTest::playDeviceToEnd() {
-    for (int i = 0; i < 100 && page->samplePlayer_->active(); ++i) {
+    for (int i = 0; i < 100 && page->samplePlayer->active(); ++i) {
         pump();
         if (auto* device = platform->lastWaveOut())
             device->completeNext();
@@ -157,8 +157,8 @@ void PlaybackPageTest::playBlinksTheLabelAndStopSavesTheSettings() {
 
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
     // Starting: the device opens, nothing is heard yet.
-    QVERIFY(page->samplePlayer_->active());
-    QCOMPARE(page->samplePlayer_->deviceID(), 1);
+    QVERIFY(page->samplePlayer->active());
+    QCOMPARE(page->samplePlayer->deviceID(), 1);
     QVERIFY(!ui.playButton->isEnabled());
     QVERIFY(ui.stopButton->isEnabled());
     QVERIFY(ui.playingLabel->isHidden());
@@ -193,7 +193,7 @@ void PlaybackPageTest::playBlinksTheLabelAndStopSavesTheSettings() {
     page->onPlayClicked();
     QCOMPARE(platform->openedWaveOuts().size(), size_t{1});
     pump();
-    QVERIFY(!page->samplePlayer_->active());
+    QVERIFY(!page->samplePlayer->active());
     QVERIFY(platform->openedWaveOuts().empty());
     QCOMPARE(registry->writes().size(), size_t{11}); // saved once
 }
@@ -206,7 +206,7 @@ void PlaybackPageTest::playingToTheEndReturnsToReadyWithoutSaving() {
     pump();
     QVERIFY(!ui.playingLabel->isHidden());
     playDeviceToEnd();
-    QVERIFY(!page->samplePlayer_->active());
+    QVERIFY(!page->samplePlayer->active());
     QVERIFY(ui.playButton->isEnabled());
     QVERIFY(!ui.stopButton->isEnabled());
     QVERIFY(ui.playingLabel->isHidden());
@@ -216,7 +216,7 @@ void PlaybackPageTest::playingToTheEndReturnsToReadyWithoutSaving() {
     // And again: each press plays the sample once.
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
     pump();
-    QVERIFY(page->samplePlayer_->active());
+    QVERIFY(page->samplePlayer->active());
     playDeviceToEnd();
     QVERIFY(ui.playButton->isEnabled());
     QVERIFY(!settingsWritten());
@@ -238,7 +238,7 @@ void PlaybackPageTest::aDeviceGoneSinceTheListingShowsTheMessageBox() {
              QString("The audio sample cannot be played with the selected playback device!"));
     QCOMPARE(boxes.seen[0].icon, QMessageBox::Critical);
     QCOMPARE(boxes.seen[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-    QVERIFY(!page->samplePlayer_->active());
+    QVERIFY(!page->samplePlayer->active());
     QVERIFY(platform->openedWaveOuts().empty());
     QVERIFY(ui.playButton->isEnabled());
     QVERIFY(!ui.stopButton->isEnabled());
@@ -248,7 +248,7 @@ void PlaybackPageTest::aDeviceGoneSinceTheListingShowsTheMessageBox() {
     // The remaining device still plays.
     ui.outputDeviceList->setCurrentIndex(0);
     QTest::mouseClick(ui.playButton, Qt::LeftButton);
-    QVERIFY(page->samplePlayer_->active());
+    QVERIFY(page->samplePlayer->active());
 }
 
 void PlaybackPageTest::aDeviceRefusingTheSampleShowsTheMessageBox() {
@@ -259,7 +259,7 @@ void PlaybackPageTest::aDeviceRefusingTheSampleShowsTheMessageBox() {
     page->onPlayClicked();
     QCOMPARE(boxes.texts(), QStringList{PlaybackPage::CannotPlayText});
     pump();
-    QVERIFY(!page->samplePlayer_->active());
+    QVERIFY(!page->samplePlayer->active());
     QVERIFY(page->ui->playButton->isEnabled());
     QVERIFY(!page->ui->stopButton->isEnabled());
 }
@@ -296,7 +296,7 @@ void PlaybackPageTest::aDeviceGoingAwayWhilePlayingEndsTheRunAndSaysWhy() {
     device->setResult(mm::WaveOp::Write, code);
     MessageBoxCatcher boxes;
     device->completeNext();
-    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer_->active(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!page->samplePlayer->active(), 5000);
     // The box comes up from the page's event loop.
     QTRY_COMPARE_WITH_TIMEOUT(boxes.seen.size(), size_t{1}, 5000);
     QCOMPARE(boxes.seen[0].text, text);

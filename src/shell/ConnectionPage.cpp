@@ -18,11 +18,11 @@
 
 namespace tavora {
 
-ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, QWidget* parent)
+ConnectionPage::ConnectionPage(TcpClient& client, QWidget* parent)
     : QWidget(parent), connectionTestHost(BuildConfig::ConnectionTestHost),
       sleep([this](int milliseconds) { waitProcessingEvents(milliseconds); }),
       ui(std::make_unique<Ui::ConnectionPage>()), client_(client),
-      test_(client, owner, globalSettings) {
+      test_(client, globalSettings) {
     ui->setupUi(this);
     makeAnnouncedLabel(ui->resultLabel);
     client_.setSleep([this](int milliseconds) { waitProcessingEvents(milliseconds); });

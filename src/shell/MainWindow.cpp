@@ -6,7 +6,6 @@
 #include "controls/Accessibility.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
-#include "platform/net/Component.h"
 #include "platform/x11/CloseNotification.h"
 #include "shell/CommandLine.h"
 #include "shell/ConnectionPage.h"
@@ -67,9 +66,8 @@ MainWindow::MainWindow(const QStringList& arguments, const WizardServices& servi
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &MainWindow::updateActions);
 
-    components = std::make_unique<Component>();
-    client_ = new TcpClient(components.get());
-    connectionPage = new ConnectionPage(*client_, *components, ui->connectionBody);
+    client_ = std::make_unique<TcpClient>();
+    connectionPage = new ConnectionPage(*client_, ui->connectionBody);
     connectionPage->desktopProxy = services_.desktopProxy;
     displayPage = new DisplayPage(services_.displayMetrics, ui->displayBody);
     playbackPage = new tavora::audio::PlaybackPage(services_.audio, ui->playbackBody);
@@ -93,7 +91,6 @@ MainWindow::~MainWindow() {
     delete microphonePage;
     delete playbackPage;
     delete connectionPage;
-    components.reset();
 }
 
 void MainWindow::setUpAppearance() {

@@ -12,7 +12,6 @@ class MainWindow;
 
 namespace tavora {
 
-class Component;
 class ConnectionPage;
 class DesktopProxyLookup;
 class DisplayMetrics;
@@ -57,10 +56,9 @@ public:
     std::unique_ptr<Ui::MainWindow> ui;
     QAction* nextTestAction = nullptr;
     QAction* previousTestAction = nullptr;
-    // Owner of the window's network components (the client and a proxy
-    // transport of an attempt); declared before the pages that use them.
-    std::unique_ptr<Component> components;
-    TcpClient* client_ = nullptr;
+    // The client of the connection test; it outlives the pages (see the
+    // destructor).
+    std::unique_ptr<TcpClient> client_;
     ConnectionPage* connectionPage = nullptr;
     DisplayPage* displayPage = nullptr;
     tavora::audio::PlaybackPage* playbackPage = nullptr;

@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -50,8 +51,7 @@ void report(const char* name, std::vector<double> samples) {
 }
 
 int connect(int port, int count) {
-    Component owner;
-    TcpClient client(&owner);
+    TcpClient client;
     client.setHost("127.0.0.1");
     client.setPort(port);
     std::vector<double> ok, failed;
@@ -82,8 +82,7 @@ int connect(int port, int count) {
 int wait(int limit) {
     // A listener with a full backlog never answers a further connect.
     const testnet::SilentListener silent;
-    Component owner;
-    TcpClient client(&owner);
+    TcpClient client;
     client.setHost("127.0.0.1");
     client.setPort(silent.port());
     const double cpuBefore = cpuMs();
@@ -105,20 +104,18 @@ int wait(int limit) {
 
 int socks5(int proxyPort, const std::string& user, const std::string& password, int target, int count,
            int limit) {
-    Component window;
-    TcpClient client(&window);
+    TcpClient client;
     std::vector<double> samples;
     for (int i = 0; i < count; ++i) {
-        auto* handler = new SocketIOHandler(&window);
-        auto* info = new SocksInfo(&window);
-        handler->setSocksInfo(info);
-        client.setIOHandler(handler);
-        info->setVersion(Socks5);
-        info->setHost("127.0.0.1");
-        info->setPort(proxyPort);
-        info->setAuthentication(UsernamePassword);
-        info->setUsername(user);
-        info->setPassword(password);
+        auto handler = std::make_unique<SocketIOHandler>();
+        SocksInfo& info = handler->socksInfo();
+        info.setVersion(Socks5);
+        info.setHost("127.0.0.1");
+        info.setPort(proxyPort);
+        info.setAuthentication(UsernamePassword);
+        info.setUsername(user);
+        info.setPassword(password);
+        client.setIOHandler(std::move(handler));
         client.setHost("127.0.0.1");
         client.setPort(target);
         const auto start = Clock::now();
@@ -131,9 +128,6 @@ int socks5(int proxyPort, const std::string& user, const std::string& password, 
             return 1;
         }
         client.setIOHandler(nullptr);
-        handler->setSocksInfo(nullptr);
-        delete info;
-        delete handler;
     }
     report(limit > 0 ? "socks5 login (timed)" : "socks5 login (untimed)", samples);
     return 0;

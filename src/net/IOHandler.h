@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/ConnectStage.h"
-#include "platform/net/Component.h"
+#include "platform/net/NetComponent.h"
 #include "platform/net/SocketStack.h"
 
 #include <functional>
@@ -12,8 +12,6 @@ namespace tavora {
 // What a TCP connection needs from its transport.
 class IOHandler : public NetComponent {
 public:
-    using NetComponent::NetComponent;
-
     // Prepares for a new connection (no socket, addresses cleared).
     virtual void open() = 0;
     // Closes the socket if there is one. Never raises.

@@ -2,7 +2,6 @@
 
 #include "net/ClientExceptions.h"
 #include "net/ConnectThread.h"
-#include "net/SocksInfo.h"
 #include "platform/net/SocketErrors.h"
 #include "platform/net/SocketStack.h"
 
@@ -11,14 +10,13 @@
 
 namespace tavora {
 
-SocketIOHandler::SocketIOHandler(Component* owner) : IOHandler(owner) {}
+// The settings exchange with the proxy through this handler, for as long as
+// both live: they go together.
+SocketIOHandler::SocketIOHandler() {
+    socksInfo_.setIOHandler(this);
+}
 
 SocketIOHandler::~SocketIOHandler() {
-    if (socksInfo_ && socksInfo_->owner() == this)
-        delete socksInfo_;
-    else
-        forgetSocksInfo();
-    socksInfo_ = nullptr;
     binding_.reset(); // closes the socket
 }
 
@@ -58,11 +56,10 @@ void SocketIOHandler::connectClient(const std::string& host, int port, const std
     if (timeoutMs > 0)
         exchangeDeadline_ = start + std::chrono::milliseconds(timeoutMs);
 
-    SocksInfo* socks = socksInfo();
-    const SocksVersion version = socks->version();
+    const SocksVersion version = socksInfo_.version();
     const bool proxied = version == Socks4 || version == Socks4A || version == Socks5;
-    const std::string& address = proxied ? socks->host() : host;
-    const int addressPort = proxied ? socks->port() : port;
+    const std::string& address = proxied ? socksInfo_.host() : host;
+    const int addressPort = proxied ? socksInfo_.port() : port;
 
     binding_->allocateSocket();
     binding_->IP = boundIP;
@@ -81,8 +78,7 @@ void SocketIOHandler::connectClient(const std::string& host, int port, const std
         timedConnect(timeoutMs);
 
     // The proxy exchange gets what is left of the attempt's time limit.
-    socks->setIOHandler(this);
-    socks->negotiateProxy(host, port);
+    socksInfo_.negotiateProxy(host, port);
 }
 
 void SocketIOHandler::timedConnect(int timeoutMs) {
@@ -190,56 +186,6 @@ std::string SocketIOHandler::resolveHost(const std::string& host) {
         stack.checkForSocketError(-1);
     }
     return stack.lookedUpAddress(lookup.result());
-}
-
-SocksInfo* SocketIOHandler::socksInfo() {
-    if (!socksInfo_) {
-        socksInfo_ = new SocksInfo(this);
-        socksInfo_->setIOHandler(this);
-    }
-    return socksInfo_;
-}
-
-void SocketIOHandler::setSocksInfo(SocksInfo* socksInfo) {
-    if (!socksInfo) {
-        forgetSocksInfo();
-        return;
-    }
-    if (socksInfo == socksInfo_) {
-        socksInfo->setIOHandler(this);
-        return;
-    }
-    if (socksInfo->owner()) {
-        if (socksInfo_ && socksInfo_->owner() == this) {
-            delete socksInfo_;
-            socksInfo_ = nullptr;
-        } else {
-            forgetSocksInfo();
-        }
-        socksInfo_ = socksInfo;
-        socksInfo->freeNotification(this);
-    } else {
-        if (socksInfo_ && socksInfo_->owner() != this)
-            forgetSocksInfo();
-        this->socksInfo()->assign(*socksInfo);
-    }
-    socksInfo_->setIOHandler(this);
-}
-
-void SocketIOHandler::forgetSocksInfo() {
-    if (!socksInfo_)
-        return;
-    if (socksInfo_->ioHandler() == this)
-        socksInfo_->setIOHandler(nullptr);
-    if (socksInfo_->owner() != this)
-        socksInfo_->removeFreeNotification(this);
-    socksInfo_ = nullptr;
-}
-
-void SocketIOHandler::notification(Component* component) {
-    if (component == socksInfo_)
-        socksInfo_ = nullptr;
-    IOHandler::notification(component);
 }
 
 } // namespace tavora

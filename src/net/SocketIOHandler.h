@@ -1,26 +1,21 @@
 #pragma once
 
 #include "net/IOHandler.h"
+#include "net/SocksInfo.h"
 #include "platform/net/SocketHandle.h"
 
 #include <memory>
 
 namespace tavora {
 
-class SocksInfo;
-
-// The socket transport: one socket handle object and one SOCKS settings
-// object.
-//
-// SocksInfo is either the handler's own object (made on first access with the
-// defaults, freed with the handler) or a foreign one owned by another
-// component, held by reference and forgotten when that component is destroyed.
+// The socket transport: one socket handle object and its own SOCKS settings
+// object, which starts with the defaults and goes with the handler.
 class SocketIOHandler : public IOHandler {
 public:
     // The wait of a timed connect: slices of this length, checked after each.
     static constexpr int kConnectSliceMs = 125;
 
-    explicit SocketIOHandler(Component* owner = nullptr);
+    SocketIOHandler();
     ~SocketIOHandler() override;
 
     void open() override;
@@ -38,28 +33,23 @@ public:
     // answer in time (or that the waiter gives up) fails with error 11002.
     std::string resolveHost(const std::string& host) override;
 
-    // Creates the own object with the defaults when none is held.
-    SocksInfo* socksInfo();
-    // nullptr forgets the held object. An object with an owner is held by
-    // reference (an own object held so far is freed); one without an owner is
-    // copied into the own object.
-    void setSocksInfo(SocksInfo* socksInfo);
+    // The SOCKS settings that connectClient uses; fill them in place.
+    SocksInfo& socksInfo() { return socksInfo_; }
+    const SocksInfo& socksInfo() const { return socksInfo_; }
+    // Copies the six settings of `socksInfo` into the handler's own.
+    void setSocksInfo(const SocksInfo& socksInfo) { socksInfo_.assign(socksInfo); }
 
     // The socket handle object; null before the first Open.
     SocketHandle* binding() const { return binding_.get(); }
-
-protected:
-    void notification(Component* component) override;
 
 private:
     void timedConnect(int timeoutMs);
     void sleepSlice(int milliseconds);
     bool waitForSocket(bool forWriting);
     bool waitInSlices(int fd, bool forWriting);
-    void forgetSocksInfo();
 
     std::unique_ptr<SocketHandle> binding_;
-    SocksInfo* socksInfo_ = nullptr;
+    SocksInfo socksInfo_;
     // The end of the running attempt's time limit, and whether its waits go
     // in slices: both only during a timed ConnectClient.
     Deadline exchangeDeadline_;

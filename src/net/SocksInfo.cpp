@@ -44,8 +44,6 @@ private:
 
 } // namespace
 
-SocksInfo::SocksInfo(Component* owner) : NetComponent(owner) {}
-
 void SocksInfo::assign(const SocksInfo& source) {
     authentication_ = source.authentication_;
     host_ = source.host_;
@@ -55,7 +53,7 @@ void SocksInfo::assign(const SocksInfo& source) {
     version_ = source.version_;
 }
 
-IOHandler& SocksInfo::Handler() const {
+IOHandler& SocksInfo::handler() const {
     if (!ioHandler_)
         throw ClosedSocketError();
     return *ioHandler_;
@@ -78,18 +76,18 @@ void SocksInfo::negotiateProxy(const std::string& host, int port) {
 void SocksInfo::negotiateSocks4(const std::string& host, int port) {
     const bool socks4A = version_ == Socks4A;
     if (!socks4A)
-        Handler().enterStage(ConnectStage::ResolveTarget);
+        handler().enterStage(ConnectStage::ResolveTarget);
     const IPv4Bytes address =
-        socks4A ? socks::Socks4AMarker : SocketStack::addressToBytes(Handler().resolveHost(host));
+        socks4A ? socks::Socks4AMarker : SocketStack::addressToBytes(handler().resolveHost(host));
     const Bytes request = socks::buildSocks4Request(
         port, address, username_, socks4A ? std::optional<std::string_view>(host) : std::nullopt);
-    HandlerChannel channel(Handler());
+    HandlerChannel channel(handler());
     channel.enterStage(ConnectStage::SocksConnectRequest);
     socks::exchangeSocks4(channel, request);
 }
 
 void SocksInfo::negotiateSocks5(const std::string& host, int port) {
-    HandlerChannel channel(Handler());
+    HandlerChannel channel(handler());
     socks::exchangeSocks5(channel, {authentication_, username_, password_, host, port});
 }
 

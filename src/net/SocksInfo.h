@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/SocksProtocol.h"
-#include "platform/net/Component.h"
+#include "platform/net/NetComponent.h"
 
 #include <string>
 
@@ -13,7 +13,7 @@ class IOHandler;
 // once the handler has connected to it.
 class SocksInfo : public NetComponent {
 public:
-    explicit SocksInfo(Component* owner = nullptr);
+    SocksInfo() = default;
 
     // Copies Authentication, Host, Password, Port, Username and Version (not
     // the IO handler reference).
@@ -33,7 +33,7 @@ public:
     void setPassword(const std::string& password) { password_ = password; }
 
     // The handler the exchange sends and receives through; set by the handler
-    // that this object is attached to.
+    // that holds this object, which outlives it.
     IOHandler* ioHandler() const { return ioHandler_; }
     void setIOHandler(IOHandler* handler) { ioHandler_ = handler; }
 
@@ -45,7 +45,7 @@ public:
     void negotiateSocks5(const std::string& host, int port);
 
 private:
-    IOHandler& Handler() const;
+    IOHandler& handler() const;
 
     SocksVersion version_ = NoSocks;
     std::string host_;

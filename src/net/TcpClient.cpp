@@ -5,38 +5,13 @@
 
 namespace tavora {
 
-TcpConnection::TcpConnection(Component* owner) : NetComponent(owner) {}
-
 TcpConnection::~TcpConnection() {
     closeSocket();
-    detachHandler();
 }
 
-void TcpConnection::detachHandler() noexcept {
-    if (freeIOHandlerOnDisconnect_)
-        releaseOwnHandler();
-    else if (ioHandler_)
-        ioHandler_->removeFreeNotification(this);
-    ioHandler_ = nullptr;
-}
-
-void TcpConnection::setIOHandler(IOHandler* handler) {
-    if (handler == ioHandler_)
-        return;
-    detachHandler();
-    ioHandler_ = handler;
-    if (ioHandler_)
-        ioHandler_->freeNotification(this);
-}
-
-void TcpConnection::releaseOwnHandler() noexcept {
-    IOHandler* handler = ioHandler_;
-    ioHandler_ = nullptr;
+void TcpConnection::setIOHandler(std::unique_ptr<IOHandler> handler) {
+    ioHandler_ = std::move(handler);
     freeIOHandlerOnDisconnect_ = false;
-    if (handler) {
-        handler->removeFreeNotification(this);
-        delete handler;
-    }
 }
 
 void TcpConnection::closeSocket() noexcept {
@@ -54,31 +29,23 @@ bool TcpConnection::connected() noexcept {
 
 void TcpConnection::disconnect() noexcept {
     closeSocket();
-    if (freeIOHandlerOnDisconnect_)
-        releaseOwnHandler();
-}
-
-void TcpConnection::notification(Component* component) {
-    if (component == ioHandler_) {
-        ioHandler_ = nullptr;
+    if (freeIOHandlerOnDisconnect_) {
+        ioHandler_.reset();
         freeIOHandlerOnDisconnect_ = false;
     }
-    NetComponent::notification(component);
 }
 
 // ---------------------------------------------------------------------------
-
-TcpClient::TcpClient(Component* owner) : TcpConnection(owner) {}
 
 void TcpClient::connect(int timeoutMs) {
     if (ioHandler_ && ioHandler_->connected())
         throw AlreadyConnectedError();
     if (!ioHandler_) {
-        setIOHandler(new SocketIOHandler(this));
+        ioHandler_ = std::make_unique<SocketIOHandler>();
         freeIOHandlerOnDisconnect_ = true;
     }
     // The handler hears the stages and waits the client's way only during
-    // this connect; a foreign one may be reused by someone else afterwards.
+    // this connect; the hooks set on the handler itself are back afterwards.
     struct ObserverScope {
         IOHandler* Handler;
         IOHandler::Sleep handlerSleep;
@@ -94,7 +61,7 @@ void TcpClient::connect(int timeoutMs) {
             if (waited)
                 Handler->setWaitReady(std::move(handlerWait));
         }
-    } scope{ioHandler_,           ioHandler_->sleep(), ioHandler_->waitReady(),
+    } scope{ioHandler_.get(),     ioHandler_->sleep(), ioHandler_->waitReady(),
             bool(stageObserver_), bool(sleep_),        bool(waitReady_)};
     if (stageObserver_)
         ioHandler_->setStageObserver(stageObserver_);

@@ -1,9 +1,10 @@
 #pragma once
 
 #include "net/IOHandler.h"
-#include "platform/net/Component.h"
+#include "platform/net/NetComponent.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -11,17 +12,18 @@ namespace tavora {
 
 // A TCP connection over an IO handler: the connected test and disconnect.
 //
-// The handler is either one the connection made itself (in Connect, freed by
-// Disconnect or when another handler is set) or a foreign one attached with
-// SetIOHandler, which is never freed here and is forgotten when its owner
-// destroys it.
+// The connection owns its handler, which is either one it made itself in
+// connect (freed again by disconnect) or one handed to it with setIOHandler
+// (kept until another one, or none, is set, or the connection goes).
 class TcpConnection : public NetComponent {
 public:
-    explicit TcpConnection(Component* owner = nullptr);
+    TcpConnection() = default;
     ~TcpConnection() override;
 
-    IOHandler* ioHandler() const { return ioHandler_; }
-    void setIOHandler(IOHandler* handler);
+    IOHandler* ioHandler() const { return ioHandler_.get(); }
+    // Frees the handler held so far (closing its socket) and takes `handler`;
+    // nullptr leaves none.
+    void setIOHandler(std::unique_ptr<IOHandler> handler);
 
     // True only while a handler is attached and its socket is allocated.
     bool connected() noexcept;
@@ -31,13 +33,9 @@ public:
 
 protected:
     void closeSocket() noexcept;
-    void notification(Component* component) override;
-    void releaseOwnHandler() noexcept;
-    // Lets go of the handler: releases one of its own, else stops being
-    // told when a foreign one goes.
-    void detachHandler() noexcept;
 
-    IOHandler* ioHandler_ = nullptr;
+    std::unique_ptr<IOHandler> ioHandler_;
+    // The handler was made by connect, so disconnect frees it.
     bool freeIOHandlerOnDisconnect_ = false;
     bool closedGracefully_ = false;
     std::vector<std::uint8_t> inputBuffer_;
@@ -45,8 +43,6 @@ protected:
 
 class TcpClient : public TcpConnection {
 public:
-    explicit TcpClient(Component* owner = nullptr);
-
     const std::string& host() const { return host_; }
     void setHost(const std::string& host) { host_ = host; }
     int port() const { return port_; }

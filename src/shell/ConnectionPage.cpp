@@ -18,12 +18,11 @@
 
 namespace tavora {
 
-ConnectionPage::ConnectionPage(TcpClient& client, Component& owner, SystemTestSettings& settings,
-                               QWidget* parent)
+ConnectionPage::ConnectionPage(TcpClient& client, SystemTestSettings& settings, QWidget* parent)
     : QWidget(parent), connectionTestHost(BuildConfig::ConnectionTestHost),
       sleep([this](int milliseconds) { waitProcessingEvents(milliseconds); }),
-      ui(std::make_unique<Ui::ConnectionPage>()), client_(client),
-      settings_(settings), test_(client, owner, settings) {
+      ui(std::make_unique<Ui::ConnectionPage>()), client_(client), settings_(settings),
+      test_(client, settings) {
     ui->setupUi(this);
     makeAnnouncedLabel(ui->resultLabel);
     client_.setSleep([this](int milliseconds) { waitProcessingEvents(milliseconds); });

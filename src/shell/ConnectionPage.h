@@ -16,7 +16,6 @@ class ConnectionPage;
 
 namespace tavora {
 
-class Component;
 class DesktopProxyLookup;
 class TcpClient;
 
@@ -27,13 +26,11 @@ class TcpClient;
 class ConnectionPage : public QWidget {
     Q_OBJECT
 public:
-    // `client` and `owner` belong to the window: the client is reused by
-    // every attempt (its timed connects wait the page's way), and the owner
-    // owns the proxy transport of an attempt.
-    // The settings are the window's record: the test reads them, the proxy
-    // dialog changes them.
-    ConnectionPage(TcpClient& client, Component& owner, SystemTestSettings& settings,
-                   QWidget* parent = nullptr);
+    // `client` belongs to the window and outlives the page; it is reused by
+    // every attempt (its timed connects wait the page's way). The settings
+    // are the window's record: the test reads them, the proxy dialog
+    // changes them.
+    ConnectionPage(TcpClient& client, SystemTestSettings& settings, QWidget* parent = nullptr);
     ~ConnectionPage() override;
 
     void runConnectionTest();

@@ -1,18 +1,18 @@
 #include "shell/ConnectionTest.h"
 
 #include "net/SocketIOHandler.h"
-#include "net/SocksInfo.h"
 #include "net/TcpClient.h"
 #include "platform/net/NetExceptions.h"
 #include "settings/SystemTestSettings.h"
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace tavora {
 
-ConnectionTest::ConnectionTest(TcpClient& client, Component& owner, const SystemTestSettings& settings)
-    : client_(client), owner_(owner), settings_(settings) {}
+ConnectionTest::ConnectionTest(TcpClient& client, const SystemTestSettings& settings)
+    : client_(client), settings_(settings) {}
 
 bool ConnectionTest::connectionSucceeds(const std::string& host, int port) {
     if (client_.connected())
@@ -41,36 +41,26 @@ bool ConnectionTest::connectionSucceeds(const std::string& host, int port) {
 void ConnectionTest::attachProxy() {
     if (!settings_.useProxy)
         return;
-    // Both belong to the owner until DetachProxy releases them.
-    auto* handler = new SocketIOHandler(&owner_);
-    auto* socksInfo = new SocksInfo(&owner_);
-    handler->setSocksInfo(socksInfo);
-    client_.setIOHandler(handler);
-    proxyHandler_ = handler;
-    socksInfo->setAuthentication(settings_.proxyAuthentication ? UsernamePassword : NoAuthentication);
-    socksInfo->setHost(settings_.proxyHost);
-    socksInfo->setPort(settings_.proxyPort);
-    socksInfo->setUsername(settings_.proxyUserName);
-    socksInfo->setPassword(settings_.proxyPassword);
-    socksInfo->setVersion(static_cast<SocksVersion>(settings_.socksVersion));
+    auto handler = std::make_unique<SocketIOHandler>();
+    SocksInfo& socksInfo = handler->socksInfo();
+    socksInfo.setAuthentication(settings_.proxyAuthentication ? UsernamePassword : NoAuthentication);
+    socksInfo.setHost(settings_.proxyHost);
+    socksInfo.setPort(settings_.proxyPort);
+    socksInfo.setUsername(settings_.proxyUserName);
+    socksInfo.setPassword(settings_.proxyPassword);
+    socksInfo.setVersion(static_cast<SocksVersion>(settings_.socksVersion));
+    // The client owns the transport, and the transport its SOCKS settings,
+    // until detachProxy frees both.
+    client_.setIOHandler(std::move(handler));
+    proxyAttached_ = true;
 }
 
+// A transport that is still connected stays with the client.
 void ConnectionTest::detachProxy() {
-    if (!proxyHandler_)
+    if (!proxyAttached_ || client_.connected())
         return;
-    try {
-        if (client_.connected())
-            return;
-        SocketIOHandler* handler = proxyHandler_;
-        SocksInfo* socksInfo = handler->socksInfo();
-        client_.setIOHandler(nullptr);
-        handler->setSocksInfo(nullptr);
-        proxyHandler_ = nullptr;
-        delete socksInfo;
-        delete handler;
-    } catch (...) {
-        // Detaching never fails the attempt.
-    }
+    client_.setIOHandler(nullptr);
+    proxyAttached_ = false;
 }
 
 void ConnectionTest::sleepFor(int milliseconds) {

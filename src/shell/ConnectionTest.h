@@ -4,9 +4,7 @@
 
 namespace tavora {
 
-class Component;
 class TcpClient;
-class SocketIOHandler;
 struct SystemTestSettings;
 
 // One connection attempt as the connection page makes it: connect the client
@@ -23,9 +21,9 @@ public:
     // The pause as the program takes it: the calling thread sleeps.
     static void sleepFor(int milliseconds);
 
-    // `client` is reused by every attempt; `owner` owns the proxy transport of
-    // an attempt while it exists.
-    ConnectionTest(TcpClient& client, Component& owner, const SystemTestSettings& settings);
+    // `client` is reused by every attempt; it owns the proxy transport of an
+    // attempt while the attempt runs.
+    ConnectionTest(TcpClient& client, const SystemTestSettings& settings);
 
     // One attempt; true when it connected. The error of a failed attempt is
     // kept in lastError and lastErrorCode.
@@ -41,10 +39,9 @@ public:
 
 private:
     TcpClient& client_;
-    Component& owner_;
     const SystemTestSettings& settings_;
-    // The proxy transport of the running attempt, when AttachProxy made one.
-    SocketIOHandler* proxyHandler_ = nullptr;
+    // The client holds a proxy transport that attachProxy made.
+    bool proxyAttached_ = false;
 };
 
 } // namespace tavora

@@ -6,7 +6,6 @@
 #include "controls/Accessibility.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
-#include "platform/net/Component.h"
 #include "platform/settings/RegFileStore.h"
 #include "platform/x11/CloseNotification.h"
 #include "shell/CommandLine.h"
@@ -70,9 +69,8 @@ MainWindow::MainWindow(const QStringList& arguments, const WizardServices& servi
     if (auto* dispatcher = QAbstractEventDispatcher::instance())
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &MainWindow::updateActions);
 
-    components = std::make_unique<Component>();
-    client_ = new TcpClient(components.get());
-    connectionPage = new ConnectionPage(*client_, *components, settings, ui->connectionBody);
+    client_ = std::make_unique<TcpClient>();
+    connectionPage = new ConnectionPage(*client_, settings, ui->connectionBody);
     connectionPage->desktopProxy = services_.desktopProxy;
     displayPage = new DisplayPage(services_.displayMetrics, ui->displayBody);
     playbackPage = new tavora::audio::PlaybackPage(services_.audio, settings, ui->playbackBody);
@@ -96,7 +94,6 @@ MainWindow::~MainWindow() {
     delete microphonePage;
     delete playbackPage;
     delete connectionPage;
-    components.reset();
 }
 
 void MainWindow::setUpAppearance() {

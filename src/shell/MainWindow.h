@@ -14,7 +14,6 @@ class MainWindow;
 
 namespace tavora {
 
-class Component;
 class ConnectionPage;
 class DesktopProxyLookup;
 class DisplayMetrics;
@@ -67,10 +66,6 @@ public:
     std::unique_ptr<Ui::MainWindow> ui;
     QAction* nextTestAction = nullptr;
     QAction* previousTestAction = nullptr;
-    // Owner of the window's network components (the client and a proxy
-    // transport of an attempt); declared before the pages that use them.
-    std::unique_ptr<Component> components;
-    TcpClient* client_ = nullptr;
     ConnectionPage* connectionPage = nullptr;
     DisplayPage* displayPage = nullptr;
     tavora::audio::PlaybackPage* playbackPage = nullptr;
@@ -129,6 +124,9 @@ private:
 
     const WizardServices& services_;
     std::shared_ptr<Registry> settingsStore_;
+    // The client of the connection test; it outlives the pages (see the
+    // destructor).
+    std::unique_ptr<TcpClient> client_;
     bool shown_ = false;
     bool closed_ = false;
     bool toldSettingsNotSaved_ = false;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 using namespace tavora;
 
 namespace {
@@ -50,114 +52,75 @@ TEST(SocksInfoTest, DefaultsAndCopy) {
     source.setIOHandler(nullptr);
 }
 
-TEST(SocksInfoTest, HandlerMakesItsOwnObjectOnFirstUse) {
+TEST(SocksInfoTest, HandlerHasItsOwnObjectFreedWithIt) {
     const int baseline = NetComponent::liveCount();
     {
         SocketIOHandler handler;
-        SocksInfo* own = handler.socksInfo();
-        ASSERT_NE(own, nullptr);
-        EXPECT_EQ(own->owner(), &handler);
-        EXPECT_EQ(own->version(), NoSocks);
-        EXPECT_EQ(own->ioHandler(), &handler);
-        EXPECT_EQ(handler.socksInfo(), own);
+        SocksInfo& own = handler.socksInfo();
+        EXPECT_EQ(own.version(), NoSocks);
+        EXPECT_EQ(own.ioHandler(), &handler);
         EXPECT_EQ(NetComponent::liveCount(), baseline + 2);
     }
     EXPECT_EQ(NetComponent::liveCount(), baseline) << "own object not freed with the handler";
 }
 
-TEST(SocksInfoTest, ObjectWithOwnerIsHeldByReference) {
-    Component window;
-    const int baseline = NetComponent::liveCount();
-    auto* handler = new SocketIOHandler(&window);
-    handler->socksInfo(); // an own object first: replaced and freed
-    auto* foreign = new SocksInfo(&window);
-    handler->setSocksInfo(foreign);
-    EXPECT_EQ(handler->socksInfo(), foreign);
-    EXPECT_EQ(foreign->ioHandler(), handler);
-    EXPECT_EQ(NetComponent::liveCount(), baseline + 2);
-
-    // Filled after attaching, as the connection page does: the handler sees it.
-    fill(*foreign);
-    expectFilled(*handler->socksInfo());
-
-    // Destroying the handler leaves the foreign object alive, without a
-    // reference to the dead handler.
-    delete handler;
-    EXPECT_EQ(NetComponent::liveCount(), baseline + 1);
-    EXPECT_EQ(foreign->ioHandler(), nullptr);
-
-    // Destroying the foreign object first makes the handler forget it.
-    handler = new SocketIOHandler(&window);
-    handler->setSocksInfo(foreign);
-    delete foreign;
-    SocksInfo* fresh = handler->socksInfo();
-    EXPECT_EQ(fresh->owner(), handler);
-    EXPECT_EQ(fresh->version(), NoSocks);
+// Filled after the client took the handler, as the connection test does: the
+// handler sees it.
+TEST(SocksInfoTest, ObjectFilledAfterAttachingIsTheOneInUse) {
+    TcpClient client;
+    auto handler = std::make_unique<SocketIOHandler>();
+    SocketIOHandler* held = handler.get();
+    client.setIOHandler(std::move(handler));
+    fill(held->socksInfo());
+    expectFilled(static_cast<SocketIOHandler*>(client.ioHandler())->socksInfo());
 }
 
-TEST(SocksInfoTest, ObjectWithoutOwnerIsCopied) {
-    Component window;
+TEST(SocksInfoTest, ObjectSetIsCopied) {
     SocketIOHandler handler;
-    auto* foreign = new SocksInfo(&window);
-    handler.setSocksInfo(foreign);
-
-    SocksInfo loose; // no owner
+    SocksInfo loose;
     fill(loose);
-    handler.setSocksInfo(&loose);
-    SocksInfo* held = handler.socksInfo();
-    EXPECT_NE(held, &loose);
-    EXPECT_NE(held, foreign) << "the foreign object must be forgotten, not overwritten";
-    EXPECT_EQ(held->owner(), &handler);
-    expectFilled(*held);
-    EXPECT_EQ(foreign->version(), NoSocks);
+    handler.setSocksInfo(loose);
+    EXPECT_NE(&handler.socksInfo(), &loose);
+    expectFilled(handler.socksInfo());
     EXPECT_EQ(loose.ioHandler(), nullptr);
-
     loose.setHost("changed.test");
-    EXPECT_EQ(held->host(), "proxy.test");
+    EXPECT_EQ(handler.socksInfo().host(), "proxy.test");
 }
 
-TEST(SocksInfoTest, SettingNoneForgetsWithoutFreeing) {
-    Component window;
+TEST(SocksInfoTest, CopyOutlivesItsSource) {
     SocketIOHandler handler;
-    auto* foreign = new SocksInfo(&window);
-    handler.setSocksInfo(foreign);
-    handler.setSocksInfo(nullptr);
-    EXPECT_EQ(foreign->ioHandler(), nullptr);
-    foreign->setHost("still.alive");
-    EXPECT_EQ(handler.socksInfo()->host(), ""); // a new own object
-    delete foreign;                             // the handler no longer cares
-    EXPECT_NE(handler.socksInfo(), nullptr);
+    {
+        SocksInfo source;
+        fill(source);
+        handler.setSocksInfo(source);
+    }
+    expectFilled(handler.socksInfo());
+    EXPECT_EQ(handler.socksInfo().ioHandler(), &handler);
 }
 
-// The connection page's order: attach a transport with SOCKS settings owned by
-// the window, connect, disconnect, detach and free both; twice.
+// The connection test's order: hand the client a transport with SOCKS
+// settings, connect, disconnect, and take the transport away again; twice.
 TEST(SocksInfoTest, AttachAndDetachPerAttemptLeavesNothingBehind) {
     testnet::LoopbackListener listener;
-    Component window;
-    auto* client = new TcpClient(&window);
+    TcpClient client;
     const int baseline = NetComponent::liveCount();
     for (int attempt = 0; attempt < 2; ++attempt) {
-        if (client->connected())
-            client->disconnect();
-        client->setHost("127.0.0.1");
-        client->setPort(listener.port());
+        if (client.connected())
+            client.disconnect();
+        client.setHost("127.0.0.1");
+        client.setPort(listener.port());
 
-        auto* handler = new SocketIOHandler(&window);
-        auto* info = new SocksInfo(&window);
-        handler->setSocksInfo(info);
-        client->setIOHandler(handler);
-        info->setVersion(NoSocks); // proxy in use but version 0: direct
+        auto handler = std::make_unique<SocketIOHandler>();
+        handler->socksInfo().setVersion(NoSocks); // proxy in use but version 0: direct
+        client.setIOHandler(std::move(handler));
 
-        client->connect(2000);
-        client->disconnect();
+        client.connect(2000);
+        client.disconnect();
 
-        ASSERT_FALSE(client->connected());
-        SocksInfo* attached = static_cast<SocketIOHandler*>(client->ioHandler())->socksInfo();
-        client->setIOHandler(nullptr);
-        handler->setSocksInfo(nullptr);
-        delete attached;
-        delete handler;
+        ASSERT_FALSE(client.connected());
+        EXPECT_EQ(NetComponent::liveCount(), baseline + 2) << "a handed-in handler stays after disconnect";
+        client.setIOHandler(nullptr);
         EXPECT_EQ(NetComponent::liveCount(), baseline) << attempt;
-        EXPECT_EQ(client->ioHandler(), nullptr);
+        EXPECT_EQ(client.ioHandler(), nullptr);
     }
 }

@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 #include <typeinfo>
 
@@ -46,10 +47,10 @@ protected:
         env_ = readPorts();
         if (env_.empty())
             GTEST_SKIP() << "no SOCKS servers (TAVORA_TEST_SOCKS_DIR/ports.env)";
-        Handler = new SocketIOHandler(&window_);
-        info_ = new SocksInfo(&window_);
-        Handler->setSocksInfo(info_);
-        client_.setIOHandler(Handler);
+        auto handler = std::make_unique<SocketIOHandler>();
+        handler_ = handler.get();
+        info_ = &handler->socksInfo();
+        client_.setIOHandler(std::move(handler));
     }
 
     Proxy proxyFor(const std::string& prefix) {
@@ -93,7 +94,7 @@ protected:
         ASSERT_TRUE(client_.connected());
         testnet::Fd peer = target.accept();
         ASSERT_NE(peer.get(), -1) << "the proxy did not connect to the target";
-        ASSERT_EQ(Handler->send("ping", 4), 4);
+        ASSERT_EQ(handler_->send("ping", 4), 4);
         char buffer[4] = {};
         ASSERT_EQ(::recv(peer.get(), buffer, 4, MSG_WAITALL), 4);
         EXPECT_EQ(std::string(buffer, 4), "ping");
@@ -101,9 +102,9 @@ protected:
     }
 
     std::map<std::string, std::string> env_;
-    Component window_;
-    TcpClient client_{&window_};
-    SocketIOHandler* Handler = nullptr;
+    TcpClient client_;
+    // The transport and its SOCKS settings, held by client_.
+    SocketIOHandler* handler_ = nullptr;
     SocksInfo* info_ = nullptr;
 };
 

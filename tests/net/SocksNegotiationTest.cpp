@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <string>
 #include <typeinfo>
 
@@ -30,15 +31,15 @@ const ByteList Socks4Granted = bytes({0, 90, 0, 0, 0, 0, 0, 0});
 const ByteList Socks5Granted = bytes({5, 0, 0, 1, 127, 0, 0, 1, 0x12, 0x34});
 
 // The client connects through a scripted proxy the way the connection page
-// does it: a transport with SOCKS settings owned by the window.
+// does it: a transport of its own, with its SOCKS settings, handed to the client.
 class SocksNegotiationTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testnet::installTableLookup(lookups_);
-        Handler = new SocketIOHandler(&window_);
-        info_ = new SocksInfo(&window_);
-        Handler->setSocksInfo(info_);
-        client_.setIOHandler(Handler);
+        auto handler = std::make_unique<SocketIOHandler>();
+        handler_ = handler.get();
+        info_ = &handler->socksInfo();
+        client_.setIOHandler(std::move(handler));
         client_.setPort(9910);
         client_.setStageObserver([this](ConnectStage stage) { stages_.push_back(stage); });
     }
@@ -64,9 +65,9 @@ protected:
         return "";
     }
 
-    Component window_;
-    TcpClient client_{&window_};
-    SocketIOHandler* Handler = nullptr;
+    TcpClient client_;
+    // The transport and its SOCKS settings, held by client_.
+    SocketIOHandler* handler_ = nullptr;
     SocksInfo* info_ = nullptr;
     std::vector<std::string> lookups_;
     std::vector<ConnectStage> stages_; // what the client reported, in order
@@ -291,7 +292,7 @@ TEST_F(SocksNegotiationTest, Socks5RepliesOfEveryAddressTypeAreReadExactly) {
         through(proxy, Socks5, "classroom.test");
         ASSERT_EQ(connect(), "") << reply.size();
         char next = 0;
-        ASSERT_EQ(Handler->recv(&next, 1), 1);
+        ASSERT_EQ(handler_->recv(&next, 1), 1);
         EXPECT_EQ(next, 'Z') << "the reply was not read exactly, size " << reply.size();
         client_.disconnect();
     }
@@ -399,7 +400,7 @@ TEST_F(SocksNegotiationTest, NoSocksAndUnknownVersionsConnectDirectly) {
         client_.setHost("127.0.0.1");
         client_.setPort(target.port());
         EXPECT_EQ(connect(), "") << version;
-        EXPECT_EQ(Handler->binding()->peerPort, target.port());
+        EXPECT_EQ(handler_->binding()->peerPort, target.port());
         client_.disconnect();
     }
     EXPECT_TRUE(lookups_.empty());

@@ -15,6 +15,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <numeric>
 #include <vector>
@@ -78,9 +79,10 @@ protected:
     }
 
     void useHandler(SleepLog& log) {
-        Handler = new SocketIOHandler(&window_);
-        Handler->setSleep(log.sleeper());
-        client_.setIOHandler(Handler);
+        auto handler = std::make_unique<SocketIOHandler>();
+        handler->setSleep(log.sleeper());
+        handler_ = handler.get();
+        client_.setIOHandler(std::move(handler));
     }
 
     template <typename E> std::string fails(int timeoutMs) {
@@ -94,9 +96,8 @@ protected:
         return "(nothing raised)";
     }
 
-    Component window_;
-    TcpClient client_{&window_};
-    SocketIOHandler* Handler = nullptr;
+    TcpClient client_;
+    SocketIOHandler* handler_ = nullptr; // held by client_
     std::vector<std::string> lookups_;
 };
 
@@ -110,10 +111,10 @@ TEST_F(TcpClientTest, TimedConnectToListenerSucceedsAfterOneSlice) {
     client_.connect(1000);
     EXPECT_TRUE(client_.connected());
     EXPECT_EQ(log.slices(), (std::vector<int>{125, 0}));
-    EXPECT_EQ(Handler->binding()->peerPort, listener.port());
+    EXPECT_EQ(handler_->binding()->peerPort, listener.port());
     client_.disconnect();
     EXPECT_FALSE(client_.connected());
-    EXPECT_EQ(client_.ioHandler(), Handler); // a foreign handler stays
+    EXPECT_EQ(client_.ioHandler(), handler_); // a handler handed in stays
 }
 
 TEST_F(TcpClientTest, TimedConnectToClosedPortIsRefused) {
@@ -124,7 +125,7 @@ TEST_F(TcpClientTest, TimedConnectToClosedPortIsRefused) {
     EXPECT_EQ(fails<ConnectException>(60000), "Socket Error # 10061\r\nConnection refused.");
     EXPECT_EQ(log.slices(), (std::vector<int>{125, 0}));
     EXPECT_FALSE(client_.connected());
-    EXPECT_EQ(client_.ioHandler(), Handler);
+    EXPECT_EQ(client_.ioHandler(), handler_);
 }
 
 TEST_F(TcpClientTest, TimedConnectToSilentHostTimesOutAndEndsItsThread) {
@@ -141,7 +142,7 @@ TEST_F(TcpClientTest, TimedConnectToSilentHostTimesOutAndEndsItsThread) {
     EXPECT_LT(elapsed, 3s) << "the pending connect was not ended promptly";
     EXPECT_EQ(log.slices(), (std::vector<int>{125, 125, 50}));
     EXPECT_FALSE(client_.connected());
-    EXPECT_FALSE(Handler->binding()->handleAllocated());
+    EXPECT_FALSE(handler_->binding()->handleAllocated());
 }
 
 TEST_F(TcpClientTest, SliceArithmeticOfTheTimeLimit) {
@@ -164,7 +165,6 @@ TEST_F(TcpClientTest, SliceArithmeticOfTheTimeLimit) {
         EXPECT_EQ(fails<ConnectTimeoutError>(c.limit), "Connect timed out.") << c.limit;
         EXPECT_EQ(log.slices(), c.expected) << c.limit;
         client_.setIOHandler(nullptr);
-        delete Handler;
     }
 }
 
@@ -184,7 +184,6 @@ TEST_F(TcpClientTest, UntimedModes) {
         client_.setPort(closed.port());
         EXPECT_EQ(fails<SocketError>(mode), "Socket Error # 10061\r\nConnection refused.");
         client_.setIOHandler(nullptr);
-        delete Handler;
     }
 
     // -2: a connect thread without a limit.
@@ -222,7 +221,6 @@ TEST_F(TcpClientTest, OwnHandlerIsMadeByConnectAndFreedByDisconnect) {
         EXPECT_EQ(client_.ioHandler(), nullptr);
         client_.connect(-1);
         ASSERT_NE(client_.ioHandler(), nullptr);
-        EXPECT_EQ(client_.ioHandler()->owner(), &client_);
         EXPECT_TRUE(client_.connected());
         client_.disconnect();
         EXPECT_FALSE(client_.connected());
@@ -252,7 +250,7 @@ TEST_F(TcpClientTest, DisconnectWithoutSocketTouchesNothing) {
     client_.disconnect(); // handler never opened
     client_.setPort(listener.port());
     client_.connect(-1);
-    const int number = Handler->binding()->handle();
+    const int number = handler_->binding()->handle();
     client_.disconnect();
 
     // The number is free again; something else takes it. Further disconnects
@@ -261,7 +259,7 @@ TEST_F(TcpClientTest, DisconnectWithoutSocketTouchesNothing) {
     ASSERT_EQ(other.get(), number);
     client_.disconnect();
     EXPECT_FALSE(client_.connected());
-    delete Handler; // destroying the handler must not close it either
+    client_.setIOHandler(nullptr); // destroying the handler must not close it either
     EXPECT_NE(fcntl(number, F_GETFD), -1) << "a descriptor of someone else was closed";
 }
 
@@ -278,8 +276,8 @@ TEST_F(TcpClientTest, UnknownHostFailsBeforeAnyConnect) {
         EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
     }
     EXPECT_TRUE(log.slices().empty()) << "a connect was started";
-    EXPECT_TRUE(Handler->binding()->peerIP.empty());
-    EXPECT_FALSE(Handler->binding()->handleAllocated()); // closed by connect's guard
+    EXPECT_TRUE(handler_->binding()->peerIP.empty());
+    EXPECT_FALSE(handler_->binding()->handleAllocated()); // closed by connect's guard
     EXPECT_FALSE(client_.connected());
 }
 
@@ -296,7 +294,7 @@ TEST_F(TcpClientTest, HangingLookupIsAwaitedInSlicesAndGivenUpAtTheLimit) {
     SleepLog log;
     useHandler(log);
     std::vector<int> waits;
-    Handler->setWaitReady([&](int fd, bool forWriting, int ms) {
+    handler_->setWaitReady([&](int fd, bool forWriting, int ms) {
         waits.push_back(ms);
         waitDescriptor(fd, forWriting, ms);
         return true;
@@ -319,8 +317,8 @@ TEST_F(TcpClientTest, WithProxyOnlyTheProxyHostIsResolvedHere) {
     useHandler(log);
     for (SocksVersion version : {Socks4, Socks4A, Socks5}) {
         lookups_.clear();
-        Handler->socksInfo()->setVersion(version);
-        Handler->socksInfo()->setHost("proxy.test");
+        handler_->socksInfo().setVersion(version);
+        handler_->socksInfo().setHost("proxy.test");
         client_.setHost("target.test");
         EXPECT_THROW(client_.connect(1000), SocketError);
         EXPECT_EQ(lookups_, (std::vector<std::string>{"proxy.test"})) << int(version);
@@ -336,15 +334,16 @@ TEST_F(TcpClientTest, SettingHandlers) {
     client_.connect(-1);
     EXPECT_EQ(NetComponent::liveCount(), baseline + 2); // the handler and its SOCKS settings
 
-    // Attaching a foreign handler frees the own one (and its settings) first.
+    // Handing in a handler frees the own one (and its settings) first; the
+    // new one counts two again.
     SleepLog log;
     useHandler(log);
-    EXPECT_EQ(NetComponent::liveCount(), baseline + 1);
-    EXPECT_EQ(client_.ioHandler(), Handler);
+    EXPECT_EQ(NetComponent::liveCount(), baseline + 2);
+    EXPECT_EQ(client_.ioHandler(), handler_);
 
-    // A foreign handler destroyed by its owner is forgotten.
+    // Setting none frees the handed-in one with its connection.
     client_.connect(-1);
-    delete Handler;
+    client_.setIOHandler(nullptr);
     EXPECT_EQ(client_.ioHandler(), nullptr);
     EXPECT_FALSE(client_.connected());
     client_.disconnect();
@@ -353,12 +352,14 @@ TEST_F(TcpClientTest, SettingHandlers) {
 
 TEST_F(TcpClientTest, DestroyingTheClientClosesItsConnection) {
     testnet::LoopbackListener listener;
-    auto* client = new TcpClient(&window_);
+    const int baseline = NetComponent::liveCount();
+    auto client = std::make_unique<TcpClient>();
     client->setHost("LOCALHOST");
     client->setPort(listener.port());
     client->connect(500);
     testnet::Fd peer = listener.accept();
-    delete client;
+    client.reset();
+    EXPECT_EQ(NetComponent::liveCount(), baseline) << "the client's handler or settings outlived it";
     char byte;
     EXPECT_EQ(::recv(peer.get(), &byte, 1, 0), 0);
 }
@@ -379,10 +380,10 @@ TEST_F(TcpClientTest, SendAndReceiveWithoutSocketRaiseDisconnected) {
     useHandler(log);
     char buffer[4] = {};
     try {
-        Handler->send(buffer, 4);
+        handler_->send(buffer, 4);
         FAIL() << "no exception";
     } catch (const ClosedSocketError& e) {
         EXPECT_STREQ(e.what(), "Disconnected.");
     }
-    EXPECT_THROW(Handler->recv(buffer, 4), ClosedSocketError);
+    EXPECT_THROW(handler_->recv(buffer, 4), ClosedSocketError);
 }

@@ -1,7 +1,7 @@
 #include "shell/ConnectionPage.h"
 #include "controls/FontColour.h"
 #include "net/TcpClient.h"
-#include "platform/net/Component.h"
+#include "platform/net/NetComponent.h"
 #include "platform/net/TestSockets.h"
 #include "shell/ProxyDialog.h"
 #include "settings/SystemTestSettings.h"
@@ -102,8 +102,7 @@ struct Shown {
 class ConnectionPageTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<Component> owner;
-    TcpClient* client = nullptr;
+    std::unique_ptr<TcpClient> client;
     SystemTestSettings settings;
     std::unique_ptr<ConnectionPage> page;
     QList<Shown> shown;
@@ -125,9 +124,8 @@ private slots:
     void init() {
         settings = SystemTestSettings{};
         settings.proxyPort = 1080;
-        owner = std::make_unique<Component>();
-        client = new TcpClient(owner.get());
-        page = std::make_unique<ConnectionPage>(*client, *owner, settings);
+        client = std::make_unique<TcpClient>();
+        page = std::make_unique<ConnectionPage>(*client, settings);
         page->connectionTestHost = "127.0.0.1";
         page->sleep = [this](int ms) { sleeps << ms; };
         connect(page.get(), &ConnectionPage::resultShown, this,
@@ -137,7 +135,7 @@ private slots:
     }
     void cleanup() {
         page.reset();
-        owner.reset();
+        client.reset();
     }
 
     void texts() {

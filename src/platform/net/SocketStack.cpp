@@ -17,8 +17,10 @@ namespace tavora {
 
 namespace {
 
-// Written only by NetComponent under its lock; read by any thread that works
-// with a component, which keeps the instance alive meanwhile.
+// Created and destroyed only by NetComponent under its lock.
+std::unique_ptr<SocketStack> gOwnedInstance;
+// The same object for any thread that works with a network object, which
+// keeps the instance alive meanwhile.
 std::atomic<SocketStack*> gInstance{nullptr};
 
 thread_local int tPlatformError = 0;
@@ -71,11 +73,13 @@ std::optional<IPv4Bytes> parseDotted(const std::string& text) {
 
 void SocketStack::create() {
     // POSIX sockets need no start-up of their own.
-    gInstance.store(new SocketStack, std::memory_order_release);
+    gOwnedInstance = std::make_unique<SocketStack>(Key{});
+    gInstance.store(gOwnedInstance.get(), std::memory_order_release);
 }
 
 void SocketStack::destroy() {
-    delete gInstance.exchange(nullptr, std::memory_order_acq_rel);
+    gInstance.store(nullptr, std::memory_order_release);
+    gOwnedInstance.reset();
 }
 
 SocketStack& SocketStack::instance(const char* function) {

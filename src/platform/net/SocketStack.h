@@ -24,9 +24,16 @@ using HostLookup = std::function<LookupResult(const std::string& name)>;
 
 // The platform socket layer: name resolution, address texts and the checking
 // of platform results. One instance per process, alive while any
-// NetComponent is (see Component.h).
+// NetComponent is (see NetComponent.h).
 class SocketStack {
+    // Only create() makes an instance.
+    struct Key {
+        explicit Key() = default;
+    };
+
 public:
+    explicit SocketStack(Key) {}
+
     // The live instance. Without one, raises EWS2StubError naming `function`.
     static SocketStack& instance(const char* function);
     static bool exists();
@@ -68,7 +75,6 @@ public:
 
 private:
     friend class NetComponent;
-    SocketStack() = default;
     static void create();
     static void destroy();
 

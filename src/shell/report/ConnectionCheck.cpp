@@ -2,7 +2,6 @@
 
 #include "net/ConnectStage.h"
 #include "net/TcpClient.h"
-#include "platform/net/Component.h"
 #include "shell/ConnectionTest.h"
 #include "settings/SystemTestSettings.h"
 
@@ -91,9 +90,8 @@ QJsonObject toJson(const Attempt& a) {
 } // namespace
 
 CheckResult checkConnection(const SystemTestSettings& settings, const ConnectionCheckOptions& options) {
-    Component owner;
-    auto* client = new TcpClient(&owner);
-    ConnectionTest test(*client, owner, settings);
+    TcpClient client;
+    ConnectionTest test(client, settings);
     test.timeoutMs = options.timeoutMs;
 
     const QString target = QString("%1:%2").arg(QString::fromStdString(options.host)).arg(options.port);
@@ -102,7 +100,7 @@ CheckResult checkConnection(const SystemTestSettings& settings, const Connection
     for (int i = 0; i < 2; ++i) {
         if (i > 0)
             options.sleep(options.pauseMs);
-        last = attempt(test, *client, settings, options);
+        last = attempt(test, client, settings, options);
         attempts.append(toJson(*last));
         if (last->ok)
             break;

@@ -2,7 +2,7 @@
 // namespace of its own (see CMakeLists.txt), where no query can leave the
 // machine; anywhere else it skips itself.
 
-#include "platform/net/Component.h"
+#include "platform/net/NetComponent.h"
 #include "platform/net/NetExceptions.h"
 #include "platform/net/SocketStack.h"
 

@@ -1,5 +1,5 @@
 #include "platform/net/SocketStack.h"
-#include "platform/net/Component.h"
+#include "platform/net/NetComponent.h"
 #include "platform/net/NetExceptions.h"
 #include "platform/net/SocketErrors.h"
 

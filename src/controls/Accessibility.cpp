@@ -187,7 +187,7 @@ private:
 };
 
 // The widget whose showing and hiding a screen reader is not told of, while
-// SetVisibleQuietly runs.
+// setVisibleQuietly runs.
 QWidget* quietWidget = nullptr;
 QAccessible::UpdateHandler outerUpdateHandler = nullptr;
 

@@ -28,7 +28,7 @@ public:
     virtual int send(const void* buffer, int length) = 0;
     virtual int recv(void* buffer, int length) = 0;
 
-    // Told of each stage of ConnectClient as it begins; empty for none.
+    // Told of each stage of connectClient as it begins; empty for none.
     void setStageObserver(StageObserver observer) { stageObserver_ = std::move(observer); }
     void enterStage(ConnectStage stage) const {
         if (stageObserver_)

@@ -23,12 +23,12 @@ public:
     void connectClient(const std::string& host, int port, const std::string& boundIP, int boundPort,
                        int boundPortMin, int boundPortMax, int timeoutMs) override;
     bool connected() const noexcept override;
-    // While a proxy exchange runs inside ConnectClient, both wait at most
+    // While a proxy exchange runs inside connectClient, both wait at most
     // until the attempt's time limit is used up; then Recv returns -1 (error
     // 10060) and Send does too. A timed connect waits in slices (WaitReady).
     int send(const void* buffer, int length) override;
     int recv(void* buffer, int length) override;
-    // Inside a timed ConnectClient the lookup runs on a thread of its own and
+    // Inside a timed connectClient the lookup runs on a thread of its own and
     // is awaited in slices within the attempt's time limit; one that does not
     // answer in time (or that the waiter gives up) fails with error 11002.
     std::string resolveHost(const std::string& host) override;
@@ -51,7 +51,7 @@ private:
     std::unique_ptr<SocketHandle> binding_;
     SocksInfo socksInfo_;
     // The end of the running attempt's time limit, and whether its waits go
-    // in slices: both only during a timed ConnectClient.
+    // in slices: both only during a timed connectClient.
     Deadline exchangeDeadline_;
     bool waitsInSlices_ = false;
 };

@@ -30,7 +30,7 @@ public:
 
 // Why a password typed in the proxy dialog cannot be stored, in words naming
 // the limit (UTF-8, in the window's language); nothing when it can be. The
-// rule is simpler than the exact one of ScramblePassword, and stricter: at
+// rule is simpler than the exact one of scramblePassword, and stricter: at
 // most 25 bytes and no control characters at all, wherever they stand.
 std::optional<std::string> unstorablePasswordText(std::string_view password);
 

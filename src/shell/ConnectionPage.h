@@ -51,7 +51,7 @@ public:
     // The time limit of one attempt.
     int connectionTimeoutMs = ConnectionTest::ConnectionTimeoutMs;
     // How the pause between the attempts passes; by default as the waits of
-    // an attempt do (see WaitProcessingEvents).
+    // an attempt do (see waitProcessingEvents).
     std::function<void(int milliseconds)> sleep;
     // Where the proxy dialog learns the desktop's SOCKS proxy; none offers nothing.
     std::shared_ptr<DesktopProxyLookup> desktopProxy;

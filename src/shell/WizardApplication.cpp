@@ -16,7 +16,7 @@ namespace tavora {
 Q_DECLARE_LOGGING_CATEGORY(lcShell)
 
 namespace {
-// The object name of the translators UseLanguage installs.
+// The object name of the translators useLanguage installs.
 const char* const TranslatorName = "tavoraTranslator";
 
 // The wizard's translations are built in under :/i18n (see src/CMakeLists.txt).

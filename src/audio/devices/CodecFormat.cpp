@@ -46,7 +46,7 @@ std::vector<std::uint8_t> makeLoopFormat(std::uint32_t MaxFormatSize) {
 
 namespace {
 
-// The search state of one FindCodecFormat call.
+// The search state of one findCodecFormat call.
 struct CodecSearch {
     pa::CodecManager& codecs;
     std::vector<std::uint8_t> target;  // what is looked for; the match once found

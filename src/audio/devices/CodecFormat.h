@@ -5,7 +5,7 @@
 // record itself (the template) and then takes, extra bytes and all, the
 // first standard format of an installed codec whose head equals it.
 //
-// Every copy of the loop format (`LoopFormat`) is `MaxFormatSize` bytes: the
+// Every copy of the loop format (`loopFormat`) is `MaxFormatSize` bytes: the
 // largest format record any installed codec reports.
 
 #include "platform/audio/CodecTypes.h"
@@ -28,10 +28,10 @@ std::uint32_t queryMaxFormatSize(platform::audio::CodecManager& codecs);
 // Empty when MaxFormatSize cannot hold a format head.
 std::vector<std::uint8_t> makeLoopFormat(std::uint32_t MaxFormatSize);
 
-// Replaces LoopFormat (MaxFormatSize = LoopFormat.size() bytes) with the
+// Replaces loopFormat (MaxFormatSize = loopFormat.size() bytes) with the
 // first codec format, in enumeration order (drivers, their tags, the tags'
 // standard formats), whose tag, channels, samples per second, average bytes
-// per second, block alignment and bits per sample equal LoopFormat's. Throws
+// per second, block alignment and bits per sample equal loopFormat's. Throws
 // std::runtime_error("Invalid Format details") and leaves LoopFormat as it
 // was when there is none.
 void findCodecFormat(platform::audio::CodecManager& codecs, std::vector<std::uint8_t>& loopFormat);

@@ -2,9 +2,9 @@
 
 // Records from a wave input device in a given format (the codecs convert a
 // compressed one on the fly) through a small ring of buffers, and hands each
-// filled buffer to OnBufferFull before queueing it again.
+// filled buffer to onBufferFull before queueing it again.
 //
-// Every operation, and OnBufferFull, runs on the thread that created the
+// Every operation, and onBufferFull, runs on the thread that created the
 // stream: the device's notifications are posted to an object of that thread.
 // The stream has no lock of its own.
 
@@ -63,7 +63,7 @@ public:
     // leaves nothing open and nothing queued.
     void open(std::span<const std::uint8_t> format, std::uint32_t deviceId);
     // Stops recording, closes the device and releases every buffer. No
-    // OnBufferFull call follows, not even for buffers the device had already
+    // onBufferFull call follows, not even for buffers the device had already
     // returned. Does nothing while closed. Never throws.
     void close();
 

@@ -21,7 +21,7 @@ class PlaybackStream;
 // The hand-off slot with its lock and its wake-up. It outlives every run:
 // its owner creates it once.
 struct LoopHandOff {
-    // Guards PendingBlock and the terminate requests of the relay threads.
+    // Guards pendingBlock and the terminate requests of the relay threads.
     std::mutex bufferLock;
     // Signalled when a block is left in the slot or a relay thread is asked
     // to end. A relay thread waits for the state, not for the signal, so a
@@ -56,7 +56,7 @@ public:
     bool terminated() const;
     // Waits until the thread has ended (at once when it never started).
     void waitFor();
-    // Whether Execute has returned (after a request, or after Play raised).
+    // Whether execute has returned (after a request, or after Play raised).
     bool finished() const;
 
     // Blocks handed to the playback stream so far.
@@ -71,7 +71,7 @@ private:
     // not held while it plays.
     std::vector<std::uint8_t> stream_;
     std::uint32_t size_ = 0;
-    bool terminated_ = false; // guarded by handOff_.BufferLock
+    bool terminated_ = false; // guarded by handOff_.bufferLock
     std::atomic<std::uint64_t> relayed_ = 0;
     std::atomic<bool> finished_ = false;
     std::thread thread_;

@@ -3,7 +3,7 @@
 // Plays blocks of audio on a wave output device in a given format (the codecs
 // decode a compressed one on the fly). Each block handed to Play is copied
 // into a buffer of its own and written to the device at once, as long as
-// fewer than NumBuffers of the stream's buffers are at the device.
+// fewer than numBuffers of the stream's buffers are at the device.
 //
 // Play may be called from any thread; Open, Close and the device's
 // notifications run on the thread that created the stream. One lock
@@ -63,7 +63,7 @@ public:
     // Copies `size` bytes and writes them to the device; never waits for it.
     // Does nothing when `size` is 0 or the stream is closed. A block that
     // comes while every slot is taken is dropped at once: the device then
-    // already holds NumBuffers blocks, and holding back one more would only
+    // already holds numBuffers blocks, and holding back one more would only
     // add its length to the delay of everything after it. Throws
     // PlaybackStreamError when the device refuses the block (its slot is
     // given back).

@@ -16,7 +16,7 @@ public:
 enum class SeekOrigin { Beginning, Current, End };
 
 // A growable block of memory read, written and positioned like a file.
-// Every change of the block's capacity goes through Realloc, which a
+// Every change of the block's capacity goes through realloc, which a
 // subclass may override to observe it.
 class MemoryStream {
 public:

@@ -73,7 +73,7 @@ PlaybackPage::PlaybackPage(platform::audio::AudioPlatform& platform, SystemTestS
     connect(ui->stopButton, &QPushButton::clicked, this, [this] { onStopClicked(); });
     // Only the participant's picks: filling and selecting from code do not.
     connect(ui->outputDeviceList, &QComboBox::activated, this, [this] { onOutputDeviceChanged(); });
-    // Only the participant's moves write the level; RefreshLevelControls
+    // Only the participant's moves write the level; refreshLevelControls
     // positions the slider with its signals blocked.
     connect(ui->speakerLevelSlider, &QSlider::valueChanged, this, [this] { onSpeakerLevelChanged(); });
 }

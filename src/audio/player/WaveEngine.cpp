@@ -79,7 +79,7 @@ void WaveNotifyThread::run() {
 WaveEngine::WaveEngine(mm::AudioPlatform& platform) : platform_(platform) {}
 
 WaveEngine::~WaveEngine() {
-    // The most derived destructor has closed the device (DestroyEngine); here
+    // The most derived destructor has closed the device (destroyEngine); here
     // only what is left of the notifier goes.
     thread_.reset();
     retiredThreads_.clear();

@@ -25,7 +25,7 @@ namespace tavora::audio {
 
 class WaveEngine;
 
-// The notification thread used when Async is true: an event loop of its own
+// The notification thread used when async is true: an event loop of its own
 // in which the engine's notifications are handled, one at a time and in the
 // order they were posted. It ends when the engine releases it.
 class WaveNotifyThread {
@@ -82,7 +82,7 @@ public:
     int32_t deviceID() const { return deviceId_; }
     void setDeviceID(int32_t value);
 
-    // Notifications on a thread of their own; ignored while Active.
+    // Notifications on a thread of their own; ignored while active.
     bool async() const { return async_; }
     void setAsync(bool value);
 
@@ -148,8 +148,8 @@ protected:
     virtual void notifyLevel(const void* data, uint32_t count);
     virtual void notifyBufferData(const void* data, uint32_t count);
 
-    // Stores `code` as LastError; 0 answers true. Any other code goes to
-    // OnError and answers false, or raises WaveSysError without OnError.
+    // Stores `code` as lastError; 0 answers true. Any other code goes to
+    // onError and answers false, or raises WaveSysError without onError.
     bool checkResult(MmResult code);
 
     // Gives the header variable a header with `size` bytes of data: its own
@@ -177,7 +177,7 @@ protected:
 
     // Closes the device and waits for its close notification. Must be called
     // by the destructor of the most derived class, while its provider is
-    // still whole; later calls do nothing. No OnDeactivate fires.
+    // still whole; later calls do nothing. No onDeactivate fires.
     void destroyEngine();
     // Lets go of an open device that did not report its close in time: no
     // further notification is handled and every buffer is freed.

@@ -1,12 +1,12 @@
 #pragma once
 
 // The output side of the wave engine: it opens one wave output device, keeps
-// BufferCount buffers of BufferLength milliseconds queued on it and refills
+// bufferCount buffers of bufferLength milliseconds queued on it and refills
 // each as the device hands it back, asking the subclass for the contents:
-// FillBuffer in copy mode (the engine owns the buffers), GetBufferData in
+// fillBuffer in copy mode (the engine owns the buffers), getBufferData in
 // direct mode (the subclass hands out addresses that stay readable until the
 // buffer is back). The end of the data closes the device; the close
-// notification fires OnDeactivate.
+// notification fires onDeactivate.
 
 #include "audio/player/WaveEngine.h"
 

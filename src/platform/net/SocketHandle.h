@@ -30,11 +30,11 @@ bool waitDescriptor(int fd, bool forWriting, int milliseconds);
 
 // One IPv4 stream socket and its addresses.
 //
-// Life: no socket (handle -1) -> allocated (AllocateSocket, then Bind) ->
-// connected -> closed (CloseSocket). handleAllocated() alone is what
+// Life: no socket (handle -1) -> allocated (allocateSocket, then bind) ->
+// connected -> closed (closeSocket). handleAllocated() alone is what
 // "connected" means to the IO handler above.
 //
-// Failing calls record their error for SocketStack::CheckForSocketError;
+// Failing calls record their error for SocketStack::checkForSocketError;
 // Connect and the raw Send/Recv return the platform result for the caller to
 // check, the others raise.
 class SocketHandle {
@@ -52,14 +52,14 @@ public:
     void allocateSocket();
 
     // Binds to IP (empty: any) and Port (0: the platform's choice), or to the
-    // first free port of ClientPortMin..ClientPortMax when both are set and
+    // first free port of clientPortMin..clientPortMax when both are set and
     // Port is 0; then reads the bound address back into IP and Port.
     // CouldNotBindSocketError when the address is in use, SocketError otherwise.
     void bind();
 
     void setPeer(const std::string& peerIP, int peerPort);
 
-    // Connects to PeerIP:PeerPort (the low 16 bits of the port). Returns 0 or
+    // Connects to peerIP:peerPort (the low 16 bits of the port). Returns 0 or
     // -1 like the platform call; on success the local and peer addresses are
     // read back. Without `abandon` the call blocks the calling thread as long
     // as the platform takes. With it, the connect is made non-blocking and

@@ -49,7 +49,7 @@ public:
     // IPv4 text is itself; anything else goes to the host lookup. A failed
     // lookup raises SocketError (11001 "Host not found." for an unknown name).
     std::string resolveHost(const std::string& host);
-    // ResolveHost in its parts, for a caller that runs the lookup elsewhere:
+    // resolveHost in its parts, for a caller that runs the lookup elsewhere:
     // the address that needs no lookup ("LOCALHOST", a dotted text), the
     // lookup in force, and the address of its result (or its error raised).
     static std::optional<std::string> literalAddress(const std::string& host);

@@ -6,7 +6,7 @@
 // reader sees either the old or the new file. Every change is a full
 // read-modify-write under an exclusive flock on "<file>.lock" (a separate file,
 // never deleted, so that the lock outlives the renames): read the current file,
-// change one key (SetValues: all its values at once), write a temporary file
+// change one key (setValues: all its values at once), write a temporary file
 // "<file>.tmp.XXXXXX" (mode 0600) in the same directory, fsync it, rename it
 // over the file, fsync the directory. A crash at any instant leaves the old or
 // the new file; temporary files left by a crash are removed by the next

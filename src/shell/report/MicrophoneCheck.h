@@ -11,7 +11,7 @@ class AudioPlatform;
 
 // The microphone page's devices and levels without the page: the input
 // devices, the stored one (as the page selects it), the speaker and
-// microphone levels and the boost, and a recording of RecordMs from the
+// microphone levels and the boost, and a recording of recordMs from the
 // stored device in the loop format, decoded and measured.
 struct MicrophoneCheckOptions {
     int recordMs = 3000;

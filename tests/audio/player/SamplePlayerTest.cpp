@@ -215,7 +215,7 @@ TEST_F(PlayerTest, StoppingResetsTheDeviceAndDeactivatesAfterTheCloseNotificatio
 }
 
 TEST_F(PlayerTest, StopRightAtActivationClosesOnce) {
-    // Stopping from OnActivate leaves the first feeding notification behind
+    // Stopping from onActivate leaves the first feeding notification behind
     // the close; it must not close the device a second time.
     SamplePlayer player(platform);
     Events ev;
@@ -362,7 +362,7 @@ TEST_F(PlayerTest, OpenFailuresRaiseThePlatformTextOrGoToOnError) {
     EXPECT_EQ(player.lastError(), mm::MMSYSERR_INVALPARAM);
     EXPECT_TRUE(platform.openedWaveOuts().empty());
 
-    // Bytes that are no wave, with OnError set: no exception.
+    // Bytes that are no wave, with onError set: no exception.
     player.onError = [&](WaveEngine*) { ++ev.error; };
     const char junk[] = "not a wave at all";
     player.wave().loadFromBuffer(junk, sizeof junk);

@@ -73,14 +73,21 @@ MmResult openStream(const std::shared_ptr<PulseAudioPlatform::Connection>& c, bo
 } // namespace
 
 PulseAudioPlatform::PulseAudioPlatform(std::string server, std::string applicationName)
-    : connection_(std::make_shared<Connection>(std::move(server), std::move(applicationName))),
+    : server_(std::move(server)), applicationName_(std::move(applicationName)),
       codecs_(std::make_unique<TableCodecManager>(TableCodecManager::standardDrivers())) {}
 
 PulseAudioPlatform::~PulseAudioPlatform() = default;
 
+const std::shared_ptr<PulseAudioPlatform::Connection>& PulseAudioPlatform::connection() {
+    std::lock_guard lock(connectionMutex_);
+    if (!connection_)
+        connection_ = std::make_shared<Connection>(server_, applicationName_);
+    return connection_;
+}
+
 bool PulseAudioPlatform::connected() {
-    MainloopLock lock(connection_->loop);
-    return connection_->ensureConnected();
+    MainloopLock lock(connection()->loop);
+    return connection()->ensureConnected();
 }
 
 CodecManager& PulseAudioPlatform::codecManager() {
@@ -88,23 +95,23 @@ CodecManager& PulseAudioPlatform::codecManager() {
 }
 
 std::uint32_t PulseAudioPlatform::waveOutCount() {
-    MainloopLock lock(connection_->loop);
+    MainloopLock lock(connection()->loop);
     std::vector<PulseDevice> sinks;
-    connection_->sinks(sinks);
+    connection()->sinks(sinks);
     return static_cast<std::uint32_t>(sinks.size());
 }
 
 std::uint32_t PulseAudioPlatform::waveInCount() {
-    MainloopLock lock(connection_->loop);
+    MainloopLock lock(connection()->loop);
     std::vector<PulseDevice> sources;
-    connection_->sources(sources);
+    connection()->sources(sources);
     return static_cast<std::uint32_t>(sources.size());
 }
 
 MmResult PulseAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) {
-    MainloopLock lock(connection_->loop);
+    MainloopLock lock(connection()->loop);
     std::vector<PulseDevice> sinks;
-    if (!connection_->sinks(sinks))
+    if (!connection()->sinks(sinks))
         return MMSYSERR_NODRIVER;
     const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
     if (index >= sinks.size())
@@ -115,9 +122,9 @@ MmResult PulseAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& ca
 }
 
 MmResult PulseAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& caps) {
-    MainloopLock lock(connection_->loop);
+    MainloopLock lock(connection()->loop);
     std::vector<PulseDevice> sources;
-    if (!connection_->sources(sources))
+    if (!connection()->sources(sources))
         return MMSYSERR_NODRIVER;
     const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
     if (index >= sources.size())
@@ -143,41 +150,41 @@ MmResult deviceNames(const std::vector<PulseDevice>& devices, bool listed, std::
 } // namespace
 
 MmResult PulseAudioPlatform::waveOutNames(std::uint32_t deviceId, WaveDeviceNames& names) {
-    MainloopLock lock(connection_->loop);
+    MainloopLock lock(connection()->loop);
     std::vector<PulseDevice> sinks;
-    const bool listed = connection_->sinks(sinks);
+    const bool listed = connection()->sinks(sinks);
     return deviceNames(sinks, listed, deviceId, names);
 }
 
 MmResult PulseAudioPlatform::waveInNames(std::uint32_t deviceId, WaveDeviceNames& names) {
-    MainloopLock lock(connection_->loop);
+    MainloopLock lock(connection()->loop);
     std::vector<PulseDevice> sources;
-    const bool listed = connection_->sources(sources);
+    const bool listed = connection()->sources(sources);
     return deviceNames(sources, listed, deviceId, names);
 }
 
 MmResult PulseAudioPlatform::openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
                                          const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
-    return openStream(connection_, true, device, deviceId, format, callback, flags, openPulseWaveOut);
+    return openStream(connection(), true, device, deviceId, format, callback, flags, openPulseWaveOut);
 }
 
 MmResult PulseAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, std::uint32_t deviceId,
                                         const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
-    return openStream(connection_, false, device, deviceId, format, callback, flags, openPulseWaveIn);
+    return openStream(connection(), false, device, deviceId, format, callback, flags, openPulseWaveIn);
 }
 
 std::uint32_t PulseAudioPlatform::mixerCount() {
-    MainloopLock lock(connection_->loop);
+    MainloopLock lock(connection()->loop);
     std::vector<PulseDevice> sinks, sources;
-    if (!connection_->sinks(sinks) || !connection_->sources(sources))
+    if (!connection()->sinks(sinks) || !connection()->sources(sources))
         return 0;
     return static_cast<std::uint32_t>(std::max(sinks.size(), sources.size()));
 }
 
 MmResult PulseAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) {
-    MainloopLock lock(connection_->loop);
+    MainloopLock lock(connection()->loop);
     std::vector<PulseDevice> sinks, sources;
-    if (!connection_->sinks(sinks) || !connection_->sources(sources))
+    if (!connection()->sinks(sinks) || !connection()->sources(sources))
         return MMSYSERR_NODRIVER;
     if (mixerId >= std::max(sinks.size(), sources.size()))
         return MMSYSERR_BADDEVICEID;
@@ -190,13 +197,13 @@ MmResult PulseAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) {
 }
 
 MmResult PulseAudioPlatform::openMixer(std::unique_ptr<Mixer>& mixer, std::uint32_t mixerId) {
-    MainloopLock lock(connection_->loop);
+    MainloopLock lock(connection()->loop);
     std::vector<PulseDevice> sinks, sources;
-    if (!connection_->sinks(sinks) || !connection_->sources(sources))
+    if (!connection()->sinks(sinks) || !connection()->sources(sources))
         return MMSYSERR_NODRIVER;
     if (mixerId >= std::max(sinks.size(), sources.size()))
         return MMSYSERR_BADDEVICEID;
-    mixer = makePulseMixer(connection_, mixerId < sinks.size() ? &sinks[mixerId] : nullptr,
+    mixer = makePulseMixer(connection(), mixerId < sinks.size() ? &sinks[mixerId] : nullptr,
                            mixerId < sources.size() ? &sources[mixerId] : nullptr);
     return MMSYSERR_NOERROR;
 }

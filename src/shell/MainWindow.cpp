@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 namespace tavora {
@@ -71,11 +72,8 @@ MainWindow::MainWindow(const QStringList& arguments, const WizardServices& servi
     client_ = new TcpClient(components.get());
     connectionPage = new ConnectionPage(*client_, *components, ui->connectionBody);
     connectionPage->desktopProxy = services_.desktopProxy;
-    displayPage = new DisplayPage(services_.displayMetrics, ui->displayBody);
-    playbackPage = new tavora::audio::PlaybackPage(services_.audio, ui->playbackBody);
-    connect(playbackPage, &tavora::audio::PlaybackPage::settingsNotSaved, this,
-            &MainWindow::tellSettingsNotSaved);
-    microphonePage = new tavora::audio::MicrophonePage(services_.audio, ui->microphoneBody);
+    // The other pages' bodies wait until the first page is on screen (see
+    // paintEvent), unless the first page shown is one of them.
     setUpTabOrder();
 
     // Key preview: the window sees key presses before its controls do. The
@@ -90,8 +88,8 @@ MainWindow::~MainWindow() {
     // A sample still playing ends with its player, without storing the
     // settings again (closing the window stored them).
     // The pages go before the objects they use.
-    delete microphonePage;
-    delete playbackPage;
+    delete microphonePage_;
+    delete playbackPage_;
     delete connectionPage;
     components.reset();
 }
@@ -159,6 +157,47 @@ void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
+// Building the bodies of the pages not shown first takes about as long as
+// painting the first page: they are built once the window has been painted,
+// when the event loop is next idle, so the window appears no later for them.
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!pagesScheduled_) {
+        pagesScheduled_ = true;
+        QTimer::singleShot(0, this, &MainWindow::ensurePages);
+    }
+}
+
+void MainWindow::ensurePages() {
+    if (displayPage_)
+        return;
+    displayPage_ = new DisplayPage(services_.displayMetrics, ui->displayBody);
+    playbackPage_ = new tavora::audio::PlaybackPage(services_.audio, ui->playbackBody);
+    connect(playbackPage_, &tavora::audio::PlaybackPage::settingsNotSaved, this,
+            &MainWindow::tellSettingsNotSaved);
+    microphonePage_ = new tavora::audio::MicrophonePage(services_.audio, ui->microphoneBody);
+    // Children made after their window was shown stay hidden until shown;
+    // each appears with its page.
+    for (QWidget* body : std::initializer_list<QWidget*>{displayPage_, playbackPage_, microphonePage_})
+        body->show();
+    setUpTabOrder();
+}
+
+DisplayPage* MainWindow::displayPage() {
+    ensurePages();
+    return displayPage_;
+}
+
+tavora::audio::PlaybackPage* MainWindow::playbackPage() {
+    ensurePages();
+    return playbackPage_;
+}
+
+tavora::audio::MicrophonePage* MainWindow::microphonePage() {
+    ensurePages();
+    return microphonePage_;
+}
+
 void MainWindow::formShow() {
     showPage(currentPage);
     updateActions();
@@ -216,6 +255,8 @@ void MainWindow::focusPage(QWidget* page) {
 }
 
 void MainWindow::showPage(int index) {
+    if (index > 0)
+        ensurePages();
     ui->nextButton->setText(tr("Next Test"));
     switch (index) {
     case 0:
@@ -350,7 +391,7 @@ bool MainWindow::formKeyDown(int key, bool) {
     // Push-to-talk: starts one run unless one is running already (which also
     // covers the key's auto-repeat). A capture device that cannot be opened
     // raises, and the error reaches the standard error box.
-    microphonePage->pushToTalkDown();
+    microphonePage()->pushToTalkDown();
     return true;
 }
 
@@ -365,25 +406,26 @@ bool MainWindow::formKeyUp(int key, bool autoRepeat) {
 }
 
 void MainWindow::enterPlaybackPage() {
-    playbackPage->enterPlaybackPage();
+    playbackPage()->enterPlaybackPage();
 }
 
+// A page not built yet has no sound to stop.
 void MainWindow::stopPlayback() {
-    if (playbackPage)
-        playbackPage->stopPlayback();
+    if (playbackPage_)
+        playbackPage_->stopPlayback();
 }
 
 void MainWindow::enterMicrophonePage() {
-    microphonePage->enterMicrophonePage();
+    microphonePage()->enterMicrophonePage();
 }
 
 void MainWindow::stopMikeTest() {
-    if (microphonePage)
-        microphonePage->stopMikeTest();
+    if (microphonePage_)
+        microphonePage_->stopMikeTest();
 }
 
 int MainWindow::prepareLoopback() {
-    return microphonePage->prepareLoopback();
+    return microphonePage()->prepareLoopback();
 }
 
 } // namespace tavora

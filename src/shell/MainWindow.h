@@ -62,9 +62,13 @@ public:
     std::unique_ptr<Component> components;
     TcpClient* client_ = nullptr;
     ConnectionPage* connectionPage = nullptr;
-    DisplayPage* displayPage = nullptr;
-    tavora::audio::PlaybackPage* playbackPage = nullptr;
-    tavora::audio::MicrophonePage* microphonePage = nullptr;
+    // The bodies of the pages after the first, built by ensurePages: once the
+    // window has been painted for the first time, or at the first need.
+    DisplayPage* displayPage();
+    tavora::audio::PlaybackPage* playbackPage();
+    tavora::audio::MicrophonePage* microphonePage();
+    // Builds the display, playback and microphone page bodies unless built.
+    void ensurePages();
 
     void showPage(int index);
 
@@ -102,6 +106,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -116,6 +121,10 @@ private:
     void tellSettingsNotSaved(const QString& message);
 
     const WizardServices& services_;
+    DisplayPage* displayPage_ = nullptr;
+    tavora::audio::PlaybackPage* playbackPage_ = nullptr;
+    tavora::audio::MicrophonePage* microphonePage_ = nullptr;
+    bool pagesScheduled_ = false;
     bool shown_ = false;
     bool closed_ = false;
     bool toldSettingsNotSaved_ = false;

@@ -117,14 +117,17 @@ private slots:
     void walksThePagesInOrder() {
         WizardFixture f;
         MainWindow& w = f.window();
+        // The later pages' bodies wait for the first page to be on screen, then come unasked.
+        QVERIFY(!w.findChild<DisplayPage*>() && !w.findChild<tavora::audio::MicrophonePage*>());
         w.show();
+        QTRY_VERIFY(w.findChild<DisplayPage*>() && w.findChild<tavora::audio::MicrophonePage*>());
         const QList<QWidget*> pages{w.ui->connectionFrame, w.ui->displayFrame, w.ui->playbackFrame,
                                     w.ui->microphoneFrame};
         // Only the page in front is shown; the focus starts on its first
         // control: the test button, or the device list on the audio pages.
         const QList<QWidget*> firstControls{
-            w.connectionPage->ui->testConnectionButton, w.displayPage->ui->testDisplayButton,
-            w.playbackPage->ui->outputDeviceList, w.microphonePage->ui->inputDeviceList};
+            w.connectionPage->ui->testConnectionButton, w.displayPage()->ui->testDisplayButton,
+            w.playbackPage()->ui->outputDeviceList, w.microphonePage()->ui->inputDeviceList};
         const auto shownAlone = [&](int i) {
             for (QWidget* page : pages)
                 QCOMPARE(page->isHidden(), page != pages[i]);
@@ -162,7 +165,7 @@ private slots:
         w.nextTestAction->trigger();
         w.nextTestAction->trigger();
         const auto a11y = [](QObject* object) { return QAccessible::queryAccessibleInterface(object); };
-        const auto& playback = *w.playbackPage->ui;
+        const auto& playback = *w.playbackPage()->ui;
         playback.speakerLevelSlider->setValue(1234);
         QAccessibleValueInterface* level = a11y(playback.speakerLevelSlider)->valueInterface();
         QCOMPARE(level->currentValue().toInt(), 1234);
@@ -272,17 +275,17 @@ private slots:
         }
         QCOMPARE(w.currentPage, 3);
         QTest::keyPress(focus, Qt::Key_Control);
-        QVERIFY(w.microphonePage->mikeTestRunning());
+        QVERIFY(w.microphonePage()->mikeTestRunning());
         for (int i = 0; i < 3; ++i) {
             QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, QString(), true);
             QApplication::sendEvent(focus, &repeat);
-            QVERIFY(w.microphonePage->mikeTestRunning());
+            QVERIFY(w.microphonePage()->mikeTestRunning());
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, QString(), true);
             QApplication::sendEvent(focus, &press);
         }
         QCOMPARE(f.audio().openedWaveIns().size(), std::size_t{1});
         QTest::keyRelease(focus, Qt::Key_Control);
-        QVERIFY(!w.microphonePage->mikeTestRunning());
+        QVERIFY(!w.microphonePage()->mikeTestRunning());
     }
 
     // Every text of the window and the proxy dialog is shown whole in the
@@ -367,9 +370,9 @@ private slots:
                 f.metrics().screen = {800, 600};
                 f.metrics().dpiValue = 120;
                 testDisplay->click();
-                verifyTextsFit(w.displayPage, face, situation + ", display too small");
+                verifyTextsFit(w.displayPage(), face, situation + ", display too small");
                 // The mark kept whole in the closed boxes is the one the lists show.
-                for (ElidedComboBox* list : {w.playbackPage->ui->outputDeviceList, w.microphonePage->ui->inputDeviceList})
+                for (ElidedComboBox* list : {w.playbackPage()->ui->outputDeviceList, w.microphonePage()->ui->inputDeviceList})
                     QVERIFY2(!withDevices || (!list->keptEnding().isEmpty() && list->itemText(0).endsWith(list->keptEnding())),
                              qPrintable(situation));
                 for (const QString& result : results) {
@@ -456,10 +459,10 @@ private slots:
         QSignalSpy notSaved(&w, &MainWindow::settingsNotSaved);
         tavora::test::MessageBoxCatcher catcher;
         for (int stop = 0; stop < 2; ++stop) {
-            QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
-            QVERIFY(w.playbackPage->samplePlayer_->active());
-            QTest::mouseClick(w.playbackPage->ui->stopButton, Qt::LeftButton);
-            while (w.playbackPage->samplePlayer_->active())
+            QTest::mouseClick(w.playbackPage()->ui->playButton, Qt::LeftButton);
+            QVERIFY(w.playbackPage()->samplePlayer_->active());
+            QTest::mouseClick(w.playbackPage()->ui->stopButton, Qt::LeftButton);
+            while (w.playbackPage()->samplePlayer_->active())
                 WizardFixture::idle(); // the player closes
         }
         QVERIFY(w.close());
@@ -481,9 +484,9 @@ private slots:
         MainWindow& w = f.window();
         globalSettings.audioOutDeviceID = 1;
         w.show();
-        QCOMPARE(w.playbackPage->ui->outputDeviceList->count(), 2);
-        QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
-        QVERIFY(w.playbackPage->samplePlayer_->active());
+        QCOMPARE(w.playbackPage()->ui->outputDeviceList->count(), 2);
+        QTest::mouseClick(w.playbackPage()->ui->playButton, Qt::LeftButton);
+        QVERIFY(w.playbackPage()->samplePlayer_->active());
         QCOMPARE(f.audio().openedWaveOuts().size(), size_t(1));
         QVERIFY(w.close());
         QFile file(f.settingsFile());

@@ -31,23 +31,29 @@ void resolve(void* library) {
 } // namespace
 
 void loadPulseLibrary() {
-    static std::once_flag loaded;
-    std::call_once(loaded, [] {
-        // Never closed: the library's own threads and atexit handlers may
-        // outlive any object of the backend.
-        void* library = dlopen(LibraryName, RTLD_NOW | RTLD_LOCAL);
-        if (!library) {
-            const char* why = dlerror();
-            throw std::runtime_error(std::string("The sound library ") + LibraryName +
-                                     " cannot be loaded: " + (why ? why : "unknown error"));
-        }
-        try {
-            resolve(library);
-        } catch (...) {
-            dlclose(library);
-            throw;
-        }
-    });
+    // A plain lock rather than std::call_once: the latter's thread-local
+    // state would add the dynamic loader itself to the program's needed
+    // libraries.
+    static std::mutex mutex;
+    static bool loaded = false;
+    std::lock_guard lock(mutex);
+    if (loaded)
+        return;
+    // Never closed: the library's own threads and atexit handlers may
+    // outlive any object of the backend.
+    void* library = dlopen(LibraryName, RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        const char* why = dlerror();
+        throw std::runtime_error(std::string("The sound library ") + LibraryName +
+                                 " cannot be loaded: " + (why ? why : "unknown error"));
+    }
+    try {
+        resolve(library);
+    } catch (...) {
+        dlclose(library);
+        throw;
+    }
+    loaded = true;
 }
 
 } // namespace tavora::platform::audio

@@ -4,6 +4,7 @@
 #include "platform/audio/TableCodecManager.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace tavora::platform::audio {
 
@@ -49,6 +50,8 @@ MmResult openStream(const std::shared_ptr<PulseAudioPlatform::Connection>& c, bo
                     QObject* callback, std::uint32_t flags, Open open) {
     if (MmResult r = checkOpenFlags(flags, callback))
         return r;
+    if (!c)
+        return MMSYSERR_NODRIVER;
     MainloopLock lock(c->loop);
     std::vector<PulseDevice> devices;
     if (!(output ? c->sinks(devices) : c->sources(devices)))
@@ -78,16 +81,29 @@ PulseAudioPlatform::PulseAudioPlatform(std::string server, std::string applicati
 
 PulseAudioPlatform::~PulseAudioPlatform() = default;
 
-const std::shared_ptr<PulseAudioPlatform::Connection>& PulseAudioPlatform::connection() {
+std::shared_ptr<PulseAudioPlatform::Connection> PulseAudioPlatform::connection() {
     std::lock_guard lock(connectionMutex_);
-    if (!connection_)
-        connection_ = std::make_shared<Connection>(server_, applicationName_);
+    if (!connection_) {
+        try {
+            connection_ = std::make_shared<Connection>(server_, applicationName_);
+        } catch (const std::runtime_error& e) {
+            // Without libpulse or its main loop no server can be reached: no
+            // devices, and opens answer MMSYSERR_NODRIVER, as with a server
+            // that is down. The next call tries again.
+            if (!toldNoConnection_)
+                qCWarning(lcAudio) << e.what();
+            toldNoConnection_ = true;
+        }
+    }
     return connection_;
 }
 
 bool PulseAudioPlatform::connected() {
-    MainloopLock lock(connection()->loop);
-    return connection()->ensureConnected();
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return false;
+    MainloopLock lock(c->loop);
+    return c->ensureConnected();
 }
 
 CodecManager& PulseAudioPlatform::codecManager() {
@@ -95,23 +111,32 @@ CodecManager& PulseAudioPlatform::codecManager() {
 }
 
 std::uint32_t PulseAudioPlatform::waveOutCount() {
-    MainloopLock lock(connection()->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return 0;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks;
-    connection()->sinks(sinks);
+    c->sinks(sinks);
     return static_cast<std::uint32_t>(sinks.size());
 }
 
 std::uint32_t PulseAudioPlatform::waveInCount() {
-    MainloopLock lock(connection()->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return 0;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sources;
-    connection()->sources(sources);
+    c->sources(sources);
     return static_cast<std::uint32_t>(sources.size());
 }
 
 MmResult PulseAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) {
-    MainloopLock lock(connection()->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks;
-    if (!connection()->sinks(sinks))
+    if (!c->sinks(sinks))
         return MMSYSERR_NODRIVER;
     const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
     if (index >= sinks.size())
@@ -122,9 +147,12 @@ MmResult PulseAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& ca
 }
 
 MmResult PulseAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& caps) {
-    MainloopLock lock(connection()->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sources;
-    if (!connection()->sources(sources))
+    if (!c->sources(sources))
         return MMSYSERR_NODRIVER;
     const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
     if (index >= sources.size())
@@ -150,16 +178,22 @@ MmResult deviceNames(const std::vector<PulseDevice>& devices, bool listed, std::
 } // namespace
 
 MmResult PulseAudioPlatform::waveOutNames(std::uint32_t deviceId, WaveDeviceNames& names) {
-    MainloopLock lock(connection()->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks;
-    const bool listed = connection()->sinks(sinks);
+    const bool listed = c->sinks(sinks);
     return deviceNames(sinks, listed, deviceId, names);
 }
 
 MmResult PulseAudioPlatform::waveInNames(std::uint32_t deviceId, WaveDeviceNames& names) {
-    MainloopLock lock(connection()->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sources;
-    const bool listed = connection()->sources(sources);
+    const bool listed = c->sources(sources);
     return deviceNames(sources, listed, deviceId, names);
 }
 
@@ -174,17 +208,23 @@ MmResult PulseAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, s
 }
 
 std::uint32_t PulseAudioPlatform::mixerCount() {
-    MainloopLock lock(connection()->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return 0;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks, sources;
-    if (!connection()->sinks(sinks) || !connection()->sources(sources))
+    if (!c->sinks(sinks) || !c->sources(sources))
         return 0;
     return static_cast<std::uint32_t>(std::max(sinks.size(), sources.size()));
 }
 
 MmResult PulseAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) {
-    MainloopLock lock(connection()->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks, sources;
-    if (!connection()->sinks(sinks) || !connection()->sources(sources))
+    if (!c->sinks(sinks) || !c->sources(sources))
         return MMSYSERR_NODRIVER;
     if (mixerId >= std::max(sinks.size(), sources.size()))
         return MMSYSERR_BADDEVICEID;
@@ -197,13 +237,16 @@ MmResult PulseAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) {
 }
 
 MmResult PulseAudioPlatform::openMixer(std::unique_ptr<Mixer>& mixer, std::uint32_t mixerId) {
-    MainloopLock lock(connection()->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks, sources;
-    if (!connection()->sinks(sinks) || !connection()->sources(sources))
+    if (!c->sinks(sinks) || !c->sources(sources))
         return MMSYSERR_NODRIVER;
     if (mixerId >= std::max(sinks.size(), sources.size()))
         return MMSYSERR_BADDEVICEID;
-    mixer = makePulseMixer(connection(), mixerId < sinks.size() ? &sinks[mixerId] : nullptr,
+    mixer = makePulseMixer(c, mixerId < sinks.size() ? &sinks[mixerId] : nullptr,
                            mixerId < sources.size() ? &sources[mixerId] : nullptr);
     return MMSYSERR_NOERROR;
 }

@@ -57,13 +57,15 @@ public:
 
 private:
     // The connection's main loop (a thread of libpulse, and libpulse itself)
-    // starts at the first call that needs it; never reset once made.
-    const std::shared_ptr<Connection>& connection();
+    // starts at the first call that needs it; never reset once made. Null
+    // while libpulse cannot be loaded or its main loop started.
+    std::shared_ptr<Connection> connection();
 
     const std::string server_;
     const std::string applicationName_;
     std::mutex connectionMutex_;
     std::shared_ptr<Connection> connection_;
+    bool toldNoConnection_ = false;
     std::unique_ptr<CodecManager> codecs_;
 };
 

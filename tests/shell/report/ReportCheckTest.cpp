@@ -206,19 +206,20 @@ TEST_F(ReportCheck, ProxyRefusingTheCredentialsIsAnAuthenticationFailure) {
     // loaded (as root: /dev/null mounted over it in a mount namespace of the run).
     std::vector<CheckRun> runs{run};
     if (geteuid() == 0)
-        runs.push_back(runCheck(
-            {"--target", QString("127.0.0.1:%1").arg(target.port())}, "unix:/nonexistent/native",
-            {"unshare", "-m", "sh", "-c",
-             "mount --bind /dev/null \"$(readlink -f \"$(ldconfig -p | awk '$1 == \"libpulse.so.0\" "
-             "{ print $NF; exit }')\")\" && exec \"$@\"",
-             "sh"}));
+        runs.push_back(
+            runCheck({"--target", QString("127.0.0.1:%1").arg(target.port())}, "unix:/nonexistent/native",
+                     {"unshare", "-m", "sh", "-c",
+                      "mount --bind /dev/null \"$(readlink -f \"$(ldconfig -p | awk '$1 == \"libpulse.so.0\" "
+                      "{ print $NF; exit }')\")\" && exec \"$@\"",
+                      "sh"}));
     for (const CheckRun& r : runs)
         for (const char* name : {"playback", "microphone"}) {
             EXPECT_FALSE(r.check(name)["ok"].toBool(true));
             EXPECT_TRUE(r.check(name)["detail"].toString().contains("no sound server"));
         }
     if (runs.size() > 1)
-        EXPECT_TRUE(runs[1].stderrText.contains("libpulse.so.0 cannot be loaded")) << runs[1].stderrText.constData();
+        EXPECT_TRUE(runs[1].stderrText.contains("libpulse.so.0 cannot be loaded"))
+            << runs[1].stderrText.constData();
     // The settings are read, never written.
     QFile after(config.filePath("tavora-live/user.reg"));
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));

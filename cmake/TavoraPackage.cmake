@@ -75,11 +75,13 @@ classroom client reads them.
 Run with --check, the wizard tests the computer without a window and prints a
 report, as text or JSON, for help desks and login scripts.")
 # The libraries the program links come from dpkg-shlibdeps. The rest is loaded
-# at run time: Qt's X11 platform plugin, without which no window opens, and a
-# face of the width the forms are laid out for (DejaVu Sans Condensed, or
-# Liberation Sans, which the wizard prefers where it is installed).
+# at run time: libpulse and libproxy (opened when first needed, so that they
+# are no part of the start-up), Qt's X11 platform plugin, without which no
+# window opens, and a face of the width the forms are laid out for (DejaVu Sans
+# Condensed, or Liberation Sans, which the wizard prefers where it is installed).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, fonts-dejavu-extra | fonts-liberation2 | fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libpulse0, libproxy1v5, qt6-qpa-plugins, fonts-dejavu-extra | fonts-liberation2 | fonts-liberation")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

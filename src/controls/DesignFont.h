@@ -15,17 +15,20 @@ inline const QStringList DesignFaces{"Tahoma", "Liberation Sans", "Arial", "Deja
 
 // Names the first design face installed, alone: a face named but missing
 // costs the font matcher a fallback search for every size and weight the
-// window uses, on the way to its first paint.
+// window uses, on the way to its first paint; so does a second family named
+// after it (the fallback list is then asked for at once rather than when a
+// character is missing from the face). Without any design face installed, the
+// desktop's sans-serif face.
 inline QFont designFont() {
     const QStringList installed = QFontDatabase::families();
-    QStringList faces;
+    QString family = "sans-serif";
     for (const QString& face : DesignFaces)
         if (installed.contains(face, Qt::CaseInsensitive)) {
-            faces << face;
+            family = face;
             break;
         }
     QFont font;
-    font.setFamilies(faces + QStringList{"sans-serif"});
+    font.setFamilies({family});
     font.setPixelSize(11);
     return font;
 }

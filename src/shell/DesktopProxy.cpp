@@ -4,6 +4,8 @@
 
 #include <proxy.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -29,18 +31,50 @@ const char* environment(const char* lower, const char* upper) {
     return value && *value ? value : std::getenv(upper);
 }
 
-// One factory for the whole run, never freed: freeing it unloads the PAC
-// plugin while threads of its JavaScript engine still run, which crashes the
-// program. The factory serialises its callers itself, reads the settings and
-// the environment afresh for each question, and downloads a PAC file again
-// when its address changes.
-pxProxyFactory* sharedFactory() {
-    static pxProxyFactory* const factory = px_proxy_factory_new();
-    return factory;
+// libproxy, opened at the first question rather than linked: loading it (and
+// what it pulls in) is no part of the program's start-up, and most runs never
+// ask. The library stays loaded, and its one factory lives for the whole run,
+// never freed: freeing it unloads the PAC plugin while threads of its
+// JavaScript engine still run, which crashes the program. The factory
+// serialises its callers itself, reads the settings and the environment afresh
+// for each question, and downloads a PAC file again when its address changes.
+struct Libproxy {
+    decltype(&px_proxy_factory_get_proxies) getProxies = nullptr;
+    decltype(&px_proxy_factory_free_proxies) freeProxies = nullptr;
+    pxProxyFactory* factory = nullptr;
+};
+
+// The loaded library with its factory, or null (said once in the log) when it
+// cannot be had.
+const Libproxy* libproxy() {
+    static const Libproxy* const loaded = []() -> const Libproxy* {
+        constexpr const char* LibraryName = "libproxy.so.1";
+        void* library = dlopen(LibraryName, RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            const char* why = dlerror();
+            qCWarning(lcDesktopProxy) << LibraryName << "cannot be loaded:" << (why ? why : "unknown error");
+            return nullptr;
+        }
+        const auto factoryNew =
+            reinterpret_cast<decltype(&px_proxy_factory_new)>(dlsym(library, "px_proxy_factory_new"));
+        auto proxy = std::make_unique<Libproxy>();
+        proxy->getProxies = reinterpret_cast<decltype(&px_proxy_factory_get_proxies)>(
+            dlsym(library, "px_proxy_factory_get_proxies"));
+        proxy->freeProxies = reinterpret_cast<decltype(&px_proxy_factory_free_proxies)>(
+            dlsym(library, "px_proxy_factory_free_proxies"));
+        if (!factoryNew || !proxy->getProxies || !proxy->freeProxies) {
+            qCWarning(lcDesktopProxy) << LibraryName << "lacks the functions of a proxy factory";
+            return nullptr;
+        }
+        proxy->factory = factoryNew();
+        return proxy->factory ? proxy.release() : nullptr;
+    }();
+    return loaded;
 }
 
 struct ProxiesDeleter {
-    void operator()(char** proxies) const { px_proxy_factory_free_proxies(proxies); }
+    const Libproxy* library;
+    void operator()(char** proxies) const { library->freeProxies(proxies); }
 };
 } // namespace
 
@@ -119,9 +153,9 @@ std::optional<DesktopProxy> LibproxyLookup::lookup(const std::string& host, int 
     // The test is a plain TCP connection, not a web request: asked as tcp://,
     // no scheme-specific (HTTP, HTTPS, FTP) proxy setting of the desktop applies.
     const std::string destination = "tcp://" + host + ":" + std::to_string(port);
-    if (pxProxyFactory* factory = sharedFactory()) {
+    if (const Libproxy* library = libproxy()) {
         std::unique_ptr<char*, ProxiesDeleter> proxies(
-            px_proxy_factory_get_proxies(factory, destination.c_str()));
+            library->getProxies(library->factory, destination.c_str()), ProxiesDeleter{library});
         for (char** p = proxies.get(); p && *p; ++p) {
             qCDebug(lcDesktopProxy) << "the desktop's proxy for" << destination.c_str() << "is" << *p;
             // The answers are in the order a client tries them: the first SOCKS one is offered.

@@ -23,6 +23,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 
 namespace tavora {
@@ -70,13 +71,10 @@ MainWindow::MainWindow(const QStringList& arguments, const WizardServices& servi
         connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this, &MainWindow::updateActions);
 
     client_ = std::make_unique<TcpClient>();
-    connectionPage = new ConnectionPage(*client_, settings, ui->connectionBody);
-    connectionPage->desktopProxy = services_.desktopProxy;
-    displayPage = new DisplayPage(services_.displayMetrics, ui->displayBody);
-    playbackPage = new tavora::audio::PlaybackPage(services_.audio, settings, ui->playbackBody);
-    connect(playbackPage, &tavora::audio::PlaybackPage::saveRequested, this,
-            [this] { saveSettings("at the stop"); });
-    microphonePage = new tavora::audio::MicrophonePage(services_.audio, settings, ui->microphoneBody);
+    connectionPage_ = std::make_unique<ConnectionPage>(*client_, settings, ui->connectionBody);
+    connectionPage_->desktopProxy = services_.desktopProxy;
+    // The other pages' bodies wait until the first page is on screen (see
+    // paintEvent), unless the first page shown is one of them.
     setUpTabOrder();
 
     // Key preview: the window sees key presses before its controls do. The
@@ -89,11 +87,10 @@ MainWindow::MainWindow(const QStringList& arguments, const WizardServices& servi
 MainWindow::~MainWindow() {
     qApp->removeEventFilter(this);
     // A sample still playing ends with its player, without storing the
-    // settings again (closing the window stored them).
-    // The pages go before the objects they use.
-    delete microphonePage;
-    delete playbackPage;
-    delete connectionPage;
+    // settings again (closing the window stored them). The pages go before
+    // the objects they use, as the members are declared.
+    if (playbackPage_)
+        playbackPage_->disconnect(this);
 }
 
 void MainWindow::setUpAppearance() {
@@ -159,6 +156,50 @@ void MainWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
+// The bodies of the pages not shown first (their forms and controls, the
+// sample player) are a good part of the start-up: they are built once the
+// window has been painted, when the event loop is next idle, so the window
+// appears no later for them. Every way to one of them passes ensurePages first.
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    if (!pagesScheduled_) {
+        pagesScheduled_ = true;
+        QTimer::singleShot(0, this, &MainWindow::ensurePages);
+    }
+}
+
+void MainWindow::ensurePages() {
+    if (displayPage_)
+        return;
+    displayPage_ = std::make_unique<DisplayPage>(services_.displayMetrics, ui->displayBody);
+    playbackPage_ = std::make_unique<tavora::audio::PlaybackPage>(services_.audio, settings, ui->playbackBody);
+    connect(playbackPage_.get(), &tavora::audio::PlaybackPage::saveRequested, this,
+            [this] { saveSettings("at the stop"); });
+    microphonePage_ =
+        std::make_unique<tavora::audio::MicrophonePage>(services_.audio, settings, ui->microphoneBody);
+    // Children made after their window was shown stay hidden until shown;
+    // each appears with its page.
+    for (QWidget* body :
+         std::initializer_list<QWidget*>{displayPage_.get(), playbackPage_.get(), microphonePage_.get()})
+        body->show();
+    setUpTabOrder();
+}
+
+DisplayPage* MainWindow::displayPage() {
+    ensurePages();
+    return displayPage_.get();
+}
+
+tavora::audio::PlaybackPage* MainWindow::playbackPage() {
+    ensurePages();
+    return playbackPage_.get();
+}
+
+tavora::audio::MicrophonePage* MainWindow::microphonePage() {
+    ensurePages();
+    return microphonePage_.get();
+}
+
 void MainWindow::formShow() {
     showPage(currentPage);
     updateActions();
@@ -216,6 +257,8 @@ void MainWindow::focusPage(QWidget* page) {
 }
 
 void MainWindow::showPage(int index) {
+    if (index > 0)
+        ensurePages();
     ui->nextButton->setText(tr("Next Test"));
     switch (index) {
     case 0:
@@ -300,7 +343,7 @@ void MainWindow::formClose() {
     stopMikeTest();
     // A close asked for while a connection test waits for its answer ends the
     // test; the wizard then ends as soon as the test has given up.
-    connectionPage->stopConnectionTest();
+    connectionPage_->stopConnectionTest();
     // A failed save must never keep the participant in a window that cannot
     // close: it says that the settings were not saved, then closes all the same.
     saveSettings("at the close");
@@ -354,7 +397,7 @@ bool MainWindow::formKeyDown(int key, bool) {
     // Push-to-talk: starts one run unless one is running already (which also
     // covers the key's auto-repeat). A capture device that cannot be opened
     // raises, and the error reaches the standard error box.
-    microphonePage->pushToTalkDown();
+    microphonePage()->pushToTalkDown();
     return true;
 }
 
@@ -369,25 +412,26 @@ bool MainWindow::formKeyUp(int key, bool autoRepeat) {
 }
 
 void MainWindow::enterPlaybackPage() {
-    playbackPage->enterPlaybackPage();
+    playbackPage()->enterPlaybackPage();
 }
 
+// A page not built yet has no sound to stop.
 void MainWindow::stopPlayback() {
-    if (playbackPage)
-        playbackPage->stopPlayback();
+    if (playbackPage_)
+        playbackPage_->stopPlayback();
 }
 
 void MainWindow::enterMicrophonePage() {
-    microphonePage->enterMicrophonePage();
+    microphonePage()->enterMicrophonePage();
 }
 
 void MainWindow::stopMikeTest() {
-    if (microphonePage)
-        microphonePage->stopMikeTest();
+    if (microphonePage_)
+        microphonePage_->stopMikeTest();
 }
 
 int MainWindow::prepareLoopback() {
-    return microphonePage->prepareLoopback();
+    return microphonePage()->prepareLoopback();
 }
 
 } // namespace tavora

@@ -66,10 +66,14 @@ public:
     std::unique_ptr<Ui::MainWindow> ui;
     QAction* nextTestAction = nullptr;
     QAction* previousTestAction = nullptr;
-    ConnectionPage* connectionPage = nullptr;
-    DisplayPage* displayPage = nullptr;
-    tavora::audio::PlaybackPage* playbackPage = nullptr;
-    tavora::audio::MicrophonePage* microphonePage = nullptr;
+    ConnectionPage* connectionPage() const { return connectionPage_.get(); }
+    // The bodies of the pages after the first, built by ensurePages: once the
+    // window has been painted for the first time, or at the first need.
+    DisplayPage* displayPage();
+    tavora::audio::PlaybackPage* playbackPage();
+    tavora::audio::MicrophonePage* microphonePage();
+    // Builds the display, playback and microphone page bodies unless built.
+    void ensurePages();
 
     void showPage(int index);
 
@@ -107,6 +111,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -124,9 +129,14 @@ private:
 
     const WizardServices& services_;
     std::shared_ptr<Registry> settingsStore_;
-    // The client of the connection test; it outlives the pages (see the
-    // destructor).
+    // The client of the connection test, and the page bodies that use it and
+    // the settings: declared after them, so that the pages go first.
     std::unique_ptr<TcpClient> client_;
+    std::unique_ptr<ConnectionPage> connectionPage_;
+    std::unique_ptr<DisplayPage> displayPage_;
+    std::unique_ptr<tavora::audio::PlaybackPage> playbackPage_;
+    std::unique_ptr<tavora::audio::MicrophonePage> microphonePage_;
+    bool pagesScheduled_ = false;
     bool shown_ = false;
     bool closed_ = false;
     bool toldSettingsNotSaved_ = false;

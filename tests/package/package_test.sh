@@ -47,7 +47,8 @@ for library in $(readelf -d "$program" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
         owner=$(dpkg -S "$path" | head -1 | cut -d: -f1)
     depends_on "$owner" || fail "$library ($owner) is not in Depends: $depends"
 done
-for runtime in qt6-qpa-plugins fonts-dejavu-extra; do
+# The libraries opened at run time (dlopen) and the platform plugin and face.
+for runtime in libpulse0 libproxy1v5 qt6-qpa-plugins fonts-dejavu-extra; do
     depends_on "$runtime" || fail "$runtime is not in Depends: $depends"
 done
 

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     int count = int(arguments.size());
     arguments.push_back(nullptr);
     return wizardMain(count, arguments.data(), [port, limit, wait](MainWindow& window) {
-        ConnectionPage& page = *window.connectionPage;
+        ConnectionPage& page = *window.connectionPage();
         page.connectionTestHost = "127.0.0.1";
         page.connectionTestPort = port;
         page.connectionTimeoutMs = limit;

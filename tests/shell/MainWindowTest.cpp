@@ -117,14 +117,17 @@ private slots:
     void walksThePagesInOrder() {
         WizardFixture f;
         MainWindow& w = f.window();
+        // The later pages' bodies wait for the first page to be on screen, then come unasked.
+        QVERIFY(!w.findChild<DisplayPage*>() && !w.findChild<tavora::audio::MicrophonePage*>());
         w.show();
+        QTRY_VERIFY(w.findChild<DisplayPage*>() && w.findChild<tavora::audio::MicrophonePage*>());
         const QList<QWidget*> pages{w.ui->connectionFrame, w.ui->displayFrame, w.ui->playbackFrame,
                                     w.ui->microphoneFrame};
         // Only the page in front is shown; the focus starts on its first
         // control: the test button, or the device list on the audio pages.
         const QList<QWidget*> firstControls{
-            w.connectionPage->ui->testConnectionButton, w.displayPage->ui->testDisplayButton,
-            w.playbackPage->ui->outputDeviceList, w.microphonePage->ui->inputDeviceList};
+            w.connectionPage()->ui->testConnectionButton, w.displayPage()->ui->testDisplayButton,
+            w.playbackPage()->ui->outputDeviceList, w.microphonePage()->ui->inputDeviceList};
         const auto shownAlone = [&](int i) {
             for (QWidget* page : pages)
                 QCOMPARE(page->isHidden(), page != pages[i]);
@@ -162,7 +165,7 @@ private slots:
         w.nextTestAction->trigger();
         w.nextTestAction->trigger();
         const auto a11y = [](QObject* object) { return QAccessible::queryAccessibleInterface(object); };
-        const auto& playback = *w.playbackPage->ui;
+        const auto& playback = *w.playbackPage()->ui;
         playback.speakerLevelSlider->setValue(1234);
         QAccessibleValueInterface* level = a11y(playback.speakerLevelSlider)->valueInterface();
         QCOMPARE(level->currentValue().toInt(), 1234);
@@ -272,17 +275,17 @@ private slots:
         }
         QCOMPARE(w.currentPage, 3);
         QTest::keyPress(focus, Qt::Key_Control);
-        QVERIFY(w.microphonePage->mikeTestRunning());
+        QVERIFY(w.microphonePage()->mikeTestRunning());
         for (int i = 0; i < 3; ++i) {
             QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, QString(), true);
             QApplication::sendEvent(focus, &repeat);
-            QVERIFY(w.microphonePage->mikeTestRunning());
+            QVERIFY(w.microphonePage()->mikeTestRunning());
             QKeyEvent press(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, QString(), true);
             QApplication::sendEvent(focus, &press);
         }
         QCOMPARE(f.audio().openedWaveIns().size(), std::size_t{1});
         QTest::keyRelease(focus, Qt::Key_Control);
-        QVERIFY(!w.microphonePage->mikeTestRunning());
+        QVERIFY(!w.microphonePage()->mikeTestRunning());
     }
 
     // Every text of the window and the proxy dialog is shown whole in the
@@ -346,13 +349,13 @@ private slots:
                 }
                 MainWindow& w = f.window();
                 QStringList results;
-                connect(w.connectionPage, &ConnectionPage::resultShown, &w,
+                connect(w.connectionPage(), &ConnectionPage::resultShown, &w,
                         [&](const QString& text) { results << text; });
-                w.connectionPage->connectionTestHost = "127.0.0.1";
-                w.connectionPage->connectionTestPort = refusing.port();
-                w.connectionPage->sleep = [](int) {};
+                w.connectionPage()->connectionTestHost = "127.0.0.1";
+                w.connectionPage()->connectionTestPort = refusing.port();
+                w.connectionPage()->sleep = [](int) {};
                 w.show();
-                QTest::mouseClick(w.connectionPage->ui->testConnectionButton, Qt::LeftButton);
+                QTest::mouseClick(w.connectionPage()->ui->testConnectionButton, Qt::LeftButton);
                 QCOMPARE(results.size(), 5);
                 for (int page = 0; page < 3; ++page)
                     w.nextTestAction->trigger();
@@ -367,14 +370,14 @@ private slots:
                 f.metrics().screen = {800, 600};
                 f.metrics().dpiValue = 120;
                 testDisplay->click();
-                verifyTextsFit(w.displayPage, face, situation + ", display too small");
+                verifyTextsFit(w.displayPage(), face, situation + ", display too small");
                 // The mark kept whole in the closed boxes is the one the lists show.
-                for (ElidedComboBox* list : {w.playbackPage->ui->outputDeviceList, w.microphonePage->ui->inputDeviceList})
+                for (ElidedComboBox* list : {w.playbackPage()->ui->outputDeviceList, w.microphonePage()->ui->inputDeviceList})
                     QVERIFY2(!withDevices || (!list->keptEnding().isEmpty() && list->itemText(0).endsWith(list->keptEnding())),
                              qPrintable(situation));
                 for (const QString& result : results) {
-                    w.connectionPage->ui->resultLabel->setText(result);
-                    verifyTextsFit(w.connectionPage, face, situation + ", connection result");
+                    w.connectionPage()->ui->resultLabel->setText(result);
+                    verifyTextsFit(w.connectionPage(), face, situation + ", connection result");
                 }
             }
             QCOMPARE(yesButtons.size(), 1);
@@ -412,7 +415,7 @@ private slots:
         QAccessibleInterface* linkAccessible = QAccessible::queryAccessibleInterface(link);
         QCOMPARE(linkAccessible->role(), QAccessible::Link);
         QCOMPARE(linkAccessible->text(QAccessible::Name), link->text());
-        for (QWidget* control : std::initializer_list<QWidget*>{link, w.connectionPage->ui->testConnectionButton}) {
+        for (QWidget* control : std::initializer_list<QWidget*>{link, w.connectionPage()->ui->testConnectionButton}) {
             w.ui->nextButton->setFocus();
             const QImage unfocused = control->grab().toImage();
             control->setFocus(Qt::TabFocusReason);
@@ -456,10 +459,10 @@ private slots:
         QSignalSpy notSaved(&w, &MainWindow::settingsNotSaved);
         tavora::test::MessageBoxCatcher catcher;
         for (int stop = 0; stop < 2; ++stop) {
-            QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
-            QVERIFY(w.playbackPage->samplePlayer->active());
-            QTest::mouseClick(w.playbackPage->ui->stopButton, Qt::LeftButton);
-            while (w.playbackPage->samplePlayer->active())
+            QTest::mouseClick(w.playbackPage()->ui->playButton, Qt::LeftButton);
+            QVERIFY(w.playbackPage()->samplePlayer->active());
+            QTest::mouseClick(w.playbackPage()->ui->stopButton, Qt::LeftButton);
+            while (w.playbackPage()->samplePlayer->active())
                 WizardFixture::idle(); // the player closes
         }
         QVERIFY(w.close());
@@ -481,9 +484,9 @@ private slots:
         MainWindow& w = f.window();
         w.settings.audioOutDeviceID = 1;
         w.show();
-        QCOMPARE(w.playbackPage->ui->outputDeviceList->count(), 2);
-        QTest::mouseClick(w.playbackPage->ui->playButton, Qt::LeftButton);
-        QVERIFY(w.playbackPage->samplePlayer->active());
+        QCOMPARE(w.playbackPage()->ui->outputDeviceList->count(), 2);
+        QTest::mouseClick(w.playbackPage()->ui->playButton, Qt::LeftButton);
+        QVERIFY(w.playbackPage()->samplePlayer->active());
         QCOMPARE(f.audio().openedWaveOuts().size(), size_t(1));
         QVERIFY(w.close());
         QFile file(f.settingsFile());
@@ -502,17 +505,17 @@ private slots:
         WizardFixture f;
         MainWindow& w = f.window();
         w.show();
-        w.connectionPage->connectionTestHost = "127.0.0.1";
-        w.connectionPage->connectionTestPort = silent.port();
+        w.connectionPage()->connectionTestHost = "127.0.0.1";
+        w.connectionPage()->connectionTestPort = silent.port();
         const QStringList trying{"Trying to connect to Tavora Server..."};
         QStringList shown;
         bool closedDuringTheAttempt = false;
-        connect(w.connectionPage, &ConnectionPage::resultShown, &w, [&](const QString& text) {
+        connect(w.connectionPage(), &ConnectionPage::resultShown, &w, [&](const QString& text) {
             shown << text;
             if (shown.size() == 1)
                 QTimer::singleShot(200, &w, [&] { closedDuringTheAttempt = shown == trying && w.close(); });
         });
-        QTest::mouseClick(w.connectionPage->ui->testConnectionButton, Qt::LeftButton);
+        QTest::mouseClick(w.connectionPage()->ui->testConnectionButton, Qt::LeftButton);
         QVERIFY(closedDuringTheAttempt);
         QVERIFY(!w.isVisible());
         QCOMPARE(shown, trying);

@@ -187,7 +187,7 @@ private slots:
     // Through the page's button, as the participant uses it.
     void cancelChangesNothingOkTakesEverything() {
         WizardFixture f;
-        ConnectionPage& page = *f.window().connectionPage;
+        ConnectionPage& page = *f.window().connectionPage();
         SystemTestSettings& settings = f.window().settings;
         settings = sample();
         answerDialog(changeEverything, false);
@@ -215,7 +215,7 @@ private slots:
 
     void emptyPortThroughTheButtonRaisesTheMessage() {
         WizardFixture f;
-        ConnectionPage& page = *f.window().connectionPage;
+        ConnectionPage& page = *f.window().connectionPage();
         SystemTestSettings& settings = f.window().settings;
         settings = sample();
         answerDialog(
@@ -240,7 +240,7 @@ private slots:
     // taken over.
     void unstorablePasswordIsRefusedAtOk() {
         WizardFixture f;
-        ConnectionPage& page = *f.window().connectionPage;
+        ConnectionPage& page = *f.window().connectionPage();
         SystemTestSettings& settings = f.window().settings;
         settings = sample();
         const QString tooLong(26, 'x');
@@ -279,7 +279,7 @@ private slots:
     // fields only when taken, and reaches the settings only with OK.
     void desktopProxyOffered() {
         WizardFixture f;
-        ConnectionPage& page = *f.window().connectionPage;
+        ConnectionPage& page = *f.window().connectionPage();
         SystemTestSettings& settings = f.window().settings;
         auto desktop = std::make_shared<FakeDesktopProxy>(DesktopProxy{Socks4A, "127.0.0.1", 1081});
         page.desktopProxy = desktop;
@@ -415,7 +415,7 @@ private slots:
                 d.ui->portEdit->setText("1234");
             },
             true);
-        w.connectionPage->onProxySettingsClicked();
+        w.connectionPage()->onProxySettingsClicked();
         // Taken into the settings record only: nothing is stored before the close.
         if (QFile before(f.settingsFile()); before.exists()) {
             QVERIFY(before.open(QIODevice::ReadOnly));

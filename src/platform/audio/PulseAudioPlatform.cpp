@@ -4,6 +4,7 @@
 #include "platform/audio/TableCodecManager.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace tavora::platform::audio {
 
@@ -49,6 +50,8 @@ MmResult openStream(const std::shared_ptr<PulseAudioPlatform::Connection>& c, bo
                     QObject* callback, std::uint32_t flags, Open open) {
     if (MmResult r = checkOpenFlags(flags, callback))
         return r;
+    if (!c)
+        return MMSYSERR_NODRIVER;
     MainloopLock lock(c->loop);
     std::vector<PulseDevice> devices;
     if (!(output ? c->sinks(devices) : c->sources(devices)))
@@ -73,14 +76,34 @@ MmResult openStream(const std::shared_ptr<PulseAudioPlatform::Connection>& c, bo
 } // namespace
 
 PulseAudioPlatform::PulseAudioPlatform(std::string server, std::string applicationName)
-    : connection_(std::make_shared<Connection>(std::move(server), std::move(applicationName))),
+    : server_(std::move(server)), applicationName_(std::move(applicationName)),
       codecs_(std::make_unique<TableCodecManager>(TableCodecManager::standardDrivers())) {}
 
 PulseAudioPlatform::~PulseAudioPlatform() = default;
 
+std::shared_ptr<PulseAudioPlatform::Connection> PulseAudioPlatform::connection() {
+    std::lock_guard lock(connectionMutex_);
+    if (!connection_) {
+        try {
+            connection_ = std::make_shared<Connection>(server_, applicationName_);
+        } catch (const std::runtime_error& e) {
+            // Without libpulse or its main loop no server can be reached: no
+            // devices, and opens answer MMSYSERR_NODRIVER, as with a server
+            // that is down. The next call tries again.
+            if (!toldNoConnection_)
+                qCWarning(lcAudio) << e.what();
+            toldNoConnection_ = true;
+        }
+    }
+    return connection_;
+}
+
 bool PulseAudioPlatform::connected() {
-    MainloopLock lock(connection_->loop);
-    return connection_->ensureConnected();
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return false;
+    MainloopLock lock(c->loop);
+    return c->ensureConnected();
 }
 
 CodecManager& PulseAudioPlatform::codecManager() {
@@ -88,23 +111,32 @@ CodecManager& PulseAudioPlatform::codecManager() {
 }
 
 std::uint32_t PulseAudioPlatform::waveOutCount() {
-    MainloopLock lock(connection_->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return 0;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks;
-    connection_->sinks(sinks);
+    c->sinks(sinks);
     return static_cast<std::uint32_t>(sinks.size());
 }
 
 std::uint32_t PulseAudioPlatform::waveInCount() {
-    MainloopLock lock(connection_->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return 0;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sources;
-    connection_->sources(sources);
+    c->sources(sources);
     return static_cast<std::uint32_t>(sources.size());
 }
 
 MmResult PulseAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) {
-    MainloopLock lock(connection_->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks;
-    if (!connection_->sinks(sinks))
+    if (!c->sinks(sinks))
         return MMSYSERR_NODRIVER;
     const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
     if (index >= sinks.size())
@@ -115,9 +147,12 @@ MmResult PulseAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& ca
 }
 
 MmResult PulseAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& caps) {
-    MainloopLock lock(connection_->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sources;
-    if (!connection_->sources(sources))
+    if (!c->sources(sources))
         return MMSYSERR_NODRIVER;
     const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
     if (index >= sources.size())
@@ -143,41 +178,53 @@ MmResult deviceNames(const std::vector<PulseDevice>& devices, bool listed, std::
 } // namespace
 
 MmResult PulseAudioPlatform::waveOutNames(std::uint32_t deviceId, WaveDeviceNames& names) {
-    MainloopLock lock(connection_->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks;
-    const bool listed = connection_->sinks(sinks);
+    const bool listed = c->sinks(sinks);
     return deviceNames(sinks, listed, deviceId, names);
 }
 
 MmResult PulseAudioPlatform::waveInNames(std::uint32_t deviceId, WaveDeviceNames& names) {
-    MainloopLock lock(connection_->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sources;
-    const bool listed = connection_->sources(sources);
+    const bool listed = c->sources(sources);
     return deviceNames(sources, listed, deviceId, names);
 }
 
 MmResult PulseAudioPlatform::openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
                                          const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
-    return openStream(connection_, true, device, deviceId, format, callback, flags, openPulseWaveOut);
+    return openStream(connection(), true, device, deviceId, format, callback, flags, openPulseWaveOut);
 }
 
 MmResult PulseAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, std::uint32_t deviceId,
                                         const WaveFormatEx* format, QObject* callback, std::uint32_t flags) {
-    return openStream(connection_, false, device, deviceId, format, callback, flags, openPulseWaveIn);
+    return openStream(connection(), false, device, deviceId, format, callback, flags, openPulseWaveIn);
 }
 
 std::uint32_t PulseAudioPlatform::mixerCount() {
-    MainloopLock lock(connection_->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return 0;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks, sources;
-    if (!connection_->sinks(sinks) || !connection_->sources(sources))
+    if (!c->sinks(sinks) || !c->sources(sources))
         return 0;
     return static_cast<std::uint32_t>(std::max(sinks.size(), sources.size()));
 }
 
 MmResult PulseAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) {
-    MainloopLock lock(connection_->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks, sources;
-    if (!connection_->sinks(sinks) || !connection_->sources(sources))
+    if (!c->sinks(sinks) || !c->sources(sources))
         return MMSYSERR_NODRIVER;
     if (mixerId >= std::max(sinks.size(), sources.size()))
         return MMSYSERR_BADDEVICEID;
@@ -190,13 +237,16 @@ MmResult PulseAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) {
 }
 
 MmResult PulseAudioPlatform::openMixer(std::unique_ptr<Mixer>& mixer, std::uint32_t mixerId) {
-    MainloopLock lock(connection_->loop);
+    const std::shared_ptr<Connection> c = connection();
+    if (!c)
+        return MMSYSERR_NODRIVER;
+    MainloopLock lock(c->loop);
     std::vector<PulseDevice> sinks, sources;
-    if (!connection_->sinks(sinks) || !connection_->sources(sources))
+    if (!c->sinks(sinks) || !c->sources(sources))
         return MMSYSERR_NODRIVER;
     if (mixerId >= std::max(sinks.size(), sources.size()))
         return MMSYSERR_BADDEVICEID;
-    mixer = makePulseMixer(connection_, mixerId < sinks.size() ? &sinks[mixerId] : nullptr,
+    mixer = makePulseMixer(c, mixerId < sinks.size() ? &sinks[mixerId] : nullptr,
                            mixerId < sources.size() ? &sources[mixerId] : nullptr);
     return MMSYSERR_NOERROR;
 }

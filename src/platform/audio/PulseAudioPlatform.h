@@ -13,6 +13,7 @@
 #include "platform/audio/AudioPlatform.h"
 
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace tavora::platform::audio {
@@ -55,7 +56,16 @@ public:
     struct Connection; // the main loop and context, shared with open devices
 
 private:
+    // The connection's main loop (a thread of libpulse, and libpulse itself)
+    // starts at the first call that needs it; never reset once made. Null
+    // while libpulse cannot be loaded or its main loop started.
+    std::shared_ptr<Connection> connection();
+
+    const std::string server_;
+    const std::string applicationName_;
+    std::mutex connectionMutex_;
     std::shared_ptr<Connection> connection_;
+    bool toldNoConnection_ = false;
     std::unique_ptr<CodecManager> codecs_;
 };
 

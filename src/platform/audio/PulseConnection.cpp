@@ -1,7 +1,5 @@
 #include "platform/audio/PulseConnection.h"
 
-#include <pulse/rtclock.h>
-
 #include <algorithm>
 #include <type_traits>
 
@@ -90,6 +88,7 @@ void defaultFirst(std::vector<PulseDevice>& devices, const std::string& first) {
 
 PulseAudioPlatform::Connection::Connection(std::string serverName, std::string appName)
     : server(std::move(serverName)), applicationName(std::move(appName)) {
+    loadPulseLibrary();
     loop = pa_threaded_mainloop_new();
     if (!loop)
         throw std::bad_alloc();

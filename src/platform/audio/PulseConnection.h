@@ -8,7 +8,7 @@
 #include "platform/audio/PulseAudioPlatform.h"
 #include "platform/audio/WaveDeviceSupport.h"
 
-#include <pulse/pulseaudio.h>
+#include "platform/audio/PulseLibrary.h"
 
 #include <QLoggingCategory>
 

@@ -22,6 +22,7 @@
 #include <cmath>
 #include <fstream>
 #include <map>
+#include <vector>
 
 using namespace tavora;
 
@@ -78,7 +79,9 @@ protected:
                    values);
     }
 
-    CheckRun runCheck(const QStringList& extra, const QString& server = QString::fromStdString(pulseServer())) {
+    // `wrapper`, when given, is a command that runs the program given after it.
+    CheckRun runCheck(const QStringList& extra, const QString& server = QString::fromStdString(pulseServer()),
+                      const QStringList& wrapper = {}) {
         QProcess wizard;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", config.path());
@@ -89,7 +92,11 @@ protected:
         // The report is English whatever the desktop's language.
         env.insert("LANGUAGE", "de");
         wizard.setProcessEnvironment(env);
-        wizard.start(WIZARD_BINARY, QStringList{"--check", "--json"} + extra);
+        const QStringList arguments = QStringList{"--check", "--json"} + extra;
+        if (wrapper.isEmpty())
+            wizard.start(WIZARD_BINARY, arguments);
+        else
+            wizard.start(wrapper.first(), wrapper.mid(1) + QStringList{WIZARD_BINARY} + arguments);
         EXPECT_TRUE(wizard.waitForStarted(10000));
         // Every stage is bounded: two refused attempts and a pause, a 3 s
         // recording; far less than this.
@@ -195,11 +202,24 @@ TEST_F(ReportCheck, ProxyRefusingTheCredentialsIsAnAuthenticationFailure) {
     }
     EXPECT_TRUE(connection["figures"].toObject()["route"].toString().contains("SOCKS 5"));
 
-    // No sound server: reported, not hung.
-    for (const char* name : {"playback", "microphone"}) {
-        EXPECT_FALSE(run.check(name)["ok"].toBool(true));
-        EXPECT_TRUE(run.check(name)["detail"].toString().contains("no sound server"));
-    }
+    // No sound server: reported, not hung; the same when libpulse cannot be
+    // loaded (as root: /dev/null mounted over it in a mount namespace of the run).
+    std::vector<CheckRun> runs{run};
+    if (geteuid() == 0)
+        runs.push_back(
+            runCheck({"--target", QString("127.0.0.1:%1").arg(target.port())}, "unix:/nonexistent/native",
+                     {"unshare", "-m", "sh", "-c",
+                      "mount --bind /dev/null \"$(readlink -f \"$(ldconfig -p | awk '$1 == \"libpulse.so.0\" "
+                      "{ print $NF; exit }')\")\" && exec \"$@\"",
+                      "sh"}));
+    for (const CheckRun& r : runs)
+        for (const char* name : {"playback", "microphone"}) {
+            EXPECT_FALSE(r.check(name)["ok"].toBool(true));
+            EXPECT_TRUE(r.check(name)["detail"].toString().contains("no sound server"));
+        }
+    if (runs.size() > 1)
+        EXPECT_TRUE(runs[1].stderrText.contains("libpulse.so.0 cannot be loaded"))
+            << runs[1].stderrText.constData();
     // The settings are read, never written.
     QFile after(config.filePath("tavora-live/user.reg"));
     ASSERT_TRUE(after.open(QIODevice::ReadOnly));

@@ -95,14 +95,25 @@ RegValue encode(const RegistryValue& value) {
 
 RegistryValue readRegistryValue(Registry& registry, std::string_view keyPath, std::string_view valueName,
                                 ValueKind kind, bool currentUser) {
+    return RegistryReader(registry, keyPath, currentUser).read(valueName, kind);
+}
+
+// A read never fails; not even when the store runs out of memory.
+RegistryReader::RegistryReader(Registry& registry, std::string_view keyPath, bool currentUser) {
     try {
-        const auto key = registry.createKey(rootFor(currentUser), keyPath);
+        key_ = registry.createKey(rootFor(currentUser), keyPath);
+    } catch (const std::exception&) {
+        key_.reset();
+    }
+}
+
+RegistryValue RegistryReader::read(std::string_view valueName, ValueKind kind) const {
+    try {
         RegValue raw;
-        if (!key || key->queryValue(valueName, raw) != RegStatus::Ok)
+        if (!key_ || key_->queryValue(valueName, raw) != RegStatus::Ok)
             return fallback(kind);
         return decode(kind, raw).value_or(fallback(kind));
     } catch (const std::exception&) {
-        // A read never fails; not even when the store runs out of memory.
         return fallback(kind);
     }
 }

@@ -6,6 +6,7 @@
 #include "platform/settings/Registry.h"
 
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -48,6 +49,19 @@ public:
 // zero byte. Doubles come only from an 8-byte REG_BINARY.
 RegistryValue readRegistryValue(Registry& registry, std::string_view keyPath, std::string_view valueName,
                                 ValueKind kind, bool currentUser);
+
+// Reads of one key opened (or created) once, as readRegistryValue reads: the
+// reads see one state of the key, a settings file read once, never some
+// values of one save and others of the next.
+class RegistryReader {
+public:
+    RegistryReader(Registry& registry, std::string_view keyPath, bool currentUser);
+
+    RegistryValue read(std::string_view valueName, ValueKind kind) const;
+
+private:
+    std::unique_ptr<RegKey> key_; // null: the key could not be opened
+};
 
 // Writes the value with the registry type of its kind: every integer as a
 // REG_DWORD (signed kinds sign-extended), booleans as REG_DWORD 1 or 0,

@@ -6,16 +6,16 @@ namespace tavora {
 
 namespace {
 
-std::int32_t readInteger(Registry& registry, std::string_view name) {
-    return std::get<std::int32_t>(readRegistryValue(registry, SettingsKeyPath, name, ValueKind::Int32, true));
+std::int32_t readInteger(const RegistryReader& reader, std::string_view name) {
+    return std::get<std::int32_t>(reader.read(name, ValueKind::Int32));
 }
 
-bool readBoolean(Registry& registry, std::string_view name) {
-    return std::get<bool>(readRegistryValue(registry, SettingsKeyPath, name, ValueKind::Boolean, true));
+bool readBoolean(const RegistryReader& reader, std::string_view name) {
+    return std::get<bool>(reader.read(name, ValueKind::Boolean));
 }
 
-std::string readString(Registry& registry, std::string_view name) {
-    return std::get<std::string>(readRegistryValue(registry, SettingsKeyPath, name, ValueKind::String, true));
+std::string readString(const RegistryReader& reader, std::string_view name) {
+    return std::get<std::string>(reader.read(name, ValueKind::String));
 }
 
 std::string joined(const std::vector<std::string>& names) {
@@ -28,28 +28,29 @@ std::string joined(const std::vector<std::string>& names) {
 } // namespace
 
 SystemTestSettings loadSettings(Registry& registry) {
+    const RegistryReader reader(registry, SettingsKeyPath, true);
     SystemTestSettings s;
-    s.useProxy = readBoolean(registry, "UseProxy");
-    const std::int32_t socksVersion = readInteger(registry, "SocksVersion");
+    s.useProxy = readBoolean(reader, "UseProxy");
+    const std::int32_t socksVersion = readInteger(reader, "SocksVersion");
     s.socksVersion = socksVersion > -1 ? static_cast<std::uint8_t>(socksVersion & 0xff) : 0;
-    s.proxyHost = readString(registry, "ProxyHost");
-    s.proxyPort = readInteger(registry, "ProxyPort");
+    s.proxyHost = readString(reader, "ProxyHost");
+    s.proxyPort = readInteger(reader, "ProxyPort");
     if (s.proxyPort == -1)
         s.proxyPort = 1080;
-    s.proxyAuthentication = readBoolean(registry, "ProxyAuthentication");
-    s.proxyUserName = readString(registry, "ProxyUserName");
-    const std::string scrambled = readString(registry, "ProxyPassword");
+    s.proxyAuthentication = readBoolean(reader, "ProxyAuthentication");
+    s.proxyUserName = readString(reader, "ProxyUserName");
+    const std::string scrambled = readString(reader, "ProxyPassword");
     // A stored form longer than any password can have is unreadable: no
     // offsets exist for it.
     s.proxyPassword = scrambled.size() <= MaxPasswordLength ? unscramblePassword(scrambled) : std::string();
-    s.audioOutDeviceID = readInteger(registry, "AudioOutDeviceID");
-    s.audioInDeviceID = readInteger(registry, "AudioInDeviceID");
+    s.audioOutDeviceID = readInteger(reader, "AudioOutDeviceID");
+    s.audioInDeviceID = readInteger(reader, "AudioInDeviceID");
     if (s.audioOutDeviceID < 0)
         s.audioOutDeviceID = 0;
     if (s.audioInDeviceID < 0)
         s.audioInDeviceID = 0;
-    s.audioOutDeviceName = readString(registry, "AudioOutDeviceName");
-    s.audioInDeviceName = readString(registry, "AudioInDeviceName");
+    s.audioOutDeviceName = readString(reader, "AudioOutDeviceName");
+    s.audioInDeviceName = readString(reader, "AudioInDeviceName");
     return s;
 }
 

@@ -35,7 +35,7 @@ struct SystemTestSettings {
     bool operator==(const SystemTestSettings&) const = default;
 };
 
-// Reads the eleven values from the registry; never fails. Missing or
+// Reads the eleven values from one state of the key; never fails. Missing or
 // unreadable values give a first run's settings: devices 0, no proxy, SOCKS
 // version 0, empty host, port 1080, no authentication, empty user and
 // password, no device names.

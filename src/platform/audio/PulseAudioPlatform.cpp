@@ -73,6 +73,16 @@ MmResult openStream(const std::shared_ptr<PulseAudioPlatform::Connection>& c, bo
     return open(c, name, fmt, sampleSpec, target, *device);
 }
 
+// Runs `query` on the connection with its main loop locked; `unreachable`
+// when there is no connection (libpulse or its main loop missing).
+template <typename Result, typename Query>
+Result underLock(const std::shared_ptr<PulseAudioPlatform::Connection>& c, Result unreachable, Query query) {
+    if (!c)
+        return unreachable;
+    MainloopLock lock(c->loop);
+    return query(*c);
+}
+
 } // namespace
 
 PulseAudioPlatform::PulseAudioPlatform(std::string server, std::string applicationName)
@@ -99,11 +109,7 @@ std::shared_ptr<PulseAudioPlatform::Connection> PulseAudioPlatform::connection()
 }
 
 bool PulseAudioPlatform::connected() {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return false;
-    MainloopLock lock(c->loop);
-    return c->ensureConnected();
+    return underLock(connection(), false, [](Connection& c) { return c.ensureConnected(); });
 }
 
 CodecManager& PulseAudioPlatform::codecManager() {
@@ -111,54 +117,46 @@ CodecManager& PulseAudioPlatform::codecManager() {
 }
 
 std::uint32_t PulseAudioPlatform::waveOutCount() {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return 0;
-    MainloopLock lock(c->loop);
-    std::vector<PulseDevice> sinks;
-    c->sinks(sinks);
-    return static_cast<std::uint32_t>(sinks.size());
+    return underLock(connection(), std::uint32_t{0}, [](Connection& c) {
+        std::vector<PulseDevice> sinks;
+        c.sinks(sinks);
+        return static_cast<std::uint32_t>(sinks.size());
+    });
 }
 
 std::uint32_t PulseAudioPlatform::waveInCount() {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return 0;
-    MainloopLock lock(c->loop);
-    std::vector<PulseDevice> sources;
-    c->sources(sources);
-    return static_cast<std::uint32_t>(sources.size());
+    return underLock(connection(), std::uint32_t{0}, [](Connection& c) {
+        std::vector<PulseDevice> sources;
+        c.sources(sources);
+        return static_cast<std::uint32_t>(sources.size());
+    });
 }
 
 MmResult PulseAudioPlatform::waveOutCaps(std::uint32_t deviceId, WaveOutCaps& caps) {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return MMSYSERR_NODRIVER;
-    MainloopLock lock(c->loop);
-    std::vector<PulseDevice> sinks;
-    if (!c->sinks(sinks))
-        return MMSYSERR_NODRIVER;
-    const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
-    if (index >= sinks.size())
-        return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
-    fillCaps(sinks[index], caps);
-    caps.support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME | WAVECAPS_SAMPLEACCURATE;
-    return MMSYSERR_NOERROR;
+    return underLock(connection(), MmResult{MMSYSERR_NODRIVER}, [&](Connection& c) -> MmResult {
+        std::vector<PulseDevice> sinks;
+        if (!c.sinks(sinks))
+            return MMSYSERR_NODRIVER;
+        const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
+        if (index >= sinks.size())
+            return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+        fillCaps(sinks[index], caps);
+        caps.support = WAVECAPS_VOLUME | WAVECAPS_LRVOLUME | WAVECAPS_SAMPLEACCURATE;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MmResult PulseAudioPlatform::waveInCaps(std::uint32_t deviceId, WaveInCaps& caps) {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return MMSYSERR_NODRIVER;
-    MainloopLock lock(c->loop);
-    std::vector<PulseDevice> sources;
-    if (!c->sources(sources))
-        return MMSYSERR_NODRIVER;
-    const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
-    if (index >= sources.size())
-        return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
-    fillCaps(sources[index], caps);
-    return MMSYSERR_NOERROR;
+    return underLock(connection(), MmResult{MMSYSERR_NODRIVER}, [&](Connection& c) -> MmResult {
+        std::vector<PulseDevice> sources;
+        if (!c.sources(sources))
+            return MMSYSERR_NODRIVER;
+        const std::uint32_t index = deviceId == WAVE_MAPPER ? 0 : deviceId;
+        if (index >= sources.size())
+            return deviceId == WAVE_MAPPER ? MMSYSERR_NODRIVER : MMSYSERR_BADDEVICEID;
+        fillCaps(sources[index], caps);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 namespace {
@@ -178,23 +176,19 @@ MmResult deviceNames(const std::vector<PulseDevice>& devices, bool listed, std::
 } // namespace
 
 MmResult PulseAudioPlatform::waveOutNames(std::uint32_t deviceId, WaveDeviceNames& names) {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return MMSYSERR_NODRIVER;
-    MainloopLock lock(c->loop);
-    std::vector<PulseDevice> sinks;
-    const bool listed = c->sinks(sinks);
-    return deviceNames(sinks, listed, deviceId, names);
+    return underLock(connection(), MmResult{MMSYSERR_NODRIVER}, [&](Connection& c) -> MmResult {
+        std::vector<PulseDevice> sinks;
+        const bool listed = c.sinks(sinks);
+        return deviceNames(sinks, listed, deviceId, names);
+    });
 }
 
 MmResult PulseAudioPlatform::waveInNames(std::uint32_t deviceId, WaveDeviceNames& names) {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return MMSYSERR_NODRIVER;
-    MainloopLock lock(c->loop);
-    std::vector<PulseDevice> sources;
-    const bool listed = c->sources(sources);
-    return deviceNames(sources, listed, deviceId, names);
+    return underLock(connection(), MmResult{MMSYSERR_NODRIVER}, [&](Connection& c) -> MmResult {
+        std::vector<PulseDevice> sources;
+        const bool listed = c.sources(sources);
+        return deviceNames(sources, listed, deviceId, names);
+    });
 }
 
 MmResult PulseAudioPlatform::openWaveOut(std::unique_ptr<WaveOutDevice>* device, std::uint32_t deviceId,
@@ -208,47 +202,42 @@ MmResult PulseAudioPlatform::openWaveIn(std::unique_ptr<WaveInDevice>* device, s
 }
 
 std::uint32_t PulseAudioPlatform::mixerCount() {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return 0;
-    MainloopLock lock(c->loop);
-    std::vector<PulseDevice> sinks, sources;
-    if (!c->sinks(sinks) || !c->sources(sources))
-        return 0;
-    return static_cast<std::uint32_t>(std::max(sinks.size(), sources.size()));
+    return underLock(connection(), std::uint32_t{0}, [&](Connection& c) -> std::uint32_t {
+        std::vector<PulseDevice> sinks, sources;
+        if (!c.sinks(sinks) || !c.sources(sources))
+            return 0;
+        return static_cast<std::uint32_t>(std::max(sinks.size(), sources.size()));
+    });
 }
 
 MmResult PulseAudioPlatform::mixerCaps(std::uint32_t mixerId, MixerCaps& caps) {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return MMSYSERR_NODRIVER;
-    MainloopLock lock(c->loop);
-    std::vector<PulseDevice> sinks, sources;
-    if (!c->sinks(sinks) || !c->sources(sources))
-        return MMSYSERR_NODRIVER;
-    if (mixerId >= std::max(sinks.size(), sources.size()))
-        return MMSYSERR_BADDEVICEID;
-    caps = MixerCaps{};
-    setFixedText(caps.productName,
-                 mixerId < sinks.size() ? sinks[mixerId].description : sources[mixerId].description);
-    caps.destinations = (mixerId < sinks.size() ? 1 : 0) + (mixerId < sources.size() ? 1 : 0);
-    caps.driverVersion = 0x0100;
-    return MMSYSERR_NOERROR;
+    return underLock(connection(), MmResult{MMSYSERR_NODRIVER}, [&](Connection& c) -> MmResult {
+        std::vector<PulseDevice> sinks, sources;
+        if (!c.sinks(sinks) || !c.sources(sources))
+            return MMSYSERR_NODRIVER;
+        if (mixerId >= std::max(sinks.size(), sources.size()))
+            return MMSYSERR_BADDEVICEID;
+        caps = MixerCaps{};
+        setFixedText(caps.productName,
+                     mixerId < sinks.size() ? sinks[mixerId].description : sources[mixerId].description);
+        caps.destinations = (mixerId < sinks.size() ? 1 : 0) + (mixerId < sources.size() ? 1 : 0);
+        caps.driverVersion = 0x0100;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 MmResult PulseAudioPlatform::openMixer(std::unique_ptr<Mixer>& mixer, std::uint32_t mixerId) {
-    const std::shared_ptr<Connection> c = connection();
-    if (!c)
-        return MMSYSERR_NODRIVER;
-    MainloopLock lock(c->loop);
-    std::vector<PulseDevice> sinks, sources;
-    if (!c->sinks(sinks) || !c->sources(sources))
-        return MMSYSERR_NODRIVER;
-    if (mixerId >= std::max(sinks.size(), sources.size()))
-        return MMSYSERR_BADDEVICEID;
-    mixer = makePulseMixer(c, mixerId < sinks.size() ? &sinks[mixerId] : nullptr,
-                           mixerId < sources.size() ? &sources[mixerId] : nullptr);
-    return MMSYSERR_NOERROR;
+    const std::shared_ptr<Connection> shared = connection(); // the mixer keeps it
+    return underLock(shared, MmResult{MMSYSERR_NODRIVER}, [&](Connection& c) -> MmResult {
+        std::vector<PulseDevice> sinks, sources;
+        if (!c.sinks(sinks) || !c.sources(sources))
+            return MMSYSERR_NODRIVER;
+        if (mixerId >= std::max(sinks.size(), sources.size()))
+            return MMSYSERR_BADDEVICEID;
+        mixer = makePulseMixer(shared, mixerId < sinks.size() ? &sinks[mixerId] : nullptr,
+                               mixerId < sources.size() ? &sources[mixerId] : nullptr);
+        return MMSYSERR_NOERROR;
+    });
 }
 
 } // namespace tavora::platform::audio

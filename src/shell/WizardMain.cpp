@@ -28,15 +28,15 @@ int wizardMain(int argc, char** argv, const std::function<void(MainWindow&)>& sh
     ScreenMetrics displayMetrics;
     tavora::platform::audio::PulseAudioPlatform audio;
     WizardServices services{displayMetrics, audio, std::make_shared<LibproxyLookup>(), store};
-    MainWindow fMain(app.arguments().mid(1), services);
-    fMain.show();
+    MainWindow window(app.arguments().mid(1), services);
+    window.show();
     // Showing a page lets pending events run, so a close asked for meanwhile
     // (by the window manager, say) may already have happened; the event loop
     // would then never hear of it and run on without a window.
-    if (fMain.closed())
+    if (window.closed())
         return 0;
     if (shown)
-        QTimer::singleShot(0, &fMain, [&] { shown(fMain); });
+        QTimer::singleShot(0, &window, [&] { shown(window); });
     return app.exec();
 }
 
